@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Set-up, build and run on a fresh Debian 12 machine.
+#   ./build.sh run [ARGS...]   build and run the zdl410 command line (default: dump the sample file)
+#   ./build.sh test            build and run every test, then again under AddressSanitizer and
+#                              UndefinedBehaviorSanitizer, then the fuzz targets for a bounded time
+set -euo pipefail
+cd "$(dirname "$0")"
+top=$(pwd)
+
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev qt6-serialport-dev
+          libgtest-dev googletest libgl-dev)
+
+install_packages() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}"
+}
+
+configure_and_build() {  # dir, extra cmake args...
+  local dir=$1; shift
+  cmake -S "$top" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j"$(nproc)"
+}
+
+run_fuzzers() {
+  local dir=$top/build/fuzz seconds=${ZDL_FUZZ_SECONDS:-30}
+  CC=clang CXX=clang++ configure_and_build "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DZDL_FUZZ=ON -DZDL_TESTS=OFF -DZDL_BENCH=OFF
+  for target in "$dir"/fuzz_*; do
+    [ -x "$target" ] || continue
+    local corpus=$dir/corpus-$(basename "$target")
+    mkdir -p "$corpus"
+    cp -n "$top"/tests/data/*.ncf "$corpus"/ 2>/dev/null || true
+    echo "== fuzzing $(basename "$target") for ${seconds}s"
+    "$target" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 3
+  done
+}
+
+export QT_QPA_PLATFORM=offscreen
+unset QT_QPA_PLATFORMTHEME
+
+case "${1:-}" in
+  run)
+    shift
+    install_packages
+    configure_and_build "$top/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZDL_TESTS=OFF
+    [ $# -gt 0 ] || set -- dump "$top/examples/plant.ncf"
+    exec "$top/build/release/zdl410" "$@"
+    ;;
+  test)
+    install_packages
+    configure_and_build "$top/build/debug" -DCMAKE_BUILD_TYPE=Debug
+    (cd "$top/build/debug" && ctest --output-on-failure -j2 --timeout 300)
+    configure_and_build "$top/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DZDL_SANITIZE=ON -DZDL_BENCH=OFF
+    (cd "$top/build/sanitize" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+      ctest --output-on-failure -j2 --timeout 300)
+    run_fuzzers
+    ;;
+  *)
+    echo "usage: ./build.sh run [ARGS...] | ./build.sh test" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,66 @@
+// Configuration files (.ncf): the keyed INI-style format, read and written, and the
+// sequential format of earlier releases, read only. A load is all-or-nothing: the file
+// is parsed into a fresh record that replaces the caller's only when the whole load
+// succeeded. A save is atomic: written beside the old file and renamed over it, keeping
+// the sections and keys of the old file that this program does not write.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/configuration_record.h"
+#include "ui/strings/string_table.h"
+
+namespace zdl {
+
+enum class LoadStatus {
+  Loaded,            // keyed, or sequential of version 1 or 2
+  LoadedNewer,       // sequential above version 2: loaded, with message 183
+  NotConfigFile,     // message 184; nothing changed
+  FileNotFound,      // message 186 titled 185; nothing changed
+  Failed,            // `description` titled 185; nothing changed
+};
+
+enum class FileFormat { Keyed, Sequential };
+
+struct LoadOutcome {
+  LoadStatus status = LoadStatus::Failed;
+  std::string description;  // for Failed: what went wrong and where (UTF-8)
+  std::optional<FileFormat> format;
+  int version = 0;  // sequential format version
+
+  bool loaded() const { return status == LoadStatus::Loaded || status == LoadStatus::LoadedNewer; }
+};
+
+// The message a front end shows for an outcome (empty for Loaded), and its box title
+// (offset 185 "Error" for FileNotFound and Failed, none otherwise).
+std::string LoadMessage(const LoadOutcome& outcome, Lang lang);
+std::string LoadMessageTitle(const LoadOutcome& outcome, Lang lang);
+
+// Parses file contents (no I/O). On success `record` is replaced by the loaded one.
+LoadOutcome LoadConfigBytes(std::string_view bytes, ConfigurationRecord& record);
+// Reads the file and loads it as above.
+LoadOutcome LoadConfigFile(const std::filesystem::path& path, ConfigurationRecord& record);
+
+struct SaveOutcome {
+  bool ok = false;
+  std::string description;  // what went wrong (UTF-8), shown titled 185
+};
+
+SaveOutcome SaveConfigFile(const std::filesystem::path& path, const ConfigurationRecord& record);
+
+// One key of the keyed format as the writer writes it.
+struct KeyedValue {
+  std::string section;
+  std::string key;
+  Text value;  // Windows-1252
+};
+
+// Every key of the keyed format, in the writer's order, with the values the writer
+// writes (VERSION first).
+std::vector<KeyedValue> KeyedValues(const ConfigurationRecord& record);
+
+}  // namespace zdl

@@ -1,0 +1,84 @@
+// Starting and stopping a connection with the unit: open the port, dial through a modem
+// when asked, log in with the password, detect the unit, read its firmware version and
+// ask for the data-logger functions.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "link/byte_port.h"
+#include "link/serial_line.h"
+
+namespace zdl {
+
+inline constexpr Millis kDirectTimeout{1000};
+inline constexpr Millis kModemTimeout{10000};
+
+// What a front end supplies: the password prompt and the message boxes.
+class ConnectionUi {
+ public:
+  virtual ~ConnectionUi() = default;
+  // The password as typed (a number text), or empty when the user cancels.
+  virtual std::optional<std::string> AskPassword() = 0;
+  // A message box with the exclamation icon: a string-table offset...
+  virtual void Message(int offset) = 0;
+  // ...or a description of an unexpected error (UTF-8).
+  virtual void ErrorMessage(const std::string& description) = 0;
+  // The status label (ProgStat).
+  virtual void Status(int /*offset*/) {}
+};
+
+struct ConnectionOptions {
+  std::string port = "COM1";  // "COM1" to "COM16" or a device path
+  bool modem = false;         // ModemCheck
+  std::string callNumber;     // CallNum
+};
+
+enum class StartResult {
+  Connected,
+  InvalidPhoneNumber,  // offset 166; nothing changed
+  PortError,           // the port could not be opened; the description was shown
+  DialFailed,          // the reason is in the status
+  BadPassword,         // offsets 122 / 167
+  NotFound,            // offset 168
+};
+
+// The connection state of the general form.
+class Connection {
+ public:
+  Connection(BytePort& port, Clock& clock) : port_(port), line_(port, clock) {}
+
+  // Starts a connection (the port must be closed). HasDatalogger and FirmVersion are
+  // reset first, so one unit's answers are never used for another; any failure leaves
+  // the port closed.
+  StartResult Start(const ConnectionOptions& options, ConnectionUi& ui);
+  // Stops it: "ATH" through a modem, then the port is closed. Status offset 52.
+  void Stop(ConnectionUi& ui);
+  // After a failed exchange: when the carrier watch saw carrier drop, shows offset 182
+  // and stops the connection. True when it did.
+  bool HandleCarrierLoss(ConnectionUi& ui);
+
+  bool IsOpen() const { return port_.IsOpen(); }
+  SerialLine& Line() { return line_; }
+  Millis ComTimeOut() const { return comTimeOut_; }
+  bool HasDatalogger() const { return hasDatalogger_; }
+  float FirmVersion() const { return firmVersion_; }
+  // The version text after "#VER=", Windows-1252.
+  const std::string& FirmText() const { return firmText_; }
+  bool Modem() const { return modem_; }
+
+ private:
+  BytePort& port_;
+  SerialLine line_;
+  Millis comTimeOut_ = kDirectTimeout;
+  bool hasDatalogger_ = false;
+  float firmVersion_ = 0;
+  std::string firmText_;
+  bool modem_ = false;
+};
+
+// Dials the unit through the modem on an open port. True when connected; otherwise the
+// reason's status offset (125 to 129, 133) is given to ui.Status.
+bool DialModem(SerialLine& line, const std::string& number, ConnectionUi& ui);
+
+}  // namespace zdl

@@ -1,0 +1,54 @@
+// The primitives of every exchange with the unit or the modem: a plain line reader, the
+// modem command sender, the framed "#" answer reader and command sender, and a delay.
+//
+// Framed line, both directions: "#", two upper-case hex digits of the byte sum of the
+// payload modulo 256, ";", the payload, CR. "#00" goes out as "#60;00\r".
+// Failures leave LastAnswer empty; nothing here throws or shows anything.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "link/byte_port.h"
+#include "link/clock.h"
+
+namespace zdl {
+
+// The checksum test of a raw answer line ("#", two hex digits, ";", payload; no CR).
+bool AnswerOK(std::string_view line);
+
+// "#00" -> "#60;00": the framed form of a logical command (without the CR).
+std::string FrameCommand(std::string_view command);
+
+class SerialLine {
+ public:
+  SerialLine(BytePort& port, Clock& clock) : port_(port), clock_(clock) {}
+
+  // The last line or answer received; "" after a failed wait.
+  std::string LastAnswer;
+
+  // One CR-terminated line, leading bytes below 33 or above 126 skipped. The time-out
+  // covers the whole line; a partial line is dropped.
+  bool ReadLine(Millis timeout);
+  // A modem command: flush pending lines, then up to four sends while the reply is
+  // missing or "+CME ERROR: 515". Time-out 0: write after the flush, read nothing.
+  void SendAT(std::string_view command, Millis timeout);
+  // One framed answer: text before "#" dropped; on success LastAnswer is "#" + payload.
+  bool ReadAnswer(Millis timeout);
+  // Frames the command (which starts with "#"), flushes valid pending answers, then up
+  // to four sends until a valid answer. `command` holds the framed line afterwards.
+  void SendCommand(std::string& command, Millis timeout);
+  // Waits, reading nothing.
+  void Delay(Millis timeout);
+  // Writes bytes as they are (the read's acknowledgements).
+  bool WriteRaw(std::string_view bytes);
+
+  BytePort& Port() { return port_; }
+  Clock& GetClock() { return clock_; }
+
+ private:
+  BytePort& port_;
+  Clock& clock_;
+};
+
+}  // namespace zdl

@@ -1,0 +1,25 @@
+// Tests that decide whether a field's text may be sent to the unit, and the numeric
+// value of a text. They look at the text alone; ranges are the caller's business.
+#pragma once
+
+#include <string_view>
+
+namespace zdl {
+
+// A number text: optional blanks, optional sign, digits with at most one decimal
+// point, optional exponent (E and an optionally signed whole number), optional blanks.
+bool IsNumberText(std::string_view text);
+
+// A number text without ",". A full stop is the decimal point.
+bool CheckNum(std::string_view text);
+// A number text without "," and without ".". Sign and exponent are allowed.
+bool CheckInt(std::string_view text);
+// hh:mm: the hour part before the first colon, the minute part as many characters
+// taken from the end; both number texts, 0 <= H < 24, 0 <= M < 60.
+bool CheckTime(std::string_view text);
+
+// The value of the longest leading part that reads as a decimal number (blanks within
+// it ignored); 0 when the text does not begin with a number. "30x" gives 30.
+double NumericValue(std::string_view text);
+
+}  // namespace zdl

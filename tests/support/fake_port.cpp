@@ -1,0 +1,89 @@
+#include "tests/support/fake_port.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace zdl::testing {
+
+void FakePort::Feed(std::string_view bytes, Micros delay) {
+  Micros at = clock_.Now() + delay;
+  if (!incoming_.empty()) at = std::max(at, incoming_.back().at);
+  for (char c : bytes) incoming_.push_back({at, c});
+}
+
+void FakePort::FeedAnswer(std::string_view payload, Micros delay) {
+  unsigned sum = 0;
+  for (char c : payload) sum += static_cast<unsigned char>(c);
+  char cc[3];
+  std::snprintf(cc, sizeof cc, "%02X", sum % 256);
+  Feed("#" + std::string(cc) + ";" + std::string(payload) + "\r", delay);
+}
+
+std::vector<std::string> FakePort::WrittenLines() const {
+  std::vector<std::string> lines;
+  std::string current;
+  for (char c : written_) {
+    if (c == '\r') {
+      lines.push_back(current);
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  if (!current.empty()) lines.push_back(current);
+  return lines;
+}
+
+bool FakePort::Open(const PortSettings& settings) {
+  opens_.push_back(settings);
+  if (!openError_.empty()) return false;
+  open_ = true;
+  watchCarrier_ = settings.watchCarrier;
+  return true;
+}
+
+void FakePort::Close() {
+  if (open_) ++closes_;
+  open_ = false;
+}
+
+bool FakePort::Write(std::string_view bytes) {
+  if (!open_) return false;
+  written_.append(bytes);
+  if (responder_) responder_(bytes, *this);
+  return true;
+}
+
+bool FakePort::CarrierDropsBy(Micros t) const {
+  return watchCarrier_ && carrierDropAt_ && *carrierDropAt_ <= t;
+}
+
+std::optional<char> FakePort::ReadByte(Micros deadline) {
+  if (!open_) return std::nullopt;
+  if (!incoming_.empty() && incoming_.front().at <= deadline &&
+      !CarrierDropsBy(std::max(clock_.Now(), incoming_.front().at))) {
+    clock_.SleepUntil(incoming_.front().at);
+    char c = incoming_.front().byte;
+    incoming_.pop_front();
+    return c;
+  }
+  if (CarrierDropsBy(deadline)) {
+    clock_.SleepUntil(*carrierDropAt_);
+    carrierDropAt_.reset();
+    carrierLost_ = true;
+    Close();
+    return std::nullopt;
+  }
+  clock_.SleepUntil(deadline);
+  return std::nullopt;
+}
+
+bool FakePort::WaitWritten(Micros /*deadline*/) { return open_; }
+
+bool FakePort::TakeCarrierLoss() {
+  bool lost = carrierLost_;
+  carrierLost_ = false;
+  return lost;
+}
+
+}  // namespace zdl::testing

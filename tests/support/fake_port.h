@@ -1,0 +1,84 @@
+// A scripted far end and a clock that only moves when a wait needs it to, so every
+// time-out is exercised in microseconds.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/byte_port.h"
+#include "link/clock.h"
+
+namespace zdl::testing {
+
+class FakeClock final : public Clock {
+ public:
+  Micros Now() override { return now_; }
+  void SleepUntil(Micros t) override {
+    if (t > now_) now_ = t;
+  }
+  void Advance(Micros d) { now_ += d; }
+
+ private:
+  Micros now_{0};
+};
+
+class FakePort final : public BytePort {
+ public:
+  // Called with the bytes of every Write while the port is open; it may Feed answers.
+  using Responder = std::function<void(std::string_view written, FakePort& port)>;
+
+  explicit FakePort(FakeClock& clock) : clock_(clock) {}
+
+  // --- the far end ---
+  void SetResponder(Responder responder) { responder_ = std::move(responder); }
+  // Bytes that arrive `delay` after the current time (after earlier fed bytes).
+  void Feed(std::string_view bytes, Micros delay = Micros{0});
+  // A framed answer: "#" + checksum + ";" + payload + CR. `payload` without the "#".
+  void FeedAnswer(std::string_view payload, Micros delay = Micros{0});
+  // Carrier drops at the given clock time (the watch closes the port during a wait).
+  void DropCarrierAt(Micros when) { carrierDropAt_ = when; }
+  void FailOpen(std::string error) { openError_ = std::move(error); }
+
+  // --- what the tool did ---
+  const std::string& Written() const { return written_; }
+  // The written bytes split after every CR (the CR removed).
+  std::vector<std::string> WrittenLines() const;
+  const std::vector<PortSettings>& Opens() const { return opens_; }
+  int Closes() const { return closes_; }
+  std::size_t Pending() const { return incoming_.size(); }
+
+  // --- BytePort ---
+  bool Open(const PortSettings& settings) override;
+  void Close() override;
+  bool IsOpen() const override { return open_; }
+  std::string ErrorString() const override { return openError_; }
+  bool Write(std::string_view bytes) override;
+  std::optional<char> ReadByte(Micros deadline) override;
+  bool WaitWritten(Micros deadline) override;
+  bool TakeCarrierLoss() override;
+
+ private:
+  struct Arrival {
+    Micros at;
+    char byte;
+  };
+  bool CarrierDropsBy(Micros t) const;
+
+  FakeClock& clock_;
+  Responder responder_;
+  std::deque<Arrival> incoming_;
+  std::string written_;
+  std::vector<PortSettings> opens_;
+  int closes_ = 0;
+  bool open_ = false;
+  bool watchCarrier_ = false;
+  bool carrierLost_ = false;
+  std::optional<Micros> carrierDropAt_;
+  std::string openError_;
+};
+
+}  // namespace zdl::testing

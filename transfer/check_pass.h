@@ -1,0 +1,55 @@
+// The checks made before a configuration is written to the unit. They stop at the first
+// field that fails, naming the control that gets the focus and the message to show.
+#pragma once
+
+#include <string>
+
+#include "model/configuration_record.h"
+#include "ui/strings/string_table.h"
+
+namespace zdl {
+
+// What the connection start learnt of the connected unit.
+struct UnitFacts {
+  bool HasDatalogger = false;
+  float FirmVersion = 0;
+  Text FirmText;  // the version text as shown, Windows-1252
+};
+
+// The controls a failing check puts the focus on.
+enum class Control {
+  LogTime, ReArmTime, MacroInicio, TimeBox, VPBox, CVal, RST_Time, PVal,
+  RENVN, RENVT, ASINC, AINFO, SMSCBox, PTLF, NORMAL, IE, FE, Min, Max, Hist, PValA,
+};
+
+const char* ControlName(Control control);
+
+struct CheckResult {
+  enum Kind {
+    Passed,              // nothing to ask: write
+    NeedsConfirmation,   // no priority number: ask offsets 180 and 181
+    Failed,              // show `offset`, focus `control`
+  };
+  Kind kind = Passed;
+  Control control = Control::RENVN;
+  // For a repeated control, the item: the timer, or the input number (digital 0 to 7,
+  // analog 0 to 3); -1 for a control that is not repeated.
+  int index = -1;
+  int offset = 0;  // message offset of a failure
+};
+
+CheckResult CheckForWrite(const ConfigurationRecord& record, const UnitFacts& unit);
+
+// "VPBox[3]", "RENVN".
+std::string FocusName(const CheckResult& result);
+
+// The message of a failure, UTF-8, built as the write shows it: offset 212, the
+// firmware text, a blank and offset 213; offset 214 followed by the timer number as a
+// sign-spaced decimal; otherwise the text of the offset.
+std::string CheckMessage(const CheckResult& result, const UnitFacts& unit, Lang lang);
+
+// The confirmation asked when no phone-list entry is a priority number: offset 180,
+// a carriage return, offset 181.
+std::string ConfirmationQuestion(Lang lang);
+
+}  // namespace zdl

@@ -1,0 +1,15 @@
+// How a transfer tells the front end where it is: a status text (a string-table offset)
+// and a progress bar.
+#pragma once
+
+namespace zdl {
+
+class ProgressSink {
+ public:
+  virtual ~ProgressSink() = default;
+  virtual void Status(int /*offset*/) {}
+  virtual void Range(int /*maximum*/) {}
+  virtual void Value(int /*value*/) {}
+};
+
+}  // namespace zdl
