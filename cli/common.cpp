@@ -1,0 +1,37 @@
+#include "cli/common.h"
+
+#include <iostream>
+
+#include "configfile/config_file.h"
+
+namespace zdl::cli {
+
+bool LoadForCommand(const std::string& path, ConfigurationRecord& record, const Context& ctx) {
+  LoadOutcome outcome = LoadConfigFile(path, record);
+  std::string message = LoadMessage(outcome, ctx.lang);
+  if (!message.empty()) {
+    std::string title = LoadMessageTitle(outcome, ctx.lang);
+    std::cerr << (title.empty() ? "" : title + ": ") << message << '\n';
+  }
+  return outcome.loaded();
+}
+
+bool ReportCheck(const CheckResult& result, const UnitFacts& unit, const Context& ctx,
+                 std::ostream& failures) {
+  switch (result.kind) {
+    case CheckResult::Failed:
+      failures << FocusName(result) << ": " << CheckMessage(result, unit, ctx.lang) << '\n';
+      return false;
+    case CheckResult::NeedsConfirmation:
+      std::cout << ctx.Text(180) << '\n' << ctx.Text(181) << '\n';
+      return true;
+    case CheckResult::Passed:
+      break;
+  }
+  std::cout << (ctx.lang == Lang::Spanish ? "Configuración comprobada: lista para escribir."
+                                          : "Configuration checked: ready to write.")
+            << '\n';
+  return true;
+}
+
+}  // namespace zdl::cli

@@ -1,0 +1,132 @@
+#include <QCoreApplication>
+#include <cstring>
+#include <iostream>
+#include <map>
+
+#include "cli/cli.h"
+
+namespace zdl::cli {
+
+namespace {
+
+constexpr const char* kUsageText =
+    "usage: zdl410 [--lang en|es] COMMAND ...\n"
+    "  dump FILE                     print the configuration, one SECTION.KEY=VALUE a key\n"
+    "  convert IN OUT                load a keyed or sequential file, save it keyed\n"
+    "  check FILE [--firmware VERSION] [--no-datalogger]\n"
+    "                                run the checks made before a write\n"
+    "  lines FILE [--framed]         print the lines a write sends, #01LDDEF to #03\n"
+    "  read --port PORT [--modem NUMBER] [--password PW] [--trace LOG] OUT.ncf\n"
+    "  write --port PORT [--modem NUMBER] [--password PW] [--yes] [--trace LOG] IN.ncf\n"
+    "PORT is COM1 to COM16 or a device path. Exit status: 0 success, 1 failure, 2 usage.\n";
+
+}  // namespace
+
+bool Args::Flag(const std::string& name) {
+  for (auto it = args_.begin(); it != args_.end(); ++it) {
+    if (*it == "--") break;
+    if (*it == name) {
+      args_.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::optional<std::string> Args::Option(const std::string& name) {
+  for (auto it = args_.begin(); it != args_.end(); ++it) {
+    if (*it == "--") break;
+    if (*it == name) {
+      if (it + 1 == args_.end()) {
+        error_ = "option " + name + " needs a value";
+        args_.erase(it);
+        return std::nullopt;
+      }
+      std::string value = *(it + 1);
+      args_.erase(it, it + 2);
+      return value;
+    }
+    if (it->rfind(name + "=", 0) == 0) {
+      std::string value = it->substr(name.size() + 1);
+      args_.erase(it);
+      return value;
+    }
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> Args::Positionals() {
+  std::vector<std::string> positionals;
+  bool onlyPositionals = false;
+  for (const std::string& a : args_) {
+    if (!onlyPositionals && a == "--") {
+      onlyPositionals = true;
+    } else if (!onlyPositionals && a.size() > 1 && a[0] == '-') {
+      if (error_.empty()) error_ = "unknown option " + a;
+    } else {
+      positionals.push_back(a);
+    }
+  }
+  return positionals;
+}
+
+int UsageError(const std::string& what) {
+  std::cerr << "zdl410: " << what << "\n" << kUsageText;
+  return kUsage;
+}
+
+namespace {
+
+int Run(int argc, char** argv) {
+  std::vector<std::string> all(argv + 1, argv + argc);
+  if (!all.empty() && (all[0] == "--help" || all[0] == "-h" || all[0] == "help")) {
+    std::cout << kUsageText;
+    return kSuccess;
+  }
+  Context ctx;
+  ctx.lang = StoredLanguage().value_or(Lang::English);
+  std::optional<std::string> lang;
+  std::string command;
+  std::vector<std::string> rest;
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    const std::string& a = all[i];
+    if (a == "--lang") {
+      if (i + 1 == all.size()) return UsageError("option --lang needs a value");
+      lang = all[++i];
+    } else if (a.rfind("--lang=", 0) == 0) {
+      lang = a.substr(7);
+    } else if (command.empty() && !a.empty() && a[0] != '-') {
+      command = a;
+    } else {
+      rest.push_back(a);
+    }
+  }
+  if (lang) {
+    if (*lang == "en") {
+      ctx.lang = Lang::English;
+    } else if (*lang == "es") {
+      ctx.lang = Lang::Spanish;
+    } else {
+      return UsageError("--lang takes en or es");
+    }
+  }
+  if (command.empty()) return UsageError("no command given");
+  static const std::map<std::string, int (*)(Args&, const Context&)> kCommands = {
+      {"dump", Dump}, {"convert", Convert}, {"check", Check},
+      {"lines", Lines}, {"read", Read},     {"write", Write},
+  };
+  auto found = kCommands.find(command);
+  if (found == kCommands.end()) return UsageError("unknown command " + command);
+  Args args(rest);
+  return found->second(args, ctx);
+}
+
+}  // namespace
+}  // namespace zdl::cli
+
+int main(int argc, char** argv) {
+  // The serial port wants an application object; nothing here runs its event loop.
+  int qtArgc = 1;
+  QCoreApplication app(qtArgc, argv);
+  return zdl::cli::Run(argc, argv);
+}

@@ -1,0 +1,156 @@
+#include "cli/terminal.h"
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+
+#include "model/validators.h"
+
+namespace zdl::cli {
+
+bool HaveTerminal() {
+  int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+std::optional<std::string> AskTerminal(const std::string& prompt, bool echo) {
+  int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY);
+  if (fd < 0) return std::nullopt;
+  if (::write(fd, prompt.data(), prompt.size()) < 0) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  termios saved{};
+  bool restore = false;
+  if (!echo && ::tcgetattr(fd, &saved) == 0) {
+    termios quiet = saved;
+    quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
+    restore = ::tcsetattr(fd, TCSAFLUSH, &quiet) == 0;
+  }
+  std::string line;
+  bool gotLine = false;
+  char c = 0;
+  while (::read(fd, &c, 1) == 1) {
+    if (c == '\n') {
+      gotLine = true;
+      break;
+    }
+    if (c != '\r') line += c;
+  }
+  if (restore) {
+    ::tcsetattr(fd, TCSAFLUSH, &saved);
+    if (::write(fd, "\n", 1) < 0) {
+      // Nothing to do: the answer was read.
+    }
+  }
+  ::close(fd);
+  if (!gotLine && line.empty()) return std::nullopt;
+  return line;
+}
+
+std::optional<std::string> TerminalConnectionUi::AskPassword() {
+  if (password_) {
+    if (offered_) return std::nullopt;
+    offered_ = true;
+    if (!IsNumberText(*password_)) {
+      Message(187);
+      return std::nullopt;
+    }
+    return password_;
+  }
+  for (;;) {
+    std::optional<std::string> typed = AskTerminal(ctx_.Text(54) + " ", false);
+    if (!typed) {
+      if (!HaveTerminal()) problem_ = "no terminal to ask the password on: give --password";
+      return std::nullopt;
+    }
+    if (typed->empty()) return std::nullopt;  // an empty answer cancels, as the prompt's Cancel
+    if (IsNumberText(*typed)) return typed;
+    Message(187);
+  }
+}
+
+void TerminalConnectionUi::Message(int offset) { std::cerr << ctx_.Text(offset) << '\n'; }
+
+void TerminalConnectionUi::ErrorMessage(const std::string& description) {
+  std::cerr << description << '\n';
+}
+
+void TerminalConnectionUi::Status(int offset) {
+  if (::isatty(STDERR_FILENO)) std::cerr << ctx_.Text(offset) << '\n';
+}
+
+TerminalProgress::TerminalProgress(const Context& ctx) : ctx_(ctx), tty_(::isatty(STDERR_FILENO)) {}
+
+TerminalProgress::~TerminalProgress() {
+  if (drawn_) std::cerr << '\n';
+}
+
+void TerminalProgress::Status(int offset) {
+  status_ = ctx_.Text(offset);
+  Draw();
+}
+
+void TerminalProgress::Range(int maximum) {
+  maximum_ = maximum;
+  Draw();
+}
+
+void TerminalProgress::Value(int value) {
+  if (value == value_) return;
+  value_ = value;
+  Draw();
+}
+
+void TerminalProgress::Draw() {
+  if (!tty_ || maximum_ <= 0) return;
+  int width = 30;
+  int filled = value_ * width / maximum_;
+  std::cerr << '\r' << status_ << " [" << std::string(static_cast<std::size_t>(filled), '#')
+            << std::string(static_cast<std::size_t>(width - filled), '.') << "] " << value_ << '/'
+            << maximum_ << "\x1b[K" << std::flush;
+  drawn_ = true;
+}
+
+namespace {
+
+sigset_t WatchedSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGUSR1);  // our own wake-up at the end
+  return set;
+}
+
+}  // namespace
+
+InterruptWatch::InterruptWatch(std::function<void()> onInterrupt)
+    : onInterrupt_(std::move(onInterrupt)) {
+  sigset_t set = WatchedSignals();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  thread_ = std::thread([this, set] {
+    int signal = 0;
+    while (sigwait(&set, &signal) == 0) {
+      if (signal == SIGUSR1) return;
+      interrupted_ = true;
+      onInterrupt_();
+    }
+  });
+}
+
+InterruptWatch::~InterruptWatch() {
+  pthread_kill(thread_.native_handle(), SIGUSR1);
+  thread_.join();
+  sigset_t set = WatchedSignals();
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+}  // namespace zdl::cli

@@ -1,0 +1,82 @@
+// The terminal side of the unit commands: the password asked without echo, the
+// no-priority question, progress on one updated line, and Ctrl-C ending a wait cleanly.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "cli/cli.h"
+#include "link/connection.h"
+#include "transfer/progress.h"
+
+namespace zdl::cli {
+
+// True when the process can talk to the user (/dev/tty opens).
+bool HaveTerminal();
+
+// Reads one line from the terminal; without echo when `echo` is false. Empty when there
+// is no terminal or it was closed.
+std::optional<std::string> AskTerminal(const std::string& prompt, bool echo);
+
+// The password prompt and message boxes of a connection, on the terminal.
+class TerminalConnectionUi final : public ConnectionUi {
+ public:
+  // `password`: given on the command line; offered once (a refusal is not retried with
+  // the same text). Without it the user is asked on the terminal.
+  TerminalConnectionUi(const Context& ctx, std::optional<std::string> password)
+      : ctx_(ctx), password_(std::move(password)) {}
+
+  std::optional<std::string> AskPassword() override;
+  void Message(int offset) override;
+  void ErrorMessage(const std::string& description) override;
+  void Status(int offset) override;
+
+  // Why no password could be had (no terminal), for the final report.
+  const std::string& Problem() const { return problem_; }
+
+ private:
+  const Context& ctx_;
+  std::optional<std::string> password_;
+  bool offered_ = false;
+  std::string problem_;
+};
+
+// Status texts as lines and the bar as "value/maximum" on one updated line of stderr,
+// when stderr is a terminal.
+class TerminalProgress final : public ProgressSink {
+ public:
+  explicit TerminalProgress(const Context& ctx);
+  ~TerminalProgress() override;
+  void Status(int offset) override;
+  void Range(int maximum) override;
+  void Value(int value) override;
+
+ private:
+  void Draw();
+  const Context& ctx_;
+  bool tty_;
+  bool drawn_ = false;
+  int maximum_ = 0;
+  int value_ = 0;
+  std::string status_;
+};
+
+// Runs `onInterrupt` (from another thread) when SIGINT or SIGTERM arrives while this
+// object lives. The signals are blocked for the whole process while it lives, so the
+// waiting thread is the only one that sees them.
+class InterruptWatch {
+ public:
+  explicit InterruptWatch(std::function<void()> onInterrupt);
+  ~InterruptWatch();
+  bool Interrupted() const { return interrupted_; }
+
+ private:
+  std::function<void()> onInterrupt_;
+  std::thread thread_;
+  std::atomic<bool> interrupted_{false};
+};
+
+}  // namespace zdl::cli

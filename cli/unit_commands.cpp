@@ -1,0 +1,182 @@
+// The commands that talk to a unit: read and write.
+#include <fstream>
+#include <iostream>
+#include <memory>
+
+#include "cli/cli.h"
+#include "cli/common.h"
+#include "cli/terminal.h"
+#include "configfile/config_file.h"
+#include "link/connection.h"
+#include "link/qt/qt_serial_port.h"
+#include "link/trace_port.h"
+#include "transfer/check_pass.h"
+#include "transfer/read_config.h"
+#include "transfer/write_config.h"
+
+namespace zdl::cli {
+
+namespace {
+
+struct UnitOptions {
+  ConnectionOptions connection;
+  std::optional<std::string> password;
+  std::optional<std::string> trace;
+  std::string file;
+};
+
+// Takes --port, --modem, --password, --trace and one file. Returns a usage status or -1.
+int TakeUnitOptions(Args& args, const char* command, UnitOptions& out) {
+  std::optional<std::string> port = args.Option("--port");
+  std::optional<std::string> modem = args.Option("--modem");
+  out.password = args.Option("--password");
+  out.trace = args.Option("--trace");
+  std::vector<std::string> files = args.Positionals();
+  if (!args.Error().empty()) return UsageError(args.Error());
+  if (!port || port->empty()) return UsageError(std::string(command) + " needs --port PORT");
+  if (files.size() != 1) return UsageError(std::string(command) + " takes one file");
+  out.connection.port = *port;
+  out.connection.modem = modem.has_value();
+  out.connection.callNumber = modem.value_or("");
+  out.file = files[0];
+  return -1;
+}
+
+// One connected session: the real port (optionally traced), the connection, Ctrl-C.
+class Session {
+ public:
+  Session(const UnitOptions& options, const Context& ctx)
+      : ui_(ctx, options.password), interrupt_([this] { port_.RequestCancel(); }) {
+    if (options.trace) {
+      traceFile_.open(*options.trace, std::ios::out | std::ios::trunc | std::ios::binary);
+      if (traceFile_) {
+        tracing_ = std::make_unique<TracingPort>(port_, clock_, traceFile_);
+      } else {
+        traceError_ = "cannot write the trace file " + *options.trace;
+      }
+    }
+    connection_ = std::make_unique<Connection>(Port(), clock_);
+  }
+
+  ~Session() {
+    if (connection_->IsOpen()) connection_->Stop(ui_);
+  }
+
+  BytePort& Port() { return tracing_ ? static_cast<BytePort&>(*tracing_) : port_; }
+  const std::string& TraceError() const { return traceError_; }
+  Connection& Link() { return *connection_; }
+  TerminalConnectionUi& Ui() { return ui_; }
+  bool Interrupted() const { return interrupt_.Interrupted(); }
+
+  // After a failed exchange: a carrier drop ends the connection with its message.
+  void AfterFailure() { connection_->HandleCarrierLoss(ui_); }
+
+ private:
+  SteadyClock clock_;
+  QtSerialPort port_{clock_};
+  std::ofstream traceFile_;
+  std::unique_ptr<TracingPort> tracing_;
+  std::string traceError_;
+  std::unique_ptr<Connection> connection_;
+  TerminalConnectionUi ui_;
+  InterruptWatch interrupt_;
+};
+
+bool Connect(Session& session, const UnitOptions& options, const Context& ctx) {
+  StartResult started = session.Link().Start(options.connection, session.Ui());
+  if (started == StartResult::Connected) return true;
+  if (!session.Ui().Problem().empty()) std::cerr << "zdl410: " << session.Ui().Problem() << '\n';
+  if (session.Interrupted()) std::cerr << "zdl410: interrupted\n";
+  (void)ctx;
+  return false;
+}
+
+void ReportTransferFailure(Session& session, const Context& ctx) {
+  session.AfterFailure();
+  if (session.Interrupted()) std::cerr << "zdl410: interrupted\n";
+  std::cerr << ctx.Text(169) << '\n';
+  std::cout << ctx.Text(133) << '\n';
+}
+
+}  // namespace
+
+int Read(Args& args, const Context& ctx) {
+  UnitOptions options;
+  if (int usage = TakeUnitOptions(args, "read", options); usage >= 0) return usage;
+  Session session(options, ctx);
+  if (!session.TraceError().empty()) {
+    std::cerr << "zdl410: " << session.TraceError() << '\n';
+    return kFailure;
+  }
+  if (!Connect(session, options, ctx)) return kFailure;
+
+  ConfigurationRecord record;
+  bool read = false;
+  {
+    TerminalProgress progress(ctx);
+    read = ReadConfiguration(session.Link().Line(), session.Link().ComTimeOut(),
+                             session.Link().HasDatalogger(), record, progress);
+  }
+  if (!read) {
+    ReportTransferFailure(session, ctx);
+    return kFailure;
+  }
+  session.Link().Stop(session.Ui());
+  SaveOutcome saved = SaveConfigFile(options.file, record);
+  if (!saved.ok) {
+    std::cerr << ctx.Text(185) << ": " << saved.description << '\n';
+    return kFailure;
+  }
+  std::cout << ctx.Text(132) << '\n';
+  return kSuccess;
+}
+
+int Write(Args& args, const Context& ctx) {
+  bool yes = args.Flag("--yes");
+  UnitOptions options;
+  if (int usage = TakeUnitOptions(args, "write", options); usage >= 0) return usage;
+  ConfigurationRecord record;
+  if (!LoadForCommand(options.file, record, ctx)) return kFailure;
+
+  Session session(options, ctx);
+  if (!session.TraceError().empty()) {
+    std::cerr << "zdl410: " << session.TraceError() << '\n';
+    return kFailure;
+  }
+  if (!Connect(session, options, ctx)) return kFailure;
+
+  UnitFacts unit{session.Link().HasDatalogger(), session.Link().FirmVersion(),
+                 session.Link().FirmText()};
+  CheckResult checked = CheckForWrite(record, unit);
+  if (checked.kind == CheckResult::Failed) {
+    ReportCheck(checked, unit, ctx, std::cerr);
+    return kFailure;
+  }
+  if (checked.kind == CheckResult::NeedsConfirmation && !yes) {
+    std::optional<std::string> answer =
+        AskTerminal(ctx.Text(180) + "\n" + ctx.Text(181) + (ctx.lang == Lang::Spanish ? " [s/N] " : " [y/N] "),
+                    true);
+    if (!answer) {
+      std::cerr << "zdl410: no terminal to confirm on: give --yes\n";
+      return kFailure;
+    }
+    bool confirmed = !answer->empty() && (answer->front() == 'y' || answer->front() == 'Y' ||
+                                          answer->front() == 's' || answer->front() == 'S');
+    if (!confirmed) return kFailure;
+  }
+
+  bool written = false;
+  {
+    TerminalProgress progress(ctx);
+    written = WriteConfiguration(session.Link().Line(), session.Link().ComTimeOut(), record, progress);
+  }
+  if (!written) {
+    ReportTransferFailure(session, ctx);
+    return kFailure;
+  }
+  session.Link().Stop(session.Ui());
+  std::cout << ctx.Text(135) << '\n';
+  return kSuccess;
+}
+
+}  // namespace zdl::cli

@@ -1,0 +1,237 @@
+// The zdl410 command line as an installer runs it: offline commands on files, and read and
+// write against the simulated unit on a real pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "configfile/config_file.h"
+#include "tests/support/process.h"
+#include "tests/support/sample_record.h"
+
+namespace zdl {
+namespace {
+
+using testing::BackgroundProcess;
+using testing::ProcessResult;
+using testing::RunProcess;
+using testing::TempDir;
+
+ProcessResult Cli(std::vector<std::string> args) {
+  args.insert(args.begin(), ZDL_CLI_PATH);
+  return RunProcess(args);
+}
+
+class CliFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SaveConfigFile(Sample(), testing::FullRecord()).ok);
+  }
+  std::string Sample() const { return dir_.File("sample.ncf"); }
+  std::string Saved(const ConfigurationRecord& record, const std::string& name) const {
+    std::string path = dir_.File(name);
+    EXPECT_TRUE(SaveConfigFile(path, record).ok);
+    return path;
+  }
+  TempDir dir_;
+};
+
+TEST_F(CliFiles, DumpPrintsEveryKeyInTheWritersOrderInUtf8) {
+  ProcessResult r = Cli({"dump", Sample()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("General.VERSION=ZDL410\nGeneral.NOMBRE=Depósito nº 3 €\n", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("\nDigital.PVAL0= 5\n"), std::string::npos);
+  EXPECT_NE(r.out.find("\nMacros.MACRO_TEXT 10=Macro 11\n"), std::string::npos);
+  EXPECT_NE(r.out.find("\nTelefonos.TLF3=\n"), std::string::npos);
+  EXPECT_NE(r.out.find("\nTimer.MACRO7= 0\n"), std::string::npos);
+  EXPECT_EQ(r.out.substr(r.out.size() - 16), "Timer.MACRO7= 0\n");
+}
+
+TEST_F(CliFiles, ConvertKeepsAKeyedFileUnchanged) {
+  std::string out = dir_.File("copy.ncf");
+  ProcessResult converted = Cli({"convert", Sample(), out});
+  ASSERT_EQ(converted.exitCode, 0) << converted.err;
+  EXPECT_EQ(Cli({"dump", out}).out, Cli({"dump", Sample()}).out);
+  EXPECT_EQ(testing::ReadFileBytes(out), testing::ReadFileBytes(Sample()));
+}
+
+TEST_F(CliFiles, FailedLoadsSayWhyAndFail) {
+  ProcessResult missing = Cli({"dump", dir_.File("nothing.ncf")});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.err.find("File not found"), std::string::npos) << missing.err;
+  EXPECT_TRUE(missing.out.empty());
+
+  ProcessResult spanish = Cli({"--lang", "es", "dump", dir_.File("nothing.ncf")});
+  EXPECT_NE(spanish.err.find("El fichero no existe"), std::string::npos) << spanish.err;
+
+  std::string text = dir_.File("text.ncf");
+  testing::WriteFileBytes(text, "[General]\r\nNOMBRE=x\r\n");
+  ProcessResult notConfig = Cli({"dump", text});
+  EXPECT_EQ(notConfig.exitCode, 1);
+  EXPECT_NE(notConfig.err.find("Is not a valid config file or an older version."), std::string::npos);
+
+  std::string out = dir_.File("never.ncf");
+  EXPECT_EQ(Cli({"convert", text, out}).exitCode, 1);
+  EXPECT_TRUE(testing::ReadFileBytes(out).empty());
+}
+
+TEST_F(CliFiles, LinesPrintsTheWriteSequence) {
+  ConfigurationRecord r;
+  r.SetDigitalNC(0, true);
+  r.SetDigitalHabil(0, true);
+  r.Digital[0].TEXT = "Fallo UPS";
+  r.Digital[0].RING = true;
+  r.Digital[0].PERSIST = true;
+  r.Digital[0].PVAL = "5";
+  r.Digital[0].MACRO_TRUE = 3;
+  ProcessResult lines = Cli({"lines", Saved(r, "ups.ncf")});
+  ASSERT_EQ(lines.exitCode, 0) << lines.err;
+  EXPECT_EQ(lines.out.rfind("#01LDDEF\n#01+ALM0=\"Fallo UPS\",NC,RING,P= 50,MACROT= 3\n#01ID=\n", 0), 0u)
+      << lines.out;
+  EXPECT_EQ(lines.out.substr(lines.out.size() - 4), "#03\n");
+
+  ProcessResult framed = Cli({"lines", "--framed", Saved(r, "ups.ncf")});
+  EXPECT_EQ(framed.out.rfind("#C0;01LDDEF\n", 0), 0u) << framed.out;
+  EXPECT_EQ(framed.out.substr(framed.out.size() - 7), "#63;03\n");
+}
+
+TEST_F(CliFiles, CheckNamesTheFirstFailingFieldOrAsksForConfirmation) {
+  ConfigurationRecord r = testing::FullRecord();
+  r.SetTimerHabil(3, true);
+  r.Timers[3].Days[LUNES] = true;
+  r.Timers[3].VP = "30001";
+  ProcessResult failed = Cli({"check", Saved(r, "vp.ncf")});
+  EXPECT_EQ(failed.exitCode, 1);
+  EXPECT_EQ(failed.out, "VPBox[3]: Out of range, set a value under 30000\n");
+
+  ProcessResult old = Cli({"--lang", "es", "check", Saved(r, "vp.ncf"), "--firmware", "4.3"});
+  EXPECT_EQ(old.exitCode, 1);
+  EXPECT_EQ(old.out, "MacroInicio: El Firmware4.3 no soporta las funciones de temporizador\n");
+
+  ConfigurationRecord logger = testing::FullRecord();
+  ProcessResult noLogger = Cli({"check", Saved(logger, "log.ncf"), "--no-datalogger"});
+  EXPECT_EQ(noLogger.out, "LogTime: Datalogger functions disabled by Firmware\n");
+
+  ConfigurationRecord renvn = testing::FullRecord();
+  renvn.General.RENVN = "21";
+  EXPECT_EQ(Cli({"check", Saved(renvn, "renvn.ncf")}).out,
+            "RENVN: Out of range, set a value under 20\n");
+
+  ConfigurationRecord noPriority = testing::FullRecord();
+  noPriority.ListaTlf = {"600,PRV2"};
+  ProcessResult ask = Cli({"check", Saved(noPriority, "noprio.ncf")});
+  EXPECT_EQ(ask.exitCode, 0);
+  EXPECT_EQ(ask.out,
+            "There isn't no prioritary number, alarms won't be notified.\n"
+            "Do you really want to load this configuration?\n");
+
+  EXPECT_EQ(Cli({"check", Sample()}).exitCode, 0);
+}
+
+TEST(CliUsage, BadUsageExitsTwo) {
+  EXPECT_EQ(Cli({}).exitCode, 2);
+  EXPECT_EQ(Cli({"frobnicate"}).exitCode, 2);
+  EXPECT_EQ(Cli({"dump"}).exitCode, 2);
+  EXPECT_EQ(Cli({"dump", "a", "b"}).exitCode, 2);
+  EXPECT_EQ(Cli({"--lang", "fr", "dump", "a"}).exitCode, 2);
+  EXPECT_EQ(Cli({"lines", "--bogus", "a"}).exitCode, 2);
+  EXPECT_EQ(Cli({"read", "out.ncf"}).exitCode, 2);
+  EXPECT_EQ(Cli({"--help"}).exitCode, 0);
+}
+
+// A simulated unit on a pseudo-terminal, reachable at a link in a temporary directory.
+class Unit {
+ public:
+  explicit Unit(const TempDir& dir, std::vector<std::string> options = {})
+      : link_(dir.File("unit-" + std::to_string(++count_))) {
+    std::vector<std::string> argv = {ZDL_SIM_PATH, "--link", link_};
+    argv.insert(argv.end(), options.begin(), options.end());
+    process_ = std::make_unique<BackgroundProcess>(argv);
+  }
+  const std::string& Port() const { return link_; }
+  bool Started() const { return !process_->FirstLine().empty(); }
+
+ private:
+  static inline int count_ = 0;
+  std::string link_;
+  std::unique_ptr<BackgroundProcess> process_;
+};
+
+class CliUnit : public CliFiles {};
+
+TEST_F(CliUnit, WriteThenReadGivesTheSameFile) {
+  Unit unit(dir_);
+  ASSERT_TRUE(unit.Started());
+  ProcessResult written = Cli({"write", "--port", unit.Port(), "--password", "1234", Sample()});
+  ASSERT_EQ(written.exitCode, 0) << written.err;
+  EXPECT_EQ(written.out, "Configuration successfully upgraded.\n");
+
+  std::string back = dir_.File("back.ncf");
+  ProcessResult read = Cli({"read", "--port", unit.Port(), "--password", "1234", back});
+  ASSERT_EQ(read.exitCode, 0) << read.err;
+  EXPECT_EQ(read.out, "Configuration successfully read.\n");
+  EXPECT_EQ(Cli({"dump", back}).out, Cli({"dump", Sample()}).out);
+}
+
+TEST_F(CliUnit, ThroughTheModemWithATrace) {
+  Unit unit(dir_, {"--modem"});
+  ASSERT_TRUE(unit.Started());
+  std::string trace = dir_.File("trace.log");
+  ProcessResult written = Cli({"--lang", "es", "write", "--port", unit.Port(), "--modem", "600111222",
+                               "--password", "1234", "--trace", trace, Sample()});
+  ASSERT_EQ(written.exitCode, 0) << written.err;
+  EXPECT_EQ(written.out, "Configuración actualizada con éxito.\n");
+  std::string log = testing::ReadFileBytes(trace);
+  EXPECT_NE(log.find("ATD600111222"), std::string::npos);
+  EXPECT_NE(log.find("CONNECT"), std::string::npos);
+  EXPECT_NE(log.find("SAVE_OK"), std::string::npos);
+
+  std::string back = dir_.File("back.ncf");
+  ProcessResult read =
+      Cli({"read", "--port", unit.Port(), "--modem", "600111222", "--password", "1234", back});
+  ASSERT_EQ(read.exitCode, 0) << read.err;
+  EXPECT_EQ(Cli({"dump", back}).out, Cli({"dump", Sample()}).out);
+}
+
+TEST_F(CliUnit, RecoverableFaultsAreRetried) {
+  for (std::vector<std::string> fault :
+       {std::vector<std::string>{"--bad-checksum", "5"}, {"--garbage"}, {"--drop-record", "200"}}) {
+    Unit unit(dir_, fault);
+    ASSERT_TRUE(unit.Started());
+    ProcessResult written = Cli({"write", "--port", unit.Port(), "--password", "1234", Sample()});
+    EXPECT_EQ(written.exitCode, 0) << fault[0] << ": " << written.err;
+    std::string back = dir_.File("back.ncf");
+    ProcessResult read = Cli({"read", "--port", unit.Port(), "--password", "1234", back});
+    EXPECT_EQ(read.exitCode, 0) << fault[0] << ": " << read.err;
+    EXPECT_EQ(Cli({"dump", back}).out, Cli({"dump", Sample()}).out) << fault[0];
+  }
+}
+
+TEST_F(CliUnit, FailuresEndWithTheirMessages) {
+  Unit refusing(dir_, {"--refuse-password"});
+  ProcessResult refused = Cli({"write", "--port", refusing.Port(), "--password", "1234", Sample()});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("Bad password"), std::string::npos) << refused.err;
+
+  Unit unit(dir_);
+  ProcessResult wrong = Cli({"read", "--port", unit.Port(), "--password", "99", dir_.File("x.ncf")});
+  EXPECT_EQ(wrong.exitCode, 1);
+  EXPECT_NE(wrong.err.find("Bad password"), std::string::npos) << wrong.err;
+
+  ProcessResult noTerminal = Cli({"read", "--port", unit.Port(), dir_.File("x.ncf")});
+  EXPECT_EQ(noTerminal.exitCode, 1);
+  EXPECT_NE(noTerminal.err.find("--password"), std::string::npos) << noTerminal.err;
+
+  ProcessResult noPort = Cli({"read", "--port", dir_.File("no-such-port"), "--password", "1234",
+                              dir_.File("x.ncf")});
+  EXPECT_EQ(noPort.exitCode, 1);
+
+  Unit silent(dir_, {"--silent-after", "12"});
+  ProcessResult cut = Cli({"write", "--port", silent.Port(), "--password", "1234", Sample()});
+  EXPECT_EQ(cut.exitCode, 1);
+  EXPECT_NE(cut.err.find("Communication error, check your connections."), std::string::npos) << cut.err;
+  EXPECT_EQ(cut.out, "Communication error.\n");
+}
+
+}  // namespace
+}  // namespace zdl

@@ -1,0 +1,127 @@
+#include "tests/support/process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+namespace zdl::testing {
+
+namespace {
+
+std::vector<char*> ArgvPointers(const std::vector<std::string>& argv) {
+  std::vector<char*> ptrs;
+  for (const std::string& a : argv) ptrs.push_back(const_cast<char*>(a.c_str()));
+  ptrs.push_back(nullptr);
+  return ptrs;
+}
+
+// In the child: new session (no controlling terminal), stdin from /dev/null.
+[[noreturn]] void ExecChild(const std::vector<std::string>& argv, int outFd, int errFd) {
+  setsid();
+  int null = open("/dev/null", O_RDONLY);
+  dup2(null, 0);
+  dup2(outFd, 1);
+  dup2(errFd, 2);
+  std::vector<char*> ptrs = ArgvPointers(argv);
+  execv(ptrs[0], ptrs.data());
+  _exit(127);
+}
+
+int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+}  // namespace
+
+ProcessResult RunProcess(const std::vector<std::string>& argv) {
+  int out[2], err[2];
+  if (pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe failed");
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(out[0]);
+    close(err[0]);
+    ExecChild(argv, out[1], err[1]);
+  }
+  close(out[1]);
+  close(err[1]);
+  ProcessResult result;
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  int open = 2;
+  while (open > 0) {
+    if (poll(fds, 2, -1) < 0) break;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      char buf[4096];
+      ssize_t n = read(fds[i].fd, buf, sizeof buf);
+      if (n <= 0) {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      } else {
+        (i == 0 ? result.out : result.err).append(buf, static_cast<std::size_t>(n));
+      }
+    }
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.exitCode = ExitCode(status);
+  return result;
+}
+
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv) {
+  int out[2];
+  if (pipe(out) != 0) throw std::runtime_error("pipe failed");
+  pid_ = fork();
+  if (pid_ == 0) {
+    close(out[0]);
+    ExecChild(argv, out[1], 2);
+  }
+  close(out[1]);
+  outFd_ = out[0];
+  // The first line, or nothing within ten seconds.
+  char c = 0;
+  pollfd fd{outFd_, POLLIN, 0};
+  while (poll(&fd, 1, 10000) > 0 && read(outFd_, &c, 1) == 1 && c != '\n') firstLine_ += c;
+}
+
+BackgroundProcess::~BackgroundProcess() { Stop(); }
+
+int BackgroundProcess::Stop() {
+  if (pid_ <= 0) return -1;
+  kill(pid_, SIGTERM);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  pid_ = -1;
+  if (outFd_ >= 0) close(outFd_);
+  outFd_ = -1;
+  return ExitCode(status);
+}
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "zdl-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+}  // namespace zdl::testing
