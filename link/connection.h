@@ -68,6 +68,12 @@ class Connection {
   bool Modem() const { return modem_; }
 
  private:
+  StartResult Run(const ConnectionOptions& options, ConnectionUi& ui);
+  // The password dialogue through a modem: true when the unit answered "#PassWord=1".
+  bool Login(ConnectionUi& ui);
+  // Ends a start whose port closed under an exchange (carrier drop, cancel, device gone).
+  StartResult Abandon(ConnectionUi& ui, StartResult result);
+
   BytePort& port_;
   SerialLine line_;
   Millis comTimeOut_ = kDirectTimeout;

@@ -49,6 +49,8 @@ class SerialLine {
  private:
   BytePort& port_;
   Clock& clock_;
+  // The last exchange ended with a valid answer to a single send: no straggler is owed.
+  bool settled_ = false;
 };
 
 }  // namespace zdl

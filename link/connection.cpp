@@ -1,0 +1,204 @@
+#include "link/connection.h"
+
+#include <exception>
+#include <string_view>
+
+#include "model/validators.h"
+
+namespace zdl {
+
+namespace {
+
+// String-table offsets of the connection's texts.
+constexpr int kNotStarted = 52;      // "Communication not started"
+constexpr int kCalling = 121;        // "Calling..."
+constexpr int kBadPassword = 122;    // "Bad password" (status)
+constexpr int kSearching = 123;      // "Searching Norvik..."
+constexpr int kStarted = 124;        // "Communication started"
+constexpr int kCommError = 133;      // "Communication error."
+constexpr int kInvalidPhone = 166;   // "Enter a valid phone number."
+constexpr int kBadPasswordMsg = 167; // "Bad password" (message)
+constexpr int kNotFound = 168;       // "Norvik not found, check your connections."
+constexpr int kCarrierLost = 182;    // "MODEM connection lost."
+
+constexpr Millis kHangUpTimeout{1000};
+constexpr Millis kModemTestTimeout{1000};
+constexpr Millis kDialTurn{1000};
+constexpr int kDialTurns = 61;
+constexpr int kLoginTries = 3;
+constexpr int kDetectTries = 5;
+
+struct ModemReply {
+  std::string_view text;
+  int status;
+};
+// Whole-line replies that end a dial as failed, in the order they are tested.
+constexpr ModemReply kDialFailures[] = {
+    {"BUSY", 125}, {"NO ANSWER", 126}, {"NO CARRIER", 127}, {"NO DIALTONE", 128}, {"ERROR", 129},
+};
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+// "#00" until the unit answers "#ACK"; a unit answering something else is asked again,
+// a silent one (already asked four times by SendCommand) is given up at once.
+bool DetectUnit(SerialLine& line, Millis timeout) {
+  for (int attempt = 0; attempt < kDetectTries; ++attempt) {
+    std::string command = "#00";
+    line.SendCommand(command, timeout);
+    if (line.LastAnswer == "#ACK" || line.LastAnswer.empty()) break;
+  }
+  return line.LastAnswer == "#ACK";
+}
+
+}  // namespace
+
+bool DialModem(SerialLine& line, const std::string& number, ConnectionUi& ui) {
+  line.SendAT("ATE0", kModemTestTimeout);  // echo off; the reply does not matter
+  line.SendAT("AT", kModemTestTimeout);
+  if (line.LastAnswer != "OK") {
+    ui.Status(kCommError);
+    return false;
+  }
+  line.SendAT("ATD" + number, Millis{0});
+  // The echo of the dial command and "RING" lines are neither outcome.
+  for (int turn = 0; turn < kDialTurns && line.Port().IsOpen(); ++turn) {
+    if (!line.ReadLine(kDialTurn)) continue;
+    if (line.LastAnswer.find("CONNECT") != std::string::npos) return true;
+    for (const ModemReply& failure : kDialFailures) {
+      if (line.LastAnswer == failure.text) {
+        ui.Status(failure.status);
+        return false;
+      }
+    }
+  }
+  ui.Status(kCommError);
+  return false;
+}
+
+StartResult Connection::Start(const ConnectionOptions& options, ConnectionUi& ui) {
+  if (options.modem && !CheckInt(options.callNumber)) {
+    ui.Message(kInvalidPhone);
+    return StartResult::InvalidPhoneNumber;
+  }
+  // A start always begins on a closed port; nothing of an earlier unit is kept.
+  port_.Close();
+  hasDatalogger_ = false;
+  firmVersion_ = 0;
+  firmText_.clear();
+  line_.LastAnswer.clear();
+  modem_ = options.modem;
+  comTimeOut_ = modem_ ? kModemTimeout : kDirectTimeout;
+  try {
+    return Run(options, ui);
+  } catch (const std::exception& error) {
+    // An unexpected failure (a full memory, a front end that throws) must not leave the
+    // port open behind a button that reads "Start communication".
+    port_.Close();
+    ui.ErrorMessage(error.what());
+    ui.Status(kNotStarted);
+    return StartResult::PortError;
+  }
+}
+
+StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) {
+  PortSettings settings;
+  settings.name = options.port;
+  settings.handshake = modem_ ? Handshake::RtsCts : Handshake::None;
+  settings.dtr = modem_;
+  settings.watchCarrier = modem_;
+  if (!port_.Open(settings)) {
+    const std::string description = port_.ErrorString();
+    port_.Close();
+    ui.ErrorMessage(description);
+    ui.Status(kNotStarted);
+    return StartResult::PortError;
+  }
+
+  if (modem_) {
+    ui.Status(kCalling);
+    if (!DialModem(line_, options.callNumber, ui)) {
+      if (!port_.IsOpen()) return Abandon(ui, StartResult::DialFailed);
+      port_.Close();
+      return StartResult::DialFailed;
+    }
+    if (!Login(ui)) {
+      if (!port_.IsOpen()) return Abandon(ui, StartResult::BadPassword);
+      ui.Status(kBadPassword);
+      ui.Message(kBadPasswordMsg);
+      line_.SendAT("ATH", kHangUpTimeout);
+      port_.Close();
+      return StartResult::BadPassword;
+    }
+  }
+
+  ui.Status(kSearching);
+  if (!DetectUnit(line_, comTimeOut_)) {
+    if (!port_.IsOpen()) return Abandon(ui, StartResult::NotFound);
+    ui.Message(kNotFound);
+    port_.Close();
+    ui.Status(kNotStarted);
+    return StartResult::NotFound;
+  }
+
+  std::string version = "#0F";
+  line_.SendCommand(version, comTimeOut_);
+  if (const std::string_view answer = line_.LastAnswer; StartsWith(answer, "#VER=")) {
+    // "#VER=ZDL410 V5.01": the text after "=" is shown, the number starts at the 14th
+    // character.
+    firmText_ = answer.substr(5);
+    firmVersion_ = static_cast<float>(NumericValue(answer.size() > 13 ? answer.substr(13) : ""));
+  }
+  std::string datalogger = "#40";
+  line_.SendCommand(datalogger, comTimeOut_);
+  if (StartsWith(line_.LastAnswer, "#BF")) hasDatalogger_ = true;
+
+  // Both answers are optional, but a port that closed under them ends the connection.
+  if (!port_.IsOpen()) return Abandon(ui, StartResult::NotFound);
+  ui.Status(kStarted);
+  return StartResult::Connected;
+}
+
+bool Connection::Login(ConnectionUi& ui) {
+  for (int attempt = 0; attempt < kLoginTries; ++attempt) {
+    const std::optional<std::string> password = ui.AskPassword();
+    if (!password || password->empty()) return false;
+    // Only a number text is a password; anything else (a CR above all) would break the
+    // framing of the line, so it is refused without being sent.
+    if (!IsNumberText(*password)) continue;
+    std::string command = "#11" + *password;
+    line_.SendCommand(command, comTimeOut_);
+    if (line_.LastAnswer == "#PassWord=1") return true;
+    if (!port_.IsOpen()) return false;
+  }
+  return false;
+}
+
+StartResult Connection::Abandon(ConnectionUi& ui, StartResult result) {
+  port_.Close();
+  if (port_.TakeCarrierLoss()) {
+    ui.Message(kCarrierLost);
+  } else if (const std::string description = port_.ErrorString(); !description.empty()) {
+    ui.ErrorMessage(description);
+  }
+  firmText_.clear();
+  ui.Status(kNotStarted);
+  return result;
+}
+
+void Connection::Stop(ConnectionUi& ui) {
+  if (modem_ && port_.IsOpen()) line_.SendAT("ATH", kHangUpTimeout);
+  port_.Close();
+  firmText_.clear();
+  ui.Status(kNotStarted);
+}
+
+bool Connection::HandleCarrierLoss(ConnectionUi& ui) {
+  if (!port_.TakeCarrierLoss()) return false;
+  ui.Message(kCarrierLost);
+  Stop(ui);
+  return true;
+}
+
+}  // namespace zdl

@@ -1,0 +1,148 @@
+#include "link/serial_line.h"
+
+#include <cstdio>
+
+namespace zdl {
+
+namespace {
+
+constexpr Millis kFlushTimeout{100};
+constexpr int kSends = 4;
+constexpr std::string_view kCmeRetry = "+CME ERROR: 515";
+// A line longer than this is noise, not an answer: it is read to its end and dropped.
+// The unit's longest line is far shorter; the limit only bounds memory on a flooding line.
+constexpr std::size_t kMaxLine = 8192;
+
+unsigned ByteSum(std::string_view text) {
+  unsigned sum = 0;
+  for (char c : text) sum += static_cast<unsigned char>(c);
+  return sum;
+}
+
+// A hex digit's value, or -1.
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+}  // namespace
+
+bool AnswerOK(std::string_view line) {
+  if (line.size() < 5) return false;
+  const int high = HexDigit(line[1]);
+  const int low = HexDigit(line[2]);
+  // Digits that are not hexadecimal read as 0, as the unit's own check does.
+  const unsigned expected = (high < 0 || low < 0) ? 0u : static_cast<unsigned>(high * 16 + low);
+  return ByteSum(line.substr(4)) % 256 == expected;
+}
+
+std::string FrameCommand(std::string_view command) {
+  const std::string_view payload = command.empty() ? command : command.substr(1);
+  char digits[3];
+  std::snprintf(digits, sizeof digits, "%02X", ByteSum(payload) % 256);
+  std::string framed = "#";
+  framed += digits;
+  framed += ';';
+  framed += payload;
+  return framed;
+}
+
+bool SerialLine::ReadLine(Millis timeout) {
+  const Micros deadline = clock_.Now() + timeout;
+  LastAnswer.clear();
+  settled_ = false;
+  // Phase one: skip blanks, control characters and bytes above 126 (what is left of an
+  // earlier line's CR LF, for instance).
+  std::optional<char> c;
+  do {
+    c = port_.ReadByte(deadline);
+    if (!c) return false;
+  } while (static_cast<unsigned char>(*c) < 33 || static_cast<unsigned char>(*c) > 126);
+  LastAnswer += *c;
+  // Phase two: everything up to the CR belongs to the line.
+  bool overlong = false;
+  while ((c = port_.ReadByte(deadline))) {
+    if (*c == '\r') {
+      if (!overlong) return true;
+      break;
+    }
+    if (LastAnswer.size() < kMaxLine) {
+      LastAnswer += *c;
+    } else {
+      overlong = true;
+    }
+  }
+  LastAnswer.clear();
+  return false;
+}
+
+void SerialLine::SendAT(std::string_view command, Millis timeout) {
+  while (ReadLine(kFlushTimeout)) {
+  }
+  std::string line(command);
+  line += '\r';
+  for (int attempt = 0; attempt < kSends && port_.IsOpen(); ++attempt) {
+    port_.Write(line);
+    if (timeout.count() == 0) return;
+    if (ReadLine(timeout) && LastAnswer != kCmeRetry) return;
+  }
+}
+
+bool SerialLine::ReadAnswer(Millis timeout) {
+  const Micros deadline = clock_.Now() + timeout;
+  LastAnswer.clear();
+  settled_ = false;
+  // Phase one: echoes and modem noise before the "#" are dropped.
+  std::optional<char> c;
+  do {
+    c = port_.ReadByte(deadline);
+    if (!c) return false;
+  } while (*c != '#');
+  LastAnswer += '#';
+  // Phase two: up to the CR.
+  bool overlong = false;
+  while ((c = port_.ReadByte(deadline))) {
+    if (*c == '\r') {
+      if (overlong || !AnswerOK(LastAnswer)) break;
+      LastAnswer.erase(1, 3);  // the checksum and ";"
+      settled_ = true;
+      return true;
+    }
+    if (LastAnswer.size() < kMaxLine) {
+      LastAnswer += *c;
+    } else {
+      overlong = true;
+    }
+  }
+  LastAnswer.clear();
+  return false;
+}
+
+void SerialLine::SendCommand(std::string& command, Millis timeout) {
+  command = FrameCommand(command);
+  // Valid answers still pending (late answers to an earlier command) are dropped. When
+  // the last exchange ended cleanly (one send, one valid answer) nothing more is owed by
+  // the unit: what has already arrived is dropped without waiting, so a configuration
+  // of some fifty lines does not spend seconds in flushes. After a retry, a failure or
+  // modem talk the flush waits its full 100 ms for stragglers.
+  const Millis flush = settled_ ? Millis{0} : kFlushTimeout;
+  while (ReadAnswer(flush)) {
+  }
+  const std::string line = command + '\r';
+  for (int attempt = 0; attempt < kSends && port_.IsOpen(); ++attempt) {
+    port_.Write(line);
+    if (ReadAnswer(timeout)) {
+      settled_ = attempt == 0;
+      return;
+    }
+  }
+  LastAnswer.clear();
+}
+
+void SerialLine::Delay(Millis timeout) { clock_.SleepUntil(clock_.Now() + timeout); }
+
+bool SerialLine::WriteRaw(std::string_view bytes) { return port_.Write(bytes); }
+
+}  // namespace zdl

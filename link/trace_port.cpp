@@ -1,0 +1,133 @@
+#include "link/trace_port.h"
+
+#include <cstdio>
+
+#include "model/text_codec.h"
+
+namespace zdl {
+
+namespace {
+
+// A received run of bytes without a CR is written out at this length, so a flood of
+// noise still gives readable lines.
+constexpr std::size_t kMaxTraceLine = 200;
+
+std::string Code(unsigned char byte) {
+  char text[8];
+  std::snprintf(text, sizeof text, "<0x%02X>", byte);
+  return text;
+}
+
+bool UndefinedInCp1252(unsigned char byte) {
+  return byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
+}
+
+}  // namespace
+
+std::string VisibleBytes(std::string_view bytes) {
+  std::string text;
+  for (char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '\r') {
+      text += "<CR>";
+    } else if (byte == '\n') {
+      text += "<LF>";
+    } else if (byte == 0) {
+      text += "<NUL>";
+    } else if (byte == '\t') {
+      text += "<TAB>";
+    } else if (byte < 0x20 || byte == 0x7F || UndefinedInCp1252(byte)) {
+      text += Code(byte);
+    } else if (byte < 0x80) {
+      text += c;
+    } else {
+      text += Cp1252ToUtf8(std::string_view(&c, 1));
+    }
+  }
+  return text;
+}
+
+TracingPort::TracingPort(BytePort& inner, Clock& clock, std::ostream& out)
+    : inner_(inner), clock_(clock), out_(out), start_(clock.Now()) {}
+
+TracingPort::~TracingPort() { FlushReceived(); }
+
+void TracingPort::Log(std::string_view text) {
+  const auto ms = std::chrono::duration_cast<Millis>(clock_.Now() - start_).count();
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%8lld ms ", static_cast<long long>(ms));
+  // Flushed line by line: the log must be complete even when the program is ended hard.
+  out_ << stamp << text << std::endl;
+}
+
+void TracingPort::FlushReceived() {
+  if (received_.empty()) return;
+  Log("<- " + VisibleBytes(received_));
+  received_.clear();
+}
+
+bool TracingPort::Open(const PortSettings& settings) {
+  FlushReceived();
+  const bool opened = inner_.Open(settings);
+  std::string event = "-- open " + settings.name;
+  if (opened) {
+    event += " 9600,N,8,1, handshake ";
+    event += settings.handshake == Handshake::RtsCts ? "RTS/CTS" : "none";
+    event += settings.dtr ? ", DTR on" : ", DTR unchanged";
+    event += settings.watchCarrier ? ", carrier watch on" : ", carrier watch off";
+  } else {
+    event += " failed: " + inner_.ErrorString();
+  }
+  Log(event);
+  return opened;
+}
+
+void TracingPort::Close() {
+  FlushReceived();
+  const bool wasOpen = inner_.IsOpen();
+  inner_.Close();
+  if (wasOpen) Log("-- close");
+}
+
+bool TracingPort::Write(std::string_view bytes) {
+  FlushReceived();
+  const bool written = inner_.Write(bytes);
+  Log("-> " + VisibleBytes(bytes) + (written ? "" : "  (not sent: " + Reason() + ")"));
+  return written;
+}
+
+std::optional<char> TracingPort::ReadByte(Micros deadline) {
+  const bool wasOpen = inner_.IsOpen();
+  const std::optional<char> byte = inner_.ReadByte(deadline);
+  if (byte) {
+    received_ += *byte;
+    if (*byte == '\r' || received_.size() >= kMaxTraceLine) FlushReceived();
+    return byte;
+  }
+  FlushReceived();
+  if (wasOpen && !inner_.IsOpen()) {
+    const std::string error = inner_.ErrorString();
+    Log("-- port closed during a wait" + (error.empty() ? std::string() : ": " + error));
+  }
+  return byte;
+}
+
+bool TracingPort::WaitWritten(Micros deadline) {
+  const bool drained = inner_.WaitWritten(deadline);
+  if (!drained) Log("-- output not drained: " + Reason());
+  return drained;
+}
+
+bool TracingPort::TakeCarrierLoss() {
+  const bool lost = inner_.TakeCarrierLoss();
+  if (lost) Log("-- carrier lost");
+  return lost;
+}
+
+std::string TracingPort::Reason() const {
+  const std::string error = inner_.ErrorString();
+  if (!error.empty()) return error;
+  return inner_.IsOpen() ? "no reason given" : "port closed";
+}
+
+}  // namespace zdl

@@ -1,0 +1,56 @@
+// A byte port that forwards to another one and writes everything that passes, both
+// ways, to a text log for support: one line per written chunk and per received line,
+// plus the open, close and error events.
+//
+//      1234 ms -> #60;00<CR>
+//      1251 ms <- #8B;ACK<CR>
+//
+// Times are milliseconds since the trace started. Control characters are shown by name
+// (<CR>, <LF>, <NUL>) or code (<0x1B>); other bytes are shown as their Windows-1252
+// characters in UTF-8.
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "link/byte_port.h"
+#include "link/clock.h"
+
+namespace zdl {
+
+// Bytes made readable for the trace: control characters by name or code.
+std::string VisibleBytes(std::string_view bytes);
+
+class TracingPort final : public BytePort {
+ public:
+  // `inner`, `clock` and `out` must outlive the tracing port.
+  TracingPort(BytePort& inner, Clock& clock, std::ostream& out);
+  ~TracingPort() override;
+  TracingPort(const TracingPort&) = delete;
+  TracingPort& operator=(const TracingPort&) = delete;
+
+  bool Open(const PortSettings& settings) override;
+  void Close() override;
+  bool IsOpen() const override { return inner_.IsOpen(); }
+  std::string ErrorString() const override { return inner_.ErrorString(); }
+  bool Write(std::string_view bytes) override;
+  std::optional<char> ReadByte(Micros deadline) override;
+  bool WaitWritten(Micros deadline) override;
+  bool TakeCarrierLoss() override;
+
+ private:
+  void Log(std::string_view text);
+  void FlushReceived();
+  // Why the last operation failed, for the log.
+  std::string Reason() const;
+
+  BytePort& inner_;
+  Clock& clock_;
+  std::ostream& out_;
+  Micros start_;
+  std::string received_;  // bytes of the line being received
+};
+
+}  // namespace zdl
