@@ -208,19 +208,27 @@ TEST_F(CliUnit, RecoverableFaultsAreRetried) {
 }
 
 TEST_F(CliUnit, FailuresEndWithTheirMessages) {
-  Unit refusing(dir_, {"--refuse-password"});
-  ProcessResult refused = Cli({"write", "--port", refusing.Port(), "--password", "1234", Sample()});
+  // A direct cable has no login; through the modem the password is asked.
+  Unit refusing(dir_, {"--modem", "--refuse-password"});
+  ProcessResult refused = Cli({"write", "--port", refusing.Port(), "--modem", "600", "--password",
+                               "1234", Sample()});
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_NE(refused.err.find("Bad password"), std::string::npos) << refused.err;
 
-  Unit unit(dir_);
-  ProcessResult wrong = Cli({"read", "--port", unit.Port(), "--password", "99", dir_.File("x.ncf")});
+  Unit modem(dir_, {"--modem"});
+  ProcessResult wrong = Cli({"read", "--port", modem.Port(), "--modem", "600", "--password", "99",
+                             dir_.File("x.ncf")});
   EXPECT_EQ(wrong.exitCode, 1);
   EXPECT_NE(wrong.err.find("Bad password"), std::string::npos) << wrong.err;
 
-  ProcessResult noTerminal = Cli({"read", "--port", unit.Port(), dir_.File("x.ncf")});
+  ProcessResult noTerminal = Cli({"read", "--port", modem.Port(), "--modem", "600", dir_.File("x.ncf")});
   EXPECT_EQ(noTerminal.exitCode, 1);
   EXPECT_NE(noTerminal.err.find("--password"), std::string::npos) << noTerminal.err;
+
+  ProcessResult badNumber = Cli({"read", "--port", modem.Port(), "--modem", "600,1", "--password",
+                                 "1234", dir_.File("x.ncf")});
+  EXPECT_EQ(badNumber.exitCode, 1);
+  EXPECT_NE(badNumber.err.find("Enter a valid phone number."), std::string::npos) << badNumber.err;
 
   ProcessResult noPort = Cli({"read", "--port", dir_.File("no-such-port"), "--password", "1234",
                               dir_.File("x.ncf")});
