@@ -52,11 +52,19 @@ struct SaveOutcome {
 
 SaveOutcome SaveConfigFile(const std::filesystem::path& path, const ConfigurationRecord& record);
 
+// The bytes a save writes (no I/O): `existing` (the old file's contents, or empty) with
+// every key of KeyedValues set in order, CRLF line ends. Fails, leaving `bytes` empty,
+// when a text holds a CR or LF, which a keyed value cannot carry.
+SaveOutcome SaveConfigBytes(const ConfigurationRecord& record, std::string_view existing,
+                            std::string& bytes);
+
 // One key of the keyed format as the writer writes it.
 struct KeyedValue {
   std::string section;
   std::string key;
   Text value;  // Windows-1252
+
+  bool operator==(const KeyedValue&) const = default;
 };
 
 // Every key of the keyed format, in the writer's order, with the values the writer

@@ -1,0 +1,311 @@
+// zdl410-sim: a simulated unit on a pseudo-terminal. Prints the terminal's path on the
+// first line of standard output, then answers whatever opens that terminal until SIGINT,
+// SIGTERM or SIGHUP. Exit status 0 after a signal, 1 on a failure, 2 on bad usage.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "configfile/config_file.h"
+#include "link/clock.h"
+#include "sim/simulated_unit.h"
+#include "sim/unit_setup.h"
+
+namespace zdl {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: zdl410-sim [options]\n"
+    "A simulated ZDL410 unit on a pseudo-terminal; prints the terminal's path, runs until\n"
+    "SIGINT or SIGTERM.\n"
+    "  --link PATH          also make PATH a symbolic link to the terminal (removed on exit)\n"
+    "  --password PW        the unit's password (default 1234)\n"
+    "  --modem              a Hayes modem in front of the unit (ATD to connect)\n"
+    "  --paced              9600 baud timing in both directions\n"
+    "  --no-datalogger      a unit without the data-logger functions\n"
+    "  --version TEXT       the version text (default \"ZDL410 v5.01\")\n"
+    "  --config FILE.ncf    start from that configuration\n"
+    "  --save-ms N          milliseconds between #ACK and #SAVE_OK after #03\n"
+    "  --bad-checksum N     send the Nth answer with a wrong checksum\n"
+    "  --silent-after N     answer nothing after N answers\n"
+    "  --drop-record R      leave out record R of the first #02 stream\n"
+    "  --garbage            send noise before every answer\n"
+    "  --refuse-password    refuse every password\n"
+    "  --verbose            log the dialogue to standard error\n"
+    "  --help               show this text\n";
+
+struct Args {
+  SimOptions options;
+  std::optional<std::string> link;
+  std::optional<std::string> config;
+  bool verbose = false;
+  bool help = false;
+};
+
+std::optional<int> Count(std::string_view text, int minimum, int maximum) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < minimum ||
+      value > maximum) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// Empty and a message in `error` on bad usage.
+std::optional<Args> ParseArgs(const std::vector<std::string_view>& argv, std::string& error) {
+  Args args;
+  SimFaults& faults = args.options.faults;
+  for (std::size_t i = 0; i < argv.size(); ++i) {
+    const std::string_view arg = argv[i];
+    auto value = [&]() -> std::optional<std::string_view> {
+      if (i + 1 >= argv.size()) return std::nullopt;
+      return argv[++i];
+    };
+    auto count = [&](int minimum, int maximum) -> std::optional<int> {
+      const auto text = value();
+      return text ? Count(*text, minimum, maximum) : std::nullopt;
+    };
+    std::optional<int> number;
+    if (arg == "--help") {
+      args.help = true;
+    } else if (arg == "--modem") {
+      args.options.modem = true;
+    } else if (arg == "--paced") {
+      args.options.paced = true;
+    } else if (arg == "--no-datalogger") {
+      args.options.hasDatalogger = false;
+    } else if (arg == "--garbage") {
+      faults.garbage = true;
+    } else if (arg == "--refuse-password") {
+      faults.refusePassword = true;
+    } else if (arg == "--verbose") {
+      args.verbose = true;
+    } else if (arg == "--link" || arg == "--password" || arg == "--version" ||
+               arg == "--config") {
+      const auto text = value();
+      if (!text || text->empty()) {
+        error = std::string(arg) + " needs a value";
+        return std::nullopt;
+      }
+      if (arg == "--link") args.link = std::string(*text);
+      if (arg == "--password") args.options.password = std::string(*text);
+      if (arg == "--version") args.options.version = std::string(*text);
+      if (arg == "--config") args.config = std::string(*text);
+    } else if (arg == "--save-ms" && (number = count(0, 3600000))) {
+      args.options.saveTime = Millis(*number);
+    } else if (arg == "--bad-checksum" && (number = count(1, 1000000))) {
+      faults.badChecksumAnswer = *number;
+    } else if (arg == "--silent-after" && (number = count(0, 1000000))) {
+      faults.silentAfter = *number;
+    } else if (arg == "--drop-record" && (number = count(0, 999))) {
+      faults.dropRecord = *number;
+    } else if (arg == "--save-ms" || arg == "--bad-checksum" || arg == "--silent-after" ||
+               arg == "--drop-record") {
+      error = std::string(arg) + " needs a whole number in range";
+      return std::nullopt;
+    } else {
+      error = "unknown option " + std::string(arg);
+      return std::nullopt;
+    }
+  }
+  return args;
+}
+
+// Starts the unit from a configuration file, as if the tool had written it.
+bool LoadConfiguration(const std::string& path, SimulatedUnit& unit) {
+  ConfigurationRecord record;
+  const LoadOutcome outcome = LoadConfigFile(path, record);
+  if (!outcome.loaded()) {
+    std::cerr << "zdl410-sim: cannot load " << path << ": "
+              << LoadMessage(outcome, Lang::English) << ' ' << outcome.description << '\n';
+    return false;
+  }
+  for (const std::string& line : StartFromConfiguration(unit, record)) {
+    std::cerr << "zdl410-sim: the unit cannot take the line " << line << '\n';
+  }
+  return true;
+}
+
+class Pty {
+ public:
+  ~Pty() {
+    if (slave_ >= 0) close(slave_);
+    if (master_ >= 0) close(master_);
+  }
+
+  // Opens the pair in raw mode at 9600 baud; keeps a descriptor of the terminal side
+  // open so that the master never sees a hang-up when a user closes the port.
+  bool Open(std::string& error) {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
+      error = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
+      return false;
+    }
+    char name[256];
+    if (ptsname_r(master_, name, sizeof name) != 0) {
+      error = std::string("ptsname: ") + std::strerror(errno);
+      return false;
+    }
+    path_ = name;
+    slave_ = open(name, O_RDWR | O_NOCTTY);
+    termios settings{};
+    if (slave_ < 0 || tcgetattr(slave_, &settings) != 0) {
+      error = "cannot open " + path_ + ": " + std::strerror(errno);
+      return false;
+    }
+    cfmakeraw(&settings);
+    cfsetispeed(&settings, B9600);
+    cfsetospeed(&settings, B9600);
+    if (tcsetattr(slave_, TCSANOW, &settings) != 0 ||
+        fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK) != 0) {
+      error = std::string("cannot set up the terminal: ") + std::strerror(errno);
+      return false;
+    }
+    return true;
+  }
+
+  int Master() const { return master_; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;
+  std::string path_;
+};
+
+// A symbolic link removed when the object goes. An existing symbolic link at the path
+// (left by a run that was killed) is replaced; any other file is left alone.
+class Link {
+ public:
+  ~Link() {
+    if (!path_.empty()) unlink(path_.c_str());
+  }
+  bool Make(const std::string& target, const std::string& path, std::string& error) {
+    struct stat info{};
+    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) unlink(path.c_str());
+    if (symlink(target.c_str(), path.c_str()) != 0) {
+      error = "cannot make the link " + path + ": " + std::strerror(errno);
+      return false;
+    }
+    path_ = path;
+    return true;
+  }
+
+ private:
+  std::string path_;
+};
+
+// A descriptor that becomes readable on SIGINT, SIGTERM or SIGHUP (blocked otherwise).
+int SignalDescriptor() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGHUP);
+  if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) return -1;
+  signal(SIGPIPE, SIG_IGN);
+  return signalfd(-1, &signals, SFD_CLOEXEC);
+}
+
+void PrintTrace(SimulatedUnit& unit, bool verbose) {
+  for (const std::string& entry : unit.TakeTrace()) {
+    if (verbose) std::cerr << "zdl410-sim: " << entry << '\n';
+  }
+}
+
+// Milliseconds until `due`, rounded up, for poll(); -1 (block) when nothing is due.
+int PollTimeout(std::optional<Micros> due, Micros now) {
+  if (!due) return -1;
+  if (*due <= now) return 0;
+  const auto wait = (*due - now + Micros(999)) / Micros(1000);
+  return wait > 3600000 ? 3600000 : static_cast<int>(wait);
+}
+
+// Serves the unit on the terminal until a signal arrives. False on an I/O failure.
+bool Serve(SimulatedUnit& unit, int master, int signals, bool verbose) {
+  SteadyClock clock;
+  std::string pending;  // answer bytes due but not yet taken by the terminal
+  char buffer[4096];
+  for (;;) {
+    const Micros now = clock.Now();
+    pending += unit.TakeOutput(now);
+    PrintTrace(unit, verbose);
+    pollfd fds[2] = {{master, static_cast<short>(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0},
+                     {signals, POLLIN, 0}};
+    const int timeout = pending.empty() ? PollTimeout(unit.NextOutputTime(), now) : -1;
+    if (poll(fds, 2, timeout) < 0) {
+      if (errno == EINTR) continue;
+      std::cerr << "zdl410-sim: poll: " << std::strerror(errno) << '\n';
+      return false;
+    }
+    if (fds[1].revents != 0) return true;
+    if ((fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+      std::cerr << "zdl410-sim: the pseudo-terminal failed\n";
+      return false;
+    }
+    if ((fds[0].revents & POLLIN) != 0) {
+      const ssize_t n = read(master, buffer, sizeof buffer);
+      if (n > 0) unit.Receive(std::string_view(buffer, static_cast<std::size_t>(n)), clock.Now());
+      if (n < 0 && errno != EAGAIN && errno != EINTR) {
+        std::cerr << "zdl410-sim: read: " << std::strerror(errno) << '\n';
+        return false;
+      }
+    }
+    if ((fds[0].revents & POLLOUT) != 0 && !pending.empty()) {
+      const ssize_t n = write(master, pending.data(), pending.size());
+      if (n > 0) pending.erase(0, static_cast<std::size_t>(n));
+    }
+  }
+}
+
+int Run(int argc, char** argv) {
+  std::vector<std::string_view> arguments(argv + 1, argv + argc);
+  std::string error;
+  const auto args = ParseArgs(arguments, error);
+  if (!args) {
+    std::cerr << "zdl410-sim: " << error << '\n' << kUsage;
+    return 2;
+  }
+  if (args->help) {
+    std::cout << kUsage;
+    return 0;
+  }
+  SimulatedUnit unit(args->options);
+  if (args->config && !LoadConfiguration(*args->config, unit)) return 1;
+
+  const int signals = SignalDescriptor();
+  Pty pty;
+  Link link;
+  if (signals < 0) error = std::string("signalfd: ") + std::strerror(errno);
+  const bool ready = signals >= 0 && pty.Open(error) &&
+                     (!args->link || link.Make(pty.Path(), *args->link, error));
+  if (!ready) {
+    std::cerr << "zdl410-sim: " << error << '\n';
+    if (signals >= 0) close(signals);
+    return 1;
+  }
+  std::cout << pty.Path() << std::endl;
+  const bool served = Serve(unit, pty.Master(), signals, args->verbose);
+  close(signals);
+  return served ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace zdl
+
+int main(int argc, char** argv) { return zdl::Run(argc, argv); }
