@@ -11,6 +11,7 @@
 
 #include "configfile/formats.h"
 #include "configfile/ini_document.h"
+#include "model/text_codec.h"
 
 namespace zdl {
 
@@ -153,7 +154,24 @@ std::string LoadMessageTitle(const LoadOutcome& outcome, Lang lang) {
   return error ? std::string(LangText(lang, kMsgErrorTitle)) : std::string();
 }
 
+namespace {
+
+// A file that starts with a UTF-8 byte-order mark was written by a UTF-8 editor: its
+// texts are taken back to Windows-1252, the only character set of the unit and of the
+// files this program writes. A file whose text is not UTF-8 after all, or holds
+// characters the unit cannot take, is read byte for byte as before.
+std::string WithoutByteOrderMark(std::string_view bytes) {
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  if (!bytes.starts_with(kBom)) return std::string(bytes);
+  if (std::optional<std::string> text = Utf8ToCp1252(bytes.substr(kBom.size()))) return *text;
+  return std::string(bytes);
+}
+
+}  // namespace
+
 LoadOutcome LoadConfigBytes(std::string_view bytes, ConfigurationRecord& record) {
+  const std::string text = WithoutByteOrderMark(bytes);
+  bytes = text;
   ConfigurationRecord staged = record;
   ClearForLoad(staged);
   LoadOutcome outcome;
@@ -200,7 +218,7 @@ SaveOutcome SaveConfigBytes(const ConfigurationRecord& record, std::string_view 
                          "] holds a line break, which a configuration file cannot keep."};
     }
   }
-  IniDocument doc = IniDocument::Parse(existing);
+  IniDocument doc = IniDocument::Parse(WithoutByteOrderMark(existing));
   for (const KeyedValue& v : values) doc.Set(v.section, v.key, v.value);
   bytes = doc.Serialise();
   return {true, {}};

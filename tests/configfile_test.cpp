@@ -329,6 +329,21 @@ TEST(ConfigFileKeyed, LfCrlfAndByteOrderMarkReadAlike) {
   }
 }
 
+TEST(ConfigFileKeyed, AFileWithAByteOrderMarkIsReadAsUtf8) {
+  // Written by a UTF-8 editor: the accents come in as the unit's characters, and a save
+  // over it leaves one character set, Windows-1252, without the mark.
+  const std::string utf8 =
+      "\xEF\xBB\xBF[General]\r\nVERSION=ZDL410\r\nNOMBRE=Dep\xC3\xB3sito \xE2\x82\xAC\r\n"
+      "[Notas]\r\nA=ma\xC3\xB1" "ana\r\n";
+  ConfigurationRecord r;
+  ASSERT_EQ(LoadConfigBytes(utf8, r).status, LoadStatus::Loaded);
+  EXPECT_EQ(r.General.NOMBRE, "Dep\xF3sito \x80");
+  std::string saved;
+  ASSERT_TRUE(SaveConfigBytes(r, utf8, saved).ok);
+  EXPECT_EQ(saved.rfind("[General]\r\nVERSION=ZDL410\r\nNOMBRE=Dep\xF3sito \x80\r\n", 0), 0u);
+  EXPECT_NE(saved.find("A=ma\xF1" "ana\r\n"), std::string::npos);
+}
+
 TEST(ConfigFileKeyed, SaveThenLoadGivesTheSameRecord) {
   ConfigurationRecord edited = FullRecord();
   edited.General.NOMBRE = "  \"=; lead and trail ";
