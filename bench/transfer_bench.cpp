@@ -2,7 +2,7 @@
 // paced at 9600 baud (elapsed time against the wire time of the bytes that crossed the
 // line, and CPU time against elapsed time), and unpaced (how fast the program itself is).
 //
-//   zdl_bench            prints the figures
+//   zdl_bench            prints the figures (three paced runs, one unpaced)
 #include <sys/resource.h>
 
 #include <QCoreApplication>
@@ -132,7 +132,14 @@ bool Run(bool paced) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  bool ok = zdl::Run(true);
+  // The paced figures depend on how the machine schedules two processes a byte apart,
+  // so the paced run is made three times.
+  bool ok = true;
+  for (int run = 1; run <= 3; ++run) {
+    std::printf("-- paced run %d of 3\n", run);
+    ok = zdl::Run(true) && ok;
+  }
+  std::printf("-- unpaced\n");
   ok = zdl::Run(false) && ok;
   return ok ? 0 : 1;
 }

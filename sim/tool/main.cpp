@@ -228,12 +228,14 @@ void PrintTrace(SimulatedUnit& unit, bool verbose) {
   }
 }
 
-// Milliseconds until `due`, rounded up, for poll(); -1 (block) when nothing is due.
-int PollTimeout(std::optional<Micros> due, Micros now) {
-  if (!due) return -1;
-  if (*due <= now) return 0;
-  const auto wait = (*due - now + Micros(999)) / Micros(1000);
-  return wait > 3600000 ? 3600000 : static_cast<int>(wait);
+// The wait until `due` for ppoll(), to the microsecond so a paced byte leaves on time;
+// nullptr (block) when nothing is due.
+const timespec* PollTimeout(std::optional<Micros> due, Micros now, timespec& storage) {
+  if (!due) return nullptr;
+  const long long wait = *due <= now ? 0 : (*due - now).count();
+  storage.tv_sec = static_cast<time_t>(wait / 1000000);
+  storage.tv_nsec = static_cast<long>(wait % 1000000) * 1000;
+  return &storage;
 }
 
 // Serves the unit on the terminal until a signal arrives. False on an I/O failure.
@@ -247,8 +249,10 @@ bool Serve(SimulatedUnit& unit, int master, int signals, bool verbose) {
     PrintTrace(unit, verbose);
     pollfd fds[2] = {{master, static_cast<short>(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0},
                      {signals, POLLIN, 0}};
-    const int timeout = pending.empty() ? PollTimeout(unit.NextOutputTime(), now) : -1;
-    if (poll(fds, 2, timeout) < 0) {
+    timespec storage{};
+    const timespec* timeout =
+        pending.empty() ? PollTimeout(unit.NextOutputTime(), now, storage) : nullptr;
+    if (ppoll(fds, 2, timeout, nullptr) < 0) {
       if (errno == EINTR) continue;
       std::cerr << "zdl410-sim: poll: " << std::strerror(errno) << '\n';
       return false;
