@@ -61,20 +61,23 @@ bool SerialLine::ReadLine(Millis timeout) {
     if (!c) return false;
   } while (static_cast<unsigned char>(*c) < 33 || static_cast<unsigned char>(*c) > 126);
   LastAnswer += *c;
-  // Phase two: everything up to the CR belongs to the line.
+  if (ReadRestOfLine(deadline)) return true;
+  LastAnswer.clear();
+  return false;
+}
+
+bool SerialLine::ReadRestOfLine(Micros deadline) {
+  // Everything up to the CR belongs to the line; an overlong one is read to its end and
+  // dropped.
   bool overlong = false;
-  while ((c = port_.ReadByte(deadline))) {
-    if (*c == '\r') {
-      if (!overlong) return true;
-      break;
-    }
+  while (std::optional<char> c = port_.ReadByte(deadline)) {
+    if (*c == '\r') return !overlong;
     if (LastAnswer.size() < kMaxLine) {
       LastAnswer += *c;
     } else {
       overlong = true;
     }
   }
-  LastAnswer.clear();
   return false;
 }
 
@@ -101,20 +104,10 @@ bool SerialLine::ReadAnswer(Millis timeout) {
     if (!c) return false;
   } while (*c != '#');
   LastAnswer += '#';
-  // Phase two: up to the CR.
-  bool overlong = false;
-  while ((c = port_.ReadByte(deadline))) {
-    if (*c == '\r') {
-      if (overlong || !AnswerOK(LastAnswer)) break;
-      LastAnswer.erase(1, 3);  // the checksum and ";"
-      settled_ = true;
-      return true;
-    }
-    if (LastAnswer.size() < kMaxLine) {
-      LastAnswer += *c;
-    } else {
-      overlong = true;
-    }
+  if (ReadRestOfLine(deadline) && AnswerOK(LastAnswer)) {
+    LastAnswer.erase(1, 3);  // the checksum and ";"
+    settled_ = true;
+    return true;
   }
   LastAnswer.clear();
   return false;

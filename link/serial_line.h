@@ -47,6 +47,9 @@ class SerialLine {
   Clock& GetClock() { return clock_; }
 
  private:
+  // Appends to LastAnswer up to the CR; false on time-out or an overlong line.
+  bool ReadRestOfLine(Micros deadline);
+
   BytePort& port_;
   Clock& clock_;
   // The last exchange ended with a valid answer to a single send: no straggler is owed.

@@ -2,6 +2,8 @@
 // write against the simulated unit on a real pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -17,7 +19,15 @@ using testing::ProcessResult;
 using testing::RunProcess;
 using testing::TempDir;
 
+// The per-user settings the command line sees: a folder of the tests' own, so the
+// language stored on the machine running the tests plays no part.
+const TempDir& SettingsHome() {
+  static const TempDir home;
+  return home;
+}
+
 ProcessResult Cli(std::vector<std::string> args) {
+  setenv("XDG_CONFIG_HOME", SettingsHome().Path().c_str(), 1);
   args.insert(args.begin(), ZDL_CLI_PATH);
   return RunProcess(args);
 }
@@ -126,6 +136,17 @@ TEST_F(CliFiles, CheckNamesTheFirstFailingFieldOrAsksForConfirmation) {
             "Do you really want to load this configuration?\n");
 
   EXPECT_EQ(Cli({"check", Sample()}).exitCode, 0);
+}
+
+TEST(CliLanguage, TheStoredLanguageIsTheDefault) {
+  const std::string settings = SettingsHome().File("Norvik_config.conf");
+  testing::WriteFileBytes(settings, "[Idioma]\nIdioma=101\n");
+  ProcessResult spanish = Cli({"dump", "/nonexistent/x.ncf"});
+  testing::WriteFileBytes(settings, "[Idioma]\nIdioma=7\n");  // damaged: no language chosen
+  ProcessResult english = Cli({"dump", "/nonexistent/x.ncf"});
+  std::remove(settings.c_str());
+  EXPECT_NE(spanish.err.find("El fichero no existe"), std::string::npos) << spanish.err;
+  EXPECT_NE(english.err.find("File not found"), std::string::npos) << english.err;
 }
 
 TEST(CliUsage, BadUsageExitsTwo) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/support/fake_port.h"
+#include "tests/support/transfer_support.h"
 
 namespace zdl {
 namespace {
@@ -382,21 +383,8 @@ TEST(ReadConfigDecode, LoggerInputs) {
 
 // --- the read procedure against a scripted unit ---
 
-class Progress : public ProgressSink {
- public:
-  void Status(int offset) override { statuses.push_back(offset); }
-  void Range(int maximum) override { range = maximum; }
-  void Value(int value) override { values.push_back(value); }
-  std::vector<int> statuses;
-  std::vector<int> values;
-  int range = 0;
-};
-
-// The payload of a framed line "#CC;P" written by the tool, or the raw line itself.
-std::string Payload(const std::string& written) {
-  if (written.size() >= 4 && written[0] == '#' && written[3] == ';') return written.substr(4);
-  return written;
-}
+using Progress = testing::RecordingProgress;
+using testing::Payload;
 
 // A unit that streams `records` after "#02", one per acknowledgement. `lose(attempt,
 // index)` says whether the index-th record of that attempt (counted from 0) goes missing.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/support/fake_port.h"
+#include "tests/support/transfer_support.h"
 #include "transfer/command_set.h"
 
 namespace zdl {
@@ -18,21 +19,8 @@ using testing::FakePort;
 
 constexpr Millis kComTimeout{1000};
 
-class Progress : public ProgressSink {
- public:
-  void Status(int offset) override { statuses.push_back(offset); }
-  void Range(int maximum) override { range = maximum; }
-  void Value(int value) override { values.push_back(value); }
-  std::vector<int> statuses;
-  std::vector<int> values;
-  int range = 0;
-};
-
-// The payload of a framed line "#CC;P" as the tool wrote it.
-std::string Payload(const std::string& written) {
-  if (written.size() >= 4 && written[0] == '#' && written[3] == ';') return written.substr(4);
-  return written;
-}
+using Progress = testing::RecordingProgress;
+using testing::Payload;
 
 // A unit that takes a configuration: "#ACK" to "#00" and "#03", "#PARSE_OK" to every
 // "#01" line, "#A7" and "#A5" to the data-logger lines, and "#SAVE_OK" `saveDelay`
