@@ -228,6 +228,29 @@ TEST_F(CliUnit, RecoverableFaultsAreRetried) {
   }
 }
 
+TEST_F(CliUnit, WithoutAPriorityNumberOnlyYesWrites) {
+  ConfigurationRecord r = testing::FullRecord();
+  r.ListaTlf = {"600,PRV2"};
+  std::string file = Saved(r, "noprio.ncf");
+  Unit unit(dir_);
+  ProcessResult unconfirmed = Cli({"write", "--port", unit.Port(), file});
+  EXPECT_EQ(unconfirmed.exitCode, 1);
+  EXPECT_NE(unconfirmed.err.find("--yes"), std::string::npos) << unconfirmed.err;
+
+  ProcessResult confirmed = Cli({"write", "--port", unit.Port(), "--yes", file});
+  EXPECT_EQ(confirmed.exitCode, 0) << confirmed.err;
+  std::string back = dir_.File("back.ncf");
+  ASSERT_EQ(Cli({"read", "--port", unit.Port(), back}).exitCode, 0);
+  EXPECT_NE(Cli({"dump", back}).out.find("Telefonos.TLF0=600,PRV2\nTelefonos.TLF1=\n"),
+            std::string::npos);
+
+  // A field the checks refuse stops the write before anything is sent.
+  r.General.RENVT = "61";
+  ProcessResult refused = Cli({"write", "--port", unit.Port(), "--yes", Saved(r, "renvt.ncf")});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.err, "RENVT: Out of range, set a value under 60\n");
+}
+
 TEST_F(CliUnit, FailuresEndWithTheirMessages) {
   // A direct cable has no login; through the modem the password is asked.
   Unit refusing(dir_, {"--modem", "--refuse-password"});
