@@ -1,10 +1,12 @@
 #include "cli/terminal.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -20,7 +22,7 @@ bool HaveTerminal() {
   return true;
 }
 
-std::optional<std::string> AskTerminal(const std::string& prompt, bool echo) {
+std::optional<std::string> AskTerminal(const std::string& prompt, bool echo, int interruptFd) {
   int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY);
   if (fd < 0) return std::nullopt;
   if (::write(fd, prompt.data(), prompt.size()) < 0) {
@@ -36,8 +38,17 @@ std::optional<std::string> AskTerminal(const std::string& prompt, bool echo) {
   }
   std::string line;
   bool gotLine = false;
+  bool interrupted = false;
   char c = 0;
-  while (::read(fd, &c, 1) == 1) {
+  for (;;) {
+    pollfd fds[2] = {{fd, POLLIN, 0}, {interruptFd, POLLIN, 0}};
+    if (::poll(fds, interruptFd >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) break;
+    if (interruptFd >= 0 && (fds[1].revents & POLLIN)) {
+      interrupted = true;
+      break;
+    }
+    if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+    if (::read(fd, &c, 1) != 1) break;
     if (c == '\n') {
       gotLine = true;
       break;
@@ -51,7 +62,7 @@ std::optional<std::string> AskTerminal(const std::string& prompt, bool echo) {
     }
   }
   ::close(fd);
-  if (!gotLine && line.empty()) return std::nullopt;
+  if (interrupted || (!gotLine && line.empty())) return std::nullopt;
   return line;
 }
 
@@ -66,9 +77,13 @@ std::optional<std::string> TerminalConnectionUi::AskPassword() {
     return password_;
   }
   for (;;) {
-    std::optional<std::string> typed = AskTerminal(ctx_.Text(54) + " ", false);
+    std::optional<std::string> typed = AskTerminal(ctx_.Text(54) + " ", false, interruptFd_);
     if (!typed) {
       if (!HaveTerminal()) problem_ = "no terminal to ask the password on: give --password";
+      if (interruptFd_ >= 0) {
+        pollfd wake{interruptFd_, POLLIN, 0};
+        if (::poll(&wake, 1, 0) > 0) problem_ = "interrupted";
+      }
       return std::nullopt;
     }
     if (typed->empty()) return std::nullopt;  // an empty answer cancels, as the prompt's Cancel
@@ -134,6 +149,7 @@ sigset_t WatchedSignals() {
 
 InterruptWatch::InterruptWatch(std::function<void()> onInterrupt)
     : onInterrupt_(std::move(onInterrupt)) {
+  if (::pipe2(wake_, O_CLOEXEC) != 0) wake_[0] = wake_[1] = -1;
   sigset_t set = WatchedSignals();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
   thread_ = std::thread([this, set] {
@@ -142,6 +158,9 @@ InterruptWatch::InterruptWatch(std::function<void()> onInterrupt)
       if (signal == SIGUSR1) return;
       interrupted_ = true;
       onInterrupt_();
+      if (wake_[1] >= 0 && ::write(wake_[1], "!", 1) < 0) {
+        // The pipe is full: the prompt has been woken already.
+      }
     }
   });
 }
@@ -151,6 +170,9 @@ InterruptWatch::~InterruptWatch() {
   thread_.join();
   sigset_t set = WatchedSignals();
   pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  for (int fd : wake_) {
+    if (fd >= 0) ::close(fd);
+  }
 }
 
 }  // namespace zdl::cli

@@ -18,16 +18,16 @@ namespace zdl::cli {
 bool HaveTerminal();
 
 // Reads one line from the terminal; without echo when `echo` is false. Empty when there
-// is no terminal or it was closed.
-std::optional<std::string> AskTerminal(const std::string& prompt, bool echo);
+// is no terminal, it was closed, or `interruptFd` (see InterruptWatch) became readable.
+std::optional<std::string> AskTerminal(const std::string& prompt, bool echo, int interruptFd = -1);
 
 // The password prompt and message boxes of a connection, on the terminal.
 class TerminalConnectionUi final : public ConnectionUi {
  public:
   // `password`: given on the command line; offered once (a refusal is not retried with
   // the same text). Without it the user is asked on the terminal.
-  TerminalConnectionUi(const Context& ctx, std::optional<std::string> password)
-      : ctx_(ctx), password_(std::move(password)) {}
+  TerminalConnectionUi(const Context& ctx, std::optional<std::string> password, int interruptFd)
+      : ctx_(ctx), password_(std::move(password)), interruptFd_(interruptFd) {}
 
   std::optional<std::string> AskPassword() override;
   void Message(int offset) override;
@@ -40,6 +40,7 @@ class TerminalConnectionUi final : public ConnectionUi {
  private:
   const Context& ctx_;
   std::optional<std::string> password_;
+  int interruptFd_;
   bool offered_ = false;
   std::string problem_;
 };
@@ -65,16 +66,21 @@ class TerminalProgress final : public ProgressSink {
 };
 
 // Runs `onInterrupt` (from another thread) when SIGINT or SIGTERM arrives while this
-// object lives. The signals are blocked for the whole process while it lives, so the
-// waiting thread is the only one that sees them.
+// object lives, and makes WakeFd() readable, so a prompt waiting on the terminal ends
+// too. The signals are blocked for the whole process while it lives, so the waiting
+// thread is the only one that sees them.
 class InterruptWatch {
  public:
   explicit InterruptWatch(std::function<void()> onInterrupt);
   ~InterruptWatch();
+  InterruptWatch(const InterruptWatch&) = delete;
+  InterruptWatch& operator=(const InterruptWatch&) = delete;
   bool Interrupted() const { return interrupted_; }
+  int WakeFd() const { return wake_[0]; }
 
  private:
   std::function<void()> onInterrupt_;
+  int wake_[2] = {-1, -1};
   std::thread thread_;
   std::atomic<bool> interrupted_{false};
 };

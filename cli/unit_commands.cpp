@@ -46,7 +46,7 @@ int TakeUnitOptions(Args& args, const char* command, UnitOptions& out) {
 class Session {
  public:
   Session(const UnitOptions& options, const Context& ctx)
-      : ui_(ctx, options.password), interrupt_([this] { port_.RequestCancel(); }) {
+      : interrupt_([this] { port_.RequestCancel(); }), ui_(ctx, options.password, interrupt_.WakeFd()) {
     if (options.trace) {
       traceFile_.open(*options.trace, std::ios::out | std::ios::trunc | std::ios::binary);
       if (traceFile_) {
@@ -67,6 +67,7 @@ class Session {
   Connection& Link() { return *connection_; }
   TerminalConnectionUi& Ui() { return ui_; }
   bool Interrupted() const { return interrupt_.Interrupted(); }
+  int InterruptFd() const { return interrupt_.WakeFd(); }
 
   // After a failed exchange: a carrier drop ends the connection with its message.
   void AfterFailure() { connection_->HandleCarrierLoss(ui_); }
@@ -78,15 +79,18 @@ class Session {
   std::unique_ptr<TracingPort> tracing_;
   std::string traceError_;
   std::unique_ptr<Connection> connection_;
-  TerminalConnectionUi ui_;
   InterruptWatch interrupt_;
+  TerminalConnectionUi ui_;
 };
 
 bool Connect(Session& session, const UnitOptions& options, const Context& ctx) {
   StartResult started = session.Link().Start(options.connection, session.Ui());
   if (started == StartResult::Connected) return true;
-  if (!session.Ui().Problem().empty()) std::cerr << "zdl410: " << session.Ui().Problem() << '\n';
-  if (session.Interrupted()) std::cerr << "zdl410: interrupted\n";
+  if (!session.Ui().Problem().empty()) {
+    std::cerr << "zdl410: " << session.Ui().Problem() << '\n';
+  } else if (session.Interrupted()) {
+    std::cerr << "zdl410: interrupted\n";
+  }
   (void)ctx;
   return false;
 }
@@ -155,9 +159,10 @@ int Write(Args& args, const Context& ctx) {
   if (checked.kind == CheckResult::NeedsConfirmation && !yes) {
     std::optional<std::string> answer =
         AskTerminal(ctx.Text(180) + "\n" + ctx.Text(181) + (ctx.lang == Lang::Spanish ? " [s/N] " : " [y/N] "),
-                    true);
+                    true, session.InterruptFd());
     if (!answer) {
-      std::cerr << "zdl410: no terminal to confirm on: give --yes\n";
+      std::cerr << (session.Interrupted() ? "zdl410: interrupted\n"
+                                          : "zdl410: no terminal to confirm on: give --yes\n");
       return kFailure;
     }
     bool confirmed = !answer->empty() && (answer->front() == 'y' || answer->front() == 'Y' ||
