@@ -87,7 +87,7 @@ StartResult Connection::Start(const ConnectionOptions& options, ConnectionUi& ui
   hasDatalogger_ = false;
   firmVersion_ = 0;
   firmText_.clear();
-  line_.LastAnswer.clear();
+  line_.Forget();
   modem_ = options.modem;
   comTimeOut_ = modem_ ? kModemTimeout : kDirectTimeout;
   try {

@@ -42,6 +42,12 @@ class SerialLine {
   void Delay(Millis timeout);
   // Writes bytes as they are (the read's acknowledgements).
   bool WriteRaw(std::string_view bytes);
+  // Forgets the last exchange (a new connection): LastAnswer is emptied and the next
+  // command's flush waits its full time.
+  void Forget() {
+    LastAnswer.clear();
+    settled_ = false;
+  }
 
   BytePort& Port() { return port_; }
   Clock& GetClock() { return clock_; }
