@@ -1,9 +1,10 @@
-// The simulated unit's dialogue, in process: login, queries, the record stream with its
-// acknowledgements, the injected faults, the modem, and the pacing of SimPort.
+// The simulated unit's dialogue, in process and byte for byte: login, queries, the record
+// stream with its acknowledgements, the injected faults, the modem, and SimPort's pacing.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "link/serial_line.h"
@@ -14,335 +15,91 @@
 namespace zdl {
 namespace {
 
-using testing::FakeClock;
+// A framed line as it crosses the wire: "#CC;payload" and CR.
+std::string F(std::string_view command) { return FrameCommand(command) + "\r"; }
 
-// Drives a unit at a moving time and reads its answers line by line.
-class Dialogue {
- public:
-  explicit Dialogue(SimOptions options = {}) : unit(std::move(options)) {}
-
-  // Sends the logical command framed, returns the lines due by then (see Lines).
-  std::vector<std::string> Send(std::string_view command) {
-    return Raw(FrameCommand(command) + "\r");
-  }
-  std::vector<std::string> Raw(std::string_view bytes) {
-    unit.Receive(bytes, now);
-    return Lines(unit.TakeOutput(now));
-  }
-  // Output split at CR. A framed answer reads "#payload" when its checksum is right and
-  // "BAD " + the line otherwise; text before "#" is dropped, other lines are kept as sent.
-  static std::vector<std::string> Lines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t cr = bytes.find('\r'); cr != std::string::npos;
-         start = cr + 1, cr = bytes.find('\r', start)) {
-      std::string line = bytes.substr(start, cr - start);
-      const std::size_t hash = line.find('#');
-      if (hash == std::string::npos) {
-        lines.push_back(line);
-      } else if (AnswerOK(line.substr(hash))) {
-        lines.push_back("#" + line.substr(hash + 4));
-      } else {
-        lines.push_back("BAD " + line.substr(hash));
-      }
-    }
-    return lines;
-  }
-
-  SimulatedUnit unit;
-  Micros now{0};
-};
-
-using Lines = std::vector<std::string>;
-
-TEST(SimDialogue, AnswersTheConnectionQueries) {
-  Dialogue d;
-  EXPECT_EQ(d.Send("#111234"), Lines{"#PassWord=1"});
-  EXPECT_EQ(d.Send("#115678"), Lines{"#PassWord=0"});
-  EXPECT_EQ(d.Send("#00"), Lines{"#ACK"});
-  EXPECT_EQ(d.Send("#0F"), Lines{"#VER=ZDL410 v5.01"});
-  EXPECT_EQ(d.Send("#40"), Lines{"#BF"});
-}
-
-TEST(SimDialogue, RefusesEveryPasswordWhenAsked) {
+// The default options with some changed.
+SimOptions With(void (*change)(SimOptions&)) {
   SimOptions options;
-  options.faults.refusePassword = true;
-  Dialogue d(options);
-  EXPECT_EQ(d.Send("#111234"), Lines{"#PassWord=0"});
-  EXPECT_FALSE(d.unit.LoggedIn());
+  change(options);
+  return options;
 }
 
-TEST(SimDialogue, UnitWithoutDataloggerSaysSoAndIgnoresLoggerCommands) {
-  SimOptions options;
-  options.hasDatalogger = false;
-  options.version = "ZDL410 v4.2";
-  Dialogue d(options);
-  EXPECT_EQ(d.Send("#0F"), Lines{"#VER=ZDL410 v4.2"});
-  EXPECT_EQ(d.Send("#40"), Lines{"#BE"});
-  EXPECT_TRUE(d.Send("#60").empty());
-  EXPECT_TRUE(d.Send("#58001200009").empty());
-}
+// Bytes to the unit, and every byte it answers at once.
+using Steps = std::vector<std::pair<std::string, std::string>>;
 
-TEST(SimDialogue, IgnoresBadLines) {
-  Dialogue d;
-  EXPECT_TRUE(d.Raw("#61;00\r").empty()) << "wrong checksum";
-  EXPECT_TRUE(d.Raw("#6000\r").empty()) << "no separator";
-  EXPECT_TRUE(d.Raw("hello\r").empty());
-  EXPECT_TRUE(d.Send("#77").empty()) << "unknown command";
-  EXPECT_EQ(d.Raw("\n#60;00\r"), Lines{"#ACK"}) << "a leading line feed is dropped";
-  EXPECT_EQ(d.Raw("#60;00"), Lines{}) << "nothing before the CR";
-  EXPECT_EQ(d.Raw("\r"), Lines{"#ACK"});
-}
-
-TEST(SimDialogue, DropsAnOverlongLineWhole) {
-  Dialogue d;
-  const std::string longLine = "#01ID=" + std::string(SimulatedUnit::kMaxLine, 'x');
-  EXPECT_TRUE(d.Send(longLine).empty());
-  EXPECT_EQ(d.unit.Record().General.NOMBRE, "");
-  EXPECT_EQ(d.Send("#00"), Lines{"#ACK"});
-}
-
-TEST(SimDialogue, ConfigurationLinesAreParsedIntoTheRecord) {
-  Dialogue d;
-  EXPECT_EQ(d.Send("#01ID=Granja"), Lines{"#PARSE_OK"});
-  EXPECT_EQ(d.Send("#01+ALM2=\"Puerta\",BI"), Lines{"#PARSE_OK"});
-  EXPECT_EQ(d.Send("#01+ALM9=\"x\""), Lines{"#PARSE_ERROR"});
-  EXPECT_EQ(d.unit.Record().General.NOMBRE, "Granja");
-  EXPECT_EQ(d.unit.Record().Digital[2].Modo, ModeBistable);
-  EXPECT_EQ(d.Send("#01LDDEF"), Lines{"#PARSE_OK"});
-  EXPECT_EQ(d.unit.Record(), ConfigurationRecord{});
-}
-
-TEST(SimDialogue, SaveAnswersAckThenSaveOkAfterTheSaveTime) {
-  SimOptions options;
-  options.saveTime = Millis(2500);
-  Dialogue d(options);
-  EXPECT_EQ(d.Send("#03"), Lines{"#ACK"});
-  ASSERT_TRUE(d.unit.NextOutputTime().has_value());
-  EXPECT_EQ(*d.unit.NextOutputTime(), Millis(2500));
-  EXPECT_EQ(Dialogue::Lines(d.unit.TakeOutput(Millis(2500))), Lines{"#SAVE_OK"});
-}
-
-TEST(SimDialogue, DataloggerSettingsAreKeptAndReported) {
-  Dialogue d;
-  EXPECT_EQ(d.Send("#58001200009"), Lines{"#A7"});
-  EXPECT_EQ(d.Send("#5A00FF0005"), Lines{"#A5"});
-  EXPECT_EQ(d.Send("#60"), Lines{"#9F001200009"});
-  EXPECT_EQ(d.Send("#62"), Lines{"#9D00FF,0005"});
-  EXPECT_TRUE(d.Send("#5812").empty()) << "malformed";
-}
-
-// Runs a whole "#02" stream, acknowledging each record; returns the record lines.
-Lines ReadStream(Dialogue& d) {
-  Lines records;
-  Lines lines = d.Send("#02");
-  while (lines.size() == 1 && lines[0].size() >= 4) {
-    records.push_back(lines[0]);
-    lines = d.Raw("#ACK_" + lines[0].substr(1, 3) + "\r");
-  }
-  return records;
-}
-
-TEST(SimStream, SendsEachRecordAfterTheAcknowledgementOfThePrevious) {
-  Dialogue d;
-  d.Send("#01+TLF=600,Prio=3,PRV2");
-  const Lines records = ReadStream(d);
-  ASSERT_GT(records.size(), 100u);
-  EXPECT_EQ(records.front(), "#001=10");
-  EXPECT_EQ(records[16], "#100=600,Prio=3,PRV2");
-  EXPECT_EQ(records.back(), "#999=");
-  EXPECT_TRUE(d.Raw("#ACK_999\r").empty()) << "nothing after the end";
-}
-
-TEST(SimStream, WrongAcknowledgementStopsTheStreamUntilTheNextRequest) {
-  Dialogue d;
-  EXPECT_EQ(d.Send("#02"), Lines{"#001=10"});
-  EXPECT_TRUE(d.Raw("#ACK_002\r").empty());
-  EXPECT_TRUE(d.Raw("#ACK_001\r").empty()) << "the stream has stopped";
-  EXPECT_EQ(d.Send("#02"), Lines{"#001=10"});
-  EXPECT_EQ(d.Raw("#ACK_001\r"), Lines{"#002=5"});
-}
-
-TEST(SimStream, DropsARecordOnlyTheFirstTime) {
-  SimOptions options;
-  options.faults.dropRecord = 3;
-  Dialogue d(options);
-  EXPECT_EQ(d.Send("#02"), Lines{"#001=10"});
-  EXPECT_EQ(d.Raw("#ACK_001\r"), Lines{"#002=5"});
-  EXPECT_TRUE(d.Raw("#ACK_002\r").empty()) << "record 3 dropped";
-  const Lines records = ReadStream(d);
-  ASSERT_GT(records.size(), 3u);
-  EXPECT_EQ(records[2], "#003=30");
-  EXPECT_EQ(records.back(), "#999=");
-}
-
-TEST(SimFaults, WrongChecksumOnTheNthAnswer) {
-  SimOptions options;
-  options.faults.badChecksumAnswer = 2;
-  Dialogue d(options);
-  EXPECT_EQ(d.Send("#00"), Lines{"#ACK"});
-  const Lines second = d.Send("#00");
-  ASSERT_EQ(second.size(), 1u);
-  EXPECT_TRUE(second[0].starts_with("BAD #")) << second[0];
-  EXPECT_EQ(d.Send("#00"), Lines{"#ACK"});
-}
-
-TEST(SimFaults, SilentAfterNAnswers) {
-  SimOptions options;
-  options.faults.silentAfter = 2;
-  Dialogue d(options);
-  EXPECT_EQ(d.Send("#00"), Lines{"#ACK"});
-  EXPECT_EQ(d.Send("#02"), Lines{"#001=10"});
-  EXPECT_TRUE(d.Raw("#ACK_001\r").empty());
-  EXPECT_TRUE(d.Send("#00").empty());
-  EXPECT_EQ(d.unit.AnswersSent(), 2);
-}
-
-TEST(SimFaults, GarbageBeforeEveryAnswer) {
-  SimOptions options;
-  options.faults.garbage = true;
-  Dialogue d(options);
-  d.unit.Receive(FrameCommand("#00") + "\r", d.now);
-  const std::string out = d.unit.TakeOutput(d.now);
-  EXPECT_EQ(out, std::string(kSimGarbage) + FrameCommand("#ACK") + "\r");
-  EXPECT_EQ(d.Send("#00"), Lines{"#ACK"});
-}
-
-TEST(SimModem, DialsLogsInAndHangsUp) {
-  SimOptions options;
-  options.modem = true;
-  Dialogue d(options);
-  EXPECT_EQ(d.unit.TakeOutput(d.now), "");
-  d.unit.Receive("ATE0\r", d.now);
-  EXPECT_EQ(d.unit.TakeOutput(d.now), "\r\nOK\r\n");
-  d.unit.Receive("AT\r", d.now);
-  EXPECT_EQ(d.unit.TakeOutput(d.now), "\r\nOK\r\n");
-  d.unit.Receive("ATX9\r", d.now);
-  EXPECT_EQ(d.unit.TakeOutput(d.now), "\r\nERROR\r\n");
-  EXPECT_TRUE(d.Send("#00").empty()) << "no call yet";
-  d.unit.Receive("ATD600123456\r", d.now);
-  EXPECT_EQ(d.unit.TakeOutput(d.now), "\r\nCONNECT 9600\r\n");
-  EXPECT_TRUE(d.unit.Connected());
-  EXPECT_TRUE(d.Send("#00").empty()) << "not logged in";
-  EXPECT_EQ(d.Send("#119999"), Lines{"#PassWord=0"});
-  EXPECT_EQ(d.Send("#111234"), Lines{"#PassWord=1"});
-  EXPECT_EQ(d.Send("#00"), Lines{"#ACK"});
-  d.unit.Receive("ATH\r", d.now);
-  EXPECT_EQ(d.unit.TakeOutput(d.now), "\r\nOK\r\n");
-  EXPECT_FALSE(d.unit.Connected());
-  EXPECT_FALSE(d.unit.LoggedIn());
-  EXPECT_TRUE(d.Send("#00").empty());
-}
-
-TEST(SimModem, HangUpLosesAnswersNotYetSent) {
-  SimOptions options;
-  options.saveTime = Millis(5000);
-  SimulatedUnit unit(options);
-  unit.Receive(FrameCommand("#03") + "\r", Micros(0));
-  unit.HangUp(Millis(1000));
-  EXPECT_EQ(Dialogue::Lines(unit.TakeOutput(Millis(10000))), Lines{"#ACK"});
-  EXPECT_FALSE(unit.NextOutputTime().has_value());
-}
-
-TEST(SimTrace, RecordsWhatWasParsedAndIgnored) {
-  Dialogue d;
-  d.Send("#01ID=Granja");
-  d.Raw("#61;00\r");
-  const auto trace = d.unit.TakeTrace();
-  auto has = [&trace](std::string_view text) {
-    for (const auto& entry : trace) {
-      if (entry.find(text) != std::string::npos) return true;
-    }
-    return false;
+TEST(SimDialogue, AnswersEachLineAsSent) {
+  const std::string ok = "\r\nOK\r\n";
+  const std::vector<std::pair<SimOptions, Steps>> cases = {
+      {{},
+       {{F("#00"), F("#ACK")}, {F("#0F"), F("#VER=ZDL410 v5.01")}, {F("#40"), F("#BF")},
+        {F("#01ID=Granja"), F("#PARSE_OK")}, {F("#01+ALM9=\"x\""), F("#PARSE_ERROR")},
+        {F("#58001200009"), F("#A7")}, {F("#5A00FF0005"), F("#A5")}, {F("#5812"), ""},
+        {F("#60"), F("#9F001200009")}, {F("#62"), F("#9D00FF,0005")},
+        // Bad checksum, no separator, no frame, unknown command, overlong: no answer.
+        {"#61;00\r", ""}, {"#6000\r", ""}, {"hello\r", ""}, {F("#77"), ""},
+        {F("#01ID=" + std::string(SimulatedUnit::kMaxLine, 'x')), ""}, {"\n#60;00\r", F("#ACK")},
+        {"#60;00", ""}, {"\r", F("#ACK")},
+        // The stream waits for the acknowledgement of the last record; a wrong one stops it.
+        {F("#02"), F("#001=10")}, {"#ACK_001\r", F("#002=5")}, {"#ACK_003\r", ""},
+        {"#ACK_002\r", ""}, {F("#02"), F("#001=10")}}},
+      {With([](SimOptions& o) { o.hasDatalogger = false; }),
+       {{F("#40"), F("#BE")}, {F("#60"), ""}, {F("#58001200009"), ""}}},
+      {With([](SimOptions& o) { o.modem = true; }),
+       {{"ATE0\r", ok}, {"AT\r", ok}, {"ATX9\r", "\r\nERROR\r\n"}, {F("#00"), ""},
+        {"ATD600\r", "\r\nCONNECT 9600\r\n"}, {F("#00"), ""}, {F("#119999"), F("#PassWord=0")},
+        {F("#111234"), F("#PassWord=1")}, {F("#00"), F("#ACK")}, {"ATH\r", ok}, {F("#00"), ""}}},
+      {With([](SimOptions& o) { o.faults.badChecksumAnswer = 2; }),
+       {{F("#00"), F("#ACK")}, {F("#00"), "#D0;ACK\r"}, {F("#00"), F("#ACK")}}},
+      {With([](SimOptions& o) { o.faults.silentAfter = 2; }),
+       {{F("#00"), F("#ACK")}, {F("#02"), F("#001=10")}, {"#ACK_001\r", ""}, {F("#00"), ""}}},
+      {With([](SimOptions& o) { o.faults.dropRecord = 2; }),  // only the first time
+       {{F("#02"), F("#001=10")}, {"#ACK_001\r", ""}, {F("#02"), F("#001=10")},
+        {"#ACK_001\r", F("#002=5")}}},
+      {With([](SimOptions& o) { o.faults.garbage = true; }),
+       {{F("#00"), std::string(kSimGarbage) + F("#ACK")}}},
   };
-  EXPECT_TRUE(has("parsed #01ID=Granja"));
-  EXPECT_TRUE(has("answer #PARSE_OK"));
-  EXPECT_TRUE(has("ignored (bad frame or checksum) #61;00"));
-  EXPECT_TRUE(d.unit.Trace().empty());
-}
-
-// --- pacing and the in-process port ---
-
-TEST(SimPacing, ByteTimesAt9600Baud) {
-  EXPECT_EQ(PacedBytesTime(1), Micros(1042));
-  EXPECT_EQ(PacedBytesTime(3), Micros(3125));
-  EXPECT_EQ(PacedBytesTime(96), Micros(100000));
-  EXPECT_EQ(PacedBytesTime(9600), Micros(10000000));
-}
-
-TEST(SimPacing, AHundredByteExchangeTakesAbout104MsEachWay) {
-  // "#CC;VER=" + 91 characters + CR is a 100-byte answer; the request line is 100 bytes too.
-  SimOptions options;
-  options.paced = true;
-  options.version = std::string(91, 'v');
-  SimulatedUnit unit(options);
-  FakeClock clock;
-  SimPort port(unit, clock);
-  ASSERT_TRUE(port.Open({}));
-
-  const std::string request = FrameCommand("#01ID=" + std::string(90, 'n')) + "\r";
-  ASSERT_EQ(request.size(), 100u);
-  ASSERT_TRUE(port.Write(request));
-  EXPECT_FALSE(port.WaitWritten(Millis(100)));
-  EXPECT_TRUE(port.WaitWritten(Millis(200)));
-  EXPECT_EQ(clock.Now(), PacedBytesTime(100));  // 104167 us
-
-  std::string answer;
-  while (auto c = port.ReadByte(Millis(1000))) answer += *c;
-  EXPECT_EQ(Dialogue::Lines(answer), Lines{"#PARSE_OK"});
-
-  const Micros asked = clock.Now();
-  ASSERT_TRUE(port.Write(FrameCommand("#0F") + "\r"));  // 7 bytes
-  answer.clear();
-  while (answer.empty() || answer.back() != '\r') {
-    const auto c = port.ReadByte(asked + Millis(1000));
-    ASSERT_TRUE(c.has_value());
-    answer += *c;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    SimulatedUnit unit(cases[i].first);
+    for (const auto& [in, out] : cases[i].second) {
+      unit.Receive(in, Micros(0));
+      EXPECT_EQ(unit.TakeOutput(Micros(0)), out) << "case " << i << ": " << in;
+    }
   }
-  ASSERT_EQ(answer.size(), 100u);
-  EXPECT_EQ(clock.Now() - asked, PacedBytesTime(7) + PacedBytesTime(100));
 }
 
-TEST(SimPacing, ReadTimesOutAtTheDeadlineWhenNothingIsDue) {
-  SimulatedUnit unit;
-  FakeClock clock;
+TEST(SimDialogue, SaveOkFollowsAfterTheSaveTimeUnlessTheCallDrops) {
+  SimulatedUnit unit(With([](SimOptions& o) { o.saveTime = Millis(2500); }));
+  unit.Receive(F("#03"), Micros(0));
+  EXPECT_EQ(unit.TakeOutput(Millis(2499)), F("#ACK"));
+  EXPECT_EQ(unit.TakeOutput(Millis(2500)), F("#SAVE_OK"));
+  unit.Receive(F("#03"), Millis(3000));
+  unit.HangUp(Millis(4000));
+  EXPECT_EQ(unit.TakeOutput(Millis(9000)), F("#ACK")) << "no #SAVE_OK after the hang-up";
+}
+
+TEST(SimPort, PacedAt9600BaudAndAClosedPortDoesNotWait) {
+  EXPECT_EQ(PacedBytesTime(1), Micros(1042));
+  EXPECT_EQ(PacedBytesTime(96), Micros(100000));
+  // "#CC;VER=" + 91 characters + CR: a 100-byte answer.
+  SimulatedUnit unit(With([](SimOptions& o) { o.paced = true; o.version = std::string(91, 'v'); }));
+  testing::FakeClock clock;
   SimPort port(unit, clock);
   ASSERT_TRUE(port.Open({}));
-  EXPECT_FALSE(port.ReadByte(Millis(300)).has_value());
+  ASSERT_TRUE(port.Write(F("#0F")));
+  EXPECT_FALSE(port.WaitWritten(Millis(7)));
+  EXPECT_TRUE(port.WaitWritten(Millis(100)));
+  EXPECT_EQ(clock.Now(), PacedBytesTime(7));
+  std::string answer;
+  while (answer.size() < 100) answer += port.ReadByte(Millis(1000)).value_or('?');
+  EXPECT_EQ(answer, F("#VER=" + unit.Options().version));
+  EXPECT_EQ(clock.Now(), PacedBytesTime(7) + PacedBytesTime(100)) << "timed from the request";
+  EXPECT_FALSE(port.ReadByte(Millis(300)).has_value()) << "nothing due: waits to the deadline";
   EXPECT_EQ(clock.Now(), Millis(300));
   port.Close();
-  EXPECT_FALSE(port.Write("#60;00\r"));
+  EXPECT_FALSE(port.Write(F("#00")));
   EXPECT_FALSE(port.ReadByte(Millis(400)).has_value());
   EXPECT_EQ(clock.Now(), Millis(300)) << "a closed port does not wait";
-}
-
-TEST(SimPort, WorksWithTheSerialLine) {
-  SimOptions options;
-  options.paced = true;
-  SimulatedUnit unit(options);
-  FakeClock clock;
-  SimPort port(unit, clock);
-  ASSERT_TRUE(port.Open({}));
-  SerialLine line(port, clock);
-  std::string command = "#00";
-  line.SendCommand(command, Millis(1000));
-  EXPECT_EQ(line.LastAnswer, "#ACK");
-  EXPECT_EQ(command, "#60;00");
-  EXPECT_FALSE(port.TakeCarrierLoss());
-}
-
-TEST(SimPort, ClosingHangsUpTheModem) {
-  SimOptions options;
-  options.modem = true;
-  SimulatedUnit unit(options);
-  FakeClock clock;
-  SimPort port(unit, clock);
-  ASSERT_TRUE(port.Open({}));
-  ASSERT_TRUE(port.Write("ATD123\r"));
-  EXPECT_TRUE(unit.Connected());
-  port.Close();
-  EXPECT_FALSE(unit.Connected());
-  EXPECT_FALSE(port.IsOpen());
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // prints, and stopped by its process id.
 #include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -13,98 +12,41 @@
 #include "configfile/config_file.h"
 #include "link/serial_line.h"
 #include "tests/support/process.h"
+#include "tests/support/sample_record.h"
 
 namespace zdl {
 namespace {
 
-using testing::BackgroundProcess;
-using testing::RunProcess;
-using testing::TempDir;
+// Opens the terminal (the program keeps it raw), writes the bytes and returns what came back
+// up to and with the first CR (five seconds at most); closes the terminal again.
+std::string Exchange(const std::string& path, const std::string& bytes) {
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+  const bool sent = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  std::string line;
+  pollfd readable{fd, POLLIN, 0};
+  char c = 0;
+  while (sent && c != '\r' && poll(&readable, 1, 5000) > 0 && read(fd, &c, 1) == 1) line += c;
+  close(fd);
+  return line;
+}
 
-// The terminal side in raw mode, as a serial port is opened.
-class Terminal {
- public:
-  explicit Terminal(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY)) {
-    termios settings{};
-    if (fd_ >= 0 && tcgetattr(fd_, &settings) == 0) {
-      cfmakeraw(&settings);
-      tcsetattr(fd_, TCSANOW, &settings);
-    }
-  }
-  ~Terminal() {
-    if (fd_ >= 0) close(fd_);
-  }
-  bool IsOpen() const { return fd_ >= 0; }
-
-  // Writes the framed command and returns the answer as "#payload" ("" when none came
-  // within five seconds or its checksum is wrong).
-  std::string Ask(const std::string& command) { return Exchange(FrameCommand(command) + "\r"); }
-  std::string Exchange(const std::string& bytes) {
-    if (write(fd_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) return "";
-    std::string line;
-    pollfd fd{fd_, POLLIN, 0};
-    char c = 0;
-    while (poll(&fd, 1, 5000) > 0 && read(fd_, &c, 1) == 1) {
-      if (c == '\r') break;
-      line += c;
-    }
-    return c == '\r' && AnswerOK(line) ? "#" + line.substr(4) : "";
-  }
-
- private:
-  int fd_;
-};
-
-TEST(SimTool, ServesThePseudoTerminalUntilStopped) {
-  TempDir dir;
+TEST(SimTool, ServesItsConfigurationOnTheLinkUntilStopped) {
+  testing::TempDir dir;
   const std::string link = dir.File("ttyZDL");
-  BackgroundProcess sim({ZDL_SIM_PATH, "--link", link, "--password", "4321"});
-  ASSERT_TRUE(sim.FirstLine().starts_with("/dev/pts/")) << sim.FirstLine();
-  EXPECT_EQ(std::filesystem::read_symlink(link).string(), sim.FirstLine());
-  {
-    Terminal terminal(link);
-    ASSERT_TRUE(terminal.IsOpen());
-    EXPECT_EQ(terminal.Ask("#111234"), "#PassWord=0");
-    EXPECT_EQ(terminal.Ask("#114321"), "#PassWord=1");
-    EXPECT_EQ(terminal.Ask("#00"), "#ACK");
-  }
-  {
-    Terminal reopened(sim.FirstLine());  // closing the port did not upset the program
-    ASSERT_TRUE(reopened.IsOpen());
-    EXPECT_EQ(reopened.Ask("#00"), "#ACK");
-  }
+  ASSERT_TRUE(SaveConfigFile(dir.File("unit.ncf"), testing::FullRecord()).ok);
+  testing::BackgroundProcess sim({ZDL_SIM_PATH, "--link", link, "--config", dir.File("unit.ncf")});
+  // Every exchange reopens the terminal: closing it must not upset the program.
+  std::string answer = Exchange(link, FrameCommand("#02") + "\r");  // records 001 to 007
+  for (int n = 1; n < 7; ++n) answer = Exchange(link, "#ACK_00" + std::to_string(n) + "\r");
+  EXPECT_EQ(answer, FrameCommand("#007=Dep\xF3sito n\xBA 3 \x80") + "\r");
   EXPECT_EQ(sim.Stop(), 0);
   EXPECT_FALSE(std::filesystem::is_symlink(link)) << "the link is removed on exit";
 }
 
-TEST(SimTool, StartsFromAConfigurationFile) {
-  TempDir dir;
-  ConfigurationRecord record;
-  record.General.NOMBRE = "Granja, nave 2";
-  ASSERT_TRUE(SaveConfigFile(dir.File("granja.ncf"), record).ok);
-  BackgroundProcess sim({ZDL_SIM_PATH, "--config", dir.File("granja.ncf")});
-  Terminal terminal(sim.FirstLine());
-  ASSERT_TRUE(terminal.IsOpen());
-  std::string answer = terminal.Ask("#02");
-  for (int n = 1; n < 7 && !answer.empty(); ++n) {
-    answer = terminal.Exchange("#ACK_" + answer.substr(1, 3) + "\r");
-  }
-  EXPECT_EQ(answer, "#007=Granja, nave 2");
-  EXPECT_EQ(sim.Stop(), 0);
-}
-
-TEST(SimTool, BadUsageExitsWithStatus2) {
-  for (const char* bad : {"--bogus", "--bad-checksum", "--silent-after=3"}) {
-    const auto result = RunProcess({ZDL_SIM_PATH, bad});
-    EXPECT_EQ(result.exitCode, 2) << bad;
-    EXPECT_NE(result.err.find("usage"), std::string::npos) << bad;
-  }
-  EXPECT_EQ(RunProcess({ZDL_SIM_PATH, "--drop-record", "1000"}).exitCode, 2);
-  EXPECT_EQ(RunProcess({ZDL_SIM_PATH, "--bad-checksum", "0"}).exitCode, 2);
-  EXPECT_EQ(RunProcess({ZDL_SIM_PATH, "--config", "/nonexistent/x.ncf"}).exitCode, 1);
-  const auto help = RunProcess({ZDL_SIM_PATH, "--help"});
-  EXPECT_EQ(help.exitCode, 0);
-  EXPECT_NE(help.out.find("--drop-record"), std::string::npos);
+TEST(SimTool, BadUsageExitsWithStatus2AndAnUnreadableConfigurationWith1) {
+  EXPECT_EQ(testing::RunProcess({ZDL_SIM_PATH, "--silent-after=3"}).exitCode, 2);
+  EXPECT_EQ(testing::RunProcess({ZDL_SIM_PATH, "--bad-checksum", "0"}).exitCode, 2);
+  EXPECT_EQ(testing::RunProcess({ZDL_SIM_PATH, "--config", "/nonexistent/x.ncf"}).exitCode, 1);
 }
 
 }  // namespace

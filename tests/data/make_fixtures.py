@@ -3,8 +3,8 @@
 
 Texts are Windows-1252 bytes. full.ncf is laid out exactly as the saver lays out a
 brand-new file (sections in the writer's order, a blank line between sections, CRLF);
-the record it holds is FullRecord() of the test. The seq_*.ncf files are sequential
-files; the test's expectations follow the values below.
+the record it holds is FullRecord() of tests/support/sample_record.cpp. The seq_*.ncf
+files are sequential files; the test's expectations follow the values below.
 """
 import os
 
@@ -24,54 +24,75 @@ def flag(b):
 
 
 def full_sections():
-    rest = " restablecida "
+    """The keyed file of FullRecord() in tests/support/sample_record.cpp."""
+    rest = "Restablecida"
     general = [
-        ("VERSION", "ZDL410"), ("NOMBRE", "Estación de bombeo"), ("SMSC", "+34609090909"),
-        ("RENVN", "3"), ("RENVT", "7"), ("PTLF", "+34600111222"), ("AINFO", "2"),
-        ("ASINC", "15"), ("REST_TEXT", rest), ("NORMAL", "60"),
-        ("MACRO_INICIO", choice(1)), ("MACRO_GSMOK", choice(2)), ("MACRO_GSMMAL", choice(-1)),
+        ("VERSION", "ZDL410"), ("NOMBRE", "Depósito nº 3 €"), ("SMSC", "+34609090909"),
+        ("RENVN", "3"), ("RENVT", "10"), ("PTLF", "+34600111222"), ("AINFO", "7"),
+        ("ASINC", "15"), ("REST_TEXT", rest), ("NORMAL", " 30"),
+        ("MACRO_INICIO", choice(1)), ("MACRO_GSMOK", choice(2)), ("MACRO_GSMMAL", choice(3)),
         ("RESTORE_TEXT", rest),
     ]
     tx = [("HABIL", "1"), ("TEXT", "Alarma fallo de transmisión"), ("RING", "1"),
-          ("MACRO_TX", choice(14))]
-    phones = ["600,Prio=3,PRV2,D0,A1,TXA", "+34611222333,RXD,PRV0", "612345678,Prio=1,PRV3"]
+          ("MACRO_TX", choice(4))]
+    phones = ["600,Prio=3,PRV2,D0,A1,TXA", "+34611222333,RXD,PRV0", "700,Prio=1,PRV3"]
     tlf = [(f"TLF{i}", phones[i] if i < len(phones) else "") for i in range(8)]
+    # input: mode (0 off, 1 N.O., 2 N.C., 3 bistable), text, and the fields set apart
+    # from their defaults
+    inputs = {
+        0: (2, "Fallo UPS", dict(RING=1, RENV=1, PERSIST=1, PVAL=" 5", CICLOS=1, CVAL="3",
+                                 RST="60", MACRO_TRUE=3, MACRO_FALSE=5)),
+        1: (1, "Puerta", {}),
+        2: (3, 'Intrusión, zona "B"', dict(PERSIST=1, PVAL=" 2.5", MACRO_FALSE=14)),
+        4: (2, "Nivel alto", dict(CICLOS=1, CVAL="10", MACRO_TRUE=6)),
+        5: (1, "", {}),
+        7: (3, "Bomba", dict(RING=1)),
+    }
     digital = []
     for i in range(8):
-        mode = i % 4
+        mode, text, d = inputs.get(i, (0, "", {}))
         digital += [
             (f"HABIL{i}", flag(mode != 0)), (f"NC{i}", flag(mode == 2)),
-            (f"BI{i}", flag(mode == 3)), (f"TEXT{i}", f"Entrada digital {i} €"),
-            (f"RING{i}", flag(i % 2 == 0)), (f"RENV{i}", flag(i % 3 == 0)),
-            (f"PERSIST{i}", flag(i % 2 == 1)), (f"PVAL{i}", str(10 + i)),
-            (f"CICLOS{i}", flag(i >= 4)), (f"CVAL{i}", str(i)), (f"RST{i}", str(100 + i)),
-            (f"MACRO_TRUE{i}", choice(i + 1)),
-            (f"MACRO_FALSE{i}", choice(-1 if i == 7 else 14 - i)),
+            (f"BI{i}", flag(mode == 3)), (f"TEXT{i}", text),
+            (f"RING{i}", flag(d.get("RING"))), (f"RENV{i}", flag(d.get("RENV"))),
+            (f"PERSIST{i}", flag(d.get("PERSIST"))), (f"PVAL{i}", d.get("PVAL", "")),
+            (f"CICLOS{i}", flag(d.get("CICLOS"))), (f"CVAL{i}", d.get("CVAL", "")),
+            (f"RST{i}", d.get("RST", "")), (f"MACRO_TRUE{i}", choice(d.get("MACRO_TRUE", 0))),
+            (f"MACRO_FALSE{i}", choice(d.get("MACRO_FALSE", 0))),
         ]
+    scale = dict(IE="0", FE="100", UN="%", MIN="10", MAX="90", HIST="2")
+    enabled = {
+        0: dict(scale, TEXT="Entrada analógica 0", RING=1, RENV=1, PERSIST=1, PVAL=" 1.5",
+                MACRO_HIGH=6, MACRO_LOW=8, MACRO_NOM=7),
+        2: dict(scale, TEXT="Temperatura", UN="ºC", MIN="-5.5", MACRO_LOW=14),
+    }
     analog = []
     for j in range(4):
-        analog += [
-            (f"HABIL{j}", flag(j % 2 == 0)), (f"TEXT{j}", f"Entrada analógica {j}"),
-            (f"RING{j}", flag(j == 1)), (f"RENV{j}", flag(j == 2)), (f"IE{j}", "4"),
-            (f"FE{j}", "20"), (f"UN{j}", "mA"), (f"MIN{j}", str(5 + j)), (f"MAX{j}", "18.5"),
-            (f"HIST{j}", "0.5"), (f"PERSIST{j}", flag(j == 3)), (f"PVAL{j}", str(2 * j)),
-            (f"MACRO_HIGH{j}", choice(j + 1)), (f"MACRO_LOW{j}", choice(j + 5)),
-            (f"MACRO_NOM{j}", choice(0)),
-        ]
+        a = enabled.get(j, {})
+        analog += [(f"HABIL{j}", flag(j in enabled)), (f"TEXT{j}", a.get("TEXT", ""))]
+        analog += [(f"RING{j}", flag(a.get("RING"))), (f"RENV{j}", flag(a.get("RENV")))]
+        analog += [(f"{k}{j}", a.get(k, "")) for k in ("IE", "FE", "UN", "MIN", "MAX", "HIST")]
+        analog += [(f"PERSIST{j}", flag(a.get("PERSIST"))), (f"PVAL{j}", a.get("PVAL", ""))]
+        analog += [(f"{k}{j}", choice(a.get(k, 0))) for k in ("MACRO_HIGH", "MACRO_LOW", "MACRO_NOM")]
     macros = []
     for n in range(14):
-        macros += [(f"MACRO_TEXT {n}", f'Macro {n} =;"x"'), (f"MACRO_COM {n}", f" OUT{n}=1 ")]
-    logger = [("DIGITAL_REARM", "30")]
-    logger += [(f"REG_D{i}", flag(i % 2 == 0)) for i in range(8)]
-    logger += [("LOG_TIME", "600")]
-    logger += [(f"REG_A{j}", flag(j < 2)) for j in range(4)]
+        com = "OUT1=1,OUT2=0" if n == 13 else (f"ON{n + 1}" if n % 2 == 0 else "")
+        macros += [(f"MACRO_TEXT {n}", f"Macro {n + 1}"), (f"MACRO_COM {n}", com)]
+    reg_d = [1, 0, 1, 0, 0, 0, 0, 1]
+    reg_a = [1, 0, 0, 1]
+    logger = [("DIGITAL_REARM", " 5")]
+    logger += [(f"REG_D{i}", flag(reg_d[i])) for i in range(8)]
+    logger += [("LOG_TIME", " 120")]
+    logger += [(f"REG_A{j}", flag(reg_a[j])) for j in range(4)]
     days = ["LUNES", "MARTES", "MIERCOLES", "JUEVES", "VIERNES", "SABADO", "DOMINGO"]
+    timers = {0: ("08:30", "60", [1, 1, 1, 1, 1, 0, 0], 9),
+              5: ("21:15", "120", [0, 0, 0, 0, 0, 1, 1], 13)}
     timer = []
     for t in range(8):
-        timer += [(f"HABIL{t}", flag(t % 2 == 1)), (f"TIME{t}", f"{t:02d}:{5 * t:02d}"),
-                  (f"VP{t}", str(30 + t))]
-        timer += [(f"{d}{t}", flag((k + t) % 3 == 0)) for k, d in enumerate(days)]
-        timer += [(f"MACRO{t}", choice(13 if t == 7 else t))]
+        time, vp, on, macro = timers.get(t, ("12:00", "60", [0] * 7, 0))
+        timer += [(f"HABIL{t}", flag(t in timers)), (f"TIME{t}", time), (f"VP{t}", vp)]
+        timer += [(f"{d}{t}", flag(on[k])) for k, d in enumerate(days)]
+        timer += [(f"MACRO{t}", choice(macro))]
     return [("General", general), ("TxAlarm", tx), ("Telefonos", tlf), ("Digital", digital),
             ("Analog", analog), ("Macros", macros), ("DataLogger", logger), ("Timer", timer)]
 
@@ -145,7 +166,6 @@ def main():
     write_lines("seq_v1.ncf", sequential("NORVIK ZDL410V01", False))
     write_lines("seq_v2.ncf", sequential("NORVIK ZDL410V02", True))
     write_lines("seq_v3.ncf", sequential("NORVIK ZDL410V03", True))
-    write_lines("seq_truncated.ncf", sequential("NORVIK ZDL410V02", True)[:50])
 
 
 if __name__ == "__main__":
