@@ -1,5 +1,4 @@
 #include <QCoreApplication>
-#include <cstring>
 #include <iostream>
 #include <map>
 
