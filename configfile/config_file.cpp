@@ -218,7 +218,11 @@ SaveOutcome SaveConfigBytes(const ConfigurationRecord& record, std::string_view 
                          "] holds a line break, which a configuration file cannot keep."};
     }
   }
-  IniDocument doc = IniDocument::Parse(WithoutByteOrderMark(existing));
+  const std::string base = WithoutByteOrderMark(existing);
+  IniDocument doc = IniDocument::Parse(base);
+  // An old sequential file is replaced whole: its lines are items of a format without
+  // sections, which would otherwise stay above the new ones.
+  if (!configfile::IsKeyed(doc) && configfile::IsSequential(base)) doc = IniDocument{};
   for (const KeyedValue& v : values) doc.Set(v.section, v.key, v.value);
   bytes = doc.Serialise();
   return {true, {}};

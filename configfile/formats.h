@@ -21,6 +21,9 @@ bool IsKeyed(const IniDocument& doc);
 // the writer's order. Returns the description of the first failure, if any.
 std::optional<std::string> ReadKeyed(const IniDocument& doc, ConfigurationRecord& record);
 
+// True when the first line carries the sequential format's tag.
+bool IsSequential(std::string_view bytes);
+
 // Reads a sequential file into `record` (already cleared). The outcome's status is
 // Loaded, LoadedNewer, NotConfigFile or Failed; it names the format and version.
 LoadOutcome ReadSequential(std::string_view bytes, ConfigurationRecord& record);

@@ -250,6 +250,11 @@ void ReadItems(ItemReader& in, ConfigurationRecord& r, int version) {
 
 }  // namespace
 
+bool IsSequential(std::string_view bytes) {
+  const std::string_view first = bytes.substr(0, bytes.find('\n'));
+  return first.find(kHeaderTag) != std::string_view::npos;
+}
+
 LoadOutcome ReadSequential(std::string_view bytes, ConfigurationRecord& record) {
   LoadOutcome outcome;
   ItemReader in(bytes);

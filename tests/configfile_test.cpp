@@ -199,6 +199,12 @@ TEST(ConfigFileDisk, SavesReplaceTheFileWholeOrNotAtAll) {
   EXPECT_EQ(ReadFileBytes(real), saved);
   // No temporary is left behind.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
+
+  // An old sequential file saved over is replaced whole, not kept above the new sections.
+  const std::string old = dir.File("old.ncf");
+  testing::WriteFileBytes(old, Fixture("seq_v2.ncf"));
+  ASSERT_TRUE(SaveConfigFile(old, FullRecord()).ok);
+  EXPECT_EQ(ReadFileBytes(old), Fixture("full.ncf"));
 }
 
 }  // namespace
