@@ -4,31 +4,12 @@
 #include <cctype>
 #include <cstdio>
 
+#include "link/trace_port.h"
 #include "sim/config_line_parser.h"
 #include "sim/record_stream.h"
 
 namespace zdl {
 namespace {
-
-// Bytes as a trace shows them: printable ASCII as it is, anything else as \r, \n or \xNN.
-std::string Printable(std::string_view bytes) {
-  std::string text;
-  for (char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\r') {
-      text += "\\r";
-    } else if (c == '\n') {
-      text += "\\n";
-    } else if (byte < 32 || byte > 126) {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(byte));
-      text += hex;
-    } else {
-      text += c;
-    }
-  }
-  return text;
-}
 
 // Drops what a line may carry before its text: the LF of a CR LF, blanks, noise.
 std::string_view TrimLeading(std::string_view line) {
@@ -178,7 +159,7 @@ void SimulatedUnit::HandleModemCommand(std::string_view line, Micros at) {
     Send("\r\n" + std::string(word) + "\r\n", at);
     Log("modem reply " + std::string(word));
   };
-  Log("modem received " + Printable(text));
+  Log("modem received " + VisibleBytes(text));
   if (command == "AT" || command == "ATE0" || command.starts_with("ATH")) {
     reply("OK");
   } else if (command.starts_with("ATD")) {
@@ -200,7 +181,7 @@ void SimulatedUnit::HandleUnitLine(std::string_view line, Micros at) {
   }
   const std::size_t hash = line.find('#');
   if (hash == std::string_view::npos) {
-    Log("ignored (no command) " + Printable(line));
+    Log("ignored (no command) " + VisibleBytes(line));
     return;
   }
   const std::string_view frame = line.substr(hash);
@@ -210,20 +191,20 @@ void SimulatedUnit::HandleUnitLine(std::string_view line, Micros at) {
   }
   const auto payload = Unframe(frame);
   if (!payload) {
-    Log("ignored (bad frame or checksum) " + Printable(frame));
+    Log("ignored (bad frame or checksum) " + VisibleBytes(frame));
     return;
   }
-  Log("received #" + Printable(*payload));
+  Log("received #" + VisibleBytes(*payload));
   HandleCommand(*payload, at);
 }
 
 void SimulatedUnit::HandleAck(std::string_view number, Micros at) {
   const int acked = RecordNumber(number);
   if (!streaming_) {
-    Log("ignored (no stream) #ACK_" + Printable(number));
+    Log("ignored (no stream) #ACK_" + VisibleBytes(number));
   } else if (acked != awaitedAck_) {
     streaming_ = false;
-    Log("wrong acknowledgement #ACK_" + Printable(number) + ", stream stopped");
+    Log("wrong acknowledgement #ACK_" + VisibleBytes(number) + ", stream stopped");
   } else if (acked == kStreamEndRecord) {
     streaming_ = false;
     Log("stream complete");
@@ -281,10 +262,10 @@ void SimulatedUnit::AnswerIfTaken(bool taken, std::string_view payload, Micros a
 
 void SimulatedUnit::HandleConfigLine(std::string_view body, Micros at) {
   if (ApplyConfigBody(body, record_)) {
-    Log("parsed #01" + Printable(body));
+    Log("parsed #01" + VisibleBytes(body));
     Answer("PARSE_OK", at);
   } else {
-    Log("cannot parse #01" + Printable(body));
+    Log("cannot parse #01" + VisibleBytes(body));
     Answer("PARSE_ERROR", at);
   }
 }
@@ -314,7 +295,7 @@ void SimulatedUnit::SendNextRecord(Micros at) {
 void SimulatedUnit::Answer(std::string_view payload, Micros at) {
   const SimFaults& faults = options_.faults;
   if (faults.silentAfter && answersSent_ >= *faults.silentAfter) {
-    Log("silent, not sent #" + Printable(payload));
+    Log("silent, not sent #" + VisibleBytes(payload));
     return;
   }
   ++answersSent_;
@@ -325,7 +306,7 @@ void SimulatedUnit::Answer(std::string_view payload, Micros at) {
   char checksum[3];
   std::snprintf(checksum, sizeof checksum, "%02X", sum);
   Send("#" + std::string(checksum) + ";" + std::string(payload) + "\r", at);
-  Log((corrupt ? "answer (wrong checksum) #" : "answer #") + Printable(payload));
+  Log((corrupt ? "answer (wrong checksum) #" : "answer #") + VisibleBytes(payload));
 }
 
 void SimulatedUnit::Send(std::string_view bytes, Micros earliest) {
