@@ -159,7 +159,7 @@ class KeyedWriter {
     Put(section, key, ChoiceText(position));
   }
   void Mode(std::string_view section, std::string_view key, int input, ModeFlag flag) {
-    // Read as DigitalHabil/NC/Bi do, without resetting a mode outside 0-3 (it reads 0).
+    // Read as DigitalHabil/NC/Bi do: a mode outside 0-3 reads 0.
     const int mode = EffectiveMode(record_.Digital[static_cast<std::size_t>(input)]);
     const bool set = flag == ModeFlag::Habil ? mode != ModeDisabled
                      : flag == ModeFlag::NC  ? mode == ModeNormallyClosed

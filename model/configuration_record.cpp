@@ -1,7 +1,6 @@
 #include "model/configuration_record.h"
 
 #include "model/validators.h"
-#include "ui/strings/string_table.h"
 
 namespace zdl {
 
@@ -9,20 +8,6 @@ namespace {
 
 bool ValidMode(int mode) { return mode >= ModeDisabled && mode <= ModeBistable; }
 
-// String-table ids of the operators' SMS-centre numbers (the same in both languages).
-constexpr int kCsmAmenId = 290;
-constexpr int kCsmMoviId = 291;
-constexpr int kCsmVodaId = 292;
-
-Text OperatorNumber(SmsCentre choice) {
-  switch (choice) {
-    case SmsCentre::CSMMovi: return Text(TextById(kCsmMoviId));
-    case SmsCentre::CSMVoda: return Text(TextById(kCsmVodaId));
-    case SmsCentre::CSMAmen: return Text(TextById(kCsmAmenId));
-    case SmsCentre::CSMOtro: break;
-  }
-  return {};
-}
 
 void ClearDigital(DigitalInput& d) {
   // Ring, RENV, Persist and Ciclos keep their check marks.
@@ -58,6 +43,16 @@ void SelectIfNone(int& choice) {
 }
 
 }  // namespace
+
+Text OperatorNumber(SmsCentre choice) {
+  switch (choice) {
+    case SmsCentre::CSMMovi: return Text(kSmsCentreMovistar);
+    case SmsCentre::CSMVoda: return Text(kSmsCentreVodafone);
+    case SmsCentre::CSMAmen: return Text(kSmsCentreAmena);
+    case SmsCentre::CSMOtro: break;
+  }
+  return {};
+}
 
 int EffectiveMode(const DigitalInput& input) {
   return ValidMode(input.Modo) ? input.Modo : ModeDisabled;
@@ -159,22 +154,16 @@ void ConfigurationRecord::CleanUp() {
   }
 }
 
-bool ConfigurationRecord::DigitalHabil(int input) {
-  DigitalInput& d = Digital[input];
-  if (!ValidMode(d.Modo)) d.Modo = ModeDisabled;
-  return d.Modo != ModeDisabled;
+bool ConfigurationRecord::DigitalHabil(int input) const {
+  return EffectiveMode(Digital[input]) != ModeDisabled;
 }
 
-bool ConfigurationRecord::DigitalNC(int input) {
-  DigitalInput& d = Digital[input];
-  if (!ValidMode(d.Modo)) d.Modo = ModeDisabled;
-  return d.Modo == ModeNormallyClosed;
+bool ConfigurationRecord::DigitalNC(int input) const {
+  return EffectiveMode(Digital[input]) == ModeNormallyClosed;
 }
 
-bool ConfigurationRecord::DigitalBi(int input) {
-  DigitalInput& d = Digital[input];
-  if (!ValidMode(d.Modo)) d.Modo = ModeDisabled;
-  return d.Modo == ModeBistable;
+bool ConfigurationRecord::DigitalBi(int input) const {
+  return EffectiveMode(Digital[input]) == ModeBistable;
 }
 
 void ConfigurationRecord::SetDigitalHabil(int input, bool value) {
@@ -194,6 +183,7 @@ void ConfigurationRecord::SetDigitalHabil(int input, bool value) {
 void ConfigurationRecord::SetDigitalNC(int input, bool value) {
   DigitalInput& d = Digital[input];
   d.NcFlag = value;
+  d.Modo = EffectiveMode(d);
   if (!DigitalHabil(input)) return;
   if (value) {
     d.Modo = ModeNormallyClosed;
@@ -206,6 +196,7 @@ void ConfigurationRecord::SetDigitalNC(int input, bool value) {
 void ConfigurationRecord::SetDigitalBi(int input, bool value) {
   DigitalInput& d = Digital[input];
   d.BiFlag = value;
+  d.Modo = EffectiveMode(d);
   if (!DigitalHabil(input)) return;
   if (value) {
     d.Modo = ModeBistable;
@@ -216,8 +207,8 @@ void ConfigurationRecord::SetDigitalBi(int input, bool value) {
 }
 
 void ConfigurationRecord::SetDigitalMode(int input, int mode) {
-  Digital[input].Modo = mode;
-  DigitalHabil(input);
+  // A list with no selection counts as "Disabled".
+  Digital[input].Modo = ValidMode(mode) ? mode : ModeDisabled;
   ApplyDigitalRule(input);
 }
 

@@ -44,6 +44,14 @@ enum AlarmMode : int {
 // The SMS-centre option buttons of the general form.
 enum class SmsCentre { CSMMovi, CSMVoda, CSMAmen, CSMOtro };
 
+// The operators' SMS-centre numbers that the first three options stand for.
+inline constexpr std::string_view kSmsCentreMovistar = "+34609090909";
+inline constexpr std::string_view kSmsCentreVodafone = "+34607003110";
+inline constexpr std::string_view kSmsCentreAmena = "+34656000311";
+
+// The number an option sets; empty for CSMOtro.
+Text OperatorNumber(SmsCentre choice);
+
 // Maximum lengths of the editors' text boxes (0: no limit). The record itself takes any
 // text a file or the unit gives it; only the editors refuse further characters.
 namespace maxlen {
@@ -201,13 +209,15 @@ class ConfigurationRecord {
   void CleanUp();
 
   // --- digital modes (input 0 to 7) ---
-  bool DigitalHabil(int input);  // resets a mode outside 0-3 to 0
-  bool DigitalNC(int input);
-  bool DigitalBi(int input);
+  // A mode outside 0-3 (no selection) reads as "Disabled"; the setters store it so.
+  bool DigitalHabil(int input) const;
+  bool DigitalNC(int input) const;
+  bool DigitalBi(int input) const;
   void SetDigitalHabil(int input, bool value);
   void SetDigitalNC(int input, bool value);
   void SetDigitalBi(int input, bool value);
-  // The user picks a mode from the list (the enabling rule's side effects apply).
+  // The user picks a mode from the list (the enabling rule's side effects apply); no
+  // selection becomes "Disabled".
   void SetDigitalMode(int input, int mode);
 
   // --- general form rules ---

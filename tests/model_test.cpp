@@ -20,8 +20,14 @@ TEST(DigitalMode, FlagsChangingOnAnEnabledInputAndNoSelection) {
   r.SetDigitalBi(5, false);  // the remembered N.C. flag takes over
   EXPECT_EQ(r.Digital[5].Modo, ModeNormallyClosed);
 
-  r.Digital[3].Modo = kNoSelection;  // reads as disabled and is reset by the first query
-  EXPECT_FALSE(r.DigitalHabil(3));
+  r.Digital[3].Modo = kNoSelection;  // reads as disabled; a query changes nothing
+  const ConfigurationRecord& view = r;
+  EXPECT_FALSE(view.DigitalHabil(3));
+  EXPECT_EQ(r.Digital[3].Modo, kNoSelection);
+  r.SetDigitalMode(3, kNoSelection);  // the list with no selection: stored as "Disabled"
+  EXPECT_EQ(r.Digital[3].Modo, ModeDisabled);
+  r.Digital[3].Modo = kNoSelection;
+  r.SetDigitalNC(3, true);  // any change of the record applies the rule too
   EXPECT_EQ(r.Digital[3].Modo, ModeDisabled);
 }
 

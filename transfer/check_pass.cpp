@@ -183,6 +183,11 @@ std::string FocusName(const CheckResult& result) {
   return name;
 }
 
+const Field* FocusField(const CheckResult& result) {
+  if (result.kind != CheckResult::Failed) return nullptr;
+  return FindField(ControlName(result.control), result.index);
+}
+
 std::string CheckMessage(const CheckResult& result, const UnitFacts& unit, Lang lang) {
   if (result.kind != CheckResult::Failed) return {};
   std::string message(LangText(lang, result.offset));

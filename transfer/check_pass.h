@@ -5,6 +5,7 @@
 #include <string>
 
 #include "model/configuration_record.h"
+#include "model/field_table.h"
 #include "ui/strings/string_table.h"
 
 namespace zdl {
@@ -42,6 +43,10 @@ CheckResult CheckForWrite(const ConfigurationRecord& record, const UnitFacts& un
 
 // "VPBox[3]", "RENVN".
 std::string FocusName(const CheckResult& result);
+
+// The field whose control a failure puts the focus on (its editor and object name);
+// null for a result that is not a failure.
+const Field* FocusField(const CheckResult& result);
 
 // The message of a failure, UTF-8, built as the write shows it: offset 212, the
 // firmware text, a blank and offset 213; offset 214 followed by the timer number as a

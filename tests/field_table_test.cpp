@@ -1,0 +1,178 @@
+#include "model/field_table.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+
+#include "configfile/config_file.h"
+#include "transfer/check_pass.h"
+#include "ui/strings/string_table.h"
+
+namespace zdl {
+namespace {
+
+using KeyMap = std::map<std::pair<std::string, std::string>, std::string>;
+
+KeyMap Written(const ConfigurationRecord& r) {
+  KeyMap map;
+  for (const KeyedValue& v : KeyedValues(r)) map[{v.section, v.key}] = v.value;
+  return map;
+}
+
+// Each row must reach the field its key names: a value set through the row shows up in
+// the keyed writer's output under that key and nowhere else.
+TEST(FieldTable, EveryRowReachesTheFieldOfItsKey) {
+  ConfigurationRecord fresh;
+  fresh.General.Habil_Restore = true;  // RESTORE_TEXT shows REST_TEXT only while enabled
+  const KeyMap before = Written(fresh);
+  int n = 0;
+  for (const Field& f : FieldTable()) {
+    if (f.key.empty()) continue;
+    SCOPED_TRACE(f.ObjectName() + " " + f.section + "." + f.key);
+    ConfigurationRecord r = fresh;
+    std::string expected;
+    switch (f.kind) {
+      case FieldKind::TextBox:
+        expected = "v" + std::to_string(++n);
+        ASSERT_TRUE(f.SetUtf8Text(r, expected));
+        EXPECT_EQ(f.Utf8Text(r), expected);
+        break;
+      case FieldKind::CheckBox:
+        f.SetChecked(r, !f.Checked(r));
+        expected = f.Checked(r) ? "1" : "0";
+        break;
+      case FieldKind::List:
+        f.SetPosition(r, 2);
+        EXPECT_EQ(f.Position(r), 2);
+        expected = " 2";
+        break;
+    }
+    const KeyMap after = Written(r);
+    ASSERT_TRUE(after.count({f.section, f.key}));
+    // A mode is written as three flags; Habil_Restore as the text it enables.
+    if (f.control != "Modo" && f.control != "Habil_Restore") {
+      EXPECT_EQ(after.at({f.section, f.key}), expected);
+    }
+    int changed = 0;
+    for (const auto& [key, value] : after) changed += before.at(key) != value ? 1 : 0;
+    // A mode also sets its N.C. flag; RESTORE_TEXT repeats REST_TEXT.
+    EXPECT_LE(changed, f.control == "Modo" || f.control == "RestoreText" ? 2 : 1);
+  }
+}
+
+TEST(FieldTable, EveryKeyOfTheFileHasAControlButThePhoneListAndTheModeFlags) {
+  std::set<std::string> uncovered;
+  for (const KeyedValue& v : KeyedValues(ConfigurationRecord{})) {
+    if (!FieldOfKey(v.section, v.key)) uncovered.insert(v.key);
+  }
+  std::set<std::string> expected{"VERSION"};
+  for (int i = 0; i < kPhoneListSize; ++i) expected.insert("TLF" + std::to_string(i));
+  for (int i = 0; i < kDigitalInputs; ++i) {
+    expected.insert("NC" + std::to_string(i));
+    expected.insert("BI" + std::to_string(i));
+  }
+  EXPECT_EQ(uncovered, expected);
+}
+
+TEST(FieldTable, NamesIndicesAndLimitsAsTheWindowsNumberThem) {
+  struct Row {
+    const char* control;
+    int item;
+    EditorId editor;
+    const char* objectName;
+    std::size_t maxLength;
+  };
+  const Row rows[] = {
+      {"TextBox", 6, EditorId::Alarmas2, "TextBox_2", 50},
+      {"CVal", 6, EditorId::Alarmas2, "CVal_2", 5},
+      {"PValA", 3, EditorId::Alarmas2, "PValA_1", 5},
+      {"IE", 0, EditorId::Alarmas, "IE_0", 6},
+      {"VPBox", 3, EditorId::Temporizadores, "VPBox_3", 5},
+      {"MacroCom", 13, EditorId::Macros, "MacroCom_13", 39},
+      {"NameBox", -1, EditorId::General, "NameBox", 50},
+      {"PIN", -1, EditorId::General, "PIN", 4},
+      {"RestoreText", -1, EditorId::General, "RestoreText", 19},
+      {"RegD5", 5, EditorId::Datalogger, "RegD5", 0},
+      {"LogTime", -1, EditorId::Datalogger, "LogTime", 0},
+  };
+  for (const Row& row : rows) {
+    const Field* f = FindField(row.control, row.item);
+    ASSERT_NE(f, nullptr) << row.control;
+    EXPECT_EQ(f->editor, row.editor) << row.control;
+    EXPECT_EQ(f->ObjectName(), row.objectName);
+    EXPECT_EQ(f->maxLength, row.maxLength) << row.control;
+  }
+  std::set<std::pair<EditorId, std::string>> names;
+  for (const Field& f : FieldTable()) {
+    EXPECT_TRUE(names.insert({f.editor, f.ObjectName()}).second) << f.ObjectName();
+  }
+}
+
+TEST(FieldTable, SettersApplyTheFieldsRules) {
+  ConfigurationRecord r;
+  const Field& pin = *FindField("PIN", -1);
+  EXPECT_TRUE(pin.SetUtf8Text(r, "1234"));
+  EXPECT_EQ(r.General.PIN, "");  // no PIN while PinHabil is unchecked
+  FindField("PinHabil", -1)->SetChecked(r, true);
+  pin.SetUtf8Text(r, "1234");
+  FindField("PinHabil", -1)->SetChecked(r, false);
+  EXPECT_EQ(r.General.PIN, "");
+
+  r.TxAlarm = {.HABIL = true, .TEXT = "fail", .RING = true};
+  FindField("Habil_TxAlarm", -1)->SetChecked(r, false);
+  EXPECT_EQ(r.TxAlarm.TEXT, "");
+  EXPECT_FALSE(r.TxAlarm.RING);
+
+  const Field& mode = *FindField("Modo", 5);
+  mode.SetPosition(r, kNoSelection);
+  EXPECT_EQ(r.Digital[5].Modo, ModeDisabled);
+  r.Digital[5].MACRO_TRUE = kNoSelection;
+  mode.SetPosition(r, ModeNormallyClosed);
+  EXPECT_EQ(r.Digital[5].MACRO_TRUE, 0);
+
+  r.Timers[2].MACRO = kNoSelection;
+  FindField("Habil", 2)->SetChecked(r, true);
+  EXPECT_EQ(r.Timers[2].MACRO, 0);
+  FindField("Macro", 2)->SetPosition(r, 14);  // past the last item: nothing selected
+  EXPECT_EQ(r.Timers[2].MACRO, kNoSelection);
+}
+
+TEST(FieldTable, TextsCrossAsUnicodeAndWindows1252IsEnforced) {
+  ConfigurationRecord r;
+  const Field& name = *FindField("NameBox", -1);
+  EXPECT_TRUE(name.SetUtf8Text(r, "Depósito €"));
+  EXPECT_EQ(r.General.NOMBRE, "Dep\xF3sito \x80");
+  EXPECT_EQ(name.Utf8Text(r), "Depósito €");
+  EXPECT_FALSE(name.SetUtf8Text(r, "Ω tank"));
+  EXPECT_EQ(r.General.NOMBRE, "Dep\xF3sito \x80");
+  EXPECT_TRUE(CanEncode("ñÑ¿¡"));
+  EXPECT_FALSE(CanEncode("→"));
+}
+
+TEST(FieldTable, EveryControlTheChecksFocusExists) {
+  for (int c = 0; c <= static_cast<int>(Control::PValA); ++c) {
+    const auto control = static_cast<Control>(c);
+    const std::set<Control> single{Control::LogTime, Control::ReArmTime, Control::MacroInicio,
+                                   Control::RENVN,   Control::RENVT,     Control::ASINC,
+                                   Control::AINFO,   Control::SMSCBox,   Control::PTLF,
+                                   Control::NORMAL};
+    const bool repeated = !single.count(control);
+    const CheckResult failure{CheckResult::Failed, control, repeated ? 3 : -1, 171};
+    EXPECT_NE(FocusField(failure), nullptr) << ControlName(control);
+  }
+  const CheckResult cval{CheckResult::Failed, Control::CVal, 6, 171};
+  EXPECT_EQ(FocusField(cval)->editor, EditorId::Alarmas2);
+  EXPECT_EQ(FocusField(cval)->ObjectName(), "CVal_2");
+}
+
+TEST(FieldTable, OperatorNumbersAreTheCaptionsOfTheStringTable) {
+  EXPECT_EQ(TextById(290), kSmsCentreAmena);
+  EXPECT_EQ(TextById(291), kSmsCentreMovistar);
+  EXPECT_EQ(TextById(292), kSmsCentreVodafone);
+}
+
+}  // namespace
+}  // namespace zdl
