@@ -34,7 +34,7 @@ EditorWindow::EditorWindow(EditorId id, ConfigurationRecord& record, QWidget* pa
     : QWidget(parent), record_(record), id_(id), validator_(new Cp1252Validator(this)) {
   connect(validator_, &Cp1252Validator::Refused, this, [this](const QString& characters) {
     emit Note(T2("Not kept: the unit cannot store ", "No se admite: el equipo no puede guardar ") +
-              (characters.isEmpty() ? QStringLiteral("?") : u"\u201C" + characters + u"\u201D") +
+              (characters.isEmpty() ? QStringLiteral("?") : QChar(0x201C) + characters + QChar(0x201D)) +
               T2(" (only characters of Windows-1252).", " (solo caracteres de Windows-1252)."));
   });
 }
