@@ -1,0 +1,414 @@
+#include "ui/app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QUrl>
+#include <memory>
+
+#include "model/text_codec.h"
+#include "tests/gui/gui_support.h"
+#include "ui/app/general_editor.h"
+#include "ui/app/language.h"
+#include "ui/app/language_form.h"
+
+namespace zdl::ui {
+namespace {
+
+using testing::AnswerNextBox;
+using testing::SeenBox;
+
+QString Data(const char* name) { return QStringLiteral(ZDL_TEST_DATA "/") + QString::fromLatin1(name); }
+
+void StoreSetting(const QString& value) {
+  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Norvik_config"));
+  if (value.isNull()) {
+    settings.remove(QStringLiteral("Idioma/Idioma"));
+  } else {
+    settings.setValue(QStringLiteral("Idioma/Idioma"), value);
+  }
+  settings.sync();
+}
+
+QString Setting() {
+  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Norvik_config"));
+  return settings.value(QStringLiteral("Idioma/Idioma")).toString();
+}
+
+// Answers the language form when it shows: with OK after choosing `lang`, or by closing it.
+// `shown` tells whether it was shown at all and what it had selected.
+struct FormSeen {
+  bool shown = false;
+  QString selected;
+};
+void AnswerLanguageForm(FormSeen& seen, std::optional<Lang> lang) {
+  auto poll = std::make_shared<std::function<void()>>();
+  *poll = [&seen, lang, poll] {
+    auto* form = qobject_cast<LanguageForm*>(QApplication::activeModalWidget());
+    if (!form) {
+      QTimer::singleShot(0, *poll);
+      return;
+    }
+    seen.shown = true;
+    auto* combo = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
+    seen.selected = combo->currentText();
+    if (!lang) {
+      form->reject();
+      return;
+    }
+    combo->setCurrentIndex(*lang == Lang::Spanish ? 0 : 1);
+    form->findChild<QPushButton*>(QStringLiteral("OKButton"))->click();
+  };
+  QTimer::singleShot(0, *poll);
+}
+
+QStringList ToolbarCaptions(MainWindow& w) {
+  QStringList captions;
+  for (QAction* a : w.findChild<QToolBar*>(QStringLiteral("Toolbar1"))->actions()) {
+    if (!a->isSeparator()) captions << a->text();
+  }
+  return captions;
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetCurrentLang(Lang::English);
+    window = std::make_unique<MainWindow>();
+    general = window->General();
+  }
+  template <class W>
+  W* Get(const char* name) {
+    W* w = window->findChild<W*>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  std::unique_ptr<MainWindow> window;
+  GeneralEditor* general = nullptr;
+};
+
+TEST(Language, FirstStartAsksBeforeAnyEditorAndStoresTheChoice) {
+  struct Case {
+    QString stored;  // null: nothing stored
+    std::optional<Lang> answer;
+    QString expected;
+  };
+  const Case cases[] = {
+      {QString(), Lang::English, QStringLiteral("401")},
+      {QStringLiteral("0"), Lang::Spanish, QStringLiteral("101")},
+      {QStringLiteral("999"), Lang::English, QStringLiteral("401")},  // damaged: no language
+      {QString(), std::nullopt, QStringLiteral("101")},                // closed: Spanish
+  };
+  for (const Case& c : cases) {
+    StoreSetting(c.stored);
+    FormSeen seen;
+    AnswerLanguageForm(seen, c.answer);
+    EnsureLanguage(nullptr);
+    EXPECT_TRUE(seen.shown);
+    EXPECT_EQ(seen.selected, QStringLiteral("Español"));
+    EXPECT_EQ(Setting(), c.expected);
+    EXPECT_EQ(CurrentLang(), c.expected == QLatin1String("401") ? Lang::English : Lang::Spanish);
+  }
+  // A stored language asks nothing.
+  StoreSetting(QStringLiteral("401"));
+  SetCurrentLang(Lang::Spanish);
+  EnsureLanguage(nullptr);
+  EXPECT_EQ(CurrentLang(), Lang::English);
+}
+
+TEST_F(MainWindowTest, ToolbarCaptionsFollowTheLanguageAndGeneralIsInFront) {
+  EXPECT_EQ(ToolbarCaptions(*window),
+            (QStringList{"Open", "Save", "General", "Alarms 1", "Alarms 2", "Macros", "Datalogger",
+                         "Timers", "Firmware", "Language"}));
+  window->show();
+  QApplication::processEvents();
+  EXPECT_EQ(window->findChild<QMdiArea*>()->activeSubWindow(), window->SubWindow(EditorId::General));
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("NORVIK ZDL410 v5.01"));
+  for (const char* key : {"Abrir", "Guardar", "General", "Alarmas1", "Alarmas2", "Macros", "Datalogger",
+                          "Timer", "Firmware", "Idioma"}) {
+    EXPECT_NE(window->Action(QString::fromLatin1(key)), nullptr) << key;
+  }
+  EXPECT_EQ(window->Action(QStringLiteral("Abrir"))->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+  EXPECT_EQ(window->Action(QStringLiteral("Timer"))->shortcut(), QKeySequence(QStringLiteral("Ctrl+6")));
+
+  StoreSetting(QStringLiteral("401"));
+  FormSeen seen;
+  AnswerLanguageForm(seen, Lang::Spanish);
+  window->Action(QStringLiteral("Idioma"))->trigger();
+  EXPECT_EQ(seen.selected, QStringLiteral("Español"));
+  EXPECT_EQ(Setting(), QStringLiteral("101"));
+  EXPECT_EQ(ToolbarCaptions(*window),
+            (QStringList{"Abrir", "Guardar", "General", "Alarmas 1", "Alarmas 2", "Macros", "Datalogger",
+                         "Tempo.", "Firmware", "Idioma"}));
+  EXPECT_EQ(window->SubWindow(EditorId::General)->windowTitle(), QStringLiteral("Parámetros generales"));
+
+  window->Action(QStringLiteral("Macros"))->trigger();
+  EXPECT_EQ(window->findChild<QMdiArea*>()->activeSubWindow(), window->SubWindow(EditorId::Macros));
+}
+
+TEST_F(MainWindowTest, LanguageSwitchKeepsEverySelection) {
+  auto* prio = Get<QComboBox>("PrioBox");
+  auto* privilege = Get<QComboBox>("Privilegios");
+  prio->setCurrentIndex(4);
+  privilege->setCurrentIndex(3);
+  Get<QComboBox>("MacroGsmOk")->setCurrentIndex(7);
+  SetCurrentLang(Lang::Spanish);
+  window->LoadAllTexts();
+  EXPECT_EQ(prio->currentIndex(), 4);
+  EXPECT_EQ(prio->currentText(), QStringLiteral("Prio. 4"));
+  EXPECT_EQ(prio->itemText(0), QStringLiteral("No Prio."));
+  EXPECT_EQ(privilege->currentText(), QStringLiteral("Usuario"));
+  EXPECT_EQ(Get<QComboBox>("MacroGsmOk")->currentIndex(), 7);
+  EXPECT_EQ(window->Record().General.MACRO_GSMOK, 7);
+  EXPECT_EQ(Get<QLineEdit>("NameBox")->accessibleName(), QStringLiteral("Nombre del equipo"));
+}
+
+TEST_F(MainWindowTest, GeneralEnablingRules) {
+  auto* mask = Get<QCheckBox>("CheckMask");
+  auto* info = Get<QCheckBox>("CheckInfo");
+  auto* d3 = Get<QCheckBox>("CheckD3");
+  EXPECT_FALSE(d3->isEnabled());
+  mask->setChecked(true);
+  d3->setChecked(true);
+  info->setChecked(true);
+  EXPECT_TRUE(Get<QLabel>("LabelD3")->isEnabled());
+  mask->setChecked(false);
+  EXPECT_FALSE(d3->isChecked());
+  EXPECT_TRUE(info->isChecked());
+  EXPECT_FALSE(info->isEnabled());
+  EXPECT_FALSE(Get<QLabel>("LabelTXA")->isEnabled());
+  mask->setChecked(true);
+  EXPECT_TRUE(info->isChecked());
+
+  auto* tx = Get<QCheckBox>("Habil_TxAlarm");
+  tx->click();
+  Get<QLineEdit>("TxStatText")->setText(QStringLiteral("x"));
+  window->Record().TxAlarm.TEXT = "fail";
+  Get<QCheckBox>("RING_TxStat")->click();
+  tx->click();  // unchecked: text emptied, Ring cleared, controls disabled
+  EXPECT_EQ(Get<QLineEdit>("TxStatText")->text(), QString());
+  EXPECT_FALSE(Get<QCheckBox>("RING_TxStat")->isChecked());
+  EXPECT_FALSE(Get<QComboBox>("MacroTxExeTrue")->isEnabled());
+  EXPECT_FALSE(Get<QLabel>("MacroTxSiLab")->isEnabled());
+
+  Get<QRadioButton>("CSMMovi")->click();
+  EXPECT_FALSE(Get<QLineEdit>("SMSCBox")->isEnabled());
+  Get<QRadioButton>("CSMOtro")->click();
+  EXPECT_TRUE(Get<QLineEdit>("SMSCBox")->isEnabled());
+  EXPECT_EQ(Get<QLineEdit>("SMSCBox")->text(), QStringLiteral("+34609090909"));
+
+  auto* pin = Get<QLineEdit>("PIN");
+  EXPECT_FALSE(pin->isEnabled());
+  Get<QCheckBox>("PinHabil")->click();
+  EXPECT_TRUE(pin->isEnabled());
+  EXPECT_EQ(pin->echoMode(), QLineEdit::Password);
+  EXPECT_EQ(pin->maxLength(), 4);
+  Get<QCheckBox>("Habil_Restore")->click();
+  EXPECT_TRUE(Get<QLineEdit>("RestoreText")->isEnabled());
+}
+
+TEST_F(MainWindowTest, PhoneListAddAndDelete) {
+  auto* number = Get<QLineEdit>("NewTlf");
+  auto* prio = Get<QComboBox>("PrioBox");
+  auto* list = Get<QListWidget>("ListaTlf");
+  // Empty number: nothing added, nothing shown, the choices reset.
+  prio->setCurrentIndex(2);
+  Get<QCheckBox>("RxD")->setChecked(true);
+  general->AddPhoneEntry();
+  EXPECT_EQ(list->count(), 0);
+  EXPECT_EQ(prio->currentIndex(), 0);
+  EXPECT_FALSE(Get<QCheckBox>("RxD")->isChecked());
+
+  // A number with a comma: message 164, the typed text stays.
+  number->setText(QStringLiteral("600,1"));
+  SeenBox box;
+  AnswerNextBox(box);
+  general->AddPhoneEntry();
+  EXPECT_EQ(box.text, QStringLiteral("Incorrect parameter, enter a valid phone number."));
+  EXPECT_EQ(box.icon, QMessageBox::Warning);
+  EXPECT_EQ(box.title, QStringLiteral("NORVIK ZDL410 v5.01"));
+  EXPECT_EQ(number->text(), QStringLiteral("600,1"));
+  EXPECT_EQ(list->count(), 0);
+
+  number->setText(QStringLiteral("600"));
+  prio->setCurrentIndex(3);
+  Get<QCheckBox>("CheckMask")->setChecked(true);
+  Get<QCheckBox>("CheckD0")->setChecked(true);
+  Get<QCheckBox>("CheckInfo")->setChecked(true);
+  general->AddPhoneEntry();
+  ASSERT_EQ(list->count(), 1);
+  EXPECT_EQ(list->item(0)->text(), QStringLiteral("600,Prio=3,PRV2,D0,AIN"));
+  EXPECT_EQ(window->Record().ListaTlf.size(), 1u);
+  for (int i = 1; i < kPhoneListSize; ++i) {
+    number->setText(QString::number(700 + i));
+    general->AddPhoneEntry();
+  }
+  number->setText(QStringLiteral("999"));
+  prio->setCurrentIndex(1);
+  AnswerNextBox(box);
+  general->AddPhoneEntry();
+  EXPECT_EQ(box.text, QStringLiteral("List full, delete some entry"));
+  EXPECT_EQ(box.icon, QMessageBox::Information);
+  EXPECT_EQ(list->count(), kPhoneListSize);
+  EXPECT_EQ(number->text(), QString());
+  EXPECT_EQ(prio->currentIndex(), 0);
+
+  list->clearSelection();
+  list->setCurrentRow(-1);
+  general->DeletePhoneEntry();  // no selection: nothing happens
+  EXPECT_EQ(list->count(), kPhoneListSize);
+  list->setCurrentRow(0);
+  general->DeletePhoneEntry();
+  EXPECT_EQ(list->count(), kPhoneListSize - 1);
+  EXPECT_EQ(window->Record().ListaTlf.front(), "701,PRV2");
+}
+
+TEST_F(MainWindowTest, OpenCommandOutcomes) {
+  QString answer;
+  window->chooseFile = [&answer](bool, bool*) { return answer; };
+  const QString title = QStringLiteral("NORVIK ZDL410 v5.01");
+
+  answer.clear();  // cancelled: nothing changes
+  window->Open();
+  EXPECT_EQ(window->windowTitle(), title);
+  EXPECT_TRUE(window->CurrentFile().isEmpty());
+
+  answer = Data("full.ncf");
+  window->Open();
+  EXPECT_EQ(window->windowTitle(), title + QStringLiteral(" - [") + answer + QStringLiteral("]"));
+  EXPECT_EQ(Get<QLineEdit>("NameBox")->text(), QString::fromStdString(Cp1252ToUtf8(window->Record().General.NOMBRE)));
+  EXPECT_FALSE(window->Record().General.NOMBRE.empty());
+  EXPECT_EQ(Get<QListWidget>("ListaTlf")->currentRow(), 0);
+  const ConfigurationRecord loaded = window->Record();
+
+  QTemporaryDir dir;
+  struct Case {
+    QString path;
+    QByteArray contents;  // empty: not created
+    QString text;
+    QString boxTitle;
+  };
+  const Case failures[] = {
+      {dir.filePath(QStringLiteral("missing.ncf")), {}, QStringLiteral("File not found"), QStringLiteral("Error")},
+      {dir.filePath(QStringLiteral("plain.ncf")), "[General]\r\nNOMBRE=x\r\n",
+       QStringLiteral("Is not a valid config file or an older version."), title},
+  };
+  for (const Case& c : failures) {
+    if (!c.contents.isEmpty()) {
+      QFile f(c.path);
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+      f.write(c.contents);
+    }
+    answer = c.path;
+    SeenBox box;
+    AnswerNextBox(box);
+    window->Open();
+    EXPECT_EQ(box.text, c.text);
+    EXPECT_EQ(box.title, c.boxTitle);
+    EXPECT_EQ(box.icon, QMessageBox::Warning);
+    EXPECT_EQ(window->windowTitle(), title + QStringLiteral(" - [") + c.path + QStringLiteral("]"));
+    EXPECT_EQ(window->Record(), loaded);  // the editors keep what they had
+  }
+
+  answer = Data("seq_v3.ncf");  // newer: message 183, then loaded
+  SeenBox box;
+  AnswerNextBox(box);
+  window->Open();
+  EXPECT_EQ(box.text, QStringLiteral("You are loading a config file from a newer version, some parameters will be lost."));
+  EXPECT_NE(window->Record(), loaded);
+}
+
+TEST_F(MainWindowTest, SaveUnderANewNameKeepsTheCaptionAndAddsTheExtension) {
+  QTemporaryDir dir;
+  window->chooseFile = [](bool, bool*) { return QStringLiteral(ZDL_TEST_DATA "/full.ncf"); };
+  window->Open();
+  const QString caption = window->windowTitle();
+  window->Record().General.NOMBRE = "Dep\xF3sito \x80";
+  window->RefreshEditors();
+  const QString target = dir.filePath(QStringLiteral("copy"));
+  window->chooseFile = [&target](bool save, bool* first) {
+    EXPECT_TRUE(save);
+    *first = true;
+    return target;
+  };
+  window->Save();
+  EXPECT_EQ(window->windowTitle(), caption);
+  ASSERT_TRUE(QFile::exists(target + QStringLiteral(".ncf")));
+  const ConfigurationRecord saved = window->Record();
+  window->chooseFile = [&target](bool, bool*) { return target + QStringLiteral(".ncf"); };
+  window->Open();
+  EXPECT_EQ(Get<QLineEdit>("NameBox")->text(), QStringLiteral("Depósito €"));
+  EXPECT_EQ(window->Record().Digital, saved.Digital);
+
+  window->chooseFile = [&dir](bool, bool* first) {
+    *first = false;  // "all files": the name is taken as typed
+    return dir.filePath(QStringLiteral("plain"));
+  };
+  window->Save();
+  EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("plain"))));
+}
+
+TEST_F(MainWindowTest, DroppingAFileOpensIt) {
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QStringLiteral(ZDL_TEST_DATA "/full.ncf"))});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window.get(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window.get(), &drop);
+  EXPECT_TRUE(window->windowTitle().endsWith(QStringLiteral("full.ncf]")));
+  EXPECT_FALSE(window->Record().General.NOMBRE.empty());
+}
+
+TEST_F(MainWindowTest, CharactersOutsideWindows1252AreRefusedWhereTheyEnter) {
+  auto* name = Get<QLineEdit>("NameBox");
+  QString note;
+  QObject::connect(general, &EditorWindow::Note, [&note](const QString& n) { note = n; });
+  name->setFocus();
+  name->insert(QStringLiteral("Ñandú €"));
+  EXPECT_EQ(name->text(), QStringLiteral("Ñandú €"));
+  name->insert(QStringLiteral(" Ω"));
+  EXPECT_EQ(name->text(), QStringLiteral("Ñandú €"));
+  EXPECT_TRUE(note.contains(QChar(0x03A9)));
+  EXPECT_EQ(name->maxLength(), 50);
+}
+
+TEST_F(MainWindowTest, GeneralControlsCarryTheirNames) {
+  for (const char* name :
+       {"Frame3", "NameBox", "Frame9", "RENVN", "Frame10", "RENVT", "Label3", "Frame2", "CSMMovi", "CSMVoda",
+        "CSMAmen", "CSMOtro", "SMSCBox", "Frame12", "FirmText", "Frame5", "ASINC", "Label1", "Frame6", "AINFO",
+        "Label2", "Frame4", "PTLF", "Frame1", "Puerto", "ModemCheck", "CallNum", "Frame7", "NewTlf", "PrioBox",
+        "Privilegios", "RxD", "Anadir", "Borrar", "ListaTlf", "Label11", "Label10", "Label13", "Frame8",
+        "CheckMask", "CheckD0", "CheckD7", "CheckA0", "CheckA3", "CheckTxAlm", "CheckInfo", "LabelD0", "LabelA3",
+        "LabelTXA", "Frame14", "Frame15", "Frame16", "MacroInicio", "MacroGsmOk", "MacroGsmMal", "DigitalFrame",
+        "Habil_TxAlarm", "TxStatText", "RING_TxStat", "MacroTxExeTrue", "MacroTxSiLab", "Frame18", "PinHabil",
+        "PIN", "Frame13", "NORMAL", "Label4", "Frame17", "Habil_Restore", "RestoreText", "IniCom", "Leer",
+        "Escribir", "ProgStat", "PBar"}) {
+    EXPECT_NE(general->findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
+  }
+  auto* port = Get<QComboBox>("Puerto");
+  EXPECT_EQ(port->count(), 16);
+  EXPECT_EQ(port->currentText(), QStringLiteral("COM1"));
+  EXPECT_EQ(Get<QComboBox>("Privilegios")->currentIndex(), 1);
+  EXPECT_TRUE(Get<QLineEdit>("FirmText")->isReadOnly());
+  EXPECT_EQ(Get<QLabel>("ProgStat")->text(), QStringLiteral("Communication not started"));
+}
+
+}  // namespace
+}  // namespace zdl::ui

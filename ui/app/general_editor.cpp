@@ -1,0 +1,458 @@
+#include "ui/app/general_editor.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "model/text_codec.h"
+#include "ui/app/language.h"
+#include "ui/app/main_window.h"
+
+namespace zdl::ui {
+
+namespace {
+
+constexpr int kPortItems = 16;
+constexpr int kInvalidPhone = 164, kListFull = 165;
+constexpr SmsCentre kCentres[4] = {SmsCentre::CSMMovi, SmsCentre::CSMVoda, SmsCentre::CSMAmen,
+                                   SmsCentre::CSMOtro};
+constexpr const char* kCentreNames[4] = {"CSMMovi", "CSMVoda", "CSMAmen", "CSMOtro"};
+
+QString Name(const char* name) { return QString::fromLatin1(name); }
+
+// A frame holding `widgets` side by side.
+QGroupBox* Row(QGroupBox* frame, std::initializer_list<QWidget*> widgets) {
+  auto* layout = new QHBoxLayout(frame);
+  for (QWidget* w : widgets) layout->addWidget(w);
+  return frame;
+}
+
+}  // namespace
+
+GeneralEditor::GeneralEditor(ConfigurationRecord& record, MainWindow& main, QWidget* parent)
+    : EditorWindow(EditorId::General, record, parent), main_(main) {
+  setObjectName(Name("General"));
+  BuildLayout();
+  // The form's starting choices: COM1, no priority, Administrator.
+  puerto_->setCurrentIndex(0);
+  prioBox_->setCurrentIndex(0);
+  privilegios_->setCurrentIndex(static_cast<int>(Privilege::Administrator));
+  ApplyMaskRule();
+}
+
+void GeneralEditor::BuildLayout() {
+  // Left column: the unit's identity and the general parameters.
+  QGroupBox* frame3 = Row(Frame(Name("Frame3")), {BindText("NameBox")});
+  QGroupBox* frame4 = Row(Frame(Name("Frame4")), {BindText("PTLF")});
+
+  QGroupBox* frame2 = Frame(Name("Frame2"));
+  auto* smsLayout = new QGridLayout(frame2);
+  for (int i = 0; i < 4; ++i) {
+    csm_[i] = new QRadioButton(this);
+    csm_[i]->setObjectName(Name(kCentreNames[i]));
+    smsLayout->addWidget(csm_[i], i / 2, i % 2);
+    const SmsCentre choice = kCentres[i];
+    connect(csm_[i], &QRadioButton::clicked, this, [this, choice] { ChooseSmsCentre(choice); });
+  }
+  smsLayout->addWidget(BindText("SMSCBox"), 2, 0, 1, 2);
+
+  auto small = [this](const char* frame, const char* control, const char* label) {
+    QGroupBox* box = Frame(Name(frame));
+    auto* layout = new QHBoxLayout(box);
+    QLineEdit* edit = BindText(control);
+    edit->setMaximumWidth(70);
+    layout->addWidget(edit);
+    if (label) layout->addWidget(Label(Name(label), edit));
+    layout->addStretch();
+    return box;
+  };
+  QGroupBox* frame9 = small("Frame9", "RENVN", nullptr);
+  QGroupBox* frame10 = small("Frame10", "RENVT", "Label3");
+  QGroupBox* frame5 = small("Frame5", "ASINC", "Label1");
+  QGroupBox* frame6 = small("Frame6", "AINFO", "Label2");
+  QGroupBox* frame13 = small("Frame13", "NORMAL", "Label4");
+
+  QGroupBox* frame18 = Frame(Name("Frame18"));
+  auto* pinLayout = new QHBoxLayout(frame18);
+  QCheckBox* pinHabil = BindCheck("PinHabil");
+  QLineEdit* pin = BindText("PIN");
+  pin->setEchoMode(QLineEdit::Password);
+  pin->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+  pin->setMaximumWidth(70);
+  pinLayout->addWidget(pinHabil);
+  pinLayout->addWidget(pin);
+  pinLayout->addStretch();
+
+  QGroupBox* frame17 = Frame(Name("Frame17"));
+  auto* restoreLayout = new QHBoxLayout(frame17);
+  restoreLayout->addWidget(BindCheck("Habil_Restore"));
+  restoreLayout->addWidget(BindText("RestoreText"), 1);
+
+  auto* left = new QGridLayout;
+  left->addWidget(frame3, 0, 0, 1, 2);
+  left->addWidget(frame4, 1, 0, 1, 2);
+  left->addWidget(frame2, 2, 0, 1, 2);
+  left->addWidget(frame9, 3, 0);
+  left->addWidget(frame10, 3, 1);
+  left->addWidget(frame5, 4, 0);
+  left->addWidget(frame6, 4, 1);
+  left->addWidget(frame13, 5, 0);
+  left->addWidget(frame18, 5, 1);
+  left->setRowStretch(6, 1);
+
+  // Middle column: the authorised phone list and its mask.
+  QGroupBox* frame7 = Frame(Name("Frame7"));
+  auto* phone = new QGridLayout(frame7);
+  newTlf_ = FreeText(Name("NewTlf"), static_cast<int>(maxlen::NewTlf));
+  prioBox_ = new QComboBox(this);
+  prioBox_->setObjectName(Name("PrioBox"));
+  for (int i = 0; i <= 8; ++i) prioBox_->addItem(QString());
+  privilegios_ = new QComboBox(this);
+  privilegios_->setObjectName(Name("Privilegios"));
+  for (int i = 0; i < 4; ++i) privilegios_->addItem(QString());
+  rxd_ = new QCheckBox(this);
+  rxd_->setObjectName(Name("RxD"));
+  anadir_ = new QPushButton(this);
+  anadir_->setObjectName(Name("Anadir"));
+  borrar_ = new QPushButton(this);
+  borrar_->setObjectName(Name("Borrar"));
+  listaTlf_ = new QListWidget(this);
+  listaTlf_->setObjectName(Name("ListaTlf"));
+  listaTlf_->setMinimumHeight(100);
+  phone->addWidget(Label(Name("Label11"), newTlf_), 0, 0);
+  phone->addWidget(newTlf_, 0, 1);
+  phone->addWidget(Label(Name("Label10"), prioBox_), 1, 0);
+  phone->addWidget(prioBox_, 1, 1);
+  phone->addWidget(Label(Name("Label13"), privilegios_), 2, 0);
+  phone->addWidget(privilegios_, 2, 1);
+  phone->addWidget(rxd_, 3, 0, 1, 2);
+
+  QGroupBox* frame8 = Frame(Name("Frame8"));
+  auto* mask = new QGridLayout(frame8);
+  checkMask_ = new QCheckBox(this);
+  checkMask_->setObjectName(Name("CheckMask"));
+  mask->addWidget(checkMask_, 0, 0, 1, 8);
+  auto maskBox = [this, mask](const QString& name, const QString& labelName, const QString& caption,
+                              int row, int column) {
+    auto* box = new QCheckBox(this);
+    box->setObjectName(name);
+    QLabel* label = Label(labelName, box);
+    label->setText(caption);
+    label->setAlignment(Qt::AlignCenter);
+    mask->addWidget(label, row, column, Qt::AlignHCenter);
+    mask->addWidget(box, row + 1, column, Qt::AlignHCenter);
+    return box;
+  };
+  for (int i = 0; i < kDigitalInputs; ++i) {
+    maskD_[i] = maskBox(QStringLiteral("CheckD%1").arg(i), QStringLiteral("LabelD%1").arg(i),
+                        QStringLiteral("D%1").arg(i), 1, i);
+  }
+  for (int j = 0; j < kAnalogInputs; ++j) {
+    maskA_[j] = maskBox(QStringLiteral("CheckA%1").arg(j), QStringLiteral("LabelA%1").arg(j),
+                        QStringLiteral("A%1").arg(j), 3, j);
+  }
+  checkTxAlm_ = maskBox(Name("CheckTxAlm"), Name("LabelTXA"), Name("TXA"), 3, 4);
+  checkInfo_ = new QCheckBox(QStringLiteral("INFO"), this);
+  checkInfo_->setObjectName(Name("CheckInfo"));
+  mask->addWidget(checkInfo_, 4, 5, 1, 3);
+  phone->addWidget(frame8, 4, 0, 1, 2);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(anadir_);
+  buttons->addWidget(borrar_);
+  phone->addLayout(buttons, 5, 0, 1, 2);
+  phone->addWidget(listaTlf_, 6, 0, 1, 2);
+  phone->setRowStretch(6, 1);
+
+  connect(checkMask_, &QCheckBox::toggled, this, [this] { ApplyMaskRule(); });
+  connect(anadir_, &QPushButton::clicked, this, &GeneralEditor::AddPhoneEntry);
+  connect(borrar_, &QPushButton::clicked, this, &GeneralEditor::DeletePhoneEntry);
+  connect(newTlf_, &QLineEdit::returnPressed, this, &GeneralEditor::AddPhoneEntry);
+
+  // Right column: the connection, the general macros and the transmission-fail alarm.
+  QGroupBox* frame1 = Frame(Name("Frame1"));
+  auto* port = new QGridLayout(frame1);
+  puerto_ = new QComboBox(this);
+  puerto_->setObjectName(Name("Puerto"));
+  for (int i = 1; i <= kPortItems; ++i) puerto_->addItem(QStringLiteral("COM%1").arg(i));
+  modemCheck_ = new QCheckBox(this);
+  modemCheck_->setObjectName(Name("ModemCheck"));
+  callNum_ = FreeText(Name("CallNum"), 0);
+  port->addWidget(puerto_, 0, 0);
+  port->addWidget(modemCheck_, 0, 1);
+  port->addWidget(callNum_, 1, 0, 1, 2);
+
+  QGroupBox* frame12 = Frame(Name("Frame12"));
+  firmText_ = new QLineEdit(this);
+  firmText_->setObjectName(Name("FirmText"));
+  firmText_->setReadOnly(true);
+  Row(frame12, {firmText_});
+
+  QGroupBox* frame14 = Row(Frame(Name("Frame14")), {BindList("MacroInicio")});
+  QGroupBox* frame15 = Row(Frame(Name("Frame15")), {BindList("MacroGsmOk")});
+  QGroupBox* frame16 = Row(Frame(Name("Frame16")), {BindList("MacroGsmMal")});
+
+  QGroupBox* tx = Frame(Name("DigitalFrame"));
+  auto* txLayout = new QGridLayout(tx);
+  QCheckBox* habilTx = BindCheck("Habil_TxAlarm");
+  QCheckBox* ringTx = BindCheck("RING_TxStat");
+  ringTx->setText(QStringLiteral("Ring"));
+  QComboBox* macroTx = BindList("MacroTxExeTrue");
+  txLayout->addWidget(habilTx, 0, 0);
+  txLayout->addWidget(ringTx, 0, 1);
+  txLayout->addWidget(BindText("TxStatText"), 1, 0, 1, 2);
+  txLayout->addWidget(Label(Name("MacroTxSiLab"), macroTx), 2, 0);
+  txLayout->addWidget(macroTx, 2, 1);
+
+  iniCom_ = new QPushButton(this);
+  iniCom_->setObjectName(Name("IniCom"));
+  leer_ = new QPushButton(this);
+  leer_->setObjectName(Name("Leer"));
+  escribir_ = new QPushButton(this);
+  escribir_->setObjectName(Name("Escribir"));
+  leer_->setEnabled(false);
+  escribir_->setEnabled(false);
+  progStat_ = new QLabel(this);
+  progStat_->setObjectName(Name("ProgStat"));
+  progStat_->setWordWrap(true);
+  pBar_ = new QProgressBar(this);
+  pBar_->setObjectName(Name("PBar"));
+  pBar_->setValue(0);
+  pBar_->setTextVisible(false);
+
+  auto* right = new QGridLayout;
+  right->addWidget(frame1, 0, 0, 1, 3);
+  right->addWidget(frame12, 1, 0, 1, 3);
+  right->addWidget(frame14, 2, 0);
+  right->addWidget(frame15, 2, 1);
+  right->addWidget(frame16, 2, 2);
+  right->addWidget(tx, 3, 0, 1, 3);
+  right->addWidget(frame17, 4, 0, 1, 3);
+  auto* actions = new QHBoxLayout;
+  actions->addWidget(iniCom_);
+  actions->addWidget(leer_);
+  actions->addWidget(escribir_);
+  right->addLayout(actions, 5, 0, 1, 3);
+  right->addWidget(progStat_, 6, 0, 1, 3);
+  right->addWidget(pBar_, 7, 0, 1, 3);
+  right->setRowStretch(8, 1);
+
+  auto* columns = new QHBoxLayout(this);
+  columns->addLayout(left, 4);
+  columns->addWidget(frame7, 4);
+  columns->addLayout(right, 4);
+}
+
+void GeneralEditor::LoadText() {
+  setWindowTitle(T(8));
+  auto frame = [this](const char* name, int offset) { Child<QGroupBox>(Name(name))->setTitle(T(offset)); };
+  auto text = [this](const char* name) { return Child<QWidget>(Name(name)); };
+  frame("Frame3", 10);
+  Describe(text("NameBox"), T(10));
+  Describe(text("PinHabil"), T(137), QStringLiteral("PIN"));
+  Describe(text("PIN"), T(138));
+  frame("Frame9", 11);
+  Describe(text("RENVN"), T(139), T(11));
+  frame("Frame2", 12);
+  for (int i = 0; i < 4; ++i) csm_[i]->setText(T(13 + i));
+  Describe(text("SMSCBox"), T(12), T(12));
+  frame("Frame12", 17);
+  Describe(firmText_, T(140));
+  frame("Frame5", 18);
+  Child<QLabel>(Name("Label1"))->setText(T(19));
+  frame("Frame6", 20);
+  Child<QLabel>(Name("Label2"))->setText(T(19));
+  frame("Frame10", 21);
+  Child<QLabel>(Name("Label3"))->setText(T(160));
+  frame("Frame4", 22);
+  Child<QGroupBox>(Name("Frame18"))->setTitle(QStringLiteral("PIN"));
+  frame("Frame1", 23);
+  modemCheck_->setText(T(24));
+  frame("Frame7", 25);
+  Child<QLabel>(Name("Label11"))->setText(T(26));
+  Child<QLabel>(Name("Label10"))->setText(T(27));
+  QStringList priorities{T(28)};
+  for (int i = 1; i <= 8; ++i) priorities << T(29) + QString::number(i);
+  SetItems(prioBox_, priorities);
+  Child<QLabel>(Name("Label13"))->setText(T(30));
+  SetItems(privilegios_, {QStringLiteral("Apex"), T(31), T(32), T(33)});
+  anadir_->setText(T(34));
+  borrar_->setText(T(35));
+  rxd_->setText(T(36));
+  frame("Frame8", 37);
+  checkMask_->setText(T(38));
+  frame("Frame14", 39);
+  frame("Frame15", 41);
+  frame("Frame16", 42);
+  QStringList macros{T(40)};
+  for (int k = 1; k <= kMacros; ++k) macros << QString::number(k);
+  for (const char* list : {"MacroInicio", "MacroGsmOk", "MacroGsmMal", "MacroTxExeTrue"}) {
+    SetItems(Child<QComboBox>(Name(list)), macros);
+  }
+  frame("DigitalFrame", 43);
+  Child<QCheckBox>(Name("Habil_TxAlarm"))->setText(T(44));
+  Child<QLabel>(Name("MacroTxSiLab"))->setText(T(45));
+  frame("Frame13", 46);
+  Child<QLabel>(Name("Label4"))->setText(T(47));
+  frame("Frame17", 48);
+  Child<QCheckBox>(Name("Habil_Restore"))->setText(T(44));
+  iniCom_->setText(T(49));
+  leer_->setText(T(50));
+  escribir_->setText(T(51));
+  Describe(text("ASINC"), T(141), T(18));
+  Describe(text("AINFO"), T(142), T(20));
+  Describe(text("RENVT"), T(143), T(21));
+  Describe(text("PTLF"), T(144), T(22));
+  Describe(modemCheck_, T(145), T(24));
+  Describe(callNum_, T(146));
+  Describe(puerto_, T(23), T(23));
+  Describe(newTlf_, T(147), T(26));
+  Describe(prioBox_, T(148), T(27));
+  Describe(privilegios_, T(149), T(30));
+  Describe(rxd_, T(150), T(36));
+  Describe(checkMask_, T(151), T(37) + QStringLiteral(": ") + T(38));
+  for (int i = 0; i < kDigitalInputs; ++i) maskD_[i]->setAccessibleName(T(37) + QStringLiteral(" D%1").arg(i));
+  for (int j = 0; j < kAnalogInputs; ++j) maskA_[j]->setAccessibleName(T(37) + QStringLiteral(" A%1").arg(j));
+  checkTxAlm_->setAccessibleName(T(37) + QStringLiteral(" TXA"));
+  checkInfo_->setAccessibleName(T(37) + QStringLiteral(" INFO"));
+  Describe(listaTlf_, T(152));
+  Describe(text("MacroInicio"), T(153), T(39));
+  Describe(text("MacroGsmOk"), T(154), T(41));
+  Describe(text("MacroGsmMal"), T(155), T(42));
+  Describe(text("Habil_TxAlarm"), T(156), T(43) + QStringLiteral(": ") + T(44));
+  Describe(text("TxStatText"), T(157));
+  Describe(text("RING_TxStat"), T(94), QStringLiteral("Ring"));
+  Describe(text("MacroTxExeTrue"), T(101), T(45));
+  Describe(text("NORMAL"), T(158), T(46));
+  Describe(text("Habil_Restore"), T(159), T(48) + QStringLiteral(": ") + T(44));
+  Describe(text("RestoreText"), T(161));
+  anadir_->setAccessibleName(T(34));
+  borrar_->setAccessibleName(T(35));
+  iniCom_->setAccessibleName(T(49));
+  leer_->setAccessibleName(T(50));
+  escribir_->setAccessibleName(T(51));
+  progStat_->setText(T(52));
+  pBar_->setAccessibleName(T(52));
+}
+
+void GeneralEditor::RefreshOthers() {
+  // The SMS-centre option of the record.
+  for (int i = 0; i < 4; ++i) csm_[i]->setChecked(record_.General.Csm == kCentres[i]);
+  // The phone list, keeping the selected row where it can.
+  const int selected = listaTlf_->currentRow();
+  QStringList entries;
+  for (const Text& entry : record_.ListaTlf) entries << QString::fromStdString(Cp1252ToUtf8(entry));
+  bool same = listaTlf_->count() == entries.size();
+  for (int i = 0; same && i < entries.size(); ++i) same = listaTlf_->item(i)->text() == entries[i];
+  if (!same) {
+    listaTlf_->clear();
+    listaTlf_->addItems(entries);
+    if (selected >= 0 && selected < listaTlf_->count()) listaTlf_->setCurrentRow(selected);
+  }
+}
+
+void GeneralEditor::ApplyRules() {
+  const GeneralGroup& g = record_.General;
+  Child<QWidget>(Name("SMSCBox"))->setEnabled(g.Csm == SmsCentre::CSMOtro);
+  const bool tx = record_.TxAlarm.HABIL;
+  for (const char* name : {"RING_TxStat", "TxStatText", "MacroTxExeTrue", "MacroTxSiLab"}) {
+    Child<QWidget>(Name(name))->setEnabled(tx);
+  }
+  Child<QWidget>(Name("RestoreText"))->setEnabled(g.Habil_Restore);
+  Child<QWidget>(Name("PIN"))->setEnabled(g.PinHabil);
+}
+
+void GeneralEditor::ApplyMaskRule() {
+  const bool on = checkMask_->isChecked();
+  if (!on) {
+    // INFO keeps its state; every other mask box is cleared.
+    for (QCheckBox* box : maskD_) box->setChecked(false);
+    for (QCheckBox* box : maskA_) box->setChecked(false);
+    checkTxAlm_->setChecked(false);
+  }
+  for (QCheckBox* box : maskD_) box->setEnabled(on);
+  for (QCheckBox* box : maskA_) box->setEnabled(on);
+  checkTxAlm_->setEnabled(on);
+  checkInfo_->setEnabled(on);
+  for (QLabel* label : findChildren<QLabel*>()) {
+    if (label->objectName().startsWith(QLatin1String("Label")) && label->buddy() &&
+        qobject_cast<QCheckBox*>(label->buddy()) && label->buddy() != checkMask_) {
+      label->setEnabled(on);
+    }
+  }
+}
+
+void GeneralEditor::ChooseSmsCentre(SmsCentre choice) {
+  record_.SelectSmsCentre(choice);
+  Changed();
+  if (choice == SmsCentre::CSMOtro && window()->isActiveWindow()) {
+    Child<QWidget>(Name("SMSCBox"))->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+void GeneralEditor::AddPhoneEntry() {
+  const QByteArray typed = newTlf_->text().toUtf8();
+  PhoneEntryChoice choice;
+  choice.number = Utf8ToCp1252(std::string_view(typed.constData(), static_cast<std::size_t>(typed.size())))
+                      .value_or(std::string());
+  choice.priority = std::max(prioBox_->currentIndex(), 0);
+  choice.rxd = rxd_->isChecked();
+  choice.privilege = static_cast<Privilege>(std::max(privilegios_->currentIndex(), 0));
+  choice.mask = checkMask_->isChecked();
+  for (int i = 0; i < kDigitalInputs; ++i) choice.maskD[static_cast<std::size_t>(i)] = maskD_[i]->isChecked();
+  for (int j = 0; j < kAnalogInputs; ++j) choice.maskA[static_cast<std::size_t>(j)] = maskA_[j]->isChecked();
+  choice.maskTxAlm = checkTxAlm_->isChecked();
+  choice.maskInfo = checkInfo_->isChecked();
+  switch (record_.AddPhoneEntry(choice)) {
+    case AddPhoneResult::InvalidNumber:
+      // The typed text and every other choice stay for the user to mend.
+      QMessageBox::warning(this, QString::fromLatin1(kTitle), T(kInvalidPhone));
+      newTlf_->setFocus(Qt::OtherFocusReason);
+      return;
+    case AddPhoneResult::ListFull:
+      QMessageBox::information(this, QString::fromLatin1(kTitle), T(kListFull));
+      break;
+    case AddPhoneResult::Added:
+      Changed();
+      listaTlf_->setCurrentRow(listaTlf_->count() - 1);
+      break;
+    case AddPhoneResult::EmptyNumber: break;
+  }
+  ResetEntryControls();
+}
+
+void GeneralEditor::ResetEntryControls() {
+  newTlf_->clear();
+  newTlf_->setFocus(Qt::OtherFocusReason);
+  prioBox_->setCurrentIndex(0);
+  privilegios_->setCurrentIndex(static_cast<int>(Privilege::Administrator));
+  checkMask_->setChecked(false);
+  rxd_->setChecked(false);
+  ApplyMaskRule();
+}
+
+void GeneralEditor::DeletePhoneEntry() {
+  const int row = listaTlf_->currentRow();
+  if (row < 0 || !listaTlf_->currentItem() || !listaTlf_->currentItem()->isSelected()) return;
+  record_.DeletePhoneEntry(static_cast<std::size_t>(row));
+  Changed();
+}
+
+bool GeneralEditor::SelectFirstPhoneEntry() {
+  if (listaTlf_->count() == 0) return false;
+  listaTlf_->setCurrentRow(0);
+  return true;
+}
+
+}  // namespace zdl::ui

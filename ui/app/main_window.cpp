@@ -1,0 +1,318 @@
+#include "ui/app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeySequence>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QScrollArea>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+
+#include "ui/app/editor_window.h"
+#include "ui/app/editors.h"
+#include "ui/app/general_editor.h"
+#include "ui/app/icons.h"
+#include "ui/app/language.h"
+#include "ui/app/language_form.h"
+
+namespace zdl::ui {
+
+namespace {
+
+constexpr int kOpenCaption = 0, kSaveCaption = 1, kErrorTitle = 185;
+
+// The toolbar: key, caption offset, editor shown (or none), shortcut. An empty key is a
+// separator.
+struct Button {
+  const char* key;
+  int caption;
+  int editor;  // EditorId, or -1
+  const char* shortcut;
+};
+constexpr Button kButtons[] = {
+    {"Abrir", kOpenCaption, -1, "Ctrl+O"},
+    {"Guardar", kSaveCaption, -1, "Ctrl+S"},
+    {"", 0, -1, ""},
+    {"General", 2, static_cast<int>(EditorId::General), "Ctrl+1"},
+    {"Alarmas1", 3, static_cast<int>(EditorId::Alarmas), "Ctrl+2"},
+    {"Alarmas2", 4, static_cast<int>(EditorId::Alarmas2), "Ctrl+3"},
+    {"Macros", 5, static_cast<int>(EditorId::Macros), "Ctrl+4"},
+    {"Datalogger", 6, static_cast<int>(EditorId::Datalogger), "Ctrl+5"},
+    {"Timer", 215, static_cast<int>(EditorId::Temporizadores), "Ctrl+6"},
+    {"", 0, -1, ""},
+    {"Firmware", 7, -1, "Ctrl+F"},
+    {"", 0, -1, ""},
+    {"Idioma", 217, -1, "Ctrl+L"},
+};
+
+const char kFilter[] = "Norvik configuration file (*.ncf);;Todos los ficheros (*.*)";
+
+std::size_t Slot(EditorId id) { return static_cast<std::size_t>(id); }
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), area_(new QMdiArea(this)) {
+  setObjectName(QStringLiteral("MainWindow"));
+  setWindowTitle(QString::fromLatin1(kTitle));
+  setWindowIcon(AppIcon());
+  setAcceptDrops(true);
+  area_->setObjectName(QStringLiteral("MDIArea"));
+  area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setCentralWidget(area_);
+  statusBar()->setObjectName(QStringLiteral("StatusBar"));
+  chooseFile = [this](bool save, bool* firstFilter) { return AskFile(save, firstFilter); };
+  BuildToolbar();
+  BuildMenus();
+  LoadText();
+
+  // The editors, in their opening order; General ends in front with the focus.
+  for (EditorId id : {EditorId::Macros, EditorId::Alarmas, EditorId::Alarmas2, EditorId::Datalogger,
+                      EditorId::Temporizadores, EditorId::General}) {
+    EditorWindow* editor = nullptr;
+    switch (id) {
+      case EditorId::Macros: editor = NewMacrosEditor(record_, nullptr); break;
+      case EditorId::Alarmas:
+      case EditorId::Alarmas2: editor = NewAlarmEditor(id, record_, nullptr); break;
+      case EditorId::Datalogger: editor = NewDataloggerEditor(record_, nullptr); break;
+      case EditorId::Temporizadores: editor = NewTimersEditor(record_, nullptr); break;
+      case EditorId::General: editor = new GeneralEditor(record_, *this, nullptr); break;
+    }
+    editor->LoadText();
+    editor->Refresh();
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(editor);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setObjectName(QStringLiteral("Scroll_") + editor->objectName());
+    QMdiSubWindow* sub = area_->addSubWindow(scroll);
+    sub->setObjectName(QStringLiteral("Window_") + editor->objectName());
+    sub->setWindowTitle(editor->windowTitle());
+    sub->setWindowIcon(windowIcon());
+    // A child window cannot be closed away: it lives as long as the program.
+    sub->setWindowFlags(sub->windowFlags() & ~Qt::WindowCloseButtonHint);
+    sub->setSystemMenu(nullptr);
+    editors_[Slot(id)] = editor;
+    subWindows_[Slot(id)] = sub;
+    connect(editor, &EditorWindow::Note, this, [this](const QString& note) {
+      statusBar()->showMessage(note, 6000);
+    });
+    sub->show();
+  }
+  resize(1280, 720);
+}
+
+void MainWindow::LayOutWindows() {
+  // Each child window as large as its editor wants, within the area; the toolbar, the
+  // Windows menu and Ctrl+1 to Ctrl+6 bring any of them to the front.
+  const QSize room = area_->viewport()->size();
+  for (std::size_t i = 0; i < subWindows_.size(); ++i) {
+    QMdiSubWindow* sub = subWindows_[i];
+    const QSize frame = sub->size() - sub->widget()->size();
+    // Room for a scroll bar, in case the editor is larger than the area.
+    const int bar = sub->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
+    const QSize wanted = editors_[i]->sizeHint() + frame + QSize(bar, bar);
+    sub->setGeometry(QRect(QPoint(0, 0), wanted.boundedTo(room)));
+  }
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (laidOut_) return;
+  laidOut_ = true;
+  QTimer::singleShot(0, this, [this] {
+    LayOutWindows();
+    BringToFront(EditorId::General);
+  });
+}
+
+MainWindow::~MainWindow() = default;
+
+EditorWindow* MainWindow::Editor(EditorId id) const { return editors_[Slot(id)]; }
+GeneralEditor* MainWindow::General() const {
+  return static_cast<GeneralEditor*>(editors_[Slot(EditorId::General)]);
+}
+QMdiSubWindow* MainWindow::SubWindow(EditorId id) const { return subWindows_[Slot(id)]; }
+
+QAction* MainWindow::Action(const QString& key) const {
+  return findChild<QAction*>(QStringLiteral("Action_") + key);
+}
+
+void MainWindow::BuildToolbar() {
+  toolbar_ = addToolBar(QString());
+  toolbar_->setObjectName(QStringLiteral("Toolbar1"));
+  toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  toolbar_->setMovable(false);
+  toolbar_->setIconSize(QSize(32, 32));
+  for (const Button& b : kButtons) {
+    if (!*b.key) {
+      toolbar_->addSeparator();
+      continue;
+    }
+    const QString key = QString::fromLatin1(b.key);
+    auto* action = new QAction(ToolbarIcon(key), QString(), this);
+    action->setObjectName(QStringLiteral("Action_") + key);
+    action->setData(key);
+    action->setShortcut(QKeySequence(QString::fromLatin1(b.shortcut)));
+    action->setShortcutContext(Qt::ApplicationShortcut);
+    toolbar_->addAction(action);
+    if (QWidget* button = toolbar_->widgetForAction(action)) button->setObjectName(key);
+    if (b.editor >= 0) {
+      const auto id = static_cast<EditorId>(b.editor);
+      connect(action, &QAction::triggered, this, [this, id] { BringToFront(id); });
+    } else if (key == QLatin1String("Abrir")) {
+      connect(action, &QAction::triggered, this, &MainWindow::Open);
+    } else if (key == QLatin1String("Guardar")) {
+      connect(action, &QAction::triggered, this, &MainWindow::Save);
+    } else if (key == QLatin1String("Idioma")) {
+      connect(action, &QAction::triggered, this, &MainWindow::ChooseLanguage);
+    } else if (key == QLatin1String("Firmware")) {
+      connect(action, &QAction::triggered, this, [this] {
+        Placeholder(T2("The firmware upgrade is not available in this version yet.",
+                       "La actualización de firmware aún no está disponible en esta versión."));
+      });
+    }
+  }
+}
+
+void MainWindow::BuildMenus() {
+  // The menu bar repeats the toolbar so every command has a keyboard path (Alt).
+  menuBar()->setObjectName(QStringLiteral("MenuBar"));
+}
+
+void MainWindow::LoadText() {
+  for (const Button& b : kButtons) {
+    if (!*b.key) continue;
+    QAction* action = Action(QString::fromLatin1(b.key));
+    action->setText(T(b.caption));
+    action->setToolTip(T(b.caption) + QStringLiteral(" (") +
+                       action->shortcut().toString(QKeySequence::NativeText) + QLatin1Char(')'));
+    if (QWidget* button = toolbar_->widgetForAction(action)) button->setAccessibleName(T(b.caption));
+  }
+  toolbar_->setWindowTitle(T2("Toolbar", "Barra de herramientas"));
+  menuBar()->clear();
+  QMenu* file = menuBar()->addMenu(T2("&File", "&Archivo"));
+  file->addAction(Action(QStringLiteral("Abrir")));
+  file->addAction(Action(QStringLiteral("Guardar")));
+  file->addSeparator();
+  QAction* quit = file->addAction(T2("&Quit", "&Salir"), this, &QWidget::close);
+  quit->setShortcut(QKeySequence::Quit);
+  QMenu* windows = menuBar()->addMenu(T2("&Windows", "&Ventanas"));
+  for (const char* key : {"General", "Alarmas1", "Alarmas2", "Macros", "Datalogger", "Timer"}) {
+    windows->addAction(Action(QString::fromLatin1(key)));
+  }
+  QMenu* tools = menuBar()->addMenu(T2("&Tools", "&Herramientas"));
+  tools->addAction(Action(QStringLiteral("Firmware")));
+  tools->addAction(Action(QStringLiteral("Idioma")));
+}
+
+void MainWindow::LoadAllTexts() {
+  LoadText();
+  for (EditorId id : {EditorId::Alarmas, EditorId::Alarmas2, EditorId::Datalogger, EditorId::General,
+                      EditorId::Macros, EditorId::Temporizadores}) {
+    Editor(id)->LoadText();
+    SubWindow(id)->setWindowTitle(Editor(id)->windowTitle());
+  }
+}
+
+void MainWindow::RefreshEditors() {
+  for (EditorWindow* editor : editors_) editor->Refresh();
+}
+
+void MainWindow::BringToFront(EditorId id) {
+  QMdiSubWindow* sub = SubWindow(id);
+  sub->show();
+  if (sub->isMinimized()) sub->showNormal();
+  area_->setActiveSubWindow(sub);
+  sub->raise();
+  Editor(id)->setFocus(Qt::OtherFocusReason);
+  if (QWidget* first = Editor(id)->nextInFocusChain(); first && Editor(id)->isAncestorOf(first)) {
+    first->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+void MainWindow::ChooseLanguage() {
+  if (ChangeLanguage(this)) LoadAllTexts();
+}
+
+QString MainWindow::AskFile(bool save, bool* firstFilter) {
+  QString selected;
+  const QString filter = QString::fromLatin1(kFilter);
+  const QString first = filter.section(QStringLiteral(";;"), 0, 0);
+  const QString dir = currentFile_.isEmpty() ? QString() : QFileInfo(currentFile_).absolutePath();
+  QString path = save ? QFileDialog::getSaveFileName(this, T(kSaveCaption), dir, filter, &selected)
+                      : QFileDialog::getOpenFileName(this, T(kOpenCaption), dir, filter, &selected);
+  if (firstFilter) *firstFilter = selected.isEmpty() || selected == first;
+  return path;
+}
+
+void MainWindow::Open() {
+  const QString path = chooseFile(false, nullptr);
+  if (path.isEmpty()) return;
+  OpenFile(path);
+}
+
+void MainWindow::ShowLoadOutcome(const LoadOutcome& outcome) {
+  const std::string text = LoadMessage(outcome, CurrentLang());
+  if (text.empty()) return;
+  const std::string title = LoadMessageTitle(outcome, CurrentLang());
+  QMessageBox::warning(this, title.empty() ? QString::fromLatin1(kTitle) : QString::fromStdString(title),
+                       QString::fromStdString(text));
+}
+
+void MainWindow::OpenFile(const QString& path) {
+  currentFile_ = path;
+  // The caption names the file before it is read, and keeps it if the load fails.
+  setWindowTitle(QString::fromLatin1(kTitle) + QStringLiteral(" - [") + path + QLatin1Char(']'));
+  // All or nothing: a failed load leaves the record, and so the editors, as they were.
+  const LoadOutcome outcome = LoadConfigFile(std::filesystem::path(path.toStdString()), record_);
+  ShowLoadOutcome(outcome);
+  record_.CSMCheck();
+  RefreshEditors();
+  if (!General()->SelectFirstPhoneEntry()) return;
+  BringToFront(EditorId::General);
+}
+
+void MainWindow::Save() {
+  bool firstFilter = true;
+  QString path = chooseFile(true, &firstFilter);
+  if (path.isEmpty()) return;
+  if (firstFilter && QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".ncf");
+  currentFile_ = path;
+  const SaveOutcome outcome = SaveConfigFile(std::filesystem::path(path.toStdString()), record_);
+  if (!outcome.ok) {
+    QMessageBox::warning(this, T(kErrorTitle), QString::fromStdString(outcome.description));
+    return;
+  }
+  statusBar()->showMessage(T2("Saved: ", "Guardado: ") + path, 6000);
+}
+
+void MainWindow::Placeholder(const QString& what) {
+  QMessageBox::information(this, QString::fromLatin1(kTitle), what);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.size() == 1 && urls.front().isLocalFile()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.size() != 1 || !urls.front().isLocalFile()) return;
+  event->acceptProposedAction();
+  OpenFile(QDir::toNativeSeparators(urls.front().toLocalFile()));
+}
+
+}  // namespace zdl::ui

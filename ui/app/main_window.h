@@ -1,0 +1,82 @@
+// The main window: the frame of the editors (child windows of a multiple-document area),
+// the toolbar, the open and save commands with the current file path, and the caption.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "configfile/config_file.h"
+#include "model/configuration_record.h"
+#include "model/field_table.h"
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QToolBar;
+
+namespace zdl::ui {
+
+class EditorWindow;
+class GeneralEditor;
+
+inline constexpr char kTitle[] = "NORVIK ZDL410 v5.01";
+
+class MainWindow final : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit MainWindow(QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // The one configuration the editors show.
+  ConfigurationRecord& Record() { return record_; }
+  EditorWindow* Editor(EditorId id) const;
+  GeneralEditor* General() const;
+  QMdiSubWindow* SubWindow(EditorId id) const;
+  QAction* Action(const QString& key) const;
+  const QString& CurrentFile() const { return currentFile_; }
+
+  // The toolbar's commands.
+  void Open();
+  void Save();
+  void BringToFront(EditorId id);
+  void ChooseLanguage();
+  // Opens a file as the Open command does after its dialog (drops, the command line).
+  void OpenFile(const QString& path);
+  // Every window's texts in the current language, in the order of a language switch.
+  void LoadAllTexts();
+  // Record -> every editor.
+  void RefreshEditors();
+
+  // The file dialogs (replaced by tests): the chosen path, or empty when cancelled.
+  // `firstFilter` tells whether the first filter was the one chosen.
+  std::function<QString(bool save, bool* firstFilter)> chooseFile;
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void BuildToolbar();
+  // Sizes and places the child windows within the area.
+  void LayOutWindows();
+  void BuildMenus();
+  void LoadText();
+  QString AskFile(bool save, bool* firstFilter);
+  void ShowLoadOutcome(const LoadOutcome& outcome);
+  void Placeholder(const QString& what);
+
+  ConfigurationRecord record_;
+  QMdiArea* area_;
+  QToolBar* toolbar_;
+  std::array<EditorWindow*, 6> editors_{};
+  std::array<QMdiSubWindow*, 6> subWindows_{};
+  QString currentFile_;
+  bool laidOut_ = false;
+};
+
+}  // namespace zdl::ui
