@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Set-up, build and run on a fresh Debian 12 machine.
-#   ./build.sh run [ARGS...]   build and run the zdl410 command line (default: dump the sample file)
+#   ./build.sh run [ARGS...]   build and start the desktop program zdl410-config when a display
+#                              is available; without one, run the zdl410 command line (default:
+#                              dump the sample file). ARGS go to the program that runs.
 #   ./build.sh test            build and run every test under AddressSanitizer and
 #                              UndefinedBehaviorSanitizer, then the fuzz targets for a bounded time
 set -euo pipefail
@@ -45,20 +47,23 @@ run_fuzzers() {
   done
 }
 
-export QT_QPA_PLATFORM=offscreen
-unset QT_QPA_PLATFORMTHEME
-
 case "${1:-}" in
   run)
     shift
     install_packages
     configure_and_build "$top/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZDL_TESTS=OFF
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+      exec "$top/build/release/zdl410-config" "$@"
+    fi
+    echo "No display: running the zdl410 command line instead of the desktop program." >&2
     [ $# -gt 0 ] || set -- dump "$top/examples/plant.ncf"
     exec "$top/build/release/zdl410" "$@"
     ;;
   test)
     # The suite runs once, in the stricter build: AddressSanitizer and
     # UndefinedBehaviorSanitizer on, any report fails the test that caused it.
+    export QT_QPA_PLATFORM=offscreen
+    unset QT_QPA_PLATFORMTHEME
     install_packages
     configure_and_build "$top/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DZDL_SANITIZE=ON -DZDL_BENCH=OFF
     (cd "$top/build/sanitize" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
