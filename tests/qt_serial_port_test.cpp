@@ -75,18 +75,26 @@ TEST_F(QtSerialPortTest, EveryByteIsReadUnchanged) {
   EXPECT_TRUE(port_.IsOpen());  // a time-out leaves the port open
 }
 
-TEST_F(QtSerialPortTest, CancelAndTheFarEndClosingEndTheWait) {
+TEST_F(QtSerialPortTest, ACancelEndsTheExchangeButKeepsThePortAndTheFarEndClosingEndsIt) {
+  port_.RequestCancel();  // before the port is open: not lost
   ASSERT_TRUE(port_.Open(slave_));
   Micros start = clock_.Now();
-  std::thread ui([&] { port_.RequestCancel(); });
+  EXPECT_FALSE(port_.ReadByte(start + seconds{10}));
+  EXPECT_FALSE(port_.Write("x"));
+  EXPECT_FALSE(port_.WaitWritten(start + seconds{10}));
+  EXPECT_TRUE(port_.IsOpen());
+  port_.BeginExchange();
+  std::thread ui([&] {
+    std::this_thread::sleep_for(Millis{20});
+    port_.RequestCancel();
+  });
   EXPECT_FALSE(port_.ReadByte(start + seconds{10}));
   ui.join();
-  EXPECT_FALSE(port_.ReadByte(start + seconds{10}));  // a closed port fails at once
   EXPECT_LT(clock_.Now() - start, Micros{seconds{5}});
-  EXPECT_FALSE(port_.Write("x"));
+  EXPECT_TRUE(port_.IsOpen());
   EXPECT_EQ(port_.ErrorString(), "");  // a cancel is not an error to show
 
-  ASSERT_TRUE(port_.Open(slave_));  // the next open starts afresh
+  port_.BeginExchange();  // the next exchange uses the same open port
   ASSERT_EQ(::write(master_, "AB", 2), 2);
   EXPECT_EQ(port_.ReadByte(In(Millis{2000})), 'A');
   CloseMaster();
