@@ -25,6 +25,7 @@
 #include "sim/simulated_unit.h"
 #include "tests/support/process.h"
 #include "tests/support/sample_record.h"
+#include "tests/support/stderr_capture.h"
 #include "transfer/read_config.h"
 #include "transfer/write_config.h"
 
@@ -32,38 +33,6 @@ namespace zdl {
 namespace {
 
 using std::chrono::duration_cast;
-
-// Everything written to standard error while it lives (Qt's warnings go there).
-class StderrCapture {
- public:
-  StderrCapture() : file_(std::tmpfile()) {
-    std::fflush(stderr);
-    saved_ = ::dup(2);
-    ::dup2(::fileno(file_), 2);
-  }
-  ~StderrCapture() {
-    Restore();
-    std::fclose(file_);
-  }
-  std::string Text() {
-    Restore();
-    std::string text;
-    std::rewind(file_);
-    for (int c; (c = std::fgetc(file_)) != EOF;) text += static_cast<char>(c);
-    return text;
-  }
-
- private:
-  void Restore() {
-    if (saved_ < 0) return;
-    std::fflush(stderr);
-    ::dup2(saved_, 2);
-    ::close(saved_);
-    saved_ = -1;
-  }
-  std::FILE* file_;
-  int saved_ = -1;
-};
 
 enum class Phase { BeforeOpen, Dial, Read, Save };
 
@@ -218,7 +187,7 @@ TEST_P(WorkerThread, EveryPhaseOfAModemConnectionEndsAtOnceOnACancelFromTheMainT
     SCOPED_TRACE(Name(phase));
     Unit unit(pty, phase != Phase::Save);
     ASSERT_FALSE(unit.name.empty());
-    StderrCapture stderrText;
+    testing::StderrCapture stderrText;
     {
       Desk desk(*unit.port);
       Connection connection(*unit.port, unit.clock);
