@@ -100,6 +100,7 @@ std::optional<char> TracingPort::ReadByte(Micros deadline) {
   const bool wasOpen = inner_.IsOpen();
   const std::optional<char> byte = inner_.ReadByte(deadline);
   if (byte) {
+    cancelLogged_ = false;
     received_ += *byte;
     if (*byte == '\r' || received_.size() >= kMaxTraceLine) FlushReceived();
     return byte;
