@@ -39,7 +39,9 @@ class CountingPort final : public BytePort {
     return c;
   }
   bool WaitWritten(Micros deadline) override { return inner_.WaitWritten(deadline); }
+  void PollCarrier() override { inner_.PollCarrier(); }
   bool TakeCarrierLoss() override { return inner_.TakeCarrierLoss(); }
+  CancelToken& Cancel() override { return inner_.Cancel(); }
 
   std::size_t sent = 0;
   std::size_t received = 0;

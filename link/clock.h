@@ -4,6 +4,8 @@
 
 #include <chrono>
 
+#include "link/cancel_token.h"
+
 namespace zdl {
 
 using Micros = std::chrono::microseconds;
@@ -14,14 +16,15 @@ class Clock {
   virtual ~Clock() = default;
   // Monotonic time since an arbitrary start.
   virtual Micros Now() = 0;
-  // Returns once Now() >= t. Uses no CPU while it waits.
-  virtual void SleepUntil(Micros t) = 0;
+  // Returns once Now() >= t (true), or as soon as `cancel` is requested (false; at once
+  // when it already is). Uses no CPU while it waits.
+  virtual bool SleepUntil(Micros t, const CancelToken& cancel) = 0;
 };
 
 class SteadyClock final : public Clock {
  public:
   Micros Now() override;
-  void SleepUntil(Micros t) override;
+  bool SleepUntil(Micros t, const CancelToken& cancel) override;
 };
 
 }  // namespace zdl

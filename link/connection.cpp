@@ -63,7 +63,8 @@ bool DialModem(SerialLine& line, const std::string& number, ConnectionUi& ui) {
   }
   line.SendAT("ATD" + number, Millis{0});
   // The echo of the dial command and "RING" lines are neither outcome.
-  for (int turn = 0; turn < kDialTurns && line.Port().IsOpen(); ++turn) {
+  for (int turn = 0; turn < kDialTurns && line.Port().IsOpen() && !line.Port().CancelRequested();
+       ++turn) {
     if (!line.ReadLine(kDialTurn)) continue;
     if (line.LastAnswer.find("CONNECT") != std::string::npos) return true;
     for (const ModemReply& failure : kDialFailures) {
@@ -84,6 +85,7 @@ StartResult Connection::Start(const ConnectionOptions& options, ConnectionUi& ui
   }
   // A start always begins on a closed port; nothing of an earlier unit is kept.
   port_.Close();
+  port_.TakeCarrierLoss();  // a drop seen by an earlier connection is old news
   hasDatalogger_ = false;
   firmVersion_ = 0;
   firmText_.clear();
@@ -108,6 +110,8 @@ StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) 
   settings.handshake = modem_ ? Handshake::RtsCts : Handshake::None;
   settings.dtr = modem_;
   settings.watchCarrier = modem_;
+  // A cancel that came before the port was opened ends the start before it does.
+  if (port_.CancelRequested()) return Abandon(ui, StartResult::Cancelled);
   if (!port_.Open(settings)) {
     const std::string description = port_.ErrorString();
     port_.Close();
@@ -117,14 +121,15 @@ StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) 
   }
 
   if (modem_) {
+    if (port_.CancelRequested()) return Abandon(ui, StartResult::Cancelled);
     ui.Status(kCalling);
     if (!DialModem(line_, options.callNumber, ui)) {
-      if (!port_.IsOpen()) return Abandon(ui, StartResult::DialFailed);
+      if (Interrupted()) return Abandon(ui, StartResult::DialFailed);
       port_.Close();
       return StartResult::DialFailed;
     }
     if (!Login(ui)) {
-      if (!port_.IsOpen()) return Abandon(ui, StartResult::BadPassword);
+      if (Interrupted()) return Abandon(ui, StartResult::BadPassword);
       ui.Status(kBadPassword);
       ui.Message(kBadPasswordMsg);
       line_.SendAT("ATH", kHangUpTimeout);
@@ -133,9 +138,10 @@ StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) 
     }
   }
 
+  if (port_.CancelRequested()) return Abandon(ui, StartResult::Cancelled);
   ui.Status(kSearching);
   if (!DetectUnit(line_, comTimeOut_)) {
-    if (!port_.IsOpen()) return Abandon(ui, StartResult::NotFound);
+    if (Interrupted()) return Abandon(ui, StartResult::NotFound);
     ui.Message(kNotFound);
     port_.Close();
     ui.Status(kNotStarted);
@@ -154,8 +160,9 @@ StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) 
   line_.SendCommand(datalogger, comTimeOut_);
   if (StartsWith(line_.LastAnswer, "#BF")) hasDatalogger_ = true;
 
-  // Both answers are optional, but a port that closed under them ends the connection.
-  if (!port_.IsOpen()) return Abandon(ui, StartResult::NotFound);
+  // Both answers are optional, but a port that closed under them, or a cancel, ends the
+  // connection.
+  if (Interrupted()) return Abandon(ui, StartResult::NotFound);
   ui.Status(kStarted);
   return StartResult::Connected;
 }
@@ -163,21 +170,25 @@ StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) 
 bool Connection::Login(ConnectionUi& ui) {
   for (int attempt = 0; attempt < kLoginTries; ++attempt) {
     const std::optional<std::string> password = ui.AskPassword();
-    if (!password || password->empty()) return false;
+    // The prompt may have been answered after the user cancelled (closing the window).
+    if (port_.CancelRequested() || !password || password->empty()) return false;
     // Only a number text is a password; anything else (a CR above all) would break the
     // framing of the line, so it is refused without being sent.
     if (!IsNumberText(*password)) continue;
     std::string command = "#11" + *password;
     line_.SendCommand(command, comTimeOut_);
     if (line_.LastAnswer == "#PassWord=1") return true;
-    if (!port_.IsOpen()) return false;
+    if (Interrupted()) return false;
   }
   return false;
 }
 
 StartResult Connection::Abandon(ConnectionUi& ui, StartResult result) {
   port_.Close();
-  if (port_.TakeCarrierLoss()) {
+  const bool carrierLost = port_.TakeCarrierLoss();
+  if (port_.CancelRequested()) {
+    result = StartResult::Cancelled;  // the user's own act: nothing to tell
+  } else if (carrierLost) {
     ui.Message(kCarrierLost);
   } else if (const std::string description = port_.ErrorString(); !description.empty()) {
     ui.ErrorMessage(description);
@@ -188,7 +199,7 @@ StartResult Connection::Abandon(ConnectionUi& ui, StartResult result) {
 }
 
 void Connection::Stop(ConnectionUi& ui) {
-  if (modem_ && port_.IsOpen()) line_.SendAT("ATH", kHangUpTimeout);
+  if (modem_ && port_.IsOpen() && !port_.CancelRequested()) line_.SendAT("ATH", kHangUpTimeout);
   port_.Close();
   firmText_.clear();
   ui.Status(kNotStarted);
@@ -199,6 +210,18 @@ bool Connection::HandleCarrierLoss(ConnectionUi& ui) {
   ui.Message(kCarrierLost);
   Stop(ui);
   return true;
+}
+
+bool Connection::WatchCarrier(ConnectionUi& ui) {
+  if (!port_.IsOpen()) return false;
+  port_.PollCarrier();
+  if (HandleCarrierLoss(ui)) return false;
+  if (port_.IsOpen()) return true;
+  if (const std::string description = port_.ErrorString(); !description.empty()) {
+    ui.ErrorMessage(description);
+  }
+  Stop(ui);
+  return false;
 }
 
 }  // namespace zdl

@@ -41,6 +41,7 @@ enum class StartResult {
   DialFailed,          // the reason is in the status
   BadPassword,         // offsets 122 / 167
   NotFound,            // offset 168
+  Cancelled,           // the exchange's cancel was requested; port closed, status 52, no message
 };
 
 // The connection state of the general form.
@@ -50,13 +51,23 @@ class Connection {
 
   // Starts a connection (the port must be closed). HasDatalogger and FirmVersion are
   // reset first, so one unit's answers are never used for another; any failure leaves
-  // the port closed.
+  // the port closed. A cancel of the exchange (BytePort::RequestCancel), requested
+  // before the call or at any moment during it, ends it as Cancelled.
   StartResult Start(const ConnectionOptions& options, ConnectionUi& ui);
-  // Stops it: "ATH" through a modem, then the port is closed. Status offset 52.
+  // Stops it: "ATH" through a modem, then the port is closed. Status offset 52. With a
+  // cancel pending nothing is sent: closing the port drops DTR, which hangs up.
   void Stop(ConnectionUi& ui);
   // After a failed exchange: when the carrier watch saw carrier drop, shows offset 182
   // and stops the connection. True when it did.
   bool HandleCarrierLoss(ConnectionUi& ui);
+  // The carrier watch of an idle connection: the front end calls it on a timer (a few
+  // times a second) on the port's thread while no exchange runs. A carrier drop shows
+  // offset 182 once and stops the connection; a port that closed by itself (the device
+  // went away) shows its description and stops it too. False once the connection has
+  // ended, then or before: the front end stops its timer and shows the stopped state.
+  bool WatchCarrier(ConnectionUi& ui);
+  // A cancel is pending: the last exchange failed because the user asked for it.
+  bool CancelRequested() { return port_.CancelRequested(); }
 
   bool IsOpen() const { return port_.IsOpen(); }
   SerialLine& Line() { return line_; }
@@ -71,7 +82,10 @@ class Connection {
   StartResult Run(const ConnectionOptions& options, ConnectionUi& ui);
   // The password dialogue through a modem: true when the unit answered "#PassWord=1".
   bool Login(ConnectionUi& ui);
-  // Ends a start whose port closed under an exchange (carrier drop, cancel, device gone).
+  // The start cannot go on: the port closed under an exchange or a cancel is pending.
+  bool Interrupted() { return !port_.IsOpen() || port_.CancelRequested(); }
+  // Ends a start that was interrupted (carrier drop, cancel, device gone); a cancel makes
+  // the result Cancelled and shows nothing.
   StartResult Abandon(ConnectionUi& ui, StartResult result);
 
   BytePort& port_;

@@ -81,12 +81,14 @@ bool SerialLine::ReadRestOfLine(Micros deadline) {
   return false;
 }
 
+bool SerialLine::Usable() { return port_.IsOpen() && !port_.CancelRequested(); }
+
 void SerialLine::SendAT(std::string_view command, Millis timeout) {
   while (ReadLine(kFlushTimeout)) {
   }
   std::string line(command);
   line += '\r';
-  for (int attempt = 0; attempt < kSends && port_.IsOpen(); ++attempt) {
+  for (int attempt = 0; attempt < kSends && Usable(); ++attempt) {
     port_.Write(line);
     if (timeout.count() == 0) return;
     if (ReadLine(timeout) && LastAnswer != kCmeRetry) return;
@@ -124,7 +126,7 @@ void SerialLine::SendCommand(std::string& command, Millis timeout) {
   while (ReadAnswer(flush)) {
   }
   const std::string line = command + '\r';
-  for (int attempt = 0; attempt < kSends && port_.IsOpen(); ++attempt) {
+  for (int attempt = 0; attempt < kSends && Usable(); ++attempt) {
     port_.Write(line);
     if (ReadAnswer(timeout)) {
       settled_ = attempt == 0;
@@ -134,7 +136,10 @@ void SerialLine::SendCommand(std::string& command, Millis timeout) {
   LastAnswer.clear();
 }
 
-void SerialLine::Delay(Millis timeout) { clock_.SleepUntil(clock_.Now() + timeout); }
+bool SerialLine::Delay(Millis timeout) {
+  if (port_.CancelRequested()) return false;
+  return clock_.SleepUntil(clock_.Now() + timeout, port_.Cancel());
+}
 
 bool SerialLine::WriteRaw(std::string_view bytes) { return port_.Write(bytes); }
 

@@ -3,7 +3,8 @@
 //
 // Framed line, both directions: "#", two upper-case hex digits of the byte sum of the
 // payload modulo 256, ";", the payload, CR. "#00" goes out as "#60;00\r".
-// Failures leave LastAnswer empty; nothing here throws or shows anything.
+// Failures leave LastAnswer empty; nothing here throws or shows anything. A cancel of
+// the exchange (BytePort::RequestCancel) ends every wait at once and stops the retries.
 #pragma once
 
 #include <string>
@@ -38,8 +39,8 @@ class SerialLine {
   // Frames the command (which starts with "#"), flushes valid pending answers, then up
   // to four sends until a valid answer. `command` holds the framed line afterwards.
   void SendCommand(std::string& command, Millis timeout);
-  // Waits, reading nothing.
-  void Delay(Millis timeout);
+  // Waits, reading nothing. False when a cancel of the exchange ended it early.
+  bool Delay(Millis timeout);
   // Writes bytes as they are (the read's acknowledgements).
   bool WriteRaw(std::string_view bytes);
   // Forgets the last exchange (a new connection): LastAnswer is emptied and the next
@@ -53,6 +54,8 @@ class SerialLine {
   Clock& GetClock() { return clock_; }
 
  private:
+  // The port is open and the exchange not cancelled: another send is worth making.
+  bool Usable();
   // Appends to LastAnswer up to the CR; false on time-out or an overlong line.
   bool ReadRestOfLine(Micros deadline);
 

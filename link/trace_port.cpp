@@ -100,11 +100,18 @@ std::optional<char> TracingPort::ReadByte(Micros deadline) {
   const bool wasOpen = inner_.IsOpen();
   const std::optional<char> byte = inner_.ReadByte(deadline);
   if (byte) {
+    cancelLogged_ = false;
     received_ += *byte;
     if (*byte == '\r' || received_.size() >= kMaxTraceLine) FlushReceived();
     return byte;
   }
   FlushReceived();
+  if (inner_.CancelRequested()) {
+    if (!cancelLogged_) Log("-- cancelled");
+    cancelLogged_ = true;
+    return byte;
+  }
+  cancelLogged_ = false;
   if (wasOpen && !inner_.IsOpen()) {
     const std::string error = inner_.ErrorString();
     Log("-- port closed during a wait" + (error.empty() ? std::string() : ": " + error));
@@ -118,6 +125,12 @@ bool TracingPort::WaitWritten(Micros deadline) {
   return drained;
 }
 
+void TracingPort::PollCarrier() {
+  const bool wasOpen = inner_.IsOpen();
+  inner_.PollCarrier();
+  if (wasOpen && !inner_.IsOpen()) Log("-- port closed while idle: " + Reason());
+}
+
 bool TracingPort::TakeCarrierLoss() {
   const bool lost = inner_.TakeCarrierLoss();
   if (lost) Log("-- carrier lost");
@@ -125,6 +138,7 @@ bool TracingPort::TakeCarrierLoss() {
 }
 
 std::string TracingPort::Reason() const {
+  if (inner_.Cancel().Requested()) return "cancelled";
   const std::string error = inner_.ErrorString();
   if (!error.empty()) return error;
   return inner_.IsOpen() ? "no reason given" : "port closed";

@@ -1,6 +1,6 @@
 // A byte port that forwards to another one and writes everything that passes, both
 // ways, to a text log for support: one line per written chunk and per received line,
-// plus the open, close and error events.
+// plus the open, close, cancel and error events.
 //
 //      1234 ms -> #60;00<CR>
 //      1251 ms <- #8B;ACK<CR>
@@ -38,7 +38,10 @@ class TracingPort final : public BytePort {
   bool Write(std::string_view bytes) override;
   std::optional<char> ReadByte(Micros deadline) override;
   bool WaitWritten(Micros deadline) override;
+  void PollCarrier() override;
   bool TakeCarrierLoss() override;
+  // The inner port's: a cancel requested here or there ends the same waits.
+  CancelToken& Cancel() override { return inner_.Cancel(); }
 
  private:
   void Log(std::string_view text);
@@ -51,6 +54,7 @@ class TracingPort final : public BytePort {
   std::ostream& out_;
   Micros start_;
   std::string received_;  // bytes of the line being received
+  bool cancelLogged_ = false;  // the current cancel has been written to the log
 };
 
 }  // namespace zdl

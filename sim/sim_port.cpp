@@ -22,22 +22,22 @@ void SimPort::Close() {
 }
 
 bool SimPort::Write(std::string_view bytes) {
-  if (!open_) return false;
+  if (!open_ || cancel_.Requested()) return false;
   unit_.Receive(bytes, clock_.Now());
   return true;
 }
 
 std::optional<char> SimPort::ReadByte(Micros deadline) {
-  if (!open_) return std::nullopt;
+  if (!open_ || cancel_.Requested()) return std::nullopt;
   if (readPos_ == received_.size()) {
     received_.clear();
     readPos_ = 0;
     const auto due = unit_.NextOutputTime();
     if (!due || *due > deadline) {
-      clock_.SleepUntil(deadline);
+      clock_.SleepUntil(deadline, cancel_);
       return std::nullopt;
     }
-    clock_.SleepUntil(*due);
+    if (!clock_.SleepUntil(*due, cancel_)) return std::nullopt;
     received_ = unit_.TakeOutput(std::max(clock_.Now(), *due));
     if (received_.empty()) return std::nullopt;
   }
@@ -45,14 +45,13 @@ std::optional<char> SimPort::ReadByte(Micros deadline) {
 }
 
 bool SimPort::WaitWritten(Micros deadline) {
-  if (!open_) return false;
+  if (!open_ || cancel_.Requested()) return false;
   const Micros done = unit_.InputDoneTime();
   if (done > deadline) {
-    clock_.SleepUntil(deadline);
+    clock_.SleepUntil(deadline, cancel_);
     return false;
   }
-  clock_.SleepUntil(done);
-  return true;
+  return clock_.SleepUntil(done, cancel_);
 }
 
 }  // namespace zdl

@@ -2,7 +2,9 @@
 // goes to the unit at the clock's time, and a read waits on the clock for the unit's next
 // answer byte. With a fake clock every wait is instant; with SteadyClock the read really
 // waits (sleeping, not spinning) until the byte is due. The carrier is always present.
-// Not thread-safe: use the port, its unit and its clock from one thread.
+// A cancel (RequestCancel, from any thread) ends a wait at once, however far its
+// deadline. Otherwise not thread-safe: use the port, its unit and its clock from one
+// thread.
 #pragma once
 
 #include <optional>
@@ -31,7 +33,9 @@ class SimPort final : public BytePort {
   std::optional<char> ReadByte(Micros deadline) override;
   // Paced: waits until the unit has received every written byte.
   bool WaitWritten(Micros deadline) override;
+  void PollCarrier() override {}
   bool TakeCarrierLoss() override { return false; }
+  CancelToken& Cancel() override { return cancel_; }
 
   SimulatedUnit& Unit() { return unit_; }
   const PortSettings& Settings() const { return settings_; }
@@ -43,6 +47,7 @@ class SimPort final : public BytePort {
   PortSettings settings_;
   std::string received_;  // bytes taken from the unit, not yet read
   std::size_t readPos_ = 0;
+  CancelToken cancel_;
 };
 
 }  // namespace zdl

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <stdexcept>
 
 #include "tests/support/fake_port.h"
 
@@ -29,6 +30,7 @@ struct Rig final : ConnectionUi {
       const std::string reply = command == dropAfter ? "" : replies[command];
       reply.starts_with('#') ? p.FeedAnswer(reply.substr(1), Ms(20)) : p.Feed(reply, Ms(20));
       if (command == dropAfter) p.DropCarrierAt(clock.Now() + Ms(500));
+      if (command == cancelAfter) p.CancelAt(clock.Now() + Ms(5));
     });
   }
   StartResult Start(bool modem, std::string number = "600123456") {
@@ -36,6 +38,8 @@ struct Rig final : ConnectionUi {
     return connection.Start({"COM3", modem, std::move(number)}, *this);
   }
   std::optional<std::string> AskPassword() override {
+    if (throwInPrompt) throw std::runtime_error("out of memory");
+    if (cancelInPrompt) port.RequestCancel();  // the window closes; the prompt still answers
     if (prompts >= passwords.size()) return std::nullopt;  // cancelled
     return passwords[prompts++];
   }
@@ -48,6 +52,9 @@ struct Rig final : ConnectionUi {
       {"#119", "#PassWord=0"}, {"ATE0", "ATE0\r\r\nOK\r\n"}, {"AT", "\r\nOK\r\n"},
       {"ATH", "\r\nOK\r\n"}, {"ATD600123456", "ATD600123456\r\r\nCONNECT 9600\r\n"}};
   std::string dropAfter;  // carrier drops 500 ms after this command, left unanswered
+  std::string cancelAfter;  // the user cancels 5 ms after this command
+  bool cancelInPrompt = false;
+  bool throwInPrompt = false;
   Lines passwords{"1234"}, errors;
   std::size_t prompts = 0;
   Offsets messages, statuses;
@@ -180,6 +187,111 @@ TEST(Connection, SilentModemAfterTheDialGivesUpAfterSixtyOneTurns) {
   EXPECT_EQ(r.Start(true), StartResult::DialFailed);
   EXPECT_EQ(r.statuses.back(), 133);
   EXPECT_EQ(r.clock.Now(), Ms(340 + 61 * 1000));  // dialled at 340 ms, after the modem test
+}
+
+TEST(Connection, ACancelEndsTheStartWhereverItIsAndTheNextExchangeStartsAfresh) {
+  const struct {
+    const char* when;
+    bool before = false;
+    bool inPrompt = false;
+    std::string after = "";
+    std::map<std::string, std::string> replies = {};
+    std::size_t sent = 0;
+  } cases[] = {
+      {"before the port opens", true},
+      {"during the modem test", false, false, "AT", {{"AT", ""}}, 2},
+      {"during the dial", false, false, "ATD600123456", {{"ATD600123456", ""}}, 3},
+      {"in the password prompt", false, true, "", {}, 3},
+      {"waiting for the login answer", false, false, "#111234", {{"#111234", ""}}, 4},
+      {"during the detection", false, false, "#00", {{"#00", ""}}, 5},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.when);
+    Rig r;
+    for (const auto& [command, reply] : c.replies) r.replies[command] = reply;
+    r.cancelAfter = c.after;
+    r.cancelInPrompt = c.inPrompt;
+    if (c.before) r.port.RequestCancel();
+    const Micros start = r.clock.Now();
+    EXPECT_EQ(r.Start(true), StartResult::Cancelled);
+    EXPECT_FALSE(r.connection.IsOpen());
+    EXPECT_EQ(r.port.Opens().size(), c.before ? 0u : 1u);
+    // Nothing is sent after the cancel: no retry, no hang-up, no further prompt.
+    EXPECT_EQ(r.port.WrittenLines().size(), c.sent) << ::testing::PrintToString(r.port.Written());
+    EXPECT_LE(r.prompts, 1u);
+    if (!c.after.empty()) {
+      EXPECT_LT(r.clock.Now() - start, Ms(1000));
+    }
+    EXPECT_TRUE(r.messages.empty() && r.errors.empty());
+    EXPECT_EQ(r.statuses.back(), 52);
+    EXPECT_TRUE(r.connection.CancelRequested());  // until the next exchange begins
+
+    r.cancelAfter.clear();
+    r.cancelInPrompt = false;
+    r.replies = Rig().replies;
+    r.port.BeginExchange();
+    EXPECT_EQ(r.Start(true), StartResult::Connected);
+  }
+}
+
+TEST(Connection, ACancelledExchangeKeepsTheConnectionAndStopsWithoutTalking) {
+  Rig r;
+  r.replies["#03"] = "#ACK";  // and no "#SAVE_OK" for a long time
+  ASSERT_EQ(r.Start(true), StartResult::Connected);
+  SerialLine& line = r.connection.Line();
+  std::string save = "#03";
+  line.SendCommand(save, r.connection.ComTimeOut());
+  const std::size_t sent = r.port.Written().size();
+  const Micros asked = r.clock.Now() + Ms(200);
+  r.port.CancelAt(asked);
+  EXPECT_FALSE(line.ReadAnswer(Millis{30000}));
+  EXPECT_EQ(r.clock.Now(), asked);  // ended at the request, not at the deadline
+  EXPECT_TRUE(r.connection.IsOpen());
+  std::string presence = "#00";
+  line.SendCommand(presence, r.connection.ComTimeOut());
+  EXPECT_EQ(line.LastAnswer, "");
+  EXPECT_FALSE(line.Delay(Millis{1000}));
+  EXPECT_EQ(r.clock.Now(), asked);
+  EXPECT_EQ(r.port.Written().size(), sent);  // refused while cancelled
+
+  r.port.BeginExchange();  // the next exchange on the same connection
+  presence = "#00";
+  line.SendCommand(presence, r.connection.ComTimeOut());
+  EXPECT_EQ(line.LastAnswer, "#ACK");
+  EXPECT_TRUE(line.Delay(Millis{1000}));
+  r.port.RequestCancel();
+  r.connection.Stop(r);  // closing drops DTR; "ATH" would wait on a cancelled line
+  EXPECT_FALSE(r.connection.IsOpen());
+  EXPECT_NE(r.port.WrittenLines().back(), "ATH");
+}
+
+TEST(Connection, AnIdleModemConnectionSeesACarrierDropOnce) {
+  Rig r;
+  ASSERT_EQ(r.Start(true), StartResult::Connected);
+  r.port.DropCarrierAt(r.clock.Now() + Ms(1000));
+  r.clock.Advance(Ms(500));
+  EXPECT_TRUE(r.connection.WatchCarrier(r));
+  r.clock.Advance(Ms(600));
+  EXPECT_FALSE(r.connection.WatchCarrier(r));
+  EXPECT_FALSE(r.connection.WatchCarrier(r));
+  EXPECT_EQ(r.messages, Offsets{182});
+  EXPECT_EQ(r.statuses.back(), 52);
+  EXPECT_FALSE(r.connection.IsOpen());
+
+  ASSERT_EQ(r.Start(false), StartResult::Connected);  // a direct cable has no carrier to watch
+  r.port.DropCarrierAt(r.clock.Now());
+  r.clock.Advance(Ms(100));
+  EXPECT_TRUE(r.connection.WatchCarrier(r));
+  EXPECT_EQ(r.messages, Offsets{182});
+}
+
+TEST(Connection, AnUnexpectedErrorDuringAStartClosesThePortAndShowsItsDescription) {
+  Rig r;
+  r.throwInPrompt = true;
+  EXPECT_EQ(r.Start(true), StartResult::PortError);
+  EXPECT_FALSE(r.connection.IsOpen());
+  EXPECT_EQ(r.errors, Lines{"out of memory"});
+  EXPECT_EQ(r.statuses.back(), 52);
 }
 
 }  // namespace

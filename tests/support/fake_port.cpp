@@ -5,6 +5,18 @@
 
 namespace zdl::testing {
 
+bool FakeClock::SleepUntil(Micros t, const CancelToken& cancel) {
+  if (cancel.Requested()) return false;
+  if (cancelAt_ && cancelToken_ == &cancel && *cancelAt_ <= t) {
+    now_ = std::max(now_, *cancelAt_);
+    cancelAt_.reset();
+    cancelToken_->Request();
+    return false;
+  }
+  now_ = std::max(now_, t);
+  return true;
+}
+
 void FakePort::Feed(std::string_view bytes, Micros delay) {
   Micros at = clock_.Now() + delay;
   if (!incoming_.empty()) at = std::max(at, incoming_.back().at);
@@ -48,7 +60,7 @@ void FakePort::Close() {
 }
 
 bool FakePort::Write(std::string_view bytes) {
-  if (!open_) return false;
+  if (!open_ || cancel_.Requested()) return false;
   written_.append(bytes);
   if (responder_) responder_(bytes, *this);
   return true;
@@ -58,27 +70,35 @@ bool FakePort::CarrierDropsBy(Micros t) const {
   return watchCarrier_ && carrierDropAt_ && *carrierDropAt_ <= t;
 }
 
+void FakePort::LoseCarrier() {
+  carrierDropAt_.reset();
+  carrierLost_ = true;
+  Close();
+}
+
 std::optional<char> FakePort::ReadByte(Micros deadline) {
-  if (!open_) return std::nullopt;
+  if (!open_ || cancel_.Requested()) return std::nullopt;
   if (!incoming_.empty() && incoming_.front().at <= deadline &&
       !CarrierDropsBy(std::max(clock_.Now(), incoming_.front().at))) {
-    clock_.SleepUntil(incoming_.front().at);
+    if (!clock_.SleepUntil(incoming_.front().at, cancel_)) return std::nullopt;
     char c = incoming_.front().byte;
     incoming_.pop_front();
     return c;
   }
   if (CarrierDropsBy(deadline)) {
-    clock_.SleepUntil(*carrierDropAt_);
-    carrierDropAt_.reset();
-    carrierLost_ = true;
-    Close();
+    if (!clock_.SleepUntil(*carrierDropAt_, cancel_)) return std::nullopt;
+    LoseCarrier();
     return std::nullopt;
   }
-  clock_.SleepUntil(deadline);
+  clock_.SleepUntil(deadline, cancel_);
   return std::nullopt;
 }
 
-bool FakePort::WaitWritten(Micros /*deadline*/) { return open_; }
+bool FakePort::WaitWritten(Micros /*deadline*/) { return open_ && !cancel_.Requested(); }
+
+void FakePort::PollCarrier() {
+  if (open_ && CarrierDropsBy(clock_.Now())) LoseCarrier();
+}
 
 bool FakePort::TakeCarrierLoss() {
   bool lost = carrierLost_;

@@ -17,13 +17,19 @@ namespace zdl::testing {
 class FakeClock final : public Clock {
  public:
   Micros Now() override { return now_; }
-  void SleepUntil(Micros t) override {
-    if (t > now_) now_ = t;
-  }
+  bool SleepUntil(Micros t, const CancelToken& cancel) override;
   void Advance(Micros d) { now_ += d; }
+  // The user cancels at `when`: a wait that reaches that time requests `token` there
+  // and ends early.
+  void CancelAt(Micros when, CancelToken& token) {
+    cancelAt_ = when;
+    cancelToken_ = &token;
+  }
 
  private:
   Micros now_{0};
+  std::optional<Micros> cancelAt_;
+  CancelToken* cancelToken_ = nullptr;
 };
 
 class FakePort final : public BytePort {
@@ -42,6 +48,8 @@ class FakePort final : public BytePort {
   // Carrier drops at the given clock time (the watch closes the port during a wait).
   void DropCarrierAt(Micros when) { carrierDropAt_ = when; }
   void FailOpen(std::string error) { openError_ = std::move(error); }
+  // The user cancels the exchange at the given clock time.
+  void CancelAt(Micros when) { clock_.CancelAt(when, cancel_); }
 
   // --- what the tool did ---
   const std::string& Written() const { return written_; }
@@ -59,7 +67,9 @@ class FakePort final : public BytePort {
   bool Write(std::string_view bytes) override;
   std::optional<char> ReadByte(Micros deadline) override;
   bool WaitWritten(Micros deadline) override;
+  void PollCarrier() override;
   bool TakeCarrierLoss() override;
+  CancelToken& Cancel() override { return cancel_; }
 
  private:
   struct Arrival {
@@ -67,6 +77,7 @@ class FakePort final : public BytePort {
     char byte;
   };
   bool CarrierDropsBy(Micros t) const;
+  void LoseCarrier();
 
   FakeClock& clock_;
   Responder responder_;
@@ -79,6 +90,7 @@ class FakePort final : public BytePort {
   bool carrierLost_ = false;
   std::optional<Micros> carrierDropAt_;
   std::string openError_;
+  CancelToken cancel_;
 };
 
 }  // namespace zdl::testing
