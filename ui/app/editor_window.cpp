@@ -119,6 +119,15 @@ void EditorWindow::SetItems(QComboBox* list, const QStringList& items) {
   for (int i = 0; i < items.size() && i < list->count(); ++i) list->setItemText(i, items[i]);
 }
 
+void EditorWindow::FitDigits(QLineEdit* edit, int digits) {
+  // One digit's room beyond the longest value, plus the box's frame and margins.
+  edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QString(digits + 1, QChar('0'))) + 14);
+}
+
+void EditorWindow::ChainTabOrder(const std::vector<QWidget*>& controls) {
+  for (std::size_t i = 1; i < controls.size(); ++i) QWidget::setTabOrder(controls[i - 1], controls[i]);
+}
+
 void EditorWindow::Changed() {
   Refresh();
   emit Edited();

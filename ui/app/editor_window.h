@@ -77,6 +77,10 @@ class EditorWindow : public QWidget {
   static void Describe(QWidget* widget, const QString& toolTip, const QString& spokenName = {});
   // Rewrites the entries of a list in place, keeping its selection.
   static void SetItems(QComboBox* list, const QStringList& items);
+  // A short number box: wide enough for `digits` digits and no wider.
+  static void FitDigits(QLineEdit* edit, int digits);
+  // The keyboard focus moves through the controls in the order given.
+  static void ChainTabOrder(const std::vector<QWidget*>& controls);
 
   // The child control of that object name.
   template <class W>

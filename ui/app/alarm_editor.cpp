@@ -1,0 +1,287 @@
+// The alarm inputs editors: Alarmas (digital inputs 0-3, analog inputs 0-1) and Alarmas2
+// (digital inputs 4-7, analog inputs 2-3), one design built twice with an input offset.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <array>
+#include <utility>
+#include <vector>
+
+#include "ui/app/editor_window.h"
+#include "ui/app/editors.h"
+#include "ui/app/language.h"
+
+namespace zdl::ui {
+
+namespace {
+
+constexpr int kDigitalPerWindow = 4;
+constexpr int kAnalogPerWindow = 2;
+
+// A macro list: "No" (the language's word), then the macro numbers 1 to 14.
+QStringList MacroChoices() {
+  QStringList items{T(40)};
+  for (int k = 1; k < kMacroChoiceItems; ++k) items << QString::number(k);
+  return items;
+}
+
+class AlarmEditor final : public EditorWindow {
+ public:
+  AlarmEditor(EditorId id, ConfigurationRecord& record, QWidget* parent)
+      : EditorWindow(id, record, parent),
+        firstDigital_(id == EditorId::Alarmas ? 0 : 4),
+        firstAnalog_(id == EditorId::Alarmas ? 0 : 2) {
+    setObjectName(id == EditorId::Alarmas ? QStringLiteral("Alarmas") : QStringLiteral("Alarmas2"));
+    std::vector<QWidget*> order;
+    auto* grid = new QGridLayout(this);
+    for (int i = 0; i < kDigitalPerWindow; ++i) {
+      grid->addWidget(BuildDigital(i, order), 0, i);
+      grid->setColumnStretch(i, 1);
+    }
+    for (int j = 0; j < kAnalogPerWindow; ++j) {
+      grid->addWidget(BuildAnalog(j, order), 1, 2 * j, 1, 2);
+    }
+    grid->setRowStretch(2, 1);
+    ChainTabOrder(order);
+  }
+
+  void LoadText() override {
+    setWindowTitle(T(Id() == EditorId::Alarmas ? 3 : 4));
+    const QStringList modes{T(57), T(58), T(59), T(60)};
+    const QStringList macros = MacroChoices();
+    for (int i = 0; i < kDigitalPerWindow; ++i) {
+      const int input = firstDigital_ + i;
+      DigitalControls& d = digital_[static_cast<std::size_t>(i)];
+      d.frame->setTitle(T(53, input));
+      SetItems(d.modo, modes);
+      Describe(d.modo, T(92));
+      Describe(d.text, T(93, input));
+      d.ring->setText(QStringLiteral("Ring"));
+      Describe(d.ring, T(94), d.ring->text());
+      d.renv->setText(T(61));
+      Describe(d.renv, T(95), T(61));
+      d.persist->setText(T(62));
+      Describe(d.persist, T(96), T(62));
+      Describe(d.pval, T(97));
+      d.ciclos->setText(T(63));
+      Describe(d.ciclos, T(98), T(63));
+      Describe(d.cval, T(99));
+      d.resetLab->setText(T(64));
+      Describe(d.rst, T(100), T(64));
+      d.macroSiLab->setText(T(65));
+      d.macroNoLab->setText(T(66));
+      SetItems(d.macroTrue, macros);
+      SetItems(d.macroFalse, macros);
+      Describe(d.macroTrue, T(101), T(65));
+      Describe(d.macroFalse, T(102), T(66));
+    }
+    for (int j = 0; j < kAnalogPerWindow; ++j) {
+      const int input = firstAnalog_ + j;
+      AnalogControls& a = analog_[static_cast<std::size_t>(j)];
+      a.frame->setTitle(T(67, input));
+      a.habil->setText(T(44));
+      Describe(a.habil, T(103, input), T(103, input));
+      Describe(a.text, T(104, input));
+      a.ring->setText(QStringLiteral("Ring"));
+      Describe(a.ring, T(94), a.ring->text());
+      a.renv->setText(T(61));
+      Describe(a.renv, T(95), T(61));
+      // Scale boxes: IE, FE, UN, Min, Max, Hist with their labels.
+      static constexpr std::array<std::pair<int, int>, 6> kScale{
+          {{68, 105}, {69, 106}, {70, 107}, {72, 109}, {71, 108}, {73, 110}}};
+      for (std::size_t s = 0; s < kScale.size(); ++s) {
+        a.scaleLab[s]->setText(T(kScale[s].first));
+        Describe(a.scale[s], T(kScale[s].second), T(kScale[s].second));
+      }
+      a.persist->setText(T(62));
+      Describe(a.persist, T(96), T(62));
+      Describe(a.pval, T(97));
+      static constexpr std::array<std::pair<int, int>, 3> kMacro{{{74, 111}, {75, 112}, {76, 113}}};
+      for (std::size_t m = 0; m < kMacro.size(); ++m) {
+        a.macroLab[m]->setText(T(kMacro[m].first));
+        SetItems(a.macro[m], macros);
+        Describe(a.macro[m], T(kMacro[m].second), T(kMacro[m].first));
+      }
+    }
+  }
+
+ protected:
+  // The digital rule (the mode enables the input, PVal included, whatever Persist says),
+  // the counter rule inside it (Ciclos enables CVal and the reset time), and the analog
+  // rule (HabilA enables everything else of its frame). Nothing is cleared.
+  void ApplyRules() override {
+    for (int i = 0; i < kDigitalPerWindow; ++i) {
+      const int input = firstDigital_ + i;
+      const DigitalControls& d = digital_[static_cast<std::size_t>(i)];
+      const bool enabled = record_.DigitalHabil(input);
+      for (QWidget* w : {static_cast<QWidget*>(d.ring), static_cast<QWidget*>(d.text),
+                         static_cast<QWidget*>(d.renv), static_cast<QWidget*>(d.persist),
+                         static_cast<QWidget*>(d.pval), static_cast<QWidget*>(d.ciclos),
+                         static_cast<QWidget*>(d.macroSiLab), static_cast<QWidget*>(d.macroNoLab),
+                         static_cast<QWidget*>(d.macroTrue), static_cast<QWidget*>(d.macroFalse)}) {
+        w->setEnabled(enabled);
+      }
+      const bool counter = enabled && record_.Digital[static_cast<std::size_t>(input)].CICLOS;
+      d.cval->setEnabled(counter);
+      d.rst->setEnabled(counter);
+      d.resetLab->setEnabled(counter);
+    }
+    for (int j = 0; j < kAnalogPerWindow; ++j) {
+      const int input = firstAnalog_ + j;
+      const AnalogControls& a = analog_[static_cast<std::size_t>(j)];
+      const bool enabled = record_.Analog[static_cast<std::size_t>(input)].HABIL;
+      for (QWidget* w : a.ruled) w->setEnabled(enabled);
+    }
+  }
+
+ private:
+  struct DigitalControls {
+    QGroupBox* frame;
+    QComboBox* modo;
+    QLineEdit* text;
+    QCheckBox* ring;
+    QCheckBox* renv;
+    QCheckBox* persist;
+    QLineEdit* pval;
+    QCheckBox* ciclos;
+    QLineEdit* cval;
+    QLabel* resetLab;
+    QLineEdit* rst;
+    QLabel* macroSiLab;
+    QComboBox* macroTrue;
+    QLabel* macroNoLab;
+    QComboBox* macroFalse;
+  };
+  struct AnalogControls {
+    QGroupBox* frame;
+    QCheckBox* habil;
+    QLineEdit* text;
+    QCheckBox* ring;
+    QCheckBox* renv;
+    std::array<QLabel*, 6> scaleLab;  // IELab FELab UNLab MinLab MaxLab HistLab
+    std::array<QLineEdit*, 6> scale;  // IE FE UN Min Max Hist
+    QCheckBox* persist;
+    QLineEdit* pval;
+    std::array<QLabel*, 3> macroLab;  // MacroHighLab MacroNominalLab MacroLowLab
+    std::array<QComboBox*, 3> macro;  // MacroExeHigh MacroExeNominal MacroExeLow
+    std::vector<QWidget*> ruled;      // everything HabilA enables
+  };
+
+  // Modo, Ring and Retry; the text; Persist, Cycles and their values; the reset time
+  // under Cycles; the two macro lists.
+  QGroupBox* BuildDigital(int i, std::vector<QWidget*>& order) {
+    const int input = firstDigital_ + i;
+    const QString n = QString::number(i);
+    DigitalControls& d = digital_[static_cast<std::size_t>(i)];
+    d.frame = Frame(QStringLiteral("DigitalFrame_") + n);
+    d.modo = BindList("Modo", input);
+    d.ring = BindCheck("Ring", input);
+    d.renv = BindCheck("RENV", input);
+    d.text = BindText("TextBox", input);
+    d.persist = BindCheck("Persist", input);
+    d.pval = BindText("PVal", input);
+    d.ciclos = BindCheck("Ciclos", input);
+    d.cval = BindText("CVal", input);
+    d.rst = BindText("RST_Time", input);
+    d.resetLab = Label(QStringLiteral("ResetLab_") + n, d.rst);
+    d.macroTrue = BindList("MacroExeTrue", input);
+    d.macroSiLab = Label(QStringLiteral("MacroSiLab_") + n, d.macroTrue);
+    d.macroFalse = BindList("MacroExeFalse", input);
+    d.macroNoLab = Label(QStringLiteral("MacroNoLab_") + n, d.macroFalse);
+    FitDigits(d.pval, 5);
+    FitDigits(d.cval, 5);
+    FitDigits(d.rst, 5);
+
+    auto* grid = new QGridLayout(d.frame);
+    grid->addWidget(d.modo, 0, 0, 1, 2);
+    grid->addWidget(d.ring, 0, 2);
+    grid->addWidget(d.renv, 0, 3);
+    grid->addWidget(d.text, 1, 0, 1, 4);
+    grid->addWidget(d.persist, 2, 0);
+    grid->addWidget(d.pval, 2, 1);
+    grid->addWidget(d.ciclos, 2, 2);
+    grid->addWidget(d.cval, 2, 3);
+    grid->addWidget(d.resetLab, 3, 2, Qt::AlignRight);
+    grid->addWidget(d.rst, 3, 3);
+    grid->addWidget(d.macroSiLab, 4, 0, 1, 2);
+    grid->addWidget(d.macroTrue, 4, 2, 1, 2);
+    grid->addWidget(d.macroNoLab, 5, 0, 1, 2);
+    grid->addWidget(d.macroFalse, 5, 2, 1, 2);
+    grid->setRowStretch(6, 1);
+    order.insert(order.end(), {d.modo, d.ring, d.renv, d.text, d.persist, d.pval, d.ciclos, d.cval, d.rst,
+                               d.macroTrue, d.macroFalse});
+    return d.frame;
+  }
+
+  // Enab., the text, Ring and Retry; the scale in two rows of three; persistence; the
+  // three macro lists side by side.
+  QGroupBox* BuildAnalog(int j, std::vector<QWidget*>& order) {
+    static constexpr std::array<const char*, 6> kScale{"IE", "FE", "UN", "Min", "Max", "Hist"};
+    static constexpr std::array<const char*, 3> kMacro{"MacroExeHigh", "MacroExeNominal", "MacroExeLow"};
+    static constexpr std::array<const char*, 3> kMacroLab{"MacroHighLab", "MacroNominalLab", "MacroLowLab"};
+    const int input = firstAnalog_ + j;
+    const QString n = QString::number(j);
+    AnalogControls& a = analog_[static_cast<std::size_t>(j)];
+    a.frame = Frame(QStringLiteral("AnalogFrame_") + n);
+    a.habil = BindCheck("HabilA", input);
+    a.text = BindText("TextA", input);
+    a.ring = BindCheck("RingA", input);
+    a.renv = BindCheck("RENVA", input);
+    order.insert(order.end(), {a.habil, a.text, a.ring, a.renv});
+
+    auto* grid = new QGridLayout(a.frame);
+    grid->addWidget(a.habil, 0, 0);
+    grid->addWidget(a.text, 0, 1, 1, 3);
+    grid->addWidget(a.ring, 0, 4);
+    grid->addWidget(a.renv, 0, 5);
+    for (std::size_t s = 0; s < kScale.size(); ++s) {
+      a.scale[s] = BindText(kScale[s], input);
+      a.scaleLab[s] = Label(QString::fromLatin1(kScale[s]) + QStringLiteral("Lab_") + n, a.scale[s]);
+      FitDigits(a.scale[s], 6);
+      const int row = 1 + static_cast<int>(s) / 3;
+      const int column = 2 * (static_cast<int>(s) % 3);
+      grid->addWidget(a.scaleLab[s], row, column);
+      grid->addWidget(a.scale[s], row, column + 1);
+      order.push_back(a.scale[s]);
+    }
+    a.persist = BindCheck("PersistA", input);
+    a.pval = BindText("PValA", input);
+    FitDigits(a.pval, 5);
+    grid->addWidget(a.persist, 3, 0);
+    grid->addWidget(a.pval, 3, 1);
+    order.insert(order.end(), {a.persist, a.pval});
+    for (std::size_t m = 0; m < kMacro.size(); ++m) {
+      a.macro[m] = BindList(kMacro[m], input);
+      a.macroLab[m] = Label(QString::fromLatin1(kMacroLab[m]) + QStringLiteral("_") + n, a.macro[m]);
+      grid->addWidget(a.macroLab[m], 4, 2 * static_cast<int>(m));
+      grid->addWidget(a.macro[m], 4, 2 * static_cast<int>(m) + 1);
+      order.push_back(a.macro[m]);
+    }
+    grid->setColumnStretch(6, 1);
+    grid->setRowStretch(5, 1);
+
+    a.ruled = {a.text, a.ring, a.renv, a.persist, a.pval};
+    for (std::size_t s = 0; s < kScale.size(); ++s) a.ruled.insert(a.ruled.end(), {a.scaleLab[s], a.scale[s]});
+    for (std::size_t m = 0; m < kMacro.size(); ++m) a.ruled.insert(a.ruled.end(), {a.macroLab[m], a.macro[m]});
+    return a.frame;
+  }
+
+  const int firstDigital_;
+  const int firstAnalog_;
+  std::array<DigitalControls, kDigitalPerWindow> digital_{};
+  std::array<AnalogControls, kAnalogPerWindow> analog_{};
+};
+
+}  // namespace
+
+EditorWindow* NewAlarmEditor(EditorId id, ConfigurationRecord& record, QWidget* parent) {
+  auto* editor = new AlarmEditor(id, record, parent);
+  editor->LoadText();
+  editor->Refresh();
+  return editor;
+}
+
+}  // namespace zdl::ui

@@ -1,0 +1,122 @@
+// The data-logger editor: the sample time and the analog inputs whose alarms are
+// recorded, the re-arm time and the digital inputs whose changes of state are recorded.
+// Always editable; whether the unit has a data logger is the link's business.
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+#include <array>
+#include <vector>
+
+#include "ui/app/editor_window.h"
+#include "ui/app/editors.h"
+#include "ui/app/language.h"
+
+namespace zdl::ui {
+
+namespace {
+
+class DataloggerEditor final : public EditorWindow {
+ public:
+  DataloggerEditor(ConfigurationRecord& record, QWidget* parent)
+      : EditorWindow(EditorId::Datalogger, record, parent) {
+    static constexpr std::array<const char*, kAnalogInputs> kRegA{"RegAlmAD0", "RegAlmAD1", "RegAlmAD2",
+                                                                  "RegAlmAD3"};
+    static constexpr std::array<const char*, kDigitalInputs> kRegD{"RegD0", "RegD1", "RegD2", "RegD3",
+                                                                   "RegD4", "RegD5", "RegD6", "RegD7"};
+    setObjectName(QStringLiteral("Datalogger"));
+    std::vector<QWidget*> order;
+
+    histor_ = Frame(QStringLiteral("HistorFrame"));
+    logTime_ = BindText("LogTime");
+    label1_ = Label(QStringLiteral("Label1"), logTime_);
+    label2_ = Label(QStringLiteral("Label2"));
+    order.push_back(logTime_);
+    auto* hist = new QGridLayout(histor_);
+    hist->addWidget(label1_, 0, 0);
+    hist->addWidget(logTime_, 0, 1);
+    hist->addWidget(label2_, 1, 0, 1, 2);
+    auto* analog = new QHBoxLayout;
+    for (std::size_t j = 0; j < regA_.size(); ++j) {
+      regA_[j] = BindCheck(kRegA[j], static_cast<int>(j));
+      analog->addWidget(regA_[j]);
+      order.push_back(regA_[j]);
+    }
+    analog->addStretch(1);
+    hist->addLayout(analog, 2, 0, 1, 3);
+    hist->setColumnStretch(2, 1);
+
+    digital_ = Frame(QStringLiteral("DigitalFrame"));
+    reArmTime_ = BindText("ReArmTime");
+    label3_ = Label(QStringLiteral("Label3"), reArmTime_);
+    label4_ = Label(QStringLiteral("Label4"));
+    order.push_back(reArmTime_);
+    auto* dig = new QGridLayout(digital_);
+    dig->addWidget(label3_, 0, 0);
+    dig->addWidget(reArmTime_, 0, 1);
+    dig->addWidget(label4_, 1, 0, 1, 2);
+    auto* inputs = new QHBoxLayout;
+    for (std::size_t i = 0; i < regD_.size(); ++i) {
+      regD_[i] = BindCheck(kRegD[i], static_cast<int>(i));
+      regD_[i]->setText(QStringLiteral("D") + QString::number(i));
+      inputs->addWidget(regD_[i]);
+      order.push_back(regD_[i]);
+    }
+    inputs->addStretch(1);
+    dig->addLayout(inputs, 2, 0, 1, 3);
+    dig->setColumnStretch(2, 1);
+
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(histor_);
+    column->addWidget(digital_);
+    column->addStretch(1);
+    ChainTabOrder(order);
+  }
+
+  void LoadText() override {
+    setWindowTitle(T(6));
+    histor_->setTitle(T(79));
+    label1_->setText(T(80));
+    logTime_->setAccessibleName(T(80));
+    label2_->setText(T(81));
+    for (std::size_t j = 0; j < regA_.size(); ++j) {
+      regA_[j]->setText(T(82, static_cast<int>(j)));
+      regA_[j]->setAccessibleName(regA_[j]->text());
+      regA_[j]->setAccessibleDescription(T(81));
+    }
+    digital_->setTitle(T(85));
+    label3_->setText(T(86));
+    reArmTime_->setAccessibleName(T(86));
+    label4_->setText(T(87));
+    for (QCheckBox* box : regD_) {
+      box->setAccessibleName(box->text());
+      box->setAccessibleDescription(T(87));
+    }
+  }
+
+ private:
+  QGroupBox* histor_;
+  QLabel* label1_;
+  QLineEdit* logTime_;
+  QLabel* label2_;
+  std::array<QCheckBox*, kAnalogInputs> regA_{};
+  QGroupBox* digital_;
+  QLabel* label3_;
+  QLineEdit* reArmTime_;
+  QLabel* label4_;
+  std::array<QCheckBox*, kDigitalInputs> regD_{};
+};
+
+}  // namespace
+
+EditorWindow* NewDataloggerEditor(ConfigurationRecord& record, QWidget* parent) {
+  auto* editor = new DataloggerEditor(record, parent);
+  editor->LoadText();
+  editor->Refresh();
+  return editor;
+}
+
+}  // namespace zdl::ui
