@@ -100,6 +100,30 @@ TEST(FlashCommand, BadUsageIs2AndAnUnreadableFileSendsNothing) {
   EXPECT_EQ(r.err.find("/nonexistent/tty"), std::string::npos) << r.err;
 }
 
+// Reads from the terminal until `text` has come (five seconds at most).
+std::string ReadUntil(int fd, const std::string& text) {
+  std::string got;
+  pollfd readable{fd, POLLIN, 0};
+  char c = 0;
+  while (got.find(text) == std::string::npos && poll(&readable, 1, 5000) > 0 && read(fd, &c, 1) == 1) {
+    got += c;
+  }
+  return got;
+}
+
+TEST(SimBootLoaderTool, AnnouncesItselfAtStartAndAfterEachPowerCycle) {
+  BackgroundProcess sim({ZDL_SIM_PATH, "--bootloader"});
+  const int fd = open(sim.FirstLine().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(ReadUntil(fd, "*"), "*");
+  ASSERT_EQ(write(fd, "D", 1), 1);
+  EXPECT_EQ(ReadUntil(fd, "?"), "Erase chip?");
+  kill(sim.Pid(), SIGUSR1);  // switched off and on: it announces itself again
+  EXPECT_EQ(ReadUntil(fd, "*").back(), '*');
+  close(fd);
+  EXPECT_EQ(sim.Stop(), 0);
+}
+
 // Ctrl-C while waiting without a limit for a boot loader that never announces itself.
 TEST(FlashCommand, AnInterruptEndsTheWaitCleanly) {
   TempDir dir;
