@@ -68,7 +68,10 @@ Micros PacedBytesTime(std::int64_t bytes) { return Micros((bytes * 3125 + 2) / 3
 
 SimulatedUnit::SimulatedUnit(SimOptions options, ConfigurationRecord record)
     : options_(std::move(options)), record_(std::move(record)), connected_(!options_.modem) {
-  if (options_.bootLoader) EnterBootLoader(*options_.bootLoader, Micros{0});
+  if (options_.bootLoader) {
+    bootLoader_ = std::make_unique<SimulatedBootLoader>(*options_.bootLoader, Micros{0});
+    TakeBootLoaderLog();
+  }
 }
 
 void SimulatedUnit::EnterBootLoader(BootLoaderOptions options, Micros now) {
