@@ -44,6 +44,7 @@ int Check(Args& args, const Context& ctx);
 int Lines(Args& args, const Context& ctx);
 int Read(Args& args, const Context& ctx);
 int Write(Args& args, const Context& ctx);
+int Flash(Args& args, const Context& ctx);
 
 // Prints "zdl410: <what>" and the usage on stderr; returns kUsage.
 int UsageError(const std::string& what);

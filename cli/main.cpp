@@ -17,6 +17,8 @@ constexpr const char* kUsageText =
     "  lines FILE [--framed]         print the lines a write sends, #01LDDEF to #03\n"
     "  read --port PORT [--modem NUMBER] [--password PW] [--trace LOG] OUT.ncf\n"
     "  write --port PORT [--modem NUMBER] [--password PW] [--yes] [--trace LOG] IN.ncf\n"
+    "  flash --port PORT [--trace LOG] [--wait SECONDS] FILE.hex\n"
+    "                                upload firmware to the unit's boot loader\n"
     "PORT is COM1 to COM16 or a device path. Exit status: 0 success, 1 failure, 2 usage.\n";
 
 }  // namespace
@@ -113,6 +115,7 @@ int Run(int argc, char** argv) {
   static const std::map<std::string, int (*)(Args&, const Context&)> kCommands = {
       {"dump", Dump}, {"convert", Convert}, {"check", Check},
       {"lines", Lines}, {"read", Read},     {"write", Write},
+      {"flash", Flash},
   };
   auto found = kCommands.find(command);
   if (found == kCommands.end()) return UsageError("unknown command " + command);

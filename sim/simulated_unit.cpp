@@ -67,9 +67,48 @@ int RecordNumber(std::string_view digits) {
 Micros PacedBytesTime(std::int64_t bytes) { return Micros((bytes * 3125 + 2) / 3); }
 
 SimulatedUnit::SimulatedUnit(SimOptions options, ConfigurationRecord record)
-    : options_(std::move(options)), record_(std::move(record)), connected_(!options_.modem) {}
+    : options_(std::move(options)), record_(std::move(record)), connected_(!options_.modem) {
+  if (options_.bootLoader) {
+    bootLoader_ = std::make_unique<SimulatedBootLoader>(*options_.bootLoader, Micros{0});
+    TakeBootLoaderLog();
+  }
+}
+
+void SimulatedUnit::EnterBootLoader(BootLoaderOptions options, Micros now) {
+  HangUp(now);
+  out_.clear();
+  bootLoader_ = std::make_unique<SimulatedBootLoader>(std::move(options), now);
+  TakeBootLoaderLog();
+}
+
+void SimulatedUnit::PowerCycle(Micros now) {
+  if (bootLoader_) {
+    bootLoader_->PowerCycle(now);
+    TakeBootLoaderLog();
+  } else {
+    HangUp(now);
+    out_.clear();
+  }
+}
+
+void SimulatedUnit::LeaveBootLoader(Micros now) {
+  if (!bootLoader_) return;
+  bootLoader_.reset();
+  Log("boot loader left");
+  HangUp(now);
+  out_.clear();
+}
+
+void SimulatedUnit::TakeBootLoaderLog() {
+  for (std::string& entry : bootLoader_->TakeLog()) Log("boot loader: " + std::move(entry));
+}
 
 void SimulatedUnit::Receive(std::string_view bytes, Micros now) {
+  if (bootLoader_) {
+    bootLoader_->Receive(bytes, now);
+    TakeBootLoaderLog();
+    return;
+  }
   for (char c : bytes) {
     Micros at = now;
     if (options_.paced) {
@@ -85,11 +124,17 @@ void SimulatedUnit::Receive(std::string_view bytes, Micros now) {
 }
 
 std::optional<Micros> SimulatedUnit::NextOutputTime() const {
+  if (bootLoader_) return bootLoader_->NextOutputTime();
   if (out_.empty()) return std::nullopt;
   return out_.front().first;
 }
 
 std::string SimulatedUnit::TakeOutput(Micros now) {
+  if (bootLoader_) {
+    std::string bytes = bootLoader_->TakeOutput(now);
+    TakeBootLoaderLog();
+    return bytes;
+  }
   std::string bytes;
   while (!out_.empty() && out_.front().first <= now) {
     bytes += out_.front().second;
@@ -99,6 +144,11 @@ std::string SimulatedUnit::TakeOutput(Micros now) {
 }
 
 void SimulatedUnit::HangUp(Micros now) {
+  if (bootLoader_) {
+    bootLoader_->HangUp(now);
+    TakeBootLoaderLog();
+    return;
+  }
   while (!out_.empty() && out_.back().first > now) out_.pop_back();
   txDone_ = std::min(txDone_, now);
   streaming_ = false;

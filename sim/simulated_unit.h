@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@
 
 #include "link/clock.h"
 #include "model/configuration_record.h"
+#include "sim/simulated_boot_loader.h"
 
 namespace zdl {
 
@@ -52,6 +54,8 @@ struct SimOptions {
   // How long after "#ACK" to "#03" the unit sends "#SAVE_OK".
   Micros saveTime{0};
   SimFaults faults;
+  // The unit starts in its boot loader (see EnterBootLoader).
+  std::optional<BootLoaderOptions> bootLoader;
 };
 
 // The time one byte takes on the line at 9600 baud: 1041.67 us, so byte n of a burst
@@ -78,11 +82,23 @@ class SimulatedUnit {
   // The answer bytes due by `now`, in order.
   std::string TakeOutput(Micros now);
   // When the last byte received so far has arrived (paced: crossed the line).
-  Micros InputDoneTime() const { return rxDone_; }
+  Micros InputDoneTime() const { return bootLoader_ ? bootLoader_->InputDoneTime() : rxDone_; }
 
   // Modem: the call drops at `now` (DTR off, "ATH"): pending answers are lost, the unit
   // is logged out and the modem is back in command mode. Direct: the stream stops.
   void HangUp(Micros now);
+
+  // The unit switched off and on into its boot loader, as for a firmware upload: from
+  // `now` on only the boot-loader dialogue is spoken (sim/simulated_boot_loader.h), and it
+  // starts by announcing "*". The configuration is kept.
+  void EnterBootLoader(BootLoaderOptions options, Micros now);
+  // Switched off and on again: a boot loader starts its dialogue again with "*"; a unit
+  // running its firmware loses its pending answers and its login, as on a hang-up.
+  void PowerCycle(Micros now);
+  // Back to the unit's firmware (switched off and on without the boot loader).
+  void LeaveBootLoader(Micros now);
+  // The running boot loader; null while the unit runs its firmware.
+  const SimulatedBootLoader* BootLoader() const { return bootLoader_.get(); }
 
   // A logical command as the tool builds it ("#01ID=Granja", "#58001200009") applied to
   // the record without an answer: how a unit is started from a known configuration.
@@ -145,6 +161,9 @@ class SimulatedUnit {
 
   int answersSent_ = 0;
   std::deque<std::string> trace_;
+
+  std::unique_ptr<SimulatedBootLoader> bootLoader_;
+  void TakeBootLoaderLog();
 };
 
 }  // namespace zdl

@@ -1,6 +1,7 @@
 // zdl410-sim: a simulated unit on a pseudo-terminal. Prints the terminal's path on the
 // first line of standard output, then answers whatever opens that terminal until SIGINT,
-// SIGTERM or SIGHUP. Exit status 0 after a signal, 1 on a failure, 2 on bad usage.
+// SIGTERM or SIGHUP; SIGUSR1 switches the unit off and on. Exit status 0 after a signal,
+// 1 on a failure, 2 on bad usage.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -45,6 +47,12 @@ constexpr const char* kUsage =
     "  --drop-record R      leave out record R of the first #02 stream\n"
     "  --garbage            send noise before every answer\n"
     "  --refuse-password    refuse every password\n"
+    "  --bootloader         the unit's boot loader instead (firmware upload); it announces\n"
+    "                       \"*\" at start and after each SIGUSR1 (the unit switched off and on)\n"
+    "  --save-received PATH on exit, write the file bytes the boot loader received to PATH\n"
+    "  --no-progress-mark N leave out the boot loader's \".\" at the Nth progress check\n"
+    "  --no-ok              the boot loader never answers \"Ok\"\n"
+    "  --no-erase-answer    the boot loader does not answer \"D\"\n"
     "  --verbose            log the dialogue to standard error\n"
     "  --help               show this text\n";
 
@@ -52,6 +60,9 @@ struct Args {
   SimOptions options;
   std::optional<std::string> link;
   std::optional<std::string> config;
+  std::optional<std::string> saveReceived;
+  bool bootLoader = false;
+  BootLoaderFaults bootFaults;
   bool verbose = false;
   bool help = false;
 };
@@ -93,10 +104,18 @@ std::optional<Args> ParseArgs(const std::vector<std::string_view>& argv, std::st
       faults.garbage = true;
     } else if (arg == "--refuse-password") {
       faults.refusePassword = true;
+    } else if (arg == "--bootloader") {
+      args.bootLoader = true;
+    } else if (arg == "--no-ok") {
+      args.bootFaults.noOk = true;
+    } else if (arg == "--no-erase-answer") {
+      args.bootFaults.noEraseAnswer = true;
+    } else if (arg == "--no-progress-mark" && (number = count(1, 1000000000))) {
+      args.bootFaults.noProgressMarkAt = *number;
     } else if (arg == "--verbose") {
       args.verbose = true;
     } else if (arg == "--link" || arg == "--password" || arg == "--version" ||
-               arg == "--config") {
+               arg == "--config" || arg == "--save-received") {
       const auto text = value();
       if (!text || text->empty()) {
         error = std::string(arg) + " needs a value";
@@ -106,6 +125,7 @@ std::optional<Args> ParseArgs(const std::vector<std::string_view>& argv, std::st
       if (arg == "--password") args.options.password = std::string(*text);
       if (arg == "--version") args.options.version = std::string(*text);
       if (arg == "--config") args.config = std::string(*text);
+      if (arg == "--save-received") args.saveReceived = std::string(*text);
     } else if (arg == "--save-ms" && (number = count(0, 3600000))) {
       args.options.saveTime = Millis(*number);
     } else if (arg == "--bad-checksum" && (number = count(1, 1000000))) {
@@ -115,7 +135,7 @@ std::optional<Args> ParseArgs(const std::vector<std::string_view>& argv, std::st
     } else if (arg == "--drop-record" && (number = count(0, 999))) {
       faults.dropRecord = *number;
     } else if (arg == "--save-ms" || arg == "--bad-checksum" || arg == "--silent-after" ||
-               arg == "--drop-record") {
+               arg == "--drop-record" || arg == "--no-progress-mark") {
       error = std::string(arg) + " needs a whole number in range";
       return std::nullopt;
     } else {
@@ -123,6 +143,11 @@ std::optional<Args> ParseArgs(const std::vector<std::string_view>& argv, std::st
       return std::nullopt;
     }
   }
+  if (args.saveReceived && !args.bootLoader) {
+    error = "--save-received needs --bootloader";
+    return std::nullopt;
+  }
+  if (args.bootLoader) args.options.bootLoader = BootLoaderOptions{args.options.paced, args.bootFaults};
   return args;
 }
 
@@ -210,13 +235,15 @@ class Link {
   std::string path_;
 };
 
-// A descriptor that becomes readable on SIGINT, SIGTERM or SIGHUP (blocked otherwise).
+// A descriptor that becomes readable on SIGINT, SIGTERM, SIGHUP or SIGUSR1 (blocked
+// otherwise).
 int SignalDescriptor() {
   sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGHUP);
+  sigaddset(&signals, SIGUSR1);
   if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) return -1;
   signal(SIGPIPE, SIG_IGN);
   return signalfd(-1, &signals, SFD_CLOEXEC);
@@ -238,7 +265,8 @@ const timespec* PollTimeout(std::optional<Micros> due, Micros now, timespec& sto
   return &storage;
 }
 
-// Serves the unit on the terminal until a signal arrives. False on an I/O failure.
+// Serves the unit on the terminal until a signal other than SIGUSR1 (a power cycle)
+// arrives. False on an I/O failure.
 bool Serve(SimulatedUnit& unit, int master, int signals, bool verbose) {
   SteadyClock clock;
   std::string pending;  // answer bytes due but not yet taken by the terminal
@@ -257,7 +285,16 @@ bool Serve(SimulatedUnit& unit, int master, int signals, bool verbose) {
       std::cerr << "zdl410-sim: poll: " << std::strerror(errno) << '\n';
       return false;
     }
-    if (fds[1].revents != 0) return true;
+    if (fds[1].revents != 0) {
+      signalfd_siginfo info{};
+      if (read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info) &&
+          info.ssi_signo == SIGUSR1) {
+        unit.PowerCycle(clock.Now());
+        pending.clear();
+        continue;
+      }
+      return true;
+    }
     if ((fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
       std::cerr << "zdl410-sim: the pseudo-terminal failed\n";
       return false;
@@ -306,6 +343,15 @@ int Run(int argc, char** argv) {
   std::cout << pty.Path() << std::endl;
   const bool served = Serve(unit, pty.Master(), signals, args->verbose);
   close(signals);
+  if (args->saveReceived && unit.BootLoader()) {
+    std::ofstream out(*args->saveReceived, std::ios::binary | std::ios::trunc);
+    const std::string& received = unit.BootLoader()->Received();
+    out.write(received.data(), static_cast<std::streamsize>(received.size()));
+    if (!out.flush()) {
+      std::cerr << "zdl410-sim: cannot write " << *args->saveReceived << '\n';
+      return 1;
+    }
+  }
   return served ? 0 : 1;
 }
 

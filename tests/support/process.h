@@ -29,6 +29,7 @@ class BackgroundProcess {
 
   const std::string& FirstLine() const { return firstLine_; }
   bool Running() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
   // Sends SIGTERM and waits; returns the exit code (-1 when killed by a signal).
   int Stop();
 

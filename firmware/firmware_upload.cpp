@@ -1,0 +1,326 @@
+#include "firmware/firmware_upload.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace zdl {
+namespace {
+
+// Remembers whether a text has appeared in a stream of received bytes, keeping only the
+// tail that a later match could still start in.
+class TextWatch {
+ public:
+  explicit TextWatch(std::string_view text) : text_(text) {}
+  void Add(char c) {
+    if (found_) return;
+    tail_ += c;
+    if (tail_.find(text_) != std::string::npos) {
+      found_ = true;
+    } else if (tail_.size() > 2 * text_.size()) {
+      tail_.erase(0, tail_.size() - (text_.size() - 1));
+    }
+  }
+  bool Found() const { return found_; }
+
+ private:
+  std::string_view text_;
+  std::string tail_;
+  bool found_ = false;
+};
+
+class Upload {
+ public:
+  Upload(BytePort& port, Clock& clock, std::string_view image, ProgressSink& progress,
+         const FirmwareOptions& options)
+      : port_(port), clock_(clock), image_(image), progress_(progress), options_(options) {}
+
+  FirmwareResult Run() {
+    progress_.Status(114);
+    progress_.Range(static_cast<int>(image_.size()));
+    std::optional<BootLoaderText> missing;
+    for (;;) {
+      if (missing) ++result_.restarts;
+      if (options_.waitingForPrompt) options_.waitingForPrompt(missing);
+      if (!WaitForPrompt()) {
+        if (!stopped_) {
+          result_.outcome = FirmwareResult::NoPrompt;
+          result_.missing = missing;
+        }
+        return Finish();
+      }
+      progress_.Status(115);
+      if (!Send("D")) return Finish();
+      bool answered = false;
+      if (!Collect(BootLoaderText::EraseQuestion, kEraseAnswerWait, answered)) return Finish();
+      if (!answered) {
+        missing = BootLoaderText::EraseQuestion;
+        continue;
+      }
+      if (!Send("S")) return Finish();
+      if (!Collect(BootLoaderText::UploadReady, kUploadReadyWait, answered)) return Finish();
+      if (!answered) {
+        missing = BootLoaderText::UploadReady;
+        continue;
+      }
+      progress_.Status(118);
+      if (!Transfer()) return Finish();
+      if (!Collect(BootLoaderText::Done, kDoneWait, answered)) return Finish();
+      if (answered) {
+        progress_.Status(117);
+        result_.outcome = FirmwareResult::Upgraded;
+        return result_;
+      }
+      missing = BootLoaderText::Done;
+    }
+  }
+
+ private:
+  FirmwareResult Finish() {
+    if (stopped_) result_.outcome = *stopped_;
+    return result_;
+  }
+
+  // True when the upload has to end now: a cancel, or the port closed under it.
+  bool Stopped() {
+    if (!stopped_) {
+      if (options_.cancelled && options_.cancelled()) {
+        stopped_ = FirmwareResult::Cancelled;
+      } else if (!port_.IsOpen()) {
+        stopped_ = FirmwareResult::PortClosed;
+      }
+    }
+    return stopped_.has_value();
+  }
+
+  bool Send(std::string_view bytes) {
+    if (Stopped()) return false;
+    if (!port_.Write(bytes)) {
+      // A write fails only on a closed or broken port; a cancel may have closed it.
+      if (!Stopped()) stopped_ = FirmwareResult::PortClosed;
+      return false;
+    }
+    return true;
+  }
+
+  // The next received byte by `deadline` (empty: no limit), waiting in slices so that a
+  // cancel is seen within one. Empty on time-out and when stopped.
+  std::optional<char> Next(std::optional<Micros> deadline) {
+    for (;;) {
+      if (Stopped()) return std::nullopt;
+      const Micros slice = clock_.Now() + kCancelSlice;
+      const Micros until = deadline ? std::min(*deadline, slice) : slice;
+      if (const std::optional<char> c = port_.ReadByte(until)) return c;
+      if (deadline && clock_.Now() >= *deadline) {
+        Stopped();  // a cancel in the last slice still counts as one
+        return std::nullopt;
+      }
+    }
+  }
+
+  // Everything already received: the rest of the read that held an awaited character.
+  void DropReceived() {
+    const Micros now = clock_.Now();
+    while (!Stopped() && port_.ReadByte(now)) {
+    }
+  }
+
+  // Waits for "*"; false when stopped or when FirmwareOptions::promptWait ran out.
+  bool WaitForPrompt() {
+    std::optional<Micros> deadline;
+    if (options_.promptWait) deadline = clock_.Now() + *options_.promptWait;
+    for (;;) {
+      const std::optional<char> c = Next(deadline);
+      if (!c) return false;
+      if (*c == '*') {
+        DropReceived();
+        return !Stopped();
+      }
+    }
+  }
+
+  // Waits the whole of `wait` (the boot loader may rely on it), then tells whether the
+  // text came in what was received meanwhile. False when stopped.
+  bool Collect(BootLoaderText text, Millis wait, bool& found) {
+    TextWatch watch(BootLoaderWords(text));
+    const Micros deadline = clock_.Now() + wait;
+    while (const std::optional<char> c = Next(deadline)) watch.Add(*c);
+    found = watch.Found();
+    return !Stopped();
+  }
+
+  // Sends the file in blocks of 257 bytes with a progress check after each full block.
+  // False when the upload ends here (a failed check, a cancel, a closed port).
+  bool Transfer() {
+    const auto size = static_cast<std::int64_t>(image_.size());
+    std::int64_t position = 0;
+    std::int64_t checks = 0;
+    result_.bytesSent = 0;
+    while (position < size) {
+      const std::int64_t length = std::min(kFirmwareBlock, size - position);
+      if (!Send(image_.substr(static_cast<std::size_t>(position), static_cast<std::size_t>(length)))) {
+        return false;
+      }
+      position += length;
+      result_.bytesSent = position;
+      progress_.Value(static_cast<int>(position));
+      if (length == kFirmwareBlock && !ProgressCheck(++checks, position == size)) return false;
+    }
+    // "Ok" is awaited from when the last byte has left the port.
+    return WaitLeft();
+  }
+
+  // Waits until the bytes written so far have left the port (kBlockLeaveWait at most).
+  // False only when stopped: a port that does not drain in time fails at the answer.
+  bool WaitLeft() {
+    const Micros deadline = clock_.Now() + kBlockLeaveWait;
+    for (;;) {
+      if (Stopped()) return false;
+      const Micros now = clock_.Now();
+      if (now >= deadline) return true;
+      if (port_.WaitWritten(std::min(deadline, now + kCancelSlice))) return !Stopped();
+    }
+  }
+
+  // The block has to leave the port before the boot loader can answer it; its answer's
+  // first character must then be ".". What came with it is dropped, except after the
+  // file's last byte, where an "Ok" right behind the "." must still be found.
+  bool ProgressCheck(std::int64_t check, bool last) {
+    if (!WaitLeft()) return false;
+    const std::optional<char> first = Next(clock_.Now() + kProgressAnswerWait);
+    if (Stopped()) return false;
+    if (first == '.') {
+      if (!last) DropReceived();
+      return !Stopped();
+    }
+    result_.outcome = FirmwareResult::CommunicationError;
+    result_.missing = BootLoaderText::ProgressMark;
+    result_.failedCheck = check;
+    result_.receivedInstead = first;
+    progress_.Status(116);
+    return false;
+  }
+
+  BytePort& port_;
+  Clock& clock_;
+  std::string_view image_;
+  ProgressSink& progress_;
+  const FirmwareOptions& options_;
+  FirmwareResult result_;
+  std::optional<FirmwareResult::Outcome> stopped_;
+};
+
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+// A received character as the user can read it: "x" or 0x0D.
+std::string Shown(char c) {
+  const auto code = static_cast<unsigned char>(c);
+  if (code >= 32 && code < 127) return Quoted(std::string(1, c));
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "0x%02X", code);
+  return hex;
+}
+
+}  // namespace
+
+std::string_view BootLoaderWords(BootLoaderText text) {
+  switch (text) {
+    case BootLoaderText::Prompt:
+      return "*";
+    case BootLoaderText::EraseQuestion:
+      return "Erase chip? (s/n)";
+    case BootLoaderText::UploadReady:
+      return "Ready to upload intel file.";
+    case BootLoaderText::ProgressMark:
+      return ".";
+    case BootLoaderText::Done:
+      return "Ok";
+  }
+  return "";
+}
+
+FirmwareResult UploadFirmware(BytePort& port, Clock& clock, std::string_view image,
+                              ProgressSink& progress, const FirmwareOptions& options) {
+  return Upload(port, clock, image, progress, options).Run();
+}
+
+std::optional<std::string> ReadFirmwareFile(const std::string& path, Lang lang, std::string& error) {
+  const bool es = lang == Lang::Spanish;
+  std::error_code ignored;
+  if (std::filesystem::exists(path, ignored) && !std::filesystem::is_regular_file(path, ignored)) {
+    error = path + (es ? " no es un archivo" : " is not a file");
+    return std::nullopt;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = (es ? "No se puede abrir " : "Cannot open ") + path + ": " + std::strerror(errno);
+    return std::nullopt;
+  }
+  in.seekg(0, std::ios::end);
+  const std::streamoff length = in.tellg();
+  in.seekg(0, std::ios::beg);
+  if (length < 0 || !in) {
+    error = (es ? "No se puede leer " : "Cannot read ") + path;
+    return std::nullopt;
+  }
+  if (length > kMaxFirmwareFileSize) {
+    error = path + (es ? " no es un archivo de firmware: demasiado grande"
+                       : " is not a firmware file: too large");
+    return std::nullopt;
+  }
+  std::string bytes(static_cast<std::size_t>(length), '\0');
+  in.read(bytes.data(), length);
+  if (in.gcount() != length) {
+    error = (es ? "No se puede leer " : "Cannot read ") + path;
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+std::string FirmwareRestartText(BootLoaderText missing, Lang lang) {
+  const bool es = lang == Lang::Spanish;
+  return (es ? "El cargador de arranque no envi\xC3\xB3 " : "The boot loader did not send ") +
+         Quoted(BootLoaderWords(missing)) + ". " + std::string(LangText(lang, 114));
+}
+
+std::string FirmwareOutcomeText(const FirmwareResult& result, Lang lang) {
+  const bool es = lang == Lang::Spanish;
+  switch (result.outcome) {
+    case FirmwareResult::Upgraded:
+      return std::string(LangText(lang, 117));
+    case FirmwareResult::CommunicationError: {
+      const std::string check = std::to_string(result.failedCheck);
+      std::string detail;
+      if (!result.receivedInstead) {
+        detail = es ? "sin " + Quoted(".") + " en la comprobaci\xC3\xB3n " + check
+                    : "no " + Quoted(".") + " at progress check " + check;
+      } else {
+        detail = es ? Shown(*result.receivedInstead) + " en lugar de " + Quoted(".") +
+                          " en la comprobaci\xC3\xB3n " + check
+                    : Shown(*result.receivedInstead) + " instead of " + Quoted(".") +
+                          " at progress check " + check;
+      }
+      return std::string(LangText(lang, 116)) + " (" + detail + ")";
+    }
+    case FirmwareResult::NoPrompt: {
+      std::string text = es ? "El cargador de arranque no envi\xC3\xB3 " + Quoted("*")
+                            : "No " + Quoted("*") + " from the boot loader";
+      if (result.missing) {
+        text += (es ? " (antes faltaba " : " (before that it did not send ") +
+                Quoted(BootLoaderWords(*result.missing)) + ")";
+      }
+      return text;
+    }
+    case FirmwareResult::Cancelled:
+      return es ? "Actualizaci\xC3\xB3n cancelada" : "Upload cancelled";
+    case FirmwareResult::PortClosed:
+      return es ? "El puerto se cerr\xC3\xB3 durante la actualizaci\xC3\xB3n"
+                : "The port closed during the upload";
+  }
+  return "";
+}
+
+}  // namespace zdl

@@ -1,0 +1,308 @@
+// The firmware upload on the fake port and clock: the block edges and progress checks, the
+// boot loader's texts inside other characters, every return to the wait for "*", the
+// communication error, and a cancel in each phase.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "firmware/firmware_upload.h"
+#include "tests/support/fake_port.h"
+#include "tests/support/process.h"
+#include "tests/support/transfer_support.h"
+
+namespace zdl {
+namespace {
+
+using testing::FakeClock;
+using testing::FakePort;
+using testing::RecordingProgress;
+
+// Bytes of every kind, line ends as a file may have them.
+std::string Image(std::size_t size) {
+  std::string image;
+  for (std::size_t i = 0; i < size; ++i) {
+    image += i % 40 == 38 ? '\r' : i % 40 == 39 ? '\n' : static_cast<char>((i * 7) % 256);
+  }
+  return image;
+}
+
+// A boot loader scripted on the fake port. By default it answers every step at once; each
+// answer can be replaced, per attempt (the first upload, the one after a restart, ...).
+class ScriptedLoader {
+ public:
+  ScriptedLoader(FakePort& port, std::size_t fileSize) : port_(port), size_(fileSize) {
+    port_.SetResponder([this](std::string_view written, FakePort& p) { OnWrite(written, p); });
+  }
+
+  std::string prompt = "*";
+  std::function<std::string(int attempt)> erase = [](int) { return "Erase chip? (s/n)"; };
+  std::function<std::string(int attempt)> ready = [](int) { return "Ready to upload intel file."; };
+  // The answer to the Nth check (1-based) of an attempt.
+  std::function<std::string(int attempt, std::int64_t check)> mark = [](int, std::int64_t) {
+    return ".";
+  };
+  std::function<std::string(int attempt)> done = [](int) { return "Ok"; };
+  // Micros after a step's answer before the next "*" (the user switches off and on).
+  std::optional<Micros> repromptAfter;
+  std::function<void(std::int64_t sent)> onFileBytes;
+
+  void Start() { port_.Feed(prompt); }
+  int Attempts() const { return attempt_; }
+
+ private:
+  void OnWrite(std::string_view written, FakePort& p) {
+    if (!receiving_) {
+      if (written == "D") {
+        ++attempt_;
+        p.Feed(erase(attempt_));
+        if (erase(attempt_).empty()) Reprompt(p);
+      } else if (written == "S") {
+        p.Feed(ready(attempt_));
+        receiving_ = !ready(attempt_).empty();
+        if (!receiving_) Reprompt(p);
+        if (receiving_ && size_ == 0) Finish(p, Millis(5020));  // after the ready wait
+        sent_ = 0;
+      }
+      return;
+    }
+    for (char c : written) {
+      (void)c;
+      ++sent_;
+      if (sent_ % 257 == 0) p.Feed(mark(attempt_, sent_ / 257));
+    }
+    if (onFileBytes) onFileBytes(sent_);
+    if (sent_ == static_cast<std::int64_t>(size_)) Finish(p);
+  }
+
+  void Finish(FakePort& p, Micros delay = Millis(20)) {
+    receiving_ = false;
+    p.Feed(done(attempt_), delay);
+    if (done(attempt_).empty()) Reprompt(p);
+  }
+
+  void Reprompt(FakePort& p) {
+    if (repromptAfter) p.Feed("*", *repromptAfter);
+  }
+
+  FakePort& port_;
+  std::size_t size_;
+  int attempt_ = 0;
+  std::int64_t sent_ = 0;
+  bool receiving_ = false;
+};
+
+struct Fixture {
+  explicit Fixture(std::size_t size) : image(Image(size)), loader(port, size) {
+    port.Open({"COM1"});
+    options.promptWait = Millis(60000);  // a test that goes wrong ends instead of waiting forever
+  }
+  FirmwareResult Run() {
+    loader.Start();
+    return UploadFirmware(port, clock, image, progress, options);
+  }
+  FakeClock clock;
+  FakePort port{clock};
+  std::string image;
+  ScriptedLoader loader;
+  RecordingProgress progress;
+  FirmwareOptions options;
+};
+
+TEST(FirmwareUpload, ChecksProgressAfterEveryFull257ByteBlockOnly) {
+  struct Case {
+    std::size_t size;
+    bool marks;  // the boot loader answers "." at each check
+    FirmwareResult::Outcome outcome;
+    std::int64_t failedCheck;
+  };
+  // Without marks a check reads the "O" of "Ok" instead: it fails exactly where a check is.
+  const std::vector<Case> cases = {
+      {0, false, FirmwareResult::Upgraded, 0},           {1, false, FirmwareResult::Upgraded, 0},
+      {256, false, FirmwareResult::Upgraded, 0},         {257, false, FirmwareResult::CommunicationError, 1},
+      {257, true, FirmwareResult::Upgraded, 0},          {513, true, FirmwareResult::Upgraded, 0},
+      {514, true, FirmwareResult::Upgraded, 0},          {2570, true, FirmwareResult::Upgraded, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.size);
+    Fixture f(c.size);
+    if (!c.marks) f.loader.mark = [](int, std::int64_t) { return ""; };
+    const FirmwareResult result = f.Run();
+    EXPECT_EQ(result.outcome, c.outcome);
+    EXPECT_EQ(result.failedCheck, c.failedCheck);
+    if (c.outcome == FirmwareResult::Upgraded) {
+      // Nothing added: "D", "S" and the file exactly as it is.
+      EXPECT_EQ(f.port.Written(), "DS" + f.image);
+      EXPECT_EQ(f.progress.statuses, (std::vector<int>{114, 115, 118, 117}));
+      EXPECT_EQ(f.progress.range, static_cast<int>(c.size));
+      EXPECT_EQ(c.size == 0 ? 0 : f.progress.values.back(), static_cast<int>(c.size));
+    } else {
+      EXPECT_EQ(result.receivedInstead, 'O');
+      EXPECT_EQ(f.progress.statuses, (std::vector<int>{114, 115, 118, 116}));
+    }
+  }
+}
+
+TEST(FirmwareUpload, TheFirstCharacterAtACheckMustBeTheMark) {
+  struct Case {
+    std::string answer;  // to the first of two checks
+    Micros delay;        // after the block has left the port
+    bool passes;
+    std::optional<char> instead;
+  };
+  const std::vector<Case> cases = {
+      {".", Millis(0), true, {}},
+      {".\r\n", Millis(0), true, {}},  // what follows the mark goes with it
+      {".", Millis(990), true, {}},    // the answer may take up to a second
+      {".", Millis(1010), false, {}},
+      {"\r\n.", Millis(0), false, '\r'},
+      {"", Millis(0), false, {}},
+      {"x.", Millis(0), false, 'x'},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.answer) + " after " + std::to_string(c.delay.count()));
+    Fixture f(514);
+    f.loader.mark = [&](int, std::int64_t check) { return check == 1 ? "" : "."; };
+    f.loader.onFileBytes = [&](std::int64_t sent) {
+      if (sent == 257) f.port.Feed(c.answer, c.delay);
+    };
+    const FirmwareResult result = f.Run();
+    EXPECT_EQ(result.ok(), c.passes);
+    if (!c.passes) {
+      EXPECT_EQ(result.outcome, FirmwareResult::CommunicationError);
+      EXPECT_EQ(result.failedCheck, 1);
+      EXPECT_EQ(result.receivedInstead, c.instead);
+      EXPECT_EQ(result.bytesSent, 257) << "the upload ends at the failed check";
+      EXPECT_NE(FirmwareOutcomeText(result, Lang::English).find("Communication error!!!"),
+                std::string::npos);
+    }
+  }
+}
+
+TEST(FirmwareUpload, FindsTheBootLoadersTextsAmongOtherCharacters) {
+  Fixture f(300);
+  f.loader.prompt = std::string("boot\r\n\0\xFF", 8) + "*v2.1\r\n";
+  f.loader.erase = [](int) { return "\r\nErase chip? (s/n) "; };
+  f.loader.ready = [](int) { return "\r\nReady to upload intel file.\r\n"; };
+  f.loader.done = [](int) { return "\r\nOk\r\n"; };
+  EXPECT_TRUE(f.Run().ok());
+  EXPECT_EQ(f.port.Written(), "DS" + f.image);
+}
+
+TEST(FirmwareUpload, AMissingAnswerGoesBackToTheWaitForThePrompt) {
+  struct Case {
+    const char* name;
+    std::function<void(ScriptedLoader&)> firstAttemptFails;
+    BootLoaderText missing;
+    std::string secondAttemptWritten;  // beyond the first "D"
+  };
+  const std::string image = Image(600);
+  const std::vector<Case> cases = {
+      {"erase question", [](ScriptedLoader& l) { l.erase = [](int a) { return a == 1 ? "" : "Erase chip? (s/n)"; }; },
+       BootLoaderText::EraseQuestion, "DS" + image},
+      {"ready text", [](ScriptedLoader& l) { l.ready = [](int a) { return a == 1 ? "" : "Ready to upload intel file."; }; },
+       BootLoaderText::UploadReady, "SDS" + image},
+      {"ok", [](ScriptedLoader& l) { l.done = [](int a) { return a == 1 ? "" : "Ok"; }; },
+       BootLoaderText::Done, "S" + image + "DS" + image},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Fixture f(600);
+    c.firstAttemptFails(f.loader);
+    f.loader.repromptAfter = Millis(6000);  // after the longest wait, as a user would
+    std::vector<std::optional<BootLoaderText>> waits;
+    f.options.waitingForPrompt = [&](std::optional<BootLoaderText> missing) { waits.push_back(missing); };
+    const FirmwareResult result = f.Run();
+    EXPECT_TRUE(result.ok());
+    EXPECT_EQ(result.restarts, 1);
+    EXPECT_EQ(waits, (std::vector<std::optional<BootLoaderText>>{std::nullopt, c.missing}));
+    EXPECT_EQ(f.port.Written(), "D" + c.secondAttemptWritten);
+    EXPECT_EQ(f.progress.statuses.back(), 117);
+  }
+}
+
+TEST(FirmwareUpload, ABoundedWaitForThePromptEndsNamingWhatWasMissing) {
+  Fixture f(10);
+  f.loader.done = [](int) { return "Error"; };
+  f.options.promptWait = Millis(30000);
+  const FirmwareResult result = f.Run();
+  EXPECT_EQ(result.outcome, FirmwareResult::NoPrompt);
+  EXPECT_EQ(result.missing, BootLoaderText::Done);
+  const std::string text = FirmwareOutcomeText(result, Lang::English);
+  EXPECT_NE(text.find("\"*\""), std::string::npos) << text;
+  EXPECT_NE(text.find("\"Ok\""), std::string::npos) << text;
+
+  Fixture silent(10);
+  silent.loader.prompt = "no prompt here";
+  EXPECT_EQ(silent.Run().missing, std::nullopt);
+  EXPECT_EQ(silent.port.Written(), "");
+}
+
+// A cancel is seen within one wait slice, wherever the upload is, and nothing more is sent.
+TEST(FirmwareUpload, ACancelEndsTheUploadInEveryPhase) {
+  struct Case {
+    const char* phase;
+    Micros at;             // clock time of the cancel (the dialogue's answers are immediate)
+    std::string written;   // what went out before it
+  };
+  const std::string image = Image(1000);
+  const std::vector<Case> cases = {
+      {"waiting for the prompt", Millis(100000), ""},
+      {"after D", Millis(120500), "D"},
+      {"after S", Millis(123000), "DS"},
+      {"after the file", Millis(126500), "DS" + image},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.phase);
+    Fixture f(1000);
+    f.options.promptWait.reset();  // waits for "*" without a limit, as the window does
+    f.loader.prompt = "";
+    f.port.Feed("*", Millis(120000));
+    f.options.cancelled = [&] { return f.clock.Now() >= c.at; };
+    const FirmwareResult result = f.Run();
+    EXPECT_EQ(result.outcome, FirmwareResult::Cancelled);
+    EXPECT_LE(f.clock.Now(), c.at + kCancelSlice);
+    EXPECT_EQ(f.port.Written(), c.written);
+  }
+  // In the transfer: the cancel comes with the first block; no further block is sent.
+  Fixture f(1000);
+  bool cancel = false;
+  f.loader.onFileBytes = [&](std::int64_t) { cancel = true; };
+  f.options.cancelled = [&] { return cancel; };
+  const FirmwareResult result = f.Run();
+  EXPECT_EQ(result.outcome, FirmwareResult::Cancelled);
+  EXPECT_EQ(result.bytesSent, 257);
+  EXPECT_EQ(f.port.Written(), "DS" + image.substr(0, 257));
+}
+
+TEST(FirmwareUpload, APortClosedUnderTheUploadEndsIt) {
+  Fixture f(100);
+  f.loader.erase = [&](int) {
+    f.port.Close();  // as a cancel of the port itself does
+    return "";
+  };
+  f.options.promptWait.reset();
+  EXPECT_EQ(f.Run().outcome, FirmwareResult::PortClosed);
+  EXPECT_EQ(f.port.Written(), "D");
+}
+
+TEST(FirmwareFile, IsReadWholeOrRefusedWithAMessage) {
+  testing::TempDir dir;
+  const std::string bytes = std::string(":00000001FF\r\n\0\x80", 15);
+  testing::WriteFileBytes(dir.File("fw.hex"), bytes);
+  std::string error;
+  EXPECT_EQ(ReadFirmwareFile(dir.File("fw.hex"), Lang::English, error), bytes);
+  testing::WriteFileBytes(dir.File("empty.hex"), "");
+  EXPECT_EQ(ReadFirmwareFile(dir.File("empty.hex"), Lang::English, error), "");
+
+  for (const std::string& bad : {dir.File("missing.hex"), dir.Path()}) {
+    error.clear();
+    EXPECT_FALSE(ReadFirmwareFile(bad, Lang::Spanish, error));
+    EXPECT_NE(error.find(bad), std::string::npos) << error;
+  }
+}
+
+}  // namespace
+}  // namespace zdl

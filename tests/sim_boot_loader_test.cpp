@@ -1,0 +1,146 @@
+// The simulated boot loader: its dialogue byte for byte, its timing, its faults, and a whole
+// upload through the in-process port as the windows' virtual unit makes it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "firmware/firmware_upload.h"
+#include "link/serial_line.h"
+#include "sim/sim_port.h"
+#include "sim/simulated_unit.h"
+#include "tests/support/fake_port.h"
+#include "tests/support/transfer_support.h"
+
+namespace zdl {
+namespace {
+
+using testing::FakeClock;
+
+// An Intel HEX text of `records` data records of 16 bytes, CR LF line ends.
+std::string HexFile(int records) {
+  std::string hex;
+  char line[64];
+  for (int r = 0; r < records; ++r) {
+    unsigned sum = 16 + ((r * 16) >> 8) + ((r * 16) & 0xFF);
+    std::string data;
+    for (int i = 0; i < 16; ++i) {
+      const unsigned byte = static_cast<unsigned>((r * 31 + i * 7) & 0xFF);
+      sum += byte;
+      std::snprintf(line, sizeof line, "%02X", byte);
+      data += line;
+    }
+    std::snprintf(line, sizeof line, ":10%04X00%s%02X\r\n", r * 16, data.c_str(), (256 - sum % 256) % 256);
+    hex += line;
+  }
+  return hex + ":00000001FF\r\n";
+}
+
+// Everything the boot loader sends by `until`.
+std::string Output(SimulatedBootLoader& loader, Micros until) { return loader.TakeOutput(until); }
+
+TEST(SimBootLoader, SpeaksTheDialogueAndKeepsTheFile) {
+  SimulatedBootLoader loader({}, Micros{0});
+  EXPECT_EQ(Output(loader, Micros{0}), "*");
+  loader.Receive("xS", Micros{0});  // nothing before "D"
+  EXPECT_EQ(Output(loader, Micros{0}), "");
+  loader.Receive("D", Micros{0});
+  EXPECT_EQ(Output(loader, Micros{0}), "Erase chip? (s/n)");
+  loader.Receive("S", Micros{0});
+  EXPECT_EQ(Output(loader, Micros{0}), "Ready to upload intel file.");
+
+  // Marks after every 257 bytes; "Ok" once the end record is in and the line is quiet.
+  const std::string file = HexFile(20);  // 20 * 45 + 13 = 913 bytes: three marks
+  loader.Receive(file.substr(0, 600), Millis(1));
+  EXPECT_EQ(Output(loader, Millis(1)), "..");
+  loader.Receive(file.substr(600), Millis(2));
+  EXPECT_EQ(Output(loader, Millis(2)), ".");
+  EXPECT_EQ(loader.NextOutputTime(), Millis(2) + SimulatedBootLoader::kProgramTime);
+  EXPECT_EQ(Output(loader, Millis(21)), "");
+  EXPECT_EQ(Output(loader, Millis(22)), "Ok");
+  EXPECT_EQ(loader.Received(), file);
+  EXPECT_EQ(loader.CurrentState(), SimulatedBootLoader::State::Done);
+
+  // Switched off and on: the dialogue starts again, the last file is kept until the next.
+  loader.PowerCycle(Millis(30));
+  EXPECT_EQ(Output(loader, Millis(30)), "*");
+  EXPECT_EQ(loader.Received(), file);
+}
+
+// A mark that falls on the line end behind the end record still comes before "Ok".
+TEST(SimBootLoader, AMarkOnTheLastLineEndPrecedesOk) {
+  for (bool paced : {false, true}) {
+    SCOPED_TRACE(paced);
+    SimulatedBootLoader loader({paced, {}}, Micros{0});
+    loader.Receive("DS", Millis(100));
+    // 257 bytes ending in ":00000001FF\r\n": the mark is due at the "\n".
+    const std::string file = std::string(257 - 15, 'A') + "\r\n:00000001FF\r\n";
+    loader.Receive(file, Millis(200));
+    std::string out;
+    while (const auto due = loader.NextOutputTime()) out += loader.TakeOutput(*due);
+    EXPECT_EQ(out, "*Erase chip? (s/n)Ready to upload intel file..Ok");
+  }
+}
+
+TEST(SimBootLoader, FaultsOnDemand) {
+  struct Case {
+    BootLoaderFaults faults;
+    FirmwareResult::Outcome outcome;
+    std::optional<BootLoaderText> missing;
+  };
+  const std::vector<Case> cases = {
+      {{2, false, false}, FirmwareResult::CommunicationError, BootLoaderText::ProgressMark},
+      {{0, true, false}, FirmwareResult::NoPrompt, BootLoaderText::Done},
+      {{0, false, true}, FirmwareResult::NoPrompt, BootLoaderText::EraseQuestion},
+  };
+  for (const Case& c : cases) {
+    FakeClock clock;
+    SimOptions options;
+    options.bootLoader = BootLoaderOptions{false, c.faults};
+    SimulatedUnit unit(options);
+    SimPort port(unit, clock);
+    port.Open({"virtual"});
+    unit.PowerCycle(clock.Now());
+    testing::RecordingProgress progress;
+    FirmwareOptions upload;
+    upload.promptWait = Millis(10000);
+    const FirmwareResult result = UploadFirmware(port, clock, HexFile(40), progress, upload);
+    EXPECT_EQ(result.outcome, c.outcome);
+    EXPECT_EQ(result.missing, c.missing);
+    EXPECT_EQ(result.failedCheck, c.outcome == FirmwareResult::CommunicationError ? 2 : 0);
+  }
+}
+
+// The virtual unit switched into its boot loader takes an upload paced at 9600 baud (the
+// mark only comes once the block has crossed the line) and is then a unit again.
+TEST(SimBootLoader, TheVirtualUnitTakesAPacedUploadAndReturnsToItsFirmware) {
+  FakeClock clock;
+  SimOptions options;
+  options.paced = true;
+  SimulatedUnit unit(options);
+  SimPort port(unit, clock);
+  port.Open({"virtual"});
+  unit.EnterBootLoader({true, {}}, clock.Now());
+  const std::string file = HexFile(200);  // 9013 bytes, 35 checks
+  testing::RecordingProgress progress;
+  const Micros start = clock.Now();
+  const FirmwareResult result = UploadFirmware(port, clock, file, progress);
+  ASSERT_TRUE(result.ok());
+  ASSERT_NE(unit.BootLoader(), nullptr);
+  EXPECT_EQ(unit.BootLoader()->Received(), file);
+  // The file's wire time and the three fixed waits, each mark adding its own byte.
+  const Micros least = PacedBytesTime(static_cast<std::int64_t>(file.size()) + 35) + Millis(7000);
+  EXPECT_GE(clock.Now() - start, least);
+  EXPECT_LE(clock.Now() - start, least + Millis(100));
+
+  unit.LeaveBootLoader(clock.Now());
+  EXPECT_EQ(unit.BootLoader(), nullptr);
+  SerialLine line(port, clock);
+  std::string command = "#00";
+  line.SendCommand(command, Millis(1000));
+  EXPECT_EQ(line.LastAnswer, "#ACK");
+}
+
+}  // namespace
+}  // namespace zdl
