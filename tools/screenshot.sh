@@ -23,6 +23,8 @@ for lang in 401 101; do
   name=$([ $lang = 401 ] && echo en || echo es)
   XDG_CONFIG_HOME=$settings "$program" "$top/examples/plant.ncf" >/dev/null 2>&1 & prog=$!
   sleep 3
+  # No window manager under Xvfb: give the main window the keyboard focus by hand.
+  xdotool search --sync --name "NORVIK ZDL410" windowfocus --sync >/dev/null 2>&1 || true
   key=1
   for editor in General Alarmas Alarmas2 Macros Datalogger Temporizadores; do
     xdotool key --clearmodifiers "ctrl+$key" 2>/dev/null || true

@@ -110,6 +110,11 @@ QLineEdit* EditorWindow::FreeText(const QString& name, int maxLength) {
   return edit;
 }
 
+void EditorWindow::ApplyTexts() {
+  LoadText();
+  for (QGroupBox* frame : findChildren<QGroupBox*>()) frame->setAccessibleName(frame->title());
+}
+
 void EditorWindow::Describe(QWidget* widget, const QString& toolTip, const QString& spokenName) {
   widget->setToolTip(toolTip);
   widget->setAccessibleName(spokenName.isEmpty() ? toolTip : spokenName);

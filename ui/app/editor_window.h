@@ -43,6 +43,9 @@ class EditorWindow : public QWidget {
 
   // Every language-dependent text of the window, the window's title included.
   virtual void LoadText() = 0;
+  // LoadText, then every frame named for screen readers by its own title (a frame inside
+  // another would otherwise be spoken with the outer one's).
+  void ApplyTexts();
   // Record -> every control, then the enabling rules.
   void Refresh();
   // Gives the named control the focus (its frame scrolled into view); false when the

@@ -343,7 +343,7 @@ void GeneralEditor::LoadText() {
   leer_->setAccessibleName(T(50));
   escribir_->setAccessibleName(T(51));
   progStat_->setText(T(52));
-  pBar_->setAccessibleName(T(52));
+  pBar_->setAccessibleName(T2("Progress", "Progreso"));
 }
 
 void GeneralEditor::RefreshOthers() {

@@ -90,7 +90,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), area_(new QMdiAre
       case EditorId::Temporizadores: editor = NewTimersEditor(record_, nullptr); break;
       case EditorId::General: editor = new GeneralEditor(record_, *this, nullptr); break;
     }
-    editor->LoadText();
+    editor->ApplyTexts();
     editor->Refresh();
     auto* scroll = new QScrollArea;
     scroll->setWidget(editor);
@@ -222,7 +222,7 @@ void MainWindow::LoadAllTexts() {
   LoadText();
   for (EditorId id : {EditorId::Alarmas, EditorId::Alarmas2, EditorId::Datalogger, EditorId::General,
                       EditorId::Macros, EditorId::Temporizadores}) {
-    Editor(id)->LoadText();
+    Editor(id)->ApplyTexts();
     SubWindow(id)->setWindowTitle(Editor(id)->windowTitle());
   }
 }
