@@ -1,0 +1,82 @@
+#include "ui/app/trace_dock.h"
+
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QVBoxLayout>
+
+#include "ui/app/language.h"
+
+namespace zdl::ui {
+
+namespace {
+// Enough for several full reads; older lines go first.
+constexpr int kMaxLines = 20000;
+constexpr int kErrorTitle = 185;
+}  // namespace
+
+TraceDock::TraceDock(QWidget* parent)
+    : QDockWidget(parent), text_(new QPlainTextEdit(this)), clear_(new QPushButton(this)),
+      save_(new QPushButton(this)) {
+  setObjectName(QStringLiteral("TraceDock"));
+  text_->setObjectName(QStringLiteral("TraceText"));
+  text_->setReadOnly(true);
+  text_->setMaximumBlockCount(kMaxLines);
+  text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  clear_->setObjectName(QStringLiteral("TraceClear"));
+  save_->setObjectName(QStringLiteral("TraceSave"));
+  auto* body = new QWidget(this);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(clear_);
+  buttons->addWidget(save_);
+  buttons->addStretch();
+  auto* layout = new QVBoxLayout(body);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->addLayout(buttons);
+  layout->addWidget(text_);
+  setWidget(body);
+  chooseFile = [this] {
+    return QFileDialog::getSaveFileName(this, windowTitle(), QStringLiteral("zdl410-trace.txt"),
+                                        T2("Text files (*.txt);;All files (*)",
+                                           "Ficheros de texto (*.txt);;Todos los ficheros (*)"));
+  };
+  connect(clear_, &QPushButton::clicked, this, &TraceDock::Clear);
+  connect(save_, &QPushButton::clicked, this, [this] {
+    const QString path = chooseFile();
+    if (!path.isEmpty()) SaveTo(path);
+  });
+  connect(this, &QDockWidget::visibilityChanged, this, &TraceDock::Wanted);
+  LoadText();
+}
+
+void TraceDock::LoadText() {
+  setWindowTitle(T2("Line trace", "Traza de la línea"));
+  clear_->setText(T2("C&lear", "&Borrar traza"));
+  save_->setText(T2("Sa&ve to file...", "&Guardar en fichero..."));
+  text_->setAccessibleName(windowTitle());
+  toggleViewAction()->setText(T2("Line &trace", "&Traza de la línea"));
+}
+
+void TraceDock::AppendLine(const QString& line) { text_->appendPlainText(line); }
+
+QString TraceDock::Text() const { return text_->toPlainText(); }
+
+void TraceDock::Clear() { text_->clear(); }
+
+bool TraceDock::SaveTo(const QString& path) {
+  QSaveFile file(path);
+  QByteArray bytes = Text().toUtf8();
+  if (!bytes.isEmpty()) bytes += '\n';
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    QMessageBox::warning(this, T(kErrorTitle), file.errorString());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace zdl::ui
