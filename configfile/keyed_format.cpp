@@ -139,7 +139,9 @@ void VisitKeys(Rec& r, Visitor& v) {
 
 // A list position as the writer writes it: " 3", " 0", "-1".
 std::string ChoiceText(int position) {
-  return position >= 0 ? " " + std::to_string(position) : std::to_string(position);
+  std::string text = std::to_string(position);
+  if (position >= 0) text.insert(text.begin(), ' ');
+  return text;
 }
 
 class KeyedWriter {
@@ -257,9 +259,11 @@ std::optional<std::string> ReadKeyed(const IniDocument& doc, ConfigurationRecord
 
 std::string QuoteForMessage(std::string_view value) {
   constexpr std::size_t kShown = 40;
-  std::string quoted = "\"" + Cp1252ToUtf8(value.substr(0, kShown));
+  std::string quoted(1, '"');
+  quoted += Cp1252ToUtf8(value.substr(0, kShown));
   if (value.size() > kShown) quoted += "...";
-  return quoted + "\"";
+  quoted += '"';
+  return quoted;
 }
 
 }  // namespace configfile
