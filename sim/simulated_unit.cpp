@@ -309,7 +309,12 @@ void SimulatedUnit::Answer(std::string_view payload, Micros at) {
   if (faults.garbage) Send(kSimGarbage, at);
   char checksum[3];
   std::snprintf(checksum, sizeof checksum, "%02X", sum);
-  Send("#" + std::string(checksum) + ";" + std::string(payload) + "\r", at);
+  std::string framed(1, '#');
+  framed += checksum;
+  framed += ';';
+  framed += payload;
+  framed += '\r';
+  Send(framed, at);
   Log((corrupt ? "answer (wrong checksum) #" : "answer #") + VisibleBytes(payload));
 }
 
