@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "configfile/config_file.h"
+#include "ui/strings/extra_texts.h"
 
 namespace zdl::cli {
 
@@ -35,9 +36,7 @@ bool ReportCheck(const CheckResult& result, const UnitFacts& unit, const Context
     case CheckResult::Passed:
       break;
   }
-  std::cout << (ctx.lang == Lang::Spanish ? "Configuración comprobada: lista para escribir."
-                                          : "Configuration checked: ready to write.")
-            << '\n';
+  std::cout << ExtraTextIn(ctx.lang, ExtraText::ReadyToWrite) << '\n';
   return true;
 }
 

@@ -129,7 +129,7 @@ int Read(Args& args, const Context& ctx) {
   session.Link().Stop(session.Ui());
   SaveOutcome saved = SaveConfigFile(options.file, record);
   if (!saved.ok) {
-    std::cerr << ctx.Text(185) << ": " << saved.description << '\n';
+    std::cerr << ctx.Text(185) << ": " << saved.description.In(ctx.lang) << '\n';
     return kFailure;
   }
   std::cout << ctx.Text(132) << '\n';

@@ -138,7 +138,7 @@ bool LoadConfiguration(const std::string& path, SimulatedUnit& unit) {
   const LoadOutcome outcome = LoadConfigFile(path, record);
   if (!outcome.loaded()) {
     std::cerr << "zdl410-sim: cannot load " << path << ": "
-              << LoadMessage(outcome, Lang::English) << ' ' << outcome.description << '\n';
+              << LoadMessage(outcome, Lang::English) << '\n';
     return false;
   }
   for (const std::string& line : StartFromConfiguration(unit, record)) {
