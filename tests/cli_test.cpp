@@ -1,6 +1,9 @@
 // The zdl410 command line as an installer runs it: offline commands on files, and read and
 // write against the simulated unit on a real pseudo-terminal.
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +33,39 @@ ProcessResult Cli(std::vector<std::string> args) {
   setenv("XDG_CONFIG_HOME", SettingsHome().Path().c_str(), 1);
   args.insert(args.begin(), ZDL_CLI_PATH);
   return RunProcess(args);
+}
+
+// Runs the command line on a terminal of its own (stdout and stderr a pseudo-terminal)
+// and returns all it printed there, with the terminal's CR LF line ends.
+std::string CliOnTerminal(std::vector<std::string> args) {
+  setenv("XDG_CONFIG_HOME", SettingsHome().Path().c_str(), 1);
+  args.insert(args.begin(), ZDL_CLI_PATH);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  int master = -1;
+  const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  std::string printed;
+  char buffer[4096];
+  ssize_t n = 0;
+  while (pid > 0 && (n = read(master, buffer, sizeof buffer)) > 0) {
+    printed.append(buffer, static_cast<std::size_t>(n));
+  }
+  if (pid > 0) waitpid(pid, nullptr, 0);
+  if (master >= 0) close(master);
+  return printed;
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& word) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
+    ++count;
+  }
+  return count;
 }
 
 class CliFiles : public ::testing::Test {
@@ -330,6 +366,20 @@ TEST_F(CliUnit, EveryDialOutcomeIsNamedWithoutATerminal) {
     EXPECT_EQ(read.err, row.reason + "\n") << row.modem.back();
     EXPECT_TRUE(read.out.empty()) << read.out;
   }
+}
+
+// On a terminal the status shows the progress and the reason, each once.
+TEST_F(CliUnit, OnATerminalEveryReasonShowsOnce) {
+  Unit refusing(dir_, {"--modem", "--refuse-password"});
+  const std::string refused = CliOnTerminal(
+      {"read", "--port", refusing.Port(), "--modem", "555", "--password", "1", dir_.File("o.ncf")});
+  EXPECT_EQ(Occurrences(refused, "Calling..."), 1u) << refused;
+  EXPECT_EQ(Occurrences(refused, "Bad password"), 1u) << refused;
+  Unit noAnswer(dir_, {"--modem", "--dial-reply", "NO ANSWER"});
+  const std::string unanswered = CliOnTerminal(
+      {"read", "--port", noAnswer.Port(), "--modem", "555", "--password", "1", dir_.File("o.ncf")});
+  EXPECT_EQ(unanswered, "Calling...\r\nNo answer\r\n");
+
   Unit busy(dir_, {"--modem", "--dial-reply", "BUSY"});
   ProcessResult written =
       Cli({"write", "--port", busy.Port(), "--modem", "555", "--password", "1", Sample()});
