@@ -4,13 +4,15 @@
 #                              is available; without one, run the zdl410 command line (default:
 #                              dump the sample file). ARGS go to the program that runs.
 #   ./build.sh test            build and run every test under AddressSanitizer and
-#                              UndefinedBehaviorSanitizer, then the fuzz targets for a bounded time
+#                              UndefinedBehaviorSanitizer, build the Release configuration
+#                              (no tests), then the fuzz targets for a bounded time
+# Both build with warnings as errors (ZDL_WERROR); a plain cmake build does not.
 set -euo pipefail
 cd "$(dirname "$0")"
 top=$(pwd)
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev qt6-serialport-dev
-          libgtest-dev googletest libgl-dev)
+          qt6-translations-l10n libgtest-dev googletest libgl-dev)
 
 install_packages() {
   local missing=()
@@ -26,14 +28,14 @@ install_packages() {
 
 configure_and_build() {  # dir, extra cmake args...
   local dir=$1; shift
-  cmake -S "$top" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake -S "$top" -B "$dir" -G Ninja -DZDL_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j"$(nproc)"
 }
 
 run_fuzzers() {
   local dir=$top/build/fuzz seconds=${ZDL_FUZZ_SECONDS:-30}
   CC=clang CXX=clang++ cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DZDL_FUZZ=ON -DZDL_TESTS=OFF -DZDL_BENCH=OFF >/dev/null
+    -DZDL_FUZZ=ON -DZDL_TESTS=OFF -DZDL_BENCH=OFF -DZDL_WERROR=ON >/dev/null
   local targets=()
   for src in "$top"/fuzz/fuzz_*.cpp; do targets+=("$(basename "$src" .cpp)"); done
   cmake --build "$dir" -j"$(nproc)" --target "${targets[@]}"
@@ -68,6 +70,9 @@ case "${1:-}" in
     configure_and_build "$top/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DZDL_SANITIZE=ON -DZDL_BENCH=OFF
     (cd "$top/build/sanitize" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
       ctest --output-on-failure -j2 --timeout 300)
+    # The optimiser finds warnings a Debug build does not: the Release build must stay clean.
+    configure_and_build "$top/build/release-check" -DCMAKE_BUILD_TYPE=Release -DZDL_TESTS=OFF \
+      -DZDL_BENCH=OFF
     run_fuzzers
     ;;
   *)

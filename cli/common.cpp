@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "configfile/config_file.h"
+#include "ui/strings/extra_texts.h"
 
 namespace zdl::cli {
 
@@ -16,6 +17,13 @@ bool LoadForCommand(const std::string& path, ConfigurationRecord& record, const 
   return outcome.loaded();
 }
 
+std::string TerminalLines(std::string text) {
+  for (char& c : text) {
+    if (c == '\r') c = '\n';
+  }
+  return text;
+}
+
 bool ReportCheck(const CheckResult& result, const UnitFacts& unit, const Context& ctx,
                  std::ostream& failures) {
   switch (result.kind) {
@@ -23,14 +31,12 @@ bool ReportCheck(const CheckResult& result, const UnitFacts& unit, const Context
       failures << FocusName(result) << ": " << CheckMessage(result, unit, ctx.lang) << '\n';
       return false;
     case CheckResult::NeedsConfirmation:
-      std::cout << ctx.Text(180) << '\n' << ctx.Text(181) << '\n';
+      std::cout << TerminalLines(ConfirmationQuestion(ctx.lang)) << '\n';
       return true;
     case CheckResult::Passed:
       break;
   }
-  std::cout << (ctx.lang == Lang::Spanish ? "Configuración comprobada: lista para escribir."
-                                          : "Configuration checked: ready to write.")
-            << '\n';
+  std::cout << ExtraTextIn(ctx.lang, ExtraText::ReadyToWrite) << '\n';
   return true;
 }
 

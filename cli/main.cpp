@@ -3,6 +3,7 @@
 #include <map>
 
 #include "cli/cli.h"
+#include "ui/strings/qt_translations.h"
 
 namespace zdl::cli {
 
@@ -12,8 +13,9 @@ constexpr const char* kUsageText =
     "usage: zdl410 [--lang en|es] COMMAND ...\n"
     "  dump FILE                     print the configuration, one SECTION.KEY=VALUE a key\n"
     "  convert IN OUT                load a keyed or sequential file, save it keyed\n"
-    "  check FILE [--firmware VERSION] [--no-datalogger]\n"
-    "                                run the checks made before a write\n"
+    "  check FILE [--firmware TEXT] [--no-datalogger]\n"
+    "                                run the checks made before a write; TEXT is the\n"
+    "                                unit's version (\"ZDL410 v5.01\", the default, or 5.01)\n"
     "  lines FILE [--framed]         print the lines a write sends, #01LDDEF to #03\n"
     "  read --port PORT [--modem NUMBER] [--password PW] [--trace LOG] OUT.ncf\n"
     "  write --port PORT [--modem NUMBER] [--password PW] [--yes] [--trace LOG] IN.ncf\n"
@@ -78,7 +80,7 @@ int UsageError(const std::string& what) {
 
 namespace {
 
-int Run(int argc, char** argv) {
+int Run(QCoreApplication& app, int argc, char** argv) {
   std::vector<std::string> all(argv + 1, argv + argc);
   if (!all.empty() && (all[0] == "--help" || all[0] == "-h" || all[0] == "help")) {
     std::cout << kUsageText;
@@ -111,6 +113,8 @@ int Run(int argc, char** argv) {
       return UsageError("--lang takes en or es");
     }
   }
+  // The serial port's errors in the session's language.
+  InstallQtTranslations(app, LangBase(ctx.lang));
   if (command.empty()) return UsageError("no command given");
   static const std::map<std::string, int (*)(Args&, const Context&)> kCommands = {
       {"dump", Dump}, {"convert", Convert}, {"check", Check},
@@ -130,5 +134,5 @@ int main(int argc, char** argv) {
   // The serial port wants an application object; nothing here runs its event loop.
   int qtArgc = 1;
   QCoreApplication app(qtArgc, argv);
-  return zdl::cli::Run(argc, argv);
+  return zdl::cli::Run(app, argc, argv);
 }

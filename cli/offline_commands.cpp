@@ -4,9 +4,9 @@
 #include "cli/cli.h"
 #include "cli/common.h"
 #include "configfile/config_file.h"
+#include "link/firmware_version.h"
 #include "link/serial_line.h"
 #include "model/text_codec.h"
-#include "model/validators.h"
 #include "transfer/check_pass.h"
 #include "transfer/command_set.h"
 
@@ -52,7 +52,7 @@ int Convert(Args& args, const Context& ctx) {
   if (!LoadForCommand(files[0], record, ctx)) return kFailure;
   SaveOutcome saved = SaveConfigFile(files[1], record);
   if (!saved.ok) {
-    std::cerr << ctx.Text(185) << ": " << saved.description << '\n';
+    std::cerr << ctx.Text(185) << ": " << saved.description.In(ctx.lang) << '\n';
     return kFailure;
   }
   return kSuccess;
@@ -61,14 +61,15 @@ int Convert(Args& args, const Context& ctx) {
 int Check(Args& args, const Context& ctx) {
   UnitFacts unit;
   unit.HasDatalogger = !args.Flag("--no-datalogger");
-  std::string firmware = args.Option("--firmware").value_or("5.01");
+  std::string firmware = args.Option("--firmware").value_or("ZDL410 v5.01");
   std::vector<std::string> files;
   int status = kSuccess;
   if (!TakePositionals(args, 1, files, "check", status)) return status;
   std::optional<std::string> firmText = Utf8ToCp1252(firmware);
   if (!firmText) return UsageError("--firmware holds a character the unit cannot take");
-  unit.FirmText = *firmText;
-  unit.FirmVersion = static_cast<float>(NumericValue(unit.FirmText));
+  const FirmwareVersion version = FirmwareFromUserText(*firmText);
+  unit.FirmText = version.FirmText;
+  unit.FirmVersion = version.FirmVersion;
 
   ConfigurationRecord record;
   if (!LoadForCommand(files[0], record, ctx)) return kFailure;

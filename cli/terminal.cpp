@@ -92,14 +92,44 @@ std::optional<std::string> TerminalConnectionUi::AskPassword() {
   }
 }
 
-void TerminalConnectionUi::Message(int offset) { std::cerr << ctx_.Text(offset) << '\n'; }
+TerminalConnectionUi::TerminalConnectionUi(const Context& ctx, std::optional<std::string> password,
+                                           int interruptFd)
+    : ctx_(ctx),
+      password_(std::move(password)),
+      interruptFd_(interruptFd),
+      statusOnTerminal_(::isatty(STDERR_FILENO) != 0) {}
+
+void TerminalConnectionUi::Message(int offset) {
+  const std::string text = ctx_.Text(offset);
+  if (text != shownStatus_) std::cerr << text << '\n';
+  shownStatus_.clear();
+  reasonTold_ = true;
+}
 
 void TerminalConnectionUi::ErrorMessage(const std::string& description) {
   std::cerr << description << '\n';
+  shownStatus_.clear();
+  reasonTold_ = true;
 }
 
 void TerminalConnectionUi::Status(int offset) {
-  if (::isatty(STDERR_FILENO)) std::cerr << ctx_.Text(offset) << '\n';
+  status_ = offset;
+  shownStatus_.clear();
+  if (!statusOnTerminal_) return;
+  shownStatus_ = ctx_.Text(offset);
+  std::cerr << shownStatus_ << '\n';
+}
+
+void TerminalConnectionUi::ReportFailureReason() {
+  // Progress texts: "Communication not started", "Calling...", "Searching Norvik...",
+  // "Communication started". Any other status of a failed start is its reason.
+  constexpr int kProgress[] = {52, 121, 123, 124};
+  if (reasonTold_ || statusOnTerminal_ || status_ < 0) return;
+  for (int progress : kProgress) {
+    if (status_ == progress) return;
+  }
+  std::cerr << ctx_.Text(status_) << '\n';
+  reasonTold_ = true;
 }
 
 TerminalProgress::TerminalProgress(const Context& ctx) : ctx_(ctx), tty_(::isatty(STDERR_FILENO)) {}

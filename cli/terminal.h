@@ -21,13 +21,14 @@ bool HaveTerminal();
 // is no terminal, it was closed, or `interruptFd` (see InterruptWatch) became readable.
 std::optional<std::string> AskTerminal(const std::string& prompt, bool echo, int interruptFd = -1);
 
-// The password prompt and message boxes of a connection, on the terminal.
+// The password prompt and message boxes of a connection. Messages go to stderr always;
+// status texts are progress, shown only when stderr is a terminal. A message that repeats
+// the status just shown ("Bad password" twice) is not printed again.
 class TerminalConnectionUi final : public ConnectionUi {
  public:
   // `password`: given on the command line; offered once (a refusal is not retried with
   // the same text). Without it the user is asked on the terminal.
-  TerminalConnectionUi(const Context& ctx, std::optional<std::string> password, int interruptFd)
-      : ctx_(ctx), password_(std::move(password)), interruptFd_(interruptFd) {}
+  TerminalConnectionUi(const Context& ctx, std::optional<std::string> password, int interruptFd);
 
   std::optional<std::string> AskPassword() override;
   void Message(int offset) override;
@@ -37,12 +38,21 @@ class TerminalConnectionUi final : public ConnectionUi {
   // Why no password could be had (no terminal), for the final report.
   const std::string& Problem() const { return problem_; }
 
+  // After a failed start: prints the reason the status holds (a dial outcome) on stderr
+  // when no message has told it and the status was not shown (no terminal), so a script
+  // learns why as a user at a terminal does.
+  void ReportFailureReason();
+
  private:
   const Context& ctx_;
   std::optional<std::string> password_;
   int interruptFd_;
   bool offered_ = false;
   std::string problem_;
+  bool statusOnTerminal_;
+  int status_ = -1;          // the last status offset
+  std::string shownStatus_;  // the status text just printed, until something else is
+  bool reasonTold_ = false;  // a message or an error description was printed
 };
 
 // Status texts as lines and the bar as "value/maximum" on one updated line of stderr,

@@ -86,6 +86,7 @@ class Session {
 bool Connect(Session& session, const UnitOptions& options, const Context& ctx) {
   StartResult started = session.Link().Start(options.connection, session.Ui());
   if (started == StartResult::Connected) return true;
+  session.Ui().ReportFailureReason();
   if (!session.Ui().Problem().empty()) {
     std::cerr << "zdl410: " << session.Ui().Problem() << '\n';
   } else if (session.Interrupted()) {
@@ -128,7 +129,7 @@ int Read(Args& args, const Context& ctx) {
   session.Link().Stop(session.Ui());
   SaveOutcome saved = SaveConfigFile(options.file, record);
   if (!saved.ok) {
-    std::cerr << ctx.Text(185) << ": " << saved.description << '\n';
+    std::cerr << ctx.Text(185) << ": " << saved.description.In(ctx.lang) << '\n';
     return kFailure;
   }
   std::cout << ctx.Text(132) << '\n';
@@ -158,7 +159,8 @@ int Write(Args& args, const Context& ctx) {
   }
   if (checked.kind == CheckResult::NeedsConfirmation && !yes) {
     std::optional<std::string> answer =
-        AskTerminal(ctx.Text(180) + "\n" + ctx.Text(181) + (ctx.lang == Lang::Spanish ? " [s/N] " : " [y/N] "),
+        AskTerminal(TerminalLines(ConfirmationQuestion(ctx.lang)) +
+                        (ctx.lang == Lang::Spanish ? " [s/N] " : " [y/N] "),
                     true, session.InterruptFd());
     if (!answer) {
       std::cerr << (session.Interrupted() ? "zdl410: interrupted\n"

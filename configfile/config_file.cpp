@@ -143,7 +143,7 @@ std::string LoadMessage(const LoadOutcome& outcome, Lang lang) {
     case LoadStatus::LoadedNewer: return std::string(LangText(lang, kMsgNewerVersion));
     case LoadStatus::NotConfigFile: return std::string(LangText(lang, kMsgNotConfigFile));
     case LoadStatus::FileNotFound: return std::string(LangText(lang, kMsgFileNotFound));
-    case LoadStatus::Failed: return outcome.description;
+    case LoadStatus::Failed: return outcome.description.In(lang);
   }
   return {};
 }
@@ -201,7 +201,8 @@ LoadOutcome LoadConfigFile(const std::filesystem::path& path, ConfigurationRecor
       outcome.status = LoadStatus::FileNotFound;
     } else {
       outcome.status = LoadStatus::Failed;
-      outcome.description = "Cannot read " + path.string() + ": " + Reason(error);
+      outcome.description =
+          BilingualText::Format(ExtraText::CannotRead, {path.string(), Reason(error)});
     }
     return outcome;
   }
@@ -214,8 +215,7 @@ SaveOutcome SaveConfigBytes(const ConfigurationRecord& record, std::string_view 
   const std::vector<KeyedValue> values = KeyedValues(record);
   for (const KeyedValue& v : values) {
     if (v.value.find_first_of("\r\n") != Text::npos) {
-      return {false, "The text of key " + v.key + " in section [" + v.section +
-                         "] holds a line break, which a configuration file cannot keep."};
+      return {false, BilingualText::Format(ExtraText::LineBreakInValue, {v.key, v.section})};
     }
   }
   const std::string base = WithoutByteOrderMark(existing);
@@ -233,13 +233,13 @@ SaveOutcome SaveConfigFile(const std::filesystem::path& path, const Configuratio
   // The old file's other sections and keys are kept, so it must be readable.
   std::string existing;
   if (const int error = ReadWholeFile(target, existing); error != 0 && error != ENOENT) {
-    return {false, "Cannot read " + path.string() + ": " + Reason(error)};
+    return {false, BilingualText::Format(ExtraText::CannotRead, {path.string(), Reason(error)})};
   }
   std::string bytes;
   SaveOutcome outcome = SaveConfigBytes(record, existing, bytes);
   if (!outcome.ok) return outcome;
   if (const int error = ReplaceFile(target, bytes)) {
-    return {false, "Cannot write " + path.string() + ": " + Reason(error)};
+    return {false, BilingualText::Format(ExtraText::CannotWrite, {path.string(), Reason(error)})};
   }
   return {true, {}};
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/configuration_record.h"
+#include "ui/strings/extra_texts.h"
 #include "ui/strings/string_table.h"
 
 namespace zdl {
@@ -28,7 +29,7 @@ enum class FileFormat { Keyed, Sequential };
 
 struct LoadOutcome {
   LoadStatus status = LoadStatus::Failed;
-  std::string description;  // for Failed: what went wrong and where (UTF-8)
+  BilingualText description;  // for Failed: what went wrong and where
   std::optional<FileFormat> format;
   int version = 0;  // sequential format version
 
@@ -47,7 +48,7 @@ LoadOutcome LoadConfigFile(const std::filesystem::path& path, ConfigurationRecor
 
 struct SaveOutcome {
   bool ok = false;
-  std::string description;  // what went wrong (UTF-8), shown titled 185
+  BilingualText description;  // what went wrong, shown titled 185
 };
 
 SaveOutcome SaveConfigFile(const std::filesystem::path& path, const ConfigurationRecord& record);

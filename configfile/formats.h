@@ -19,7 +19,7 @@ bool IsKeyed(const IniDocument& doc);
 
 // Reads every key of the keyed format into `record` (already cleared for the load), in
 // the writer's order. Returns the description of the first failure, if any.
-std::optional<std::string> ReadKeyed(const IniDocument& doc, ConfigurationRecord& record);
+std::optional<BilingualText> ReadKeyed(const IniDocument& doc, ConfigurationRecord& record);
 
 // True when the first line carries the sequential format's tag.
 bool IsSequential(std::string_view bytes);

@@ -115,7 +115,9 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
     Section& last = sections_.back();
     if (!last.body.empty() && last.tail.empty()) last.tail.emplace_back();
     Section added;
-    added.header = "[" + std::string(section) + "]";
+    added.header += '[';
+    added.header += section;
+    added.header += ']';
     added.readable = true;
     section_index_.emplace(std::string(section), sections_.size());
     sections_.push_back(std::move(added));

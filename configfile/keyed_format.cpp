@@ -139,7 +139,9 @@ void VisitKeys(Rec& r, Visitor& v) {
 
 // A list position as the writer writes it: " 3", " 0", "-1".
 std::string ChoiceText(int position) {
-  return position >= 0 ? " " + std::to_string(position) : std::to_string(position);
+  std::string text = std::to_string(position);
+  if (position >= 0) text.insert(text.begin(), ' ');
+  return text;
 }
 
 class KeyedWriter {
@@ -203,9 +205,9 @@ class KeyedReader {
     // absent or not a number reads 0, the first item.
     const double value = RoundHalfEven(NumericValue(text));
     if (!(value >= kNoSelection && value <= last)) {
-      Fail("section [" + std::string(section) + "], key " + std::string(key) + ": the value " +
-           QuoteForMessage(text) + " is not a position of its list (" +
-           std::to_string(kNoSelection) + " to " + std::to_string(last) + ")");
+      Fail(BilingualText::Format(ExtraText::BadKeyedPosition,
+                                 {section, key, QuoteForMessage(text),
+                                  std::to_string(kNoSelection), std::to_string(last)}));
       return;
     }
     position = static_cast<int>(value);
@@ -228,19 +230,19 @@ class KeyedReader {
     record_.General.Habil_Restore = !record_.General.REST_TEXT.empty();
   }
 
-  const std::optional<std::string>& failure() const { return failure_; }
+  const std::optional<BilingualText>& failure() const { return failure_; }
 
  private:
   bool IsSet(std::string_view section, std::string_view key) const {
     return doc_.Get(section, key) == "1";
   }
-  void Fail(std::string description) {
+  void Fail(BilingualText description) {
     if (!failure_) failure_ = std::move(description);
   }
 
   const IniDocument& doc_;
   ConfigurationRecord& record_;
-  std::optional<std::string> failure_;
+  std::optional<BilingualText> failure_;
 };
 
 }  // namespace
@@ -249,7 +251,7 @@ bool IsKeyed(const IniDocument& doc) {
   return doc.Get(kVersionSection, kVersionKey) == kVersionTag;
 }
 
-std::optional<std::string> ReadKeyed(const IniDocument& doc, ConfigurationRecord& record) {
+std::optional<BilingualText> ReadKeyed(const IniDocument& doc, ConfigurationRecord& record) {
   KeyedReader reader(doc, record);
   VisitKeys(record, reader);
   return reader.failure();
@@ -257,9 +259,11 @@ std::optional<std::string> ReadKeyed(const IniDocument& doc, ConfigurationRecord
 
 std::string QuoteForMessage(std::string_view value) {
   constexpr std::size_t kShown = 40;
-  std::string quoted = "\"" + Cp1252ToUtf8(value.substr(0, kShown));
+  std::string quoted(1, '"');
+  quoted += Cp1252ToUtf8(value.substr(0, kShown));
   if (value.size() > kShown) quoted += "...";
-  return quoted + "\"";
+  quoted += '"';
+  return quoted;
 }
 
 }  // namespace configfile

@@ -24,8 +24,13 @@ std::string_view TrimBlanks(std::string_view s) {
   return s;
 }
 
-std::string Of(std::string_view field, std::string_view group, int index) {
-  return std::string(field) + " of " + std::string(group) + " " + std::to_string(index);
+// "HABIL of digital input 3": a field of an input, a macro or a phone entry.
+BilingualText Of(std::string_view field, ExtraText group, int index) {
+  return BilingualText::Format(group, {field, std::to_string(index)});
+}
+
+BilingualText OfTxAlarm(std::string_view field) {
+  return BilingualText::Format(ExtraText::OfTxAlarm, {field});
 }
 
 // Items in file order. A line item is the rest of the line; a number item is read as
@@ -47,50 +52,49 @@ class ItemReader {
     return true;
   }
 
-  Text Line(std::string_view what) {
+  Text Line(const BilingualText& what) {
     std::string_view line;
     if (!Take(line, what)) return {};
     return Text(line);
   }
 
   // A number item read into a check box: 0 or 1, and 2 (grayed) counts as unchecked.
-  bool Check(std::string_view what) {
+  bool Check(const BilingualText& what) {
     const double value = Number(what);
     if (failed()) return false;
     if (value != 0 && value != 1 && value != 2) {
-      Fail("the check state " + Shown(value) + " of " + std::string(what) +
-           " is not 0, 1 or 2");
+      Fail(BilingualText::Format(ExtraText::BadCheckState, {Shown(value), what}));
       return false;
     }
     return value == 1;
   }
 
   // A number item read into a flag through the digital-mode setters: non-zero is set.
-  bool NonZero(std::string_view what) { return Number(what) != 0; }
+  bool NonZero(const BilingualText& what) { return Number(what) != 0; }
 
   // A number item read into a list position: -1 (nothing selected) to `last`.
-  int Choice(std::string_view what, int last) {
+  int Choice(const BilingualText& what, int last) {
     const double value = Number(what);
     if (failed()) return 0;
     if (!(value >= kNoSelection && value <= last)) {
-      Fail("the list position " + Shown(value) + " of " + std::string(what) +
-           " is outside its list (" + std::to_string(kNoSelection) + " to " +
-           std::to_string(last) + ")");
+      Fail(BilingualText::Format(
+          ExtraText::BadListPosition,
+          {Shown(value), what, std::to_string(kNoSelection), std::to_string(last)}));
       return 0;
     }
     return static_cast<int>(value);
   }
 
   // A number item whose value is not used.
-  void Skip(std::string_view what) { Number(what); }
+  void Skip(const BilingualText& what) { Number(what); }
 
   bool failed() const { return failure_.has_value(); }
-  const std::optional<std::string>& failure() const { return failure_; }
+  const std::optional<BilingualText>& failure() const { return failure_; }
 
  private:
   // The source of the next item: the rest of the current line after a comma, or the
   // next line.
-  bool Take(std::string_view& source, std::string_view what) {
+  bool Take(std::string_view& source, const BilingualText& what) {
     if (failed()) return false;
     if (in_line_) {
       in_line_ = false;
@@ -99,12 +103,12 @@ class ItemReader {
     }
     if (NextLine(source)) return true;
     ++line_number_;  // the line that should have held the item
-    Fail("the file ends before " + std::string(what));
+    Fail(BilingualText::Format(ExtraText::FileEndsBefore, {what}));
     return false;
   }
 
   // A whole number (halves go to the even neighbour, as a whole-number variable takes it).
-  double Number(std::string_view what) {
+  double Number(const BilingualText& what) {
     std::string_view source;
     if (!Take(source, what)) return 0;
     const std::size_t comma = source.find(',');
@@ -114,7 +118,7 @@ class ItemReader {
     }
     const std::string_view item = TrimBlanks(source.substr(0, comma));
     if (item.empty() || !IsNumberText(item)) {
-      Fail("expected a number for " + std::string(what) + ", found " + QuoteForMessage(item));
+      Fail(BilingualText::Format(ExtraText::ExpectedNumber, {what, QuoteForMessage(item)}));
       return 0;
     }
     return RoundHalfEven(NumericValue(item));
@@ -125,15 +129,18 @@ class ItemReader {
     return std::string(TrimBlanks(SignSpaced(value)));
   }
 
-  void Fail(std::string description) {
-    if (!failure_) failure_ = "line " + std::to_string(line_number_) + ": " + description;
+  void Fail(const BilingualText& description) {
+    if (!failure_) {
+      failure_ =
+          BilingualText::Format(ExtraText::LineOf, {std::to_string(line_number_), description});
+    }
   }
 
   std::string_view rest_;       // bytes after the current line
   std::string_view line_rest_;  // the current line after a comma-ended number item
   bool in_line_ = false;
   int line_number_ = 0;  // of the current line, 1-based
-  std::optional<std::string> failure_;
+  std::optional<BilingualText> failure_;
 };
 
 constexpr int kLastMacroChoice = kMacroChoiceItems - 1;
@@ -142,43 +149,43 @@ constexpr int kLastMacroChoice = kMacroChoiceItems - 1;
 // PVAL, CICLOS, CVAL.
 void ReadDigital(ItemReader& in, ConfigurationRecord& r, int i) {
   auto& d = r.Digital[static_cast<std::size_t>(i)];
-  r.SetDigitalHabil(i, in.NonZero(Of("HABIL", "digital input", i)));
-  r.SetDigitalNC(i, in.NonZero(Of("NC", "digital input", i)));
-  d.TEXT = in.Line(Of("TEXT", "digital input", i));
-  d.RING = in.Check(Of("RING", "digital input", i));
-  d.RENV = in.Check(Of("RENV", "digital input", i));
-  d.PERSIST = in.Check(Of("PERSIST", "digital input", i));
-  d.PVAL = in.Line(Of("PVAL", "digital input", i));
-  d.CICLOS = in.Check(Of("CICLOS", "digital input", i));
-  d.CVAL = in.Line(Of("CVAL", "digital input", i));
+  r.SetDigitalHabil(i, in.NonZero(Of("HABIL", ExtraText::OfDigitalInput, i)));
+  r.SetDigitalNC(i, in.NonZero(Of("NC", ExtraText::OfDigitalInput, i)));
+  d.TEXT = in.Line(Of("TEXT", ExtraText::OfDigitalInput, i));
+  d.RING = in.Check(Of("RING", ExtraText::OfDigitalInput, i));
+  d.RENV = in.Check(Of("RENV", ExtraText::OfDigitalInput, i));
+  d.PERSIST = in.Check(Of("PERSIST", ExtraText::OfDigitalInput, i));
+  d.PVAL = in.Line(Of("PVAL", ExtraText::OfDigitalInput, i));
+  d.CICLOS = in.Check(Of("CICLOS", ExtraText::OfDigitalInput, i));
+  d.CVAL = in.Line(Of("CVAL", ExtraText::OfDigitalInput, i));
 }
 
 // HABIL, TEXT, RING, RENV, IE, FE, UN, MIN, MAX, HIST, PERSIST, PVAL.
 void ReadAnalog(ItemReader& in, ConfigurationRecord& r, int i) {
   auto& a = r.Analog[static_cast<std::size_t>(i)];
-  r.SetAnalogHabil(i, in.Check(Of("HABIL", "analog input", i)));
-  a.TEXT = in.Line(Of("TEXT", "analog input", i));
-  a.RING = in.Check(Of("RING", "analog input", i));
-  a.RENV = in.Check(Of("RENV", "analog input", i));
-  a.IE = in.Line(Of("IE", "analog input", i));
-  a.FE = in.Line(Of("FE", "analog input", i));
-  a.UN = in.Line(Of("UN", "analog input", i));
-  a.MIN = in.Line(Of("MIN", "analog input", i));
-  a.MAX = in.Line(Of("MAX", "analog input", i));
-  a.HIST = in.Line(Of("HIST", "analog input", i));
-  a.PERSIST = in.Check(Of("PERSIST", "analog input", i));
-  a.PVAL = in.Line(Of("PVAL", "analog input", i));
+  r.SetAnalogHabil(i, in.Check(Of("HABIL", ExtraText::OfAnalogInput, i)));
+  a.TEXT = in.Line(Of("TEXT", ExtraText::OfAnalogInput, i));
+  a.RING = in.Check(Of("RING", ExtraText::OfAnalogInput, i));
+  a.RENV = in.Check(Of("RENV", ExtraText::OfAnalogInput, i));
+  a.IE = in.Line(Of("IE", ExtraText::OfAnalogInput, i));
+  a.FE = in.Line(Of("FE", ExtraText::OfAnalogInput, i));
+  a.UN = in.Line(Of("UN", ExtraText::OfAnalogInput, i));
+  a.MIN = in.Line(Of("MIN", ExtraText::OfAnalogInput, i));
+  a.MAX = in.Line(Of("MAX", ExtraText::OfAnalogInput, i));
+  a.HIST = in.Line(Of("HIST", ExtraText::OfAnalogInput, i));
+  a.PERSIST = in.Check(Of("PERSIST", ExtraText::OfAnalogInput, i));
+  a.PVAL = in.Line(Of("PVAL", ExtraText::OfAnalogInput, i));
 }
 
 void ReadMacro(ItemReader& in, ConfigurationRecord& r, int n) {
   auto& m = r.Macros[static_cast<std::size_t>(n)];
-  m.MACRO_TEXT = in.Line(Of("MACRO_TEXT", "macro", n));
-  m.MACRO_COM = in.Line(Of("MACRO_COM", "macro", n));
+  m.MACRO_TEXT = in.Line(Of("MACRO_TEXT", ExtraText::OfMacro, n));
+  m.MACRO_COM = in.Line(Of("MACRO_COM", ExtraText::OfMacro, n));
 }
 
 void ReadItems(ItemReader& in, ConfigurationRecord& r, int version) {
   for (int i = 0; i < kPhoneListSize; ++i) {
-    const Text entry = in.Line(Of("TLF", "phone entry", i));
+    const Text entry = in.Line(Of("TLF", ExtraText::OfPhoneEntry, i));
     if (!entry.empty()) r.AppendPhoneEntry(entry);
   }
   GeneralGroup& g = r.General;
@@ -199,16 +206,18 @@ void ReadItems(ItemReader& in, ConfigurationRecord& r, int version) {
   for (int i = 0; i < 4; ++i) {
     for (int input : {i, i + 4}) {
       auto& d = r.Digital[static_cast<std::size_t>(input)];
-      d.MACRO_TRUE = in.Choice(Of("MACRO_TRUE", "digital input", input), kLastMacroChoice);
-      d.MACRO_FALSE = in.Choice(Of("MACRO_FALSE", "digital input", input), kLastMacroChoice);
+      d.MACRO_TRUE =
+          in.Choice(Of("MACRO_TRUE", ExtraText::OfDigitalInput, input), kLastMacroChoice);
+      d.MACRO_FALSE =
+          in.Choice(Of("MACRO_FALSE", ExtraText::OfDigitalInput, input), kLastMacroChoice);
     }
   }
   for (int i = 0; i < 2; ++i) {
     for (int input : {i, i + 2}) {
       auto& a = r.Analog[static_cast<std::size_t>(input)];
-      a.MACRO_HIGH = in.Choice(Of("MACRO_HIGH", "analog input", input), kLastMacroChoice);
-      a.MACRO_LOW = in.Choice(Of("MACRO_LOW", "analog input", input), kLastMacroChoice);
-      a.MACRO_NOM = in.Choice(Of("MACRO_NOM", "analog input", input), kLastMacroChoice);
+      a.MACRO_HIGH = in.Choice(Of("MACRO_HIGH", ExtraText::OfAnalogInput, input), kLastMacroChoice);
+      a.MACRO_LOW = in.Choice(Of("MACRO_LOW", ExtraText::OfAnalogInput, input), kLastMacroChoice);
+      a.MACRO_NOM = in.Choice(Of("MACRO_NOM", ExtraText::OfAnalogInput, input), kLastMacroChoice);
     }
   }
   g.MACRO_INICIO = in.Choice("MACRO_INICIO", kLastMacroChoice);
@@ -216,35 +225,37 @@ void ReadItems(ItemReader& in, ConfigurationRecord& r, int version) {
   g.MACRO_GSMMAL = in.Choice("MACRO_GSMMAL", kLastMacroChoice);
   for (int n = 8; n < kMacros; ++n) ReadMacro(in, r, n);
 
-  for (int k = 0; k < 12; ++k) in.Line("an unused line");
+  for (int k = 0; k < 12; ++k) in.Line(BilingualText::Format(ExtraText::UnusedLine));
 
   DataLoggerGroup& log = r.DataLogger;
   log.DIGITAL_REARM = in.Line("DIGITAL_REARM");
   for (std::size_t i = 0; i < 4; ++i) log.REG_D[i] = in.Check("REG_D" + std::to_string(i));
   log.LOG_TIME = in.Line("LOG_TIME");
   for (std::size_t i = 0; i < 2; ++i) log.REG_A[i] = in.Check("REG_A" + std::to_string(i));
-  in.Skip("an unused number");
-  in.Skip("an unused number");
+  in.Skip(BilingualText::Format(ExtraText::UnusedNumber));
+  in.Skip(BilingualText::Format(ExtraText::UnusedNumber));
 
   g.REST_TEXT = in.Line("RESTORE_TEXT");
   g.Habil_Restore = !g.REST_TEXT.empty();
 
   for (int i = 0; i < kDigitalInputs; ++i) {
-    r.SetDigitalBi(i, in.NonZero(Of("BI", "digital input", i)));
+    r.SetDigitalBi(i, in.NonZero(Of("BI", ExtraText::OfDigitalInput, i)));
   }
 
   g.PIN = in.Line("PIN");
-  r.SetPinHabil(in.Check("the PIN enable"));  // unchecked empties the PIN
+  // Unchecked empties the PIN.
+  r.SetPinHabil(in.Check(BilingualText::Format(ExtraText::PinEnable)));
   g.NORMAL = in.Line("NORMAL");
   for (int i = 0; i < 4; ++i) {
-    r.Digital[static_cast<std::size_t>(i)].RST = in.Line(Of("RST", "digital input", i));
+    r.Digital[static_cast<std::size_t>(i)].RST =
+        in.Line(Of("RST", ExtraText::OfDigitalInput, i));
   }
 
   if (version > 1) {
-    r.SetTxAlarmHabil(in.Check("HABIL of the transmission-fail alarm"));
-    r.TxAlarm.TEXT = in.Line("TEXT of the transmission-fail alarm");
-    r.TxAlarm.RING = in.Check("RING of the transmission-fail alarm");
-    r.TxAlarm.MACRO_TX = in.Choice("MACRO_TX of the transmission-fail alarm", kLastMacroChoice);
+    r.SetTxAlarmHabil(in.Check(OfTxAlarm("HABIL")));
+    r.TxAlarm.TEXT = in.Line(OfTxAlarm("TEXT"));
+    r.TxAlarm.RING = in.Check(OfTxAlarm("RING"));
+    r.TxAlarm.MACRO_TX = in.Choice(OfTxAlarm("MACRO_TX"), kLastMacroChoice);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <exception>
 #include <string_view>
 
+#include "link/firmware_version.h"
 #include "model/validators.h"
 
 namespace zdl {
@@ -150,11 +151,9 @@ StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) 
 
   std::string version = "#0F";
   line_.SendCommand(version, comTimeOut_);
-  if (const std::string_view answer = line_.LastAnswer; StartsWith(answer, "#VER=")) {
-    // "#VER=ZDL410 V5.01": the text after "=" is shown, the number starts at the 14th
-    // character.
-    firmText_ = answer.substr(5);
-    firmVersion_ = static_cast<float>(NumericValue(answer.size() > 13 ? answer.substr(13) : ""));
+  if (const auto firmware = FirmwareFromAnswer(line_.LastAnswer)) {
+    firmText_ = firmware->FirmText;
+    firmVersion_ = firmware->FirmVersion;
   }
   std::string datalogger = "#40";
   line_.SendCommand(datalogger, comTimeOut_);

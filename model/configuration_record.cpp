@@ -93,11 +93,12 @@ void ConfigurationRecord::ClearGeneral() {
   General.PTLF.clear();
   General.REST_TEXT.clear();
   TxAlarm.TEXT.clear();
-  General.RENVN = "10";
-  General.ASINC = "30";
-  General.AINFO = "0";
-  General.RENVT = "5";
-  General.NORMAL = "0";
+  const GeneralGroup defaults;
+  General.RENVN = defaults.RENVN;
+  General.ASINC = defaults.ASINC;
+  General.AINFO = defaults.AINFO;
+  General.RENVT = defaults.RENVT;
+  General.NORMAL = defaults.NORMAL;
   General.Csm = SmsCentre::CSMOtro;
   ListaTlf.clear();
   General.MACRO_INICIO = 0;

@@ -210,12 +210,16 @@ void SimulatedUnit::HandleModemCommand(std::string_view line, Micros at) {
     Log("modem reply " + std::string(word));
   };
   Log("modem received " + VisibleBytes(text));
-  if (command == "AT" || command == "ATE0" || command.starts_with("ATH")) {
+  if (options_.modemMute) {
+    Log("ignored (the modem is mute)");
+  } else if (command == "AT" || command == "ATE0" || command.starts_with("ATH")) {
     reply("OK");
   } else if (command.starts_with("ATD")) {
-    connected_ = true;
-    loggedIn_ = false;
-    reply("CONNECT 9600");
+    if (options_.dialReply.find("CONNECT") != std::string::npos) {
+      connected_ = true;
+      loggedIn_ = false;
+    }
+    reply(options_.dialReply);
   } else if (command.starts_with("AT")) {
     reply("ERROR");
   } else {
@@ -355,7 +359,12 @@ void SimulatedUnit::Answer(std::string_view payload, Micros at) {
   if (faults.garbage) Send(kSimGarbage, at);
   char checksum[3];
   std::snprintf(checksum, sizeof checksum, "%02X", sum);
-  Send("#" + std::string(checksum) + ";" + std::string(payload) + "\r", at);
+  std::string framed(1, '#');
+  framed += checksum;
+  framed += ';';
+  framed += payload;
+  framed += '\r';
+  Send(framed, at);
   Log((corrupt ? "answer (wrong checksum) #" : "answer #") + VisibleBytes(payload));
 }
 

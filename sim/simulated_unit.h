@@ -46,6 +46,11 @@ struct SimOptions {
   std::string password = "1234";
   // A Hayes modem in front of the unit: the unit is reached after "ATD" and a login.
   bool modem = false;
+  // The modem's answer to "ATD": one holding "CONNECT" connects the call; any other
+  // ("BUSY", "NO ANSWER", "NO CARRIER", ...) leaves the modem in command mode.
+  std::string dialReply = "CONNECT 9600";
+  // The modem answers no command at all (switched off, wrong speed).
+  bool modemMute = false;
   // 9600 baud, 10 bits a byte, both directions: a line is acted on once its last byte has
   // crossed the line, answer bytes leave one every 1041.67 us.
   bool paced = false;

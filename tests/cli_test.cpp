@@ -1,6 +1,9 @@
 // The zdl410 command line as an installer runs it: offline commands on files, and read and
 // write against the simulated unit on a real pseudo-terminal.
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +33,39 @@ ProcessResult Cli(std::vector<std::string> args) {
   setenv("XDG_CONFIG_HOME", SettingsHome().Path().c_str(), 1);
   args.insert(args.begin(), ZDL_CLI_PATH);
   return RunProcess(args);
+}
+
+// Runs the command line on a terminal of its own (stdout and stderr a pseudo-terminal)
+// and returns all it printed there, with the terminal's CR LF line ends.
+std::string CliOnTerminal(std::vector<std::string> args) {
+  setenv("XDG_CONFIG_HOME", SettingsHome().Path().c_str(), 1);
+  args.insert(args.begin(), ZDL_CLI_PATH);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  int master = -1;
+  const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  std::string printed;
+  char buffer[4096];
+  ssize_t n = 0;
+  while (pid > 0 && (n = read(master, buffer, sizeof buffer)) > 0) {
+    printed.append(buffer, static_cast<std::size_t>(n));
+  }
+  if (pid > 0) waitpid(pid, nullptr, 0);
+  if (master >= 0) close(master);
+  return printed;
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& word) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
+    ++count;
+  }
+  return count;
 }
 
 class CliFiles : public ::testing::Test {
@@ -117,6 +153,14 @@ TEST_F(CliFiles, CheckNamesTheFirstFailingFieldOrAsksForConfirmation) {
   ProcessResult old = Cli({"--lang", "es", "check", Saved(r, "vp.ncf"), "--firmware", "4.3"});
   EXPECT_EQ(old.exitCode, 1);
   EXPECT_EQ(old.out, "MacroInicio: El Firmware4.3 no soporta las funciones de temporizador\n");
+  // The version as the unit shows it, or a bare number: the same rule as a connection's.
+  for (const char* firmware : {"ZDL410 v5.01", "5.01", "ZDL410 V4.2b"}) {
+    ProcessResult timers = Cli({"check", Saved(r, "vp.ncf"), "--firmware", firmware});
+    EXPECT_EQ(timers.out, std::string(firmware) == "ZDL410 V4.2b"
+                              ? "MacroInicio: FirmwareZDL410 V4.2b don't support Timers\n"
+                              : "VPBox[3]: Out of range, set a value under 30000\n")
+        << firmware;
+  }
 
   ConfigurationRecord logger = testing::FullRecord();
   ProcessResult noLogger = Cli({"check", Saved(logger, "log.ncf"), "--no-datalogger"});
@@ -274,15 +318,73 @@ TEST_F(CliUnit, FailuresEndWithTheirMessages) {
   EXPECT_EQ(badNumber.exitCode, 1);
   EXPECT_NE(badNumber.err.find("Enter a valid phone number."), std::string::npos) << badNumber.err;
 
+  // The port's own description, in the session's language (Qt's catalogue).
   ProcessResult noPort = Cli({"read", "--port", dir_.File("no-such-port"), "--password", "1234",
                               dir_.File("x.ncf")});
   EXPECT_EQ(noPort.exitCode, 1);
+  EXPECT_NE(noPort.err.find("no-such-port: No such file or directory"), std::string::npos)
+      << noPort.err;
+  ProcessResult noPortEs = Cli({"--lang", "es", "write", "--port", dir_.File("no-such-port"),
+                                "--password", "1234", Sample()});
+  EXPECT_EQ(noPortEs.exitCode, 1);
+  EXPECT_NE(noPortEs.err.find("no-such-port: No hay ningún fichero o directorio con ese nombre"),
+            std::string::npos)
+      << noPortEs.err;
 
   Unit silent(dir_, {"--silent-after", "12"});
   ProcessResult cut = Cli({"write", "--port", silent.Port(), "--password", "1234", Sample()});
   EXPECT_EQ(cut.exitCode, 1);
   EXPECT_NE(cut.err.find("Communication error, check your connections."), std::string::npos) << cut.err;
   EXPECT_EQ(cut.out, "Communication error.\n");
+}
+
+// Run from a script (no terminal), a failed dial still says why, once.
+TEST_F(CliUnit, EveryDialOutcomeIsNamedWithoutATerminal) {
+  struct Row {
+    std::vector<std::string> modem;
+    std::string lang;
+    std::string reason;
+  };
+  const Row rows[] = {
+      {{"--dial-reply", "BUSY"}, "en", "Busy"},
+      {{"--dial-reply", "NO ANSWER"}, "en", "No answer"},
+      {{"--dial-reply", "NO CARRIER"}, "en", "No carrier"},
+      {{"--dial-reply", "NO DIALTONE"}, "en", "No dialtone"},
+      {{"--dial-reply", "ERROR"}, "en", "Error"},
+      {{"--modem-mute"}, "en", "Communication error."},
+      {{"--dial-reply", "BUSY"}, "es", "Comunica"},
+      {{"--dial-reply", "NO DIALTONE"}, "es", "Sin tono de marcado"},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> options = {"--modem"};
+    options.insert(options.end(), row.modem.begin(), row.modem.end());
+    Unit unit(dir_, options);
+    ASSERT_TRUE(unit.Started());
+    ProcessResult read = Cli({"--lang", row.lang, "read", "--port", unit.Port(), "--modem", "5551234",
+                              "--password", "4321", dir_.File("out.ncf")});
+    EXPECT_EQ(read.exitCode, 1) << row.reason;
+    EXPECT_EQ(read.err, row.reason + "\n") << row.modem.back();
+    EXPECT_TRUE(read.out.empty()) << read.out;
+  }
+}
+
+// On a terminal the status shows the progress and the reason, each once.
+TEST_F(CliUnit, OnATerminalEveryReasonShowsOnce) {
+  Unit refusing(dir_, {"--modem", "--refuse-password"});
+  const std::string refused = CliOnTerminal(
+      {"read", "--port", refusing.Port(), "--modem", "555", "--password", "1", dir_.File("o.ncf")});
+  EXPECT_EQ(Occurrences(refused, "Calling..."), 1u) << refused;
+  EXPECT_EQ(Occurrences(refused, "Bad password"), 1u) << refused;
+  Unit noAnswer(dir_, {"--modem", "--dial-reply", "NO ANSWER"});
+  const std::string unanswered = CliOnTerminal(
+      {"read", "--port", noAnswer.Port(), "--modem", "555", "--password", "1", dir_.File("o.ncf")});
+  EXPECT_EQ(unanswered, "Calling...\r\nNo answer\r\n");
+
+  Unit busy(dir_, {"--modem", "--dial-reply", "BUSY"});
+  ProcessResult written =
+      Cli({"write", "--port", busy.Port(), "--modem", "555", "--password", "1", Sample()});
+  EXPECT_EQ(written.exitCode, 1);
+  EXPECT_EQ(written.err, "Busy\n");
 }
 
 }  // namespace

@@ -92,7 +92,8 @@ TEST(ConfigFileKeyed, ListPositionsReadTheLeadingNumberAndRefuseTheRest) {
         LoadConfigBytes(std::string("[General]\nVERSION=ZDL410\nMACRO_GSMOK=") + row.text, r);
     EXPECT_EQ(r.General.MACRO_GSMOK, row.position == -9 ? 2 : row.position) << row.text;
     const std::string named = std::string("[General], key MACRO_GSMOK: the value \"") + row.text + '"';
-    EXPECT_EQ(outcome.description.find(named) != std::string::npos, row.position == -9) << row.text;
+    const std::string& english = outcome.description.In(Lang::English);
+    EXPECT_EQ(english.find(named) != std::string::npos, row.position == -9) << row.text;
   }
   ConfigurationRecord r;  // a timer's list has one item fewer
   EXPECT_TRUE(LoadConfigBytes("[General]\nVERSION=ZDL410\n[Timer]\nMACRO7=13\n", r).loaded());
@@ -148,19 +149,30 @@ TEST(ConfigFileSequential, VersionsAndThePinEnable) {
 }
 
 TEST(ConfigFileSequential, BadItemsFailNamingTheLineAndChangeNothing) {
-  const struct { std::size_t line; const char* text; const char* expected; } rows[] = {
-      {20, "7", "line 20: the check state 7 of RING of digital input 0"},
-      {17, "x", "line 17: expected a number for HABIL of digital input 0, found \"x\""},
-      {169, "15", "line 169: the list position 15 of MACRO_INICIO is outside its list"},
-      {153, "1,2,5,-2", "line 153: the list position -2 of MACRO_FALSE of digital input 4"},
-      {153, "1,2,5,", "line 153: expected a number for MACRO_FALSE of digital input 4, found \"\""},
-      {225, nullptr, "line 225: the file ends before MACRO_TX"},
+  const struct {
+    std::size_t line; const char* text; const char* expected; const char* spanish;
+  } rows[] = {
+      {20, "7", "line 20: the check state 7 of RING of digital input 0",
+       "línea 20: el estado 7 de la casilla RING de la entrada digital 0 no es 0, 1 ni 2"},
+      {17, "x", "line 17: expected a number for HABIL of digital input 0, found \"x\"",
+       "línea 17: se esperaba un número para HABIL de la entrada digital 0 y hay \"x\""},
+      {169, "15", "line 169: the list position 15 of MACRO_INICIO is outside its list",
+       "línea 169: la posición 15 de MACRO_INICIO está fuera de su lista (-1 a 14)"},
+      {153, "1,2,5,-2", "line 153: the list position -2 of MACRO_FALSE of digital input 4",
+       "línea 153: la posición -2 de MACRO_FALSE de la entrada digital 4"},
+      {153, "1,2,5,", "line 153: expected a number for MACRO_FALSE of digital input 4, found \"\"",
+       "línea 153: se esperaba un número para MACRO_FALSE de la entrada digital 4"},
+      {225, nullptr, "line 225: the file ends before MACRO_TX",
+       "línea 225: el fichero termina antes de MACRO_TX de la alarma de fallo de transmisión"},
   };
   for (const auto& row : rows) {
     ConfigurationRecord r = FullRecord();
     const LoadOutcome outcome = LoadConfigBytes(SeqV2With(row.line, row.text), r);
     EXPECT_EQ(outcome.status, LoadStatus::Failed);
-    EXPECT_EQ(outcome.description.rfind(row.expected, 0), 0u) << outcome.description;
+    const std::string english = LoadMessage(outcome, Lang::English);
+    const std::string spanish = LoadMessage(outcome, Lang::Spanish);
+    EXPECT_EQ(english.rfind(row.expected, 0), 0u) << english;
+    EXPECT_EQ(spanish.rfind(row.spanish, 0), 0u) << spanish;
     EXPECT_EQ(r, FullRecord());
   }
 }
@@ -177,7 +189,8 @@ TEST(ConfigFileLoad, WhatIsNoConfigurationFileChangesNothing) {
   }
   EXPECT_EQ(LoadConfigFile(ZDL_TEST_DATA "/absent.ncf", r).status, LoadStatus::FileNotFound);
   const LoadOutcome outcome = LoadConfigFile(ZDL_TEST_DATA, r);
-  EXPECT_NE(outcome.description.find("Is a directory"), std::string::npos) << outcome.description;
+  EXPECT_NE(LoadMessage(outcome, Lang::English).find("Is a directory"), std::string::npos);
+  EXPECT_EQ(LoadMessage(outcome, Lang::Spanish).rfind("No se puede leer ", 0), 0u);
   EXPECT_EQ(r, FullRecord());
 }
 
@@ -195,7 +208,11 @@ TEST(ConfigFileDisk, SavesReplaceTheFileWholeOrNotAtAll) {
             0u);
   ConfigurationRecord bad = FullRecord();
   bad.Macros[9].MACRO_COM = "two\nlines";  // a keyed value cannot carry a line break
-  EXPECT_NE(SaveConfigFile(link, bad).description.find("MACRO_COM 9"), std::string::npos);
+  const SaveOutcome refused = SaveConfigFile(link, bad);
+  EXPECT_NE(refused.description.In(Lang::English).find("MACRO_COM 9"), std::string::npos);
+  EXPECT_EQ(refused.description.In(Lang::Spanish),
+            "El texto de la clave MACRO_COM 9 de la sección [Macros] tiene un salto de línea, que "
+            "un fichero de configuración no puede guardar.");
   EXPECT_EQ(ReadFileBytes(real), saved);
   // No temporary is left behind.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);

@@ -173,7 +173,7 @@ TEST(ReadConfigProcedure, AttemptsAndPresenceRepeats) {
            {"ACK", 0, false, 1, 4}}) {
     ReadingUnit unit({"007 Name", "999"});
     unit.answers["00"] = presence;
-    unit.lose = [lost](std::size_t index) { return static_cast<int>(index) == lost; };
+    unit.lose = [lost = lost](std::size_t index) { return static_cast<int>(index) == lost; };
     R record;
     EXPECT_EQ(unit.Read(record), ok) << presence << lost;
     EXPECT_EQ(unit.Sent("00"), presenceSends) << presence << lost;

@@ -47,6 +47,12 @@ TEST(SimTool, BadUsageExitsWithStatus2AndAnUnreadableConfigurationWith1) {
   EXPECT_EQ(testing::RunProcess({ZDL_SIM_PATH, "--silent-after=3"}).exitCode, 2);
   EXPECT_EQ(testing::RunProcess({ZDL_SIM_PATH, "--bad-checksum", "0"}).exitCode, 2);
   EXPECT_EQ(testing::RunProcess({ZDL_SIM_PATH, "--config", "/nonexistent/x.ncf"}).exitCode, 1);
+  EXPECT_EQ(testing::RunProcess({ZDL_SIM_PATH, "--dial-reply", ""}).exitCode, 2);
+
+  const testing::ProcessResult help = testing::RunProcess({ZDL_SIM_PATH, "--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  ASSERT_FALSE(help.out.empty());
+  EXPECT_EQ(help.out.back(), '\n');
 }
 
 }  // namespace

@@ -11,44 +11,55 @@
 #include "tests/support/fake_port.h"
 #include "tests/support/sample_record.h"
 #include "tests/support/transfer_support.h"
-#include "transfer/command_set.h"
+#include "link/serial_line.h"
 
 namespace zdl {
 namespace {
 
-// A unit that takes FullRecord(): "#ACK" to "#00", the expected answer to every line and
-// `saveAnswer` `saveDelay` after its "#ACK" to "#03". `answers` overrides the answer to a
-// logical command: "" for silence, "close" to close the port.
+// A unit that takes every line: "#ACK" to "#00" and "#03", "#PARSE_OK" to a "#01" line,
+// "#A7" to "#58", "#A5" to "#5A", and `saveAnswer` `saveDelay` after its "#ACK" to "#03".
+// `answers` overrides the answer to a logical command: "" for silence, "close" to close
+// the port.
 class WritingUnit {
  public:
-  WritingUnit() {
+  explicit WritingUnit(ConfigurationRecord written = testing::FullRecord())
+      : record(std::move(written)) {
     port.Open(PortSettings{});
     port.SetResponder([this](std::string_view bytes, auto&) {
-      Answer("#" + testing::Payload(std::string(bytes.substr(0, bytes.find('\r')))));
+      std::string command(1, '#');
+      command += testing::Payload(std::string(bytes.substr(0, bytes.find('\r'))));
+      Answer(command);
     });
-    for (const CommandLine& line : lines) answers.emplace(line.text, line.expected);
   }
   bool Write() {
     SerialLine line(port, clock);
-    return WriteConfiguration(line, Millis{1000}, testing::FullRecord(), progress);
+    return WriteConfiguration(line, Millis{1000}, record, progress);
   }
   int Count(const std::string& command) const {  // how often the command was written
     const std::vector<std::string> sent = port.WrittenLines();
     return static_cast<int>(std::count(sent.begin(), sent.end(), FrameCommand(command)));
   }
 
-  const std::vector<CommandLine> lines = AllLines(BuildWriteSequence(testing::FullRecord()));
+  ConfigurationRecord record;
   testing::FakeClock clock;
   testing::FakePort port{clock};
   testing::RecordingProgress progress;
-  std::map<std::string, std::string> answers = {{"#00", "#ACK"}};
+  std::map<std::string, std::string> answers;
   std::string saveAnswer = "#SAVE_OK";
   Millis saveDelay{2000};
   Micros saveAskedAt{-1};
 
  private:
+  static std::string UsualAnswer(const std::string& command) {
+    if (command == "#00" || command == "#03") return "#ACK";
+    if (command.starts_with("#01")) return "#PARSE_OK";
+    if (command.starts_with("#58")) return "#A7";
+    if (command.starts_with("#5A")) return "#A5";
+    return "";
+  }
   void Answer(const std::string& command) {
-    const std::string answer = answers[command];
+    const auto given = answers.find(command);
+    const std::string answer = given != answers.end() ? given->second : UsualAnswer(command);
     if (answer == "close") return port.Close();
     if (!answer.empty()) port.FeedAnswer(answer.substr(1));
     if (command != "#03" || answer != "#ACK") return;
@@ -57,29 +68,92 @@ class WritingUnit {
   }
 };
 
+// A small configuration with one item of every kind of line. (Texts are moved in whole:
+// GCC 12 at -O3 reports a false -Wrestrict on short literals assigned in a row.)
+ConfigurationRecord SmallRecord() {
+  ConfigurationRecord r;
+  r.SetDigitalHabil(0, true);
+  r.SetDigitalNC(0, true);
+  DigitalInput& d = r.Digital[0];
+  d.TEXT = Text("Fallo UPS");
+  d.RING = d.PERSIST = true;
+  d.PVAL = Text("5");
+  d.MACRO_TRUE = 3;
+  r.SetAnalogHabil(1, true);
+  AnalogInput& a = r.Analog[1];
+  a.TEXT = Text("Nivel");
+  a.IE = Text("4");
+  a.FE = Text("20");
+  a.UN = Text("mA");
+  a.MIN = Text("5");
+  a.MAX = Text("18");
+  a.HIST = Text("1");
+  r.Macros[0].MACRO_TEXT = Text("Abrir");
+  r.General.NOMBRE = Text("Pozo 2");
+  r.General.PTLF = Text("3");
+  r.General.NORMAL = Text("30");
+  r.General.Habil_Restore = true;
+  r.General.REST_TEXT = Text("Normal");
+  r.General.MACRO_GSMOK = 14;
+  r.ListaTlf = {"600111222,PRV2"};
+  r.SetTimerHabil(0, true);
+  Timer& t = r.Timers[0];
+  t.TIME = Text("12:00");
+  t.Days[VIERNES] = t.Days[SABADO] = true;
+  t.MACRO = 0;  // the first item: macro 1
+  t.VP = Text("60");
+  r.DataLogger.LOG_TIME = Text("120");
+  r.DataLogger.REG_A[0] = r.DataLogger.REG_A[3] = true;
+  r.DataLogger.DIGITAL_REARM = Text("5");
+  r.DataLogger.REG_D.fill(true);
+  return r;
+}
+
 TEST(WriteConfig, SendsEveryLineInOrderThenSaves) {
-  WritingUnit unit;
+  WritingUnit unit(SmallRecord());
   ASSERT_TRUE(unit.Write());
-  std::string expected = FrameCommand("#00") + "\r";
-  for (const CommandLine& line : unit.lines) expected += FrameCommand(line.text) + "\r";
-  EXPECT_EQ(unit.port.Written(), expected);
+  const std::vector<std::string> expected = {
+      "#01LDDEF",  // after one "#00": the unit answered "#ACK"
+      "#01+ALM0=\"Fallo UPS\",NC,RING,P= 50,MACROT= 3",
+      "#01+ADALM1=\"Nivel\",IE=4,FE=20,UN=mA,MIN=5,MAX=18,HIST=1",
+      "#01+MACRO=\"Abrir\",COM=\"\",INDEX= 0",
+      "#01ID=Pozo 2",
+      "#01CSM=",
+      "#01PTLF=3",
+      "#01RENVN=10",
+      "#01RENVT=5",
+      "#01ASINC=30",
+      "#01AINFO=0",
+      "#01NORMAL= 300",
+      "#01REST=\"Normal\"",
+      "#01MACROGK= 14",
+      "#01+TLF=600111222,PRV2",
+      "#01T0=12:00,sem=0000110,macro= 1,vp=60",
+      "#58001200009",
+      "#5A00FF0005",
+      "#03",
+  };
+  // Framed as the line protocol does; its checksums are checked by hand on two lines.
+  std::vector<std::string> framed = {"#60;00"};
+  for (const std::string& line : expected) framed.push_back(FrameCommand(line));
+  EXPECT_EQ(unit.port.WrittenLines(), framed);
+  EXPECT_EQ(framed[1], "#C0;01LDDEF");
   EXPECT_EQ(unit.progress.values, (std::vector<int>{0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12,
                                                     13, 14, 15, 16, 17, 18, 19, 20, 21}));
   EXPECT_EQ(unit.progress.statuses, (std::vector<int>{134, 136, 135}));
 }
 
 TEST(WriteConfig, TheFirstWrongOrMissingAnswerEndsTheWriteUnsaved) {
-  const CommandLine mid = WritingUnit().lines[5];
-  ASSERT_EQ(mid.expected, "#PARSE_OK");
+  const std::string mid = "#01RENVN=" + testing::FullRecord().General.RENVN;
   for (const auto& [command, answer, ok, sends] :
        std::vector<std::tuple<std::string, std::string, bool, int>>{
            {"#00", "", true, 4},  // the presence test: at most five sends, outcome ignored
            {"#00", "#NAK", true, 5},
-           {mid.text, "#PARSE_ERROR", false, 1},  // a wrong answer is not retried
-           {mid.text, "#PARSE_OK ", false, 1},    // answers are compared whole
-           {mid.text, "#ACK", false, 1},
-           {mid.text, "", false, 4},
-           {mid.text, "close", false, 1},
+           {mid, "#PARSE_ERROR", false, 1},  // a wrong answer is not retried
+           {mid, "#PARSE_OK ", false, 1},    // answers are compared whole
+           {mid, "#ACK", false, 1},
+           {mid, "", false, 4},
+           {mid, "close", false, 1},
            {"#03", "#NAK", false, 1}}) {  // never "saving"
     SCOPED_TRACE(command + " answered " + answer);
     WritingUnit unit;

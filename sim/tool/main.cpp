@@ -37,6 +37,9 @@ constexpr const char* kUsage =
     "  --link PATH          also make PATH a symbolic link to the terminal (removed on exit)\n"
     "  --password PW        the unit's password (default 1234)\n"
     "  --modem              a Hayes modem in front of the unit (ATD to connect)\n"
+    "  --dial-reply TEXT    the modem's answer to ATD (default \"CONNECT 9600\"; BUSY,\n"
+    "                       NO ANSWER, NO CARRIER, NO DIALTONE, ERROR fail the call)\n"
+    "  --modem-mute         a modem that answers no command\n"
     "  --paced              9600 baud timing in both directions\n"
     "  --no-datalogger      a unit without the data-logger functions\n"
     "  --version TEXT       the version text (default \"ZDL410 v5.01\")\n"
@@ -96,6 +99,8 @@ std::optional<Args> ParseArgs(const std::vector<std::string_view>& argv, std::st
       args.help = true;
     } else if (arg == "--modem") {
       args.options.modem = true;
+    } else if (arg == "--modem-mute") {
+      args.options.modemMute = true;
     } else if (arg == "--paced") {
       args.options.paced = true;
     } else if (arg == "--no-datalogger") {
@@ -115,7 +120,7 @@ std::optional<Args> ParseArgs(const std::vector<std::string_view>& argv, std::st
     } else if (arg == "--verbose") {
       args.verbose = true;
     } else if (arg == "--link" || arg == "--password" || arg == "--version" ||
-               arg == "--config" || arg == "--save-received") {
+               arg == "--config" || arg == "--save-received" || arg == "--dial-reply") {
       const auto text = value();
       if (!text || text->empty()) {
         error = std::string(arg) + " needs a value";
@@ -126,6 +131,7 @@ std::optional<Args> ParseArgs(const std::vector<std::string_view>& argv, std::st
       if (arg == "--version") args.options.version = std::string(*text);
       if (arg == "--config") args.config = std::string(*text);
       if (arg == "--save-received") args.saveReceived = std::string(*text);
+      if (arg == "--dial-reply") args.options.dialReply = std::string(*text);
     } else if (arg == "--save-ms" && (number = count(0, 3600000))) {
       args.options.saveTime = Millis(*number);
     } else if (arg == "--bad-checksum" && (number = count(1, 1000000))) {
@@ -157,7 +163,7 @@ bool LoadConfiguration(const std::string& path, SimulatedUnit& unit) {
   const LoadOutcome outcome = LoadConfigFile(path, record);
   if (!outcome.loaded()) {
     std::cerr << "zdl410-sim: cannot load " << path << ": "
-              << LoadMessage(outcome, Lang::English) << ' ' << outcome.description << '\n';
+              << LoadMessage(outcome, Lang::English) << '\n';
     return false;
   }
   for (const std::string& line : StartFromConfiguration(unit, record)) {

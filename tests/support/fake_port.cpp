@@ -28,7 +28,12 @@ void FakePort::FeedAnswer(std::string_view payload, Micros delay) {
   for (char c : payload) sum += static_cast<unsigned char>(c);
   char cc[3];
   std::snprintf(cc, sizeof cc, "%02X", sum % 256);
-  Feed("#" + std::string(cc) + ";" + std::string(payload) + "\r", delay);
+  std::string line = "#";
+  line += cc;
+  line += ';';
+  line += payload;
+  line += '\r';
+  Feed(line, delay);
 }
 
 std::vector<std::string> FakePort::WrittenLines() const {

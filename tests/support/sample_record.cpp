@@ -57,12 +57,13 @@ ConfigurationRecord FullRecord() {
     r.SetAnalogHabil(j, true);
     AnalogInput& a = r.Analog[j];
     a.TEXT = text;
-    a.IE = "0";
-    a.FE = "100";
-    a.UN = "%";
-    a.MIN = "10";
-    a.MAX = "90";
-    a.HIST = "2";
+    // Whole strings moved in: GCC 12 at -O3 misreads short literals assigned in a row.
+    a.IE = Text("0");
+    a.FE = Text("100");
+    a.UN = Text("%");
+    a.MIN = Text("10");
+    a.MAX = Text("90");
+    a.HIST = Text("2");
   };
   analog(0, "Entrada anal\xF3gica 0");
   r.Analog[0].RING = r.Analog[0].RENV = r.Analog[0].PERSIST = true;

@@ -1,8 +1,8 @@
 #include "ui/app/language.h"
 
 #include <QCoreApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
+
+#include "ui/strings/qt_translations.h"
 
 namespace zdl::ui {
 
@@ -15,23 +15,7 @@ Lang CurrentLang() { return g_lang; }
 void SetCurrentLang(Lang lang) { g_lang = lang; }
 
 void ApplyQtLanguage(Lang lang) {
-  auto* app = QCoreApplication::instance();
-  if (!app) return;
-  for (QTranslator* old : app->findChildren<QTranslator*>(QStringLiteral("zdl-qt-translation"))) {
-    QCoreApplication::removeTranslator(old);
-    delete old;
-  }
-  if (lang != Lang::Spanish) return;
-  const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-  for (const char* catalogue : {"qtbase_es", "qtserialport_es"}) {
-    auto* translator = new QTranslator(app);
-    translator->setObjectName(QStringLiteral("zdl-qt-translation"));
-    if (translator->load(QString::fromLatin1(catalogue), dir)) {
-      QCoreApplication::installTranslator(translator);
-    } else {
-      delete translator;
-    }
-  }
+  if (auto* app = QCoreApplication::instance()) InstallQtTranslations(*app, LangBase(lang));
 }
 
 QString T(int offset) {

@@ -293,7 +293,7 @@ void MainWindow::Save() {
   currentFile_ = path;
   const SaveOutcome outcome = SaveConfigFile(std::filesystem::path(path.toStdString()), record_);
   if (!outcome.ok) {
-    QMessageBox::warning(this, T(kErrorTitle), QString::fromStdString(outcome.description));
+    QMessageBox::warning(this, T(kErrorTitle), QString::fromStdString(outcome.description.In(CurrentLang())));
     return;
   }
   statusBar()->showMessage(T2("Saved: ", "Guardado: ") + path, 6000);

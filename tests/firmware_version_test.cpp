@@ -1,0 +1,38 @@
+// The firmware version worked out from the unit's answer and from a version the user gives.
+#include <gtest/gtest.h>
+
+#include "link/firmware_version.h"
+
+namespace zdl {
+namespace {
+
+TEST(FirmwareVersion, TheUnitsAnswerAndTheUsersTextFollowOneRule) {
+  struct Row {
+    const char* given;
+    bool answer;  // given as the answer to "#0F", else as the user's text
+    std::optional<FirmwareVersion> expected;
+  };
+  const Row rows[] = {
+      {"#VER=ZDL410 v5.01", true, FirmwareVersion{"ZDL410 v5.01", 5.01f}},
+      {"#VER=1.2", true, FirmwareVersion{"1.2", 0.0f}},  // no number where the unit puts it
+      {"#VER=", true, FirmwareVersion{"", 0.0f}},
+      {"#ver=ZDL410 v5.01", true, std::nullopt},
+      {"#ACK", true, std::nullopt},
+      {"ZDL410 v5.01", false, FirmwareVersion{"ZDL410 v5.01", 5.01f}},
+      {"ZDL410 V4.2b", false, FirmwareVersion{"ZDL410 V4.2b", 4.2f}},
+      {"5.01", false, FirmwareVersion{"5.01", 5.01f}},
+      {" 4.3", false, FirmwareVersion{" 4.3", 4.3f}},
+      {"v5", false, FirmwareVersion{"v5", 0.0f}},
+  };
+  for (const Row& row : rows) {
+    const std::optional<FirmwareVersion> got =
+        row.answer ? FirmwareFromAnswer(row.given) : FirmwareFromUserText(row.given);
+    ASSERT_EQ(got.has_value(), row.expected.has_value()) << row.given;
+    if (!got) continue;
+    EXPECT_EQ(got->FirmText, row.expected->FirmText) << row.given;
+    EXPECT_FLOAT_EQ(got->FirmVersion, row.expected->FirmVersion) << row.given;
+  }
+}
+
+}  // namespace
+}  // namespace zdl

@@ -1,0 +1,92 @@
+#include "ui/strings/extra_texts.h"
+
+#include <array>
+#include <vector>
+
+namespace zdl {
+
+namespace {
+
+struct Entry {
+  ExtraText id;
+  std::string_view english;
+  std::string_view spanish;
+};
+
+// In the order of the enumeration; checked by a test.
+constexpr Entry kTexts[] = {
+    {ExtraText::ReadyToWrite, "Configuration checked: ready to write.",
+     "Configuración comprobada: lista para escribir."},
+    {ExtraText::LineOf, "line %1: %2", "línea %1: %2"},
+    {ExtraText::FileEndsBefore, "the file ends before %1", "el fichero termina antes de %1"},
+    {ExtraText::ExpectedNumber, "expected a number for %1, found %2",
+     "se esperaba un número para %1 y hay %2"},
+    {ExtraText::BadCheckState, "the check state %1 of %2 is not 0, 1 or 2",
+     "el estado %1 de la casilla %2 no es 0, 1 ni 2"},
+    {ExtraText::BadListPosition, "the list position %1 of %2 is outside its list (%3 to %4)",
+     "la posición %1 de %2 está fuera de su lista (%3 a %4)"},
+    {ExtraText::BadKeyedPosition,
+     "section [%1], key %2: the value %3 is not a position of its list (%4 to %5)",
+     "sección [%1], clave %2: el valor %3 no es una posición de su lista (%4 a %5)"},
+    {ExtraText::OfDigitalInput, "%1 of digital input %2", "%1 de la entrada digital %2"},
+    {ExtraText::OfAnalogInput, "%1 of analog input %2", "%1 de la entrada analógica %2"},
+    {ExtraText::OfMacro, "%1 of macro %2", "%1 de la macro %2"},
+    {ExtraText::OfPhoneEntry, "%1 of phone entry %2",
+     "%1 de la entrada %2 de la lista de teléfonos"},
+    {ExtraText::OfTxAlarm, "%1 of the transmission-fail alarm",
+     "%1 de la alarma de fallo de transmisión"},
+    {ExtraText::UnusedLine, "an unused line", "una línea sin uso"},
+    {ExtraText::UnusedNumber, "an unused number", "un número sin uso"},
+    {ExtraText::PinEnable, "the PIN enable", "la activación del PIN"},
+    {ExtraText::CannotRead, "Cannot read %1: %2", "No se puede leer %1: %2"},
+    {ExtraText::CannotWrite, "Cannot write %1: %2", "No se puede escribir %1: %2"},
+    {ExtraText::LineBreakInValue,
+     "The text of key %1 in section [%2] holds a line break, which a configuration file "
+     "cannot keep.",
+     "El texto de la clave %1 de la sección [%2] tiene un salto de línea, que un fichero de "
+     "configuración no puede guardar."},
+};
+
+constexpr bool InEnumOrder() {
+  for (std::size_t i = 0; i < std::size(kTexts); ++i) {
+    if (static_cast<std::size_t>(kTexts[i].id) != i) return false;
+  }
+  return true;
+}
+static_assert(InEnumOrder(), "kTexts must follow the order of ExtraText");
+
+// `pattern` with every %N (1 to 9) replaced by argument N in `lang`; a %N without its
+// argument is left as it stands.
+std::string Fill(std::string_view pattern, Lang lang, std::initializer_list<BilingualText> args) {
+  std::string out;
+  out.reserve(pattern.size());
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const char c = pattern[i];
+    if (c == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
+      const auto n = static_cast<std::size_t>(pattern[i + 1] - '1');
+      if (n < args.size()) {
+        out += std::data(args)[n].In(lang);
+        ++i;
+        continue;
+      }
+    }
+    out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string_view ExtraTextIn(Lang lang, ExtraText text) {
+  const Entry& entry = kTexts[static_cast<std::size_t>(text)];
+  return lang == Lang::Spanish ? entry.spanish : entry.english;
+}
+
+BilingualText BilingualText::Format(ExtraText text, std::initializer_list<BilingualText> args) {
+  BilingualText out;
+  out.spanish_ = Fill(ExtraTextIn(Lang::Spanish, text), Lang::Spanish, args);
+  out.english_ = Fill(ExtraTextIn(Lang::English, text), Lang::English, args);
+  return out;
+}
+
+}  // namespace zdl

@@ -1,0 +1,60 @@
+// Texts the core builds itself (a load's description of a bad line, the CLI's own
+// words), held beside the numbered string table in both languages, and the bilingual
+// message built from them where the language is not known yet.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "ui/strings/string_table.h"
+
+namespace zdl {
+
+// %1, %2, ... stand for the arguments of BilingualText::Format.
+enum class ExtraText {
+  ReadyToWrite,          // the checks before a write passed
+  LineOf,                // "line %1: %2"
+  FileEndsBefore,        // "the file ends before %1"
+  ExpectedNumber,        // "expected a number for %1, found %2"
+  BadCheckState,         // "the check state %1 of %2 is not 0, 1 or 2"
+  BadListPosition,       // "the list position %1 of %2 is outside its list (%3 to %4)"
+  BadKeyedPosition,      // "section [%1], key %2: the value %3 is not a position ..."
+  OfDigitalInput,        // "%1 of digital input %2"
+  OfAnalogInput,         // "%1 of analog input %2"
+  OfMacro,               // "%1 of macro %2"
+  OfPhoneEntry,          // "%1 of phone entry %2"
+  OfTxAlarm,             // "%1 of the transmission-fail alarm"
+  UnusedLine,            // "an unused line"
+  UnusedNumber,          // "an unused number"
+  PinEnable,             // "the PIN enable"
+  CannotRead,            // "Cannot read %1: %2"
+  CannotWrite,           // "Cannot write %1: %2"
+  LineBreakInValue,      // "The text of key %1 in section [%2] holds a line break, ..."
+};
+
+// The text in the language, UTF-8.
+std::string_view ExtraTextIn(Lang lang, ExtraText text);
+
+// A message held in both languages at once, UTF-8.
+class BilingualText {
+ public:
+  BilingualText() = default;
+  // The same words in both languages: a key name, a value, a number, a system message.
+  BilingualText(std::string same) : spanish_(same), english_(std::move(same)) {}  // NOLINT
+  BilingualText(std::string_view same) : BilingualText(std::string(same)) {}      // NOLINT
+  BilingualText(const char* same) : BilingualText(std::string(same)) {}           // NOLINT
+
+  // The extra text with %1... replaced by the arguments, each in the same language.
+  static BilingualText Format(ExtraText text, std::initializer_list<BilingualText> args = {});
+
+  const std::string& In(Lang lang) const { return lang == Lang::Spanish ? spanish_ : english_; }
+  bool empty() const { return english_.empty() && spanish_.empty(); }
+  bool operator==(const BilingualText&) const = default;
+
+ private:
+  std::string spanish_;
+  std::string english_;
+};
+
+}  // namespace zdl
