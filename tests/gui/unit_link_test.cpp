@@ -240,6 +240,8 @@ TEST(UnitLink, ABadNumberOrAMissingUnitEndsTheStartWithItsMessage) {
       {"an empty number", {kModem.port, true, ""}, false, StartResult::InvalidPhoneNumber,
        kInvalidPhone, false},
       {"a unit that answers nothing", kDirect, true, StartResult::NotFound, kNotFound, true},
+      {"a device that does not exist", {"/nonexistent/ttyUSB9", false, ""}, false,
+       StartResult::PortError, 0, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -249,12 +251,21 @@ TEST(UnitLink, ABadNumberOrAMissingUnitEndsTheStartWithItsMessage) {
     desk.link->SetTraceEnabled(true);
     ASSERT_TRUE(desk.Start(c.options));
     EXPECT_EQ(desk.started, c.result);
-    EXPECT_EQ(desk.messages, std::vector<int>{c.message});
-    EXPECT_EQ(desk.TraceHas("-- open"), c.opened);
+    if (c.message != 0) {
+      EXPECT_EQ(desk.messages, std::vector<int>{c.message});
+      EXPECT_TRUE(desk.errors.empty());
+    } else {
+      // The system's own description, in a box of its own.
+      EXPECT_TRUE(desk.messages.empty());
+      ASSERT_EQ(desk.errors.size(), 1u);
+      EXPECT_NE(desk.errors[0].find(c.options.port), std::string::npos) << desk.errors[0];
+      EXPECT_TRUE(desk.TraceHas("-- open " + c.options.port + " failed"));
+    }
+    EXPECT_EQ(desk.TraceHas("9600,N,8,1"), c.opened);
     EXPECT_EQ(desk.TraceHas("-- close"), c.opened) << "the port is closed again";
     EXPECT_FALSE(desk.link->Connected());
     EXPECT_FALSE(desk.link->Busy());
-    if (c.opened) {
+    if (c.result != StartResult::InvalidPhoneNumber) {
       EXPECT_EQ(desk.statuses.back(), kNotStarted);
     } else {
       EXPECT_TRUE(desk.statuses.empty()) << "nothing else changed";
