@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -100,6 +101,57 @@ TEST(SimPort, PacedAt9600BaudAndAClosedPortDoesNotWait) {
   EXPECT_FALSE(port.Write(F("#00")));
   EXPECT_FALSE(port.ReadByte(Millis(400)).has_value());
   EXPECT_EQ(clock.Now(), Millis(300)) << "a closed port does not wait";
+}
+
+TEST(SimPort, ACarrierDropClosesAWatchingPortOnceAndIsIgnoredOtherwise) {
+  struct Case {
+    const char* name;
+    bool watch;
+    bool dropBeforeOpen;
+    bool closes;
+  };
+  const Case cases[] = {
+      {"a modem connection", true, false, true},
+      {"a direct cable", false, false, false},
+      {"a drop before the port opened", true, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimulatedUnit unit(With([](SimOptions& o) { o.modem = true; }));
+    testing::FakeClock clock;
+    SimPort port(unit, clock);
+    if (c.dropBeforeOpen) port.DropCarrier();
+    PortSettings settings;
+    settings.watchCarrier = c.watch;
+    ASSERT_TRUE(port.Open(settings));
+    ASSERT_TRUE(port.Write("ATD123\r"));
+    ASSERT_TRUE(unit.Connected());
+    if (!c.dropBeforeOpen) port.DropCarrier();
+    const bool gotByte = port.ReadByte(Millis(1000)).has_value();
+    EXPECT_EQ(gotByte, !c.closes);
+    EXPECT_EQ(port.IsOpen(), !c.closes);
+    EXPECT_EQ(unit.Connected(), !c.closes) << "the modem hangs up with the drop";
+    EXPECT_EQ(port.TakeCarrierLoss(), c.closes);
+    EXPECT_FALSE(port.TakeCarrierLoss()) << "reported once";
+  }
+}
+
+TEST(SimPort, ACarrierDropFromAnotherThreadEndsALongWait) {
+  SimulatedUnit unit;
+  SteadyClock clock;
+  SimPort port(unit, clock);
+  PortSettings settings;
+  settings.watchCarrier = true;
+  ASSERT_TRUE(port.Open(settings));
+  std::thread drop([&] {
+    clock.SleepUntil(clock.Now() + Millis(20), CancelToken{});
+    port.DropCarrier();
+  });
+  // Nothing is due: without the drop this would wait the whole 60 s.
+  EXPECT_FALSE(port.ReadByte(clock.Now() + Millis(60000)).has_value());
+  drop.join();
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_TRUE(port.TakeCarrierLoss());
 }
 
 }  // namespace

@@ -1,0 +1,459 @@
+#include "ui/app/unit_link.h"
+
+#include <QMetaObject>
+#include <QSerialPortInfo>
+#include <QTimer>
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <ostream>
+#include <streambuf>
+#include <utility>
+
+#include "link/qt/qt_serial_port.h"
+#include "link/trace_port.h"
+#include "sim/sim_port.h"
+#include "sim/unit_setup.h"
+#include "transfer/read_config.h"
+#include "transfer/write_config.h"
+
+namespace zdl::ui {
+
+namespace {
+
+// How often an idle connection looks at the carrier (and at a device that went away).
+constexpr int kCarrierWatchMs = 250;
+constexpr int kComPorts = 16;
+
+// The port a connection uses: the real one or the virtual unit's, each directly or
+// through its tracing port. Chosen per call, so switching the trace takes effect at
+// once; the real or virtual side is chosen by a start, while both are closed.
+class RoutedPort final : public BytePort {
+ public:
+  RoutedPort(BytePort& real, BytePort& realTraced, BytePort& sim, BytePort& simTraced,
+             const std::atomic<bool>& trace)
+      : real_(real), realTraced_(realTraced), sim_(sim), simTraced_(simTraced), trace_(trace) {}
+
+  void UseVirtualUnit(bool on) { virtual_ = on; }
+
+  bool Open(const PortSettings& settings) override { return Target().Open(settings); }
+  void Close() override { Target().Close(); }
+  bool IsOpen() const override { return Target().IsOpen(); }
+  std::string ErrorString() const override { return Target().ErrorString(); }
+  bool Write(std::string_view bytes) override { return Target().Write(bytes); }
+  std::optional<char> ReadByte(Micros deadline) override { return Target().ReadByte(deadline); }
+  bool WaitWritten(Micros deadline) override { return Target().WaitWritten(deadline); }
+  void PollCarrier() override { Target().PollCarrier(); }
+  bool TakeCarrierLoss() override { return Target().TakeCarrierLoss(); }
+  CancelToken& Cancel() override { return Target().Cancel(); }
+
+ private:
+  BytePort& Target() const {
+    const bool traced = trace_.load(std::memory_order_relaxed);
+    if (virtual_) return traced ? simTraced_ : sim_;
+    return traced ? realTraced_ : real_;
+  }
+
+  BytePort& real_;
+  BytePort& realTraced_;
+  BytePort& sim_;
+  BytePort& simTraced_;
+  const std::atomic<bool>& trace_;
+  bool virtual_ = false;
+};
+
+// The tracing ports' text, handed on line by line.
+class LineSink final : public std::streambuf {
+ public:
+  explicit LineSink(std::function<void(std::string)> emitLine) : emitLine_(std::move(emitLine)) {}
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    Put(traits_type::to_char_type(c));
+    return c;
+  }
+  std::streamsize xsputn(const char* text, std::streamsize count) override {
+    for (std::streamsize i = 0; i < count; ++i) Put(text[i]);
+    return count;
+  }
+
+ private:
+  void Put(char c) {
+    if (c != '\n') {
+      line_ += c;
+      return;
+    }
+    emitLine_(std::exchange(line_, std::string()));
+  }
+
+  std::function<void(std::string)> emitLine_;
+  std::string line_;
+};
+
+}  // namespace
+
+// The worker's questions to the interface thread: the password prompt and the message
+// boxes. The worker waits on a condition (no CPU, no blocking queued call); the answer,
+// a cancel or the link closing ends the wait. There is one question at a time.
+class UnitLink::Prompts : public std::enable_shared_from_this<UnitLink::Prompts> {
+ public:
+  // Worker thread: runs `ask` on the interface thread and waits for it to return. False
+  // when the question was answered as cancelled, or not asked because the link closes.
+  // `ask` must not touch the link after anything it calls returns (a window may have
+  // destroyed it in the meantime).
+  bool Ask(UnitLink& link, std::function<void(UnitLink&)> ask) {
+    auto question = std::make_shared<Question>();
+    {
+      std::lock_guard lock(mutex_);
+      if (closed_) return false;
+      pending_ = question;
+    }
+    QMetaObject::invokeMethod(
+        &link,
+        [self = shared_from_this(), question, ask = std::move(ask), &link] {
+          {
+            std::lock_guard lock(self->mutex_);
+            if (question->cancelled) return;  // the worker no longer waits: do not show it
+          }
+          ask(link);
+          self->Finish(*question, false);
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(mutex_);
+    wake_.wait(lock, [&] { return question->done; });
+    pending_.reset();
+    return !question->cancelled;
+  }
+
+  // Interface thread: the pending question, if any, counts as cancelled.
+  void CancelPending() {
+    std::shared_ptr<Question> pending;
+    {
+      std::lock_guard lock(mutex_);
+      pending = pending_;
+    }
+    if (pending) Finish(*pending, true);
+  }
+
+  // Interface thread: cancels the pending question and refuses every later one.
+  void Close() {
+    {
+      std::lock_guard lock(mutex_);
+      closed_ = true;
+    }
+    CancelPending();
+  }
+
+ private:
+  struct Question {
+    bool done = false;
+    bool cancelled = false;
+  };
+
+  void Finish(Question& question, bool cancelled) {
+    {
+      std::lock_guard lock(mutex_);
+      if (question.done) return;
+      question.done = true;
+      question.cancelled = cancelled;
+    }
+    wake_.notify_all();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool closed_ = false;
+  std::shared_ptr<Question> pending_;
+};
+
+// Everything on the worker thread: the ports, the virtual unit, the connection and the
+// carrier watch. Built on the interface thread (nothing in it is bound to a thread until
+// a port opens, which happens on the worker), used only on the worker, except for the
+// cancel, the trace switch and the virtual unit's carrier drop, which are thread-safe.
+class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
+ public:
+  Worker(UnitLink& link, const Options& options)
+      : link_(link),
+        prompts_(link.prompts_),
+        unit_(NewVirtualUnit(options)),
+        sim_(*unit_, clock_),
+        real_(clock_),
+        traceSink_([this](std::string line) {
+          if (silent_.load(std::memory_order_acquire)) return;
+          link_.Post([text = QString::fromStdString(line)](UnitLink& l) { emit l.TraceLine(text); });
+        }),
+        traceOut_(&traceSink_),
+        realTraced_(real_, clock_, traceOut_),
+        simTraced_(sim_, clock_, traceOut_),
+        port_(real_, realTraced_, sim_, simTraced_, trace_),
+        connection_(port_, clock_),
+        watch_(new QTimer(&context_)) {
+    watch_->setInterval(kCarrierWatchMs);
+    QObject::connect(watch_, &QTimer::timeout, &context_, [this] { WatchCarrier(); });
+  }
+
+  QObject& Context() { return context_; }
+
+  // --- any thread ---
+  void RequestCancel() {
+    real_.RequestCancel();
+    sim_.RequestCancel();
+  }
+  void BeginExchange() {
+    real_.BeginExchange();
+    sim_.BeginExchange();
+  }
+  void SetTrace(bool on) { trace_.store(on, std::memory_order_relaxed); }
+  void DropVirtualCarrier() { sim_.DropCarrier(); }
+  // No more trace lines (the link is going).
+  void Silence() { silent_.store(true, std::memory_order_release); }
+
+  // --- the worker thread ---
+  void Start(const ConnectionOptions& options) {
+    watch_->stop();
+    port_.Close();  // a connection left open on the other port
+    const bool virtualUnit = options.port == VirtualUnitName().toStdString();
+    if (virtualUnit) PrepareVirtualUnit(options.modem);
+    port_.UseVirtualUnit(virtualUnit);
+    const StartResult result = connection_.Start(options, *this);
+    const UnitFacts facts{connection_.HasDatalogger(), connection_.FirmVersion(),
+                          connection_.FirmText()};
+    if (result == StartResult::Connected) watch_->start();
+    link_.Post([result, facts](UnitLink& l) {
+      l.busy_ = false;
+      l.connected_ = result == StartResult::Connected;
+      l.facts_ = facts;
+      emit l.Started(result);
+    });
+  }
+
+  void Stop() {
+    watch_->stop();
+    connection_.Stop(*this);
+    link_.Post([](UnitLink& l) {
+      l.busy_ = false;
+      l.connected_ = false;
+      emit l.Stopped();
+    });
+  }
+
+  void Read(ConfigurationRecord record) {
+    watch_->stop();
+    const bool ok = ReadConfiguration(connection_.Line(), connection_.ComTimeOut(),
+                                      connection_.HasDatalogger(), record, *this);
+    const bool ended = !ok && EndedByFailure();
+    if (!ended) watch_->start();
+    link_.Post([ok, ended, record = std::move(record)](UnitLink& l) {
+      l.busy_ = false;
+      if (ended) l.connected_ = false;
+      emit l.ReadFinished(ok, record);
+      if (ended) emit l.Stopped();
+    });
+  }
+
+  void Write(const ConfigurationRecord& record) {
+    watch_->stop();
+    const bool ok = WriteConfiguration(connection_.Line(), connection_.ComTimeOut(), record, *this);
+    const bool ended = !ok && EndedByFailure();
+    if (!ended) watch_->start();
+    link_.Post([ok, ended](UnitLink& l) {
+      l.busy_ = false;
+      if (ended) l.connected_ = false;
+      emit l.WriteFinished(ok);
+      if (ended) emit l.Stopped();
+    });
+  }
+
+  // The last job: the ports closed on this thread, without a hang-up (closing drops DTR).
+  void Shutdown() {
+    watch_->stop();
+    real_.Close();
+    sim_.Close();
+  }
+
+  // --- ConnectionUi and ProgressSink, called by the core on the worker thread ---
+  std::optional<std::string> AskPassword() override {
+    if (port_.CancelRequested()) return std::nullopt;
+    auto answer = std::make_shared<std::optional<std::string>>();
+    const bool asked = prompts_->Ask(link_, [answer](UnitLink& l) {
+      const auto ask = l.askPassword;  // a copy: the window may destroy the link meanwhile
+      if (ask) *answer = ask();
+    });
+    if (!asked) return std::nullopt;
+    return *answer;
+  }
+  void Message(int offset) override {
+    prompts_->Ask(link_, [offset](UnitLink& l) {
+      const auto show = l.message;
+      if (show) show(offset);
+    });
+  }
+  void ErrorMessage(const std::string& description) override {
+    prompts_->Ask(link_, [text = QString::fromStdString(description)](UnitLink& l) {
+      const auto show = l.errorMessage;
+      if (show) show(text);
+    });
+  }
+  void Status(int offset) override {
+    link_.Post([offset](UnitLink& l) { emit l.Status(offset); });
+  }
+  void Range(int maximum) override { maximum_ = maximum; }
+  void Value(int value) override {
+    link_.Post([value, maximum = maximum_](UnitLink& l) { emit l.Progress(value, maximum); });
+  }
+
+ private:
+  static std::unique_ptr<SimulatedUnit> NewVirtualUnit(const Options& options) {
+    SimOptions sim;
+    sim.password = VirtualUnitPassword();
+    sim.paced = options.pacedVirtualUnit;
+    sim.saveTime = options.virtualSaveTime;
+    sim.faults = options.virtualFaults;
+    auto unit = std::make_unique<SimulatedUnit>(sim);
+    if (options.virtualConfiguration) StartFromConfiguration(*unit, *options.virtualConfiguration);
+    return unit;
+  }
+
+  // The virtual unit behind a modem or on a direct cable, as the start asks, keeping
+  // its configuration.
+  void PrepareVirtualUnit(bool modem) {
+    if (unit_->Options().modem == modem) return;
+    SimOptions options = unit_->Options();
+    options.modem = modem;
+    auto next = std::make_unique<SimulatedUnit>(options, unit_->Record());
+    sim_.Attach(*next);
+    unit_ = std::move(next);
+  }
+
+  // After a failed read or write: true when the connection ended (carrier lost through
+  // the modem, message 182; or the port closed under the exchange, its description).
+  bool EndedByFailure() {
+    if (connection_.HandleCarrierLoss(*this)) return true;
+    if (connection_.IsOpen()) return false;
+    if (!port_.CancelRequested()) {
+      if (const std::string description = port_.ErrorString(); !description.empty()) {
+        ErrorMessage(description);
+      }
+    }
+    connection_.Stop(*this);
+    return true;
+  }
+
+  void WatchCarrier() {
+    if (connection_.WatchCarrier(*this)) return;
+    watch_->stop();
+    link_.Post([](UnitLink& l) {
+      l.connected_ = false;
+      emit l.Stopped();
+    });
+  }
+
+  UnitLink& link_;
+  std::shared_ptr<Prompts> prompts_;
+  SteadyClock clock_;
+  std::unique_ptr<SimulatedUnit> unit_;
+  SimPort sim_;
+  QtSerialPort real_;
+  std::atomic<bool> silent_{false};
+  LineSink traceSink_;
+  std::ostream traceOut_;
+  TracingPort realTraced_;
+  TracingPort simTraced_;
+  std::atomic<bool> trace_{false};
+  RoutedPort port_;
+  Connection connection_;
+  int maximum_ = 0;
+  QObject context_;  // lives on the worker thread
+  QTimer* watch_;    // owned by context_
+};
+
+UnitLink::UnitLink(Options options, QObject* parent)
+    : QObject(parent), prompts_(std::make_shared<Prompts>()) {
+  worker_ = std::make_unique<Worker>(*this, options);
+  thread_.setObjectName(QStringLiteral("UnitLink"));
+  worker_->Context().moveToThread(&thread_);
+  thread_.start();
+}
+
+UnitLink::~UnitLink() {
+  prompts_->Close();
+  worker_->RequestCancel();
+  worker_->Silence();
+  QMetaObject::invokeMethod(
+      &worker_->Context(),
+      [worker = worker_.get()] {
+        worker->Shutdown();
+        QThread::currentThread()->quit();
+      },
+      Qt::QueuedConnection);
+  thread_.wait();
+  worker_.reset();
+}
+
+QString UnitLink::VirtualUnitName() { return QStringLiteral("ZDL410 virtual"); }
+
+std::string UnitLink::VirtualUnitPassword() { return "1234"; }
+
+QList<QPair<QString, QString>> UnitLink::SystemPorts() {
+  QList<QPair<QString, QString>> ports;
+  const QList<QSerialPortInfo> found = QSerialPortInfo::availablePorts();
+  for (const QSerialPortInfo& info : found) {
+    const QString path = info.systemLocation();
+    bool named = false;
+    for (int number = 1; number <= kComPorts && !named; ++number) {
+      named = path.toStdString() == QtSerialPort::DevicePath("COM" + std::to_string(number));
+    }
+    if (named || path.isEmpty()) continue;
+    const QString description = info.description();
+    ports.append({path, description.isEmpty() ? path : path + QStringLiteral(" (") + description +
+                                                           QStringLiteral(")")});
+  }
+  std::sort(ports.begin(), ports.end());
+  return ports;
+}
+
+bool UnitLink::Submit(std::function<void(Worker&)> job) {
+  if (busy_) return false;
+  busy_ = true;
+  worker_->BeginExchange();
+  QMetaObject::invokeMethod(
+      &worker_->Context(), [worker = worker_.get(), job = std::move(job)] { job(*worker); },
+      Qt::QueuedConnection);
+  return true;
+}
+
+void UnitLink::Post(std::function<void(UnitLink&)> call) {
+  QMetaObject::invokeMethod(this, [this, call = std::move(call)] { call(*this); },
+                            Qt::QueuedConnection);
+}
+
+bool UnitLink::Start(const ConnectionOptions& options) {
+  return Submit([options](Worker& worker) { worker.Start(options); });
+}
+
+bool UnitLink::Stop() {
+  return Submit([](Worker& worker) { worker.Stop(); });
+}
+
+bool UnitLink::Read(const ConfigurationRecord& current) {
+  if (!connected_) return false;
+  return Submit([current](Worker& worker) { worker.Read(current); });
+}
+
+bool UnitLink::Write(const ConfigurationRecord& record) {
+  if (!connected_) return false;
+  return Submit([record](Worker& worker) { worker.Write(record); });
+}
+
+void UnitLink::Cancel() {
+  if (!busy_) return;
+  worker_->RequestCancel();
+  prompts_->CancelPending();
+}
+
+void UnitLink::SetTraceEnabled(bool on) { worker_->SetTrace(on); }
+
+void UnitLink::DropVirtualUnitCarrier() { worker_->DropVirtualCarrier(); }
+
+}  // namespace zdl::ui

@@ -1,0 +1,139 @@
+// The windows' side of every exchange with the unit: a connection start and stop, a read
+// and the write phase, each run on one worker thread that owns the port, so the windows
+// stay responsive while the program waits for the unit or the modem and no CPU is used.
+//
+// The worker drives the core (Connection, ReadConfiguration, WriteConfiguration); what
+// it has to tell or ask reaches the interface thread as queued calls: status, progress
+// and trace lines as signals, the password prompt and the message boxes through the
+// callbacks below, which the worker waits for without blocking on the interface thread's
+// event loop: a cancel or the destruction of the link answers a pending prompt as
+// cancelled, so the worker is never left waiting for a window that is gone.
+//
+// The port is one of two, both driven only by the worker: the real serial port (COM1 to
+// COM16 or a device path) or the built-in virtual unit, the simulated unit in this
+// process behind the in-process port, which keeps what was written for the link's
+// whole lifetime. While a connection is idle a timer on the worker watches the carrier.
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QString>
+#include <QThread>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "link/clock.h"
+#include "link/connection.h"
+#include "model/configuration_record.h"
+#include "sim/simulated_unit.h"
+#include "transfer/check_pass.h"
+
+namespace zdl::ui {
+
+// How the built-in virtual unit behaves.
+struct UnitLinkOptions {
+  // The virtual unit answers at a real unit's 9600-baud pace.
+  bool pacedVirtualUnit = true;
+  // How long the virtual unit takes to save a written configuration ("#SAVE_OK").
+  Millis virtualSaveTime{1500};
+  // Faults the virtual unit injects (tests).
+  SimFaults virtualFaults;
+  // The configuration the virtual unit starts with; empty: a unit's defaults.
+  std::optional<ConfigurationRecord> virtualConfiguration;
+};
+
+class UnitLink final : public QObject {
+  Q_OBJECT
+ public:
+  using Options = UnitLinkOptions;
+
+  explicit UnitLink(Options options = {}, QObject* parent = nullptr);
+  // Cancels the running exchange, answers a pending prompt as cancelled, closes the port
+  // on the worker (without hanging up first: closing drops DTR) and joins the worker.
+  // Never waits for the interface thread, so it cannot hang.
+  ~UnitLink() override;
+  UnitLink(const UnitLink&) = delete;
+  UnitLink& operator=(const UnitLink&) = delete;
+
+  // The Puerto entry of the built-in virtual unit, the same in both languages.
+  static QString VirtualUnitName();
+  // The virtual unit's password (shown in its tooltip).
+  static std::string VirtualUnitPassword();
+  // The serial ports the system reports, for Puerto after COM1 to COM16: the name to
+  // connect with (the device path) and the text to show (the path and its description).
+  // The devices COM1 to COM16 already name are left out.
+  static QList<QPair<QString, QString>> SystemPorts();
+
+  // An exchange (start, stop, read, write) was requested and has not finished yet.
+  bool Busy() const { return busy_; }
+  // The last start succeeded and the connection has not ended since.
+  bool Connected() const { return connected_; }
+  // What the connection start learnt of the unit.
+  UnitFacts Facts() const { return facts_; }
+
+  // Each request is refused (false, nothing done) while Busy(); otherwise it is handed
+  // to the worker and its end is signalled.
+  // -> Started(result). A start on the virtual unit uses Puerto's VirtualUnitName().
+  bool Start(const ConnectionOptions& options);
+  // -> Stopped().
+  bool Stop();
+  // -> ReadFinished(ok, record): the read decodes into a copy of `current`, which comes
+  // back unchanged when the read fails.
+  bool Read(const ConfigurationRecord& current);
+  // The write phase (the check pass and the confirmation are the caller's):
+  // -> WriteFinished(ok).
+  bool Write(const ConfigurationRecord& record);
+  // Ends the running start, read or write at once as failed: a start closes the port, a
+  // read or a write keeps the connection. Nothing happens while no exchange runs.
+  void Cancel();
+
+  // While on, every byte exchanged is signalled as TraceLine, as the command line's
+  // trace writes it. Off, the port is used directly. Takes effect at once.
+  void SetTraceEnabled(bool on);
+
+  // The virtual unit's modem loses the call (a demonstration of the carrier watch, and
+  // the tests'). Ignored unless connected to the virtual unit through the modem.
+  void DropVirtualUnitCarrier();
+
+  // Called on the interface thread while the worker waits for them (set by the windows).
+  // The password as typed, or empty when the user cancels. Unset: cancelled.
+  std::function<std::optional<std::string>()> askPassword;
+  // A message box with the exclamation icon and the text of a string-table offset.
+  std::function<void(int offset)> message;
+  // A message box with the exclamation icon and an unexpected error's own description.
+  std::function<void(const QString& description)> errorMessage;
+
+ signals:
+  void Status(int offset);                  // ProgStat
+  void Progress(int value, int maximum);    // PBar: a read 0 to 176, a write 0 to 21
+  void Started(zdl::StartResult result);
+  // After Stop, and when the connection ended by itself: carrier lost while idle
+  // (message 182 first) or after a failed read or write, or the device went away.
+  void Stopped();
+  void ReadFinished(bool ok, const zdl::ConfigurationRecord& record);
+  void WriteFinished(bool ok);
+  void TraceLine(const QString& line);
+
+ private:
+  class Worker;
+  class Prompts;
+  friend class Worker;
+
+  // Hands `job` to the worker after clearing the cancel of the ports (on this thread, so
+  // a Cancel() right after is never lost).
+  bool Submit(std::function<void(Worker&)> job);
+  // The worker's ways back to this thread (queued; dropped once the link is gone).
+  void Post(std::function<void(UnitLink&)> call);
+
+  QThread thread_;
+  std::shared_ptr<Prompts> prompts_;
+  std::unique_ptr<Worker> worker_;
+  bool busy_ = false;
+  bool connected_ = false;
+  UnitFacts facts_;
+};
+
+}  // namespace zdl::ui
