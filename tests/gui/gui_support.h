@@ -18,25 +18,33 @@ struct SeenBox {
   bool seen = false;
 };
 
+// Runs `step` on the interface thread as soon as the event loop is free, again and again
+// until it returns true (a modal box the code under test shows keeps the loop running).
+inline void WhenReady(std::function<bool()> step) {
+  auto* timer = new QTimer(qApp);
+  timer->setInterval(1);
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, step = std::move(step)] {
+    if (!step()) return;
+    timer->stop();
+    timer->deleteLater();
+  });
+  timer->start();
+}
+
 // Answers the next modal box (with `button`, or its default) as soon as it shows, and
 // records what it said.
 inline void AnswerNextBox(SeenBox& seen, QMessageBox::StandardButton button = QMessageBox::NoButton) {
-  auto poll = std::make_shared<std::function<void()>>();
-  *poll = [&seen, button, poll] {
-    QWidget* modal = QApplication::activeModalWidget();
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    if (!box) {
-      QTimer::singleShot(0, *poll);
-      return;
-    }
+  WhenReady([&seen, button] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return false;
     seen = {box->text(), box->windowTitle(), box->icon(), true};
     if (button != QMessageBox::NoButton && box->button(button)) {
       box->button(button)->click();
     } else {
       box->done(box->defaultButton() ? box->standardButton(box->defaultButton()) : 0);
     }
-  };
-  QTimer::singleShot(0, *poll);
+    return true;
+  });
 }
 
 template <class W>

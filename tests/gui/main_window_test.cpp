@@ -27,6 +27,7 @@
 #include "ui/app/general_editor.h"
 #include "ui/app/language.h"
 #include "ui/app/language_form.h"
+#include "ui/app/unit_link.h"
 
 namespace zdl::ui {
 namespace {
@@ -58,24 +59,20 @@ struct FormSeen {
   QString selected;
 };
 void AnswerLanguageForm(FormSeen& seen, std::optional<Lang> lang) {
-  auto poll = std::make_shared<std::function<void()>>();
-  *poll = [&seen, lang, poll] {
+  testing::WhenReady([&seen, lang] {
     auto* form = qobject_cast<LanguageForm*>(QApplication::activeModalWidget());
-    if (!form) {
-      QTimer::singleShot(0, *poll);
-      return;
-    }
+    if (!form) return false;
     seen.shown = true;
     auto* combo = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
     seen.selected = combo->currentText();
     if (!lang) {
       form->reject();
-      return;
+    } else {
+      combo->setCurrentIndex(*lang == Lang::Spanish ? 0 : 1);
+      form->findChild<QPushButton*>(QStringLiteral("OKButton"))->click();
     }
-    combo->setCurrentIndex(*lang == Lang::Spanish ? 0 : 1);
-    form->findChild<QPushButton*>(QStringLiteral("OKButton"))->click();
-  };
-  QTimer::singleShot(0, *poll);
+    return true;
+  });
 }
 
 QStringList ToolbarCaptions(MainWindow& w) {
@@ -403,7 +400,9 @@ TEST_F(MainWindowTest, GeneralControlsCarryTheirNames) {
     EXPECT_NE(general->findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
   }
   auto* port = Get<QComboBox>("Puerto");
-  EXPECT_EQ(port->count(), 16);
+  ASSERT_GE(port->count(), 17);
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(port->itemText(i), QStringLiteral("COM%1").arg(i + 1));
+  EXPECT_EQ(port->itemText(port->count() - 1), UnitLink::VirtualUnitName());
   EXPECT_EQ(port->currentText(), QStringLiteral("COM1"));
   EXPECT_EQ(Get<QComboBox>("Privilegios")->currentIndex(), 1);
   EXPECT_TRUE(Get<QLineEdit>("FirmText")->isReadOnly());

@@ -24,7 +24,6 @@ namespace zdl::ui {
 
 namespace {
 
-constexpr int kPortItems = 16;
 constexpr int kInvalidPhone = 164, kListFull = 165;
 constexpr SmsCentre kCentres[4] = {SmsCentre::CSMMovi, SmsCentre::CSMVoda, SmsCentre::CSMAmen,
                                    SmsCentre::CSMOtro};
@@ -41,10 +40,12 @@ QGroupBox* Row(QGroupBox* frame, std::initializer_list<QWidget*> widgets) {
 
 }  // namespace
 
-GeneralEditor::GeneralEditor(ConfigurationRecord& record, MainWindow& main, QWidget* parent)
-    : EditorWindow(EditorId::General, record, parent), main_(main) {
+GeneralEditor::GeneralEditor(ConfigurationRecord& record, MainWindow& main, UnitLink& link,
+                             QWidget* parent)
+    : EditorWindow(EditorId::General, record, parent), main_(main), link_(link) {
   setObjectName(Name("General"));
   BuildLayout();
+  ConnectLink();
   // The form's starting choices: COM1, no priority, Administrator.
   puerto_->setCurrentIndex(0);
   prioBox_->setCurrentIndex(0);
@@ -185,7 +186,7 @@ void GeneralEditor::BuildLayout() {
   auto* port = new QGridLayout(frame1);
   puerto_ = new QComboBox(this);
   puerto_->setObjectName(Name("Puerto"));
-  for (int i = 1; i <= kPortItems; ++i) puerto_->addItem(QStringLiteral("COM%1").arg(i));
+  FillPorts();
   modemCheck_ = new QCheckBox(this);
   modemCheck_->setObjectName(Name("ModemCheck"));
   callNum_ = FreeText(Name("CallNum"), 0);
@@ -230,6 +231,9 @@ void GeneralEditor::BuildLayout() {
   pBar_->setObjectName(Name("PBar"));
   pBar_->setValue(0);
   pBar_->setTextVisible(false);
+  cancel_ = new QPushButton(this);
+  cancel_->setObjectName(Name("CancelCom"));
+  cancel_->setEnabled(false);
 
   auto* right = new QGridLayout;
   right->addWidget(frame1, 0, 0, 1, 3);
@@ -245,7 +249,10 @@ void GeneralEditor::BuildLayout() {
   actions->addWidget(escribir_);
   right->addLayout(actions, 5, 0, 1, 3);
   right->addWidget(progStat_, 6, 0, 1, 3);
-  right->addWidget(pBar_, 7, 0, 1, 3);
+  auto* progress = new QHBoxLayout;
+  progress->addWidget(pBar_, 1);
+  progress->addWidget(cancel_);
+  right->addLayout(progress, 7, 0, 1, 3);
   right->setRowStretch(8, 1);
 
   auto* columns = new QHBoxLayout(this);
@@ -307,7 +314,6 @@ void GeneralEditor::LoadText() {
   Child<QLabel>(Name("Label4"))->setText(T(47));
   frame("Frame17", 48);
   Child<QCheckBox>(Name("Habil_Restore"))->setText(T(44));
-  iniCom_->setText(T(49));
   leer_->setText(T(50));
   escribir_->setText(T(51));
   Describe(text("ASINC"), T(141), T(18));
@@ -339,10 +345,9 @@ void GeneralEditor::LoadText() {
   Describe(text("RestoreText"), T(161));
   anadir_->setAccessibleName(T(34));
   borrar_->setAccessibleName(T(35));
-  iniCom_->setAccessibleName(T(49));
   leer_->setAccessibleName(T(50));
   escribir_->setAccessibleName(T(51));
-  progStat_->setText(T(52));
+  LoadConnectionText();
   pBar_->setAccessibleName(T2("Progress", "Progreso"));
 }
 

@@ -2,6 +2,7 @@
 // transmission-fail alarm, the PIN, and the connection controls of the unit.
 #pragma once
 
+#include "link/connection.h"
 #include "ui/app/editor_window.h"
 
 class QComboBox;
@@ -13,11 +14,12 @@ class QRadioButton;
 namespace zdl::ui {
 
 class MainWindow;
+class UnitLink;
 
 class GeneralEditor final : public EditorWindow {
   Q_OBJECT
  public:
-  GeneralEditor(ConfigurationRecord& record, MainWindow& main, QWidget* parent = nullptr);
+  GeneralEditor(ConfigurationRecord& record, MainWindow& main, UnitLink& link, QWidget* parent = nullptr);
 
   void LoadText() override;
   // Selects the first entry of ListaTlf; false when the list is empty.
@@ -27,7 +29,18 @@ class GeneralEditor final : public EditorWindow {
   void AddPhoneEntry();
   void DeletePhoneEntry();
 
+  // The connection: IniCom_Click, Leer_Click, Escribir_Click, and the way out of a wait.
+  void IniComClick();
+  void LeerClick();
+  void EscribirClick();
+  void CancelExchange();
+  // A start, read or write is running.
+  bool ExchangeRunning() const { return job_ != Job::None; }
+  // The port name Puerto stands for: its entry's port, or the text typed in it.
+  QString PortName() const;
+
   // The connection controls.
+  QPushButton* CancelButton() const { return cancel_; }
   QComboBox* Puerto() const { return puerto_; }
   QPushButton* IniCom() const { return iniCom_; }
   QPushButton* Leer() const { return leer_; }
@@ -46,7 +59,28 @@ class GeneralEditor final : public EditorWindow {
   void ResetEntryControls();
   void ApplyMaskRule();
 
+  // The connection's side of the form.
+  enum class Job { None, Start, Stop, Read, Write };
+  void FillPorts();
+  void ConnectLink();
+  void LoadConnectionText();
+  void Begin(Job job);
+  void End();
+  // The two states of the connection controls: connected or not.
+  void ShowConnected(bool connected);
+  void OnStarted(StartResult result);
+  void OnStopped();
+  void OnRead(bool ok, const ConfigurationRecord& record);
+  void OnWritten(bool ok);
+  void Message(const QString& text);
+
   MainWindow& main_;
+  UnitLink& link_;
+  Job job_ = Job::None;
+  bool cancelled_ = false;
+  bool connected_ = false;
+  int status_ = 52;  // the offset ProgStat shows, so a language switch can show it again
+  QPushButton* cancel_ = nullptr;
   QRadioButton* csm_[4]{};
   QLineEdit* newTlf_;
   QComboBox* prioBox_;

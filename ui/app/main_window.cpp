@@ -4,7 +4,10 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QCloseEvent>
 #include <QFileDialog>
+#include <QGroupBox>
+#include <QShortcut>
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QMdiArea>
@@ -26,6 +29,9 @@
 #include "ui/app/icons.h"
 #include "ui/app/language.h"
 #include "ui/app/language_form.h"
+#include "ui/app/password_form.h"
+#include "ui/app/trace_dock.h"
+#include "ui/app/unit_link.h"
 
 namespace zdl::ui {
 
@@ -63,7 +69,14 @@ std::size_t Slot(EditorId id) { return static_cast<std::size_t>(id); }
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), area_(new QMdiArea(this)) {
+MainWindow::MainWindow(QWidget* parent) : MainWindow(UnitLinkOptions{}, parent) {}
+
+MainWindow::MainWindow(const UnitLinkOptions& link, QWidget* parent)
+    : QMainWindow(parent), link_(std::make_unique<UnitLink>(link)), area_(new QMdiArea(this)) {
+  Build();
+}
+
+void MainWindow::Build() {
   setObjectName(QStringLiteral("MainWindow"));
   setWindowTitle(QString::fromLatin1(kTitle));
   setWindowIcon(AppIcon());
@@ -74,6 +87,21 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), area_(new QMdiAre
   setCentralWidget(area_);
   statusBar()->setObjectName(QStringLiteral("StatusBar"));
   chooseFile = [this](bool save, bool* firstFilter) { return AskFile(save, firstFilter); };
+  // What the link asks and tells while its worker waits.
+  link_->askPassword = [this]() -> std::optional<std::string> {
+    PasswordForm form(this);
+    form.exec();
+    return form.Password();
+  };
+  link_->message = [this](int offset) { QMessageBox::warning(this, QString::fromLatin1(kTitle), T(offset)); };
+  link_->errorMessage = [this](const QString& description) {
+    QMessageBox::warning(this, QString::fromLatin1(kTitle), description);
+  };
+  trace_ = new TraceDock(this);
+  addDockWidget(Qt::BottomDockWidgetArea, trace_);
+  trace_->hide();
+  connect(trace_, &TraceDock::Wanted, link_.get(), &UnitLink::SetTraceEnabled);
+  connect(link_.get(), &UnitLink::TraceLine, trace_, &TraceDock::AppendLine);
   BuildToolbar();
   BuildMenus();
   LoadText();
@@ -88,7 +116,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), area_(new QMdiAre
       case EditorId::Alarmas2: editor = NewAlarmEditor(id, record_, nullptr); break;
       case EditorId::Datalogger: editor = NewDataloggerEditor(record_, nullptr); break;
       case EditorId::Temporizadores: editor = NewTimersEditor(record_, nullptr); break;
-      case EditorId::General: editor = new GeneralEditor(record_, *this, nullptr); break;
+      case EditorId::General: editor = new GeneralEditor(record_, *this, *link_, nullptr); break;
     }
     editor->ApplyTexts();
     editor->Refresh();
@@ -111,7 +139,28 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), area_(new QMdiAre
     });
     sub->show();
   }
+  // Esc ends a running start, read or write.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape->setContext(Qt::ApplicationShortcut);
+  connect(escape, &QShortcut::activated, this, [this] { General()->CancelExchange(); });
   resize(1280, 720);
+}
+
+void MainWindow::SetExchangeRunning(bool running) {
+  toolbar_->setEnabled(!running);
+  menuBar()->setEnabled(!running);
+  for (EditorWindow* editor : editors_) {
+    if (editor != General()) editor->setEnabled(!running);
+  }
+  // The General editor keeps its Cancel button; its frames take no input.
+  for (QWidget* frame : General()->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly)) {
+    frame->setEnabled(!running);
+  }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (General()->ExchangeRunning()) General()->CancelExchange();
+  QMainWindow::closeEvent(event);
 }
 
 void MainWindow::LayOutWindows() {
@@ -213,12 +262,17 @@ void MainWindow::LoadText() {
   for (const char* key : {"General", "Alarmas1", "Alarmas2", "Macros", "Datalogger", "Timer"}) {
     windows->addAction(Action(QString::fromLatin1(key)));
   }
+  QMenu* view = menuBar()->addMenu(T2("&View", "Ve&r"));
+  QAction* traceAction = trace_->toggleViewAction();
+  traceAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+T")));
+  view->addAction(traceAction);
   QMenu* tools = menuBar()->addMenu(T2("&Tools", "&Herramientas"));
   tools->addAction(Action(QStringLiteral("Firmware")));
   tools->addAction(Action(QStringLiteral("Idioma")));
 }
 
 void MainWindow::LoadAllTexts() {
+  trace_->LoadText();
   LoadText();
   for (EditorId id : {EditorId::Alarmas, EditorId::Alarmas2, EditorId::Datalogger, EditorId::General,
                       EditorId::Macros, EditorId::Temporizadores}) {

@@ -22,6 +22,9 @@ namespace zdl::ui {
 
 class EditorWindow;
 class GeneralEditor;
+class TraceDock;
+class UnitLink;
+struct UnitLinkOptions;
 
 inline constexpr char kTitle[] = "NORVIK ZDL410 v5.01";
 
@@ -29,6 +32,8 @@ class MainWindow final : public QMainWindow {
   Q_OBJECT
  public:
   explicit MainWindow(QWidget* parent = nullptr);
+  // `link` sets how the built-in virtual unit behaves (tests run it unpaced).
+  explicit MainWindow(const UnitLinkOptions& link, QWidget* parent = nullptr);
   ~MainWindow() override;
 
   // The one configuration the editors show.
@@ -37,6 +42,10 @@ class MainWindow final : public QMainWindow {
   GeneralEditor* General() const;
   QMdiSubWindow* SubWindow(EditorId id) const;
   QAction* Action(const QString& key) const;
+  UnitLink& Link() { return *link_; }
+  TraceDock* Trace() const { return trace_; }
+  // A read or a write runs: every window but the way out of the wait takes no input.
+  void SetExchangeRunning(bool running);
   const QString& CurrentFile() const { return currentFile_; }
 
   // The toolbar's commands.
@@ -59,6 +68,8 @@ class MainWindow final : public QMainWindow {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  // Ends a running exchange first; the link's worker ends at once and the port closes.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildToolbar();
@@ -70,7 +81,12 @@ class MainWindow final : public QMainWindow {
   void ShowLoadOutcome(const LoadOutcome& outcome);
   void Placeholder(const QString& what);
 
+  void Build();
+
   ConfigurationRecord record_;
+  // Destroyed before the windows it reports to: its worker is joined first.
+  std::unique_ptr<UnitLink> link_;
+  TraceDock* trace_ = nullptr;
   QMdiArea* area_;
   QToolBar* toolbar_;
   std::array<EditorWindow*, 6> editors_{};
