@@ -3,6 +3,7 @@
 #include <map>
 
 #include "cli/cli.h"
+#include "cli/compare_commands.h"
 #include "ui/strings/qt_translations.h"
 
 namespace zdl::cli {
@@ -18,7 +19,13 @@ constexpr const char* kUsageText =
     "                                unit's version (\"ZDL410 v5.01\", the default, or 5.01)\n"
     "  lines FILE [--framed]         print the lines a write sends, #01LDDEF to #03\n"
     "  read --port PORT [--modem NUMBER] [--password PW] [--trace LOG] OUT.ncf\n"
-    "  write --port PORT [--modem NUMBER] [--password PW] [--yes] [--trace LOG] IN.ncf\n"
+    "  write --port PORT [--modem NUMBER] [--password PW] [--yes] [--trace LOG]\n"
+    "        [--backup BACKUP.ncf] [--verify] IN.ncf\n"
+    "                                --backup: read and save the unit's configuration first\n"
+    "                                --verify: read back after the save and compare\n"
+    "  diff A.ncf B.ncf              print the keys that differ; exit 0 same, 1 differ, 2 trouble\n"
+    "  diff FILE.ncf --port PORT [--modem NUMBER] [--password PW] [--trace LOG]\n"
+    "                                what a write of FILE would change in the unit\n"
     "  flash --port PORT [--trace LOG] [--wait SECONDS] FILE.hex\n"
     "                                upload firmware to the unit's boot loader\n"
     "PORT is COM1 to COM16 or a device path. Exit status: 0 success, 1 failure, 2 usage.\n";
@@ -120,6 +127,7 @@ int Run(QCoreApplication& app, int argc, char** argv) {
       {"dump", Dump}, {"convert", Convert}, {"check", Check},
       {"lines", Lines}, {"read", Read},     {"write", Write},
       {"flash", Flash},
+      {"diff", Diff},  // cli/compare_commands.h
   };
   auto found = kCommands.find(command);
   if (found == kCommands.end()) return UsageError("unknown command " + command);

@@ -5,6 +5,7 @@
 
 #include "cli/cli.h"
 #include "cli/common.h"
+#include "cli/compare_commands.h"
 #include "cli/terminal.h"
 #include "configfile/config_file.h"
 #include "link/connection.h"
@@ -13,6 +14,7 @@
 #include "transfer/check_pass.h"
 #include "transfer/read_config.h"
 #include "transfer/write_config.h"
+#include "ui/strings/compare_texts.h"
 
 namespace zdl::cli {
 
@@ -138,8 +140,11 @@ int Read(Args& args, const Context& ctx) {
 
 int Write(Args& args, const Context& ctx) {
   bool yes = args.Flag("--yes");
+  std::optional<std::string> backup = args.Option("--backup");
+  bool verify = args.Flag("--verify");
   UnitOptions options;
   if (int usage = TakeUnitOptions(args, "write", options); usage >= 0) return usage;
+  if (backup && !BackupPathUsable(*backup, options.file, ctx)) return kUsage;
   ConfigurationRecord record;
   if (!LoadForCommand(options.file, record, ctx)) return kFailure;
 
@@ -172,6 +177,10 @@ int Write(Args& args, const Context& ctx) {
     if (!confirmed) return kFailure;
   }
 
+  if (backup && !BackUpUnit(session.Link(), *backup, ctx)) {
+    session.AfterFailure();
+    return kFailure;
+  }
   bool written = false;
   {
     TerminalProgress progress(ctx);
@@ -181,9 +190,40 @@ int Write(Args& args, const Context& ctx) {
     ReportTransferFailure(session, ctx);
     return kFailure;
   }
-  session.Link().Stop(session.Ui());
   std::cout << ctx.Text(135) << '\n';
+  if (verify) {
+    const int verified = VerifyUnit(session.Link(), record, ctx);
+    if (verified != kSuccess) session.AfterFailure();
+    return verified;
+  }
+  session.Link().Stop(session.Ui());
   return kSuccess;
+}
+
+int DiffWithUnit(Args& args, const Context& ctx) {
+  UnitOptions options;
+  if (int usage = TakeUnitOptions(args, "diff", options); usage >= 0) return usage;
+  ConfigurationRecord file;
+  if (!LoadForCommand(options.file, file, ctx)) return kUsage;
+  Session session(options, ctx);
+  if (!session.TraceError().empty()) {
+    std::cerr << "zdl410: " << session.TraceError() << '\n';
+    return kUsage;
+  }
+  if (!Connect(session, options, ctx)) return kUsage;
+  ConfigurationRecord unit;
+  if (!ReadUnitConfiguration(session.Link(), unit, ctx)) {
+    session.AfterFailure();
+    std::cerr << CompareTextIn(ctx.lang, CompareText::UnitReadFailed) << '\n';
+    return kUsage;
+  }
+  const bool hasDatalogger = session.Link().HasDatalogger();
+  session.Link().Stop(session.Ui());
+  const std::vector<FieldDifference> differences =
+      CompareWithUnit(file, unit, {.hasDatalogger = hasDatalogger});
+  PrintDifferences(differences, std::cout);
+  if (!std::cout.flush()) return kUsage;
+  return differences.empty() ? kSuccess : kFailure;
 }
 
 }  // namespace zdl::cli

@@ -64,6 +64,13 @@ int RecordNumber(std::string_view digits) {
 
 }  // namespace
 
+std::string CorruptedValue(std::string_view value) {
+  if (value.empty()) return "1";
+  std::string changed(value);
+  changed[0] = changed[0] == '0' ? '1' : '0';
+  return changed;
+}
+
 Micros PacedBytesTime(std::int64_t bytes) { return Micros((bytes * 3125 + 2) / 3); }
 
 SimulatedUnit::SimulatedUnit(SimOptions options, ConfigurationRecord record)
@@ -326,6 +333,16 @@ void SimulatedUnit::HandleConfigLine(std::string_view body, Micros at) {
 
 void SimulatedUnit::StartStream(Micros at) {
   records_ = RecordStream(record_);
+  if (options_.faults.corruptRecord) {
+    for (std::string& record : records_) {
+      // "NNN=value"
+      if (RecordNumber(std::string_view(record).substr(0, 3)) != *options_.faults.corruptRecord) {
+        continue;
+      }
+      record = record.substr(0, 4) + CorruptedValue(std::string_view(record).substr(4));
+      Log("record " + record.substr(0, 3) + " corrupted");
+    }
+  }
   nextRecord_ = 0;
   streaming_ = true;
   SendNextRecord(at);

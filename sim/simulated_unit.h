@@ -40,6 +40,9 @@ struct SimFaults {
   bool garbage = false;
   // "#PassWord=0" whatever the password.
   bool refusePassword = false;
+  // The unit's memory does not hold the value of this record: every "#02" stream sends
+  // it changed (see CorruptedValue), whatever was written.
+  std::optional<int> corruptRecord;
 };
 
 struct SimOptions {
@@ -62,6 +65,10 @@ struct SimOptions {
   // The unit starts in its boot loader (see EnterBootLoader).
   std::optional<BootLoaderOptions> bootLoader;
 };
+
+// A record value as a memory that does not hold it gives it back: a first character "0"
+// becomes "1", any other first character becomes "0", and an empty value becomes "1".
+std::string CorruptedValue(std::string_view value);
 
 // The time one byte takes on the line at 9600 baud: 1041.67 us, so byte n of a burst
 // (1-based) has crossed the line n * 3125 / 3 us after the burst started.

@@ -48,6 +48,8 @@ constexpr const char* kUsage =
     "  --bad-checksum N     send the Nth answer with a wrong checksum\n"
     "  --silent-after N     answer nothing after N answers\n"
     "  --drop-record R      leave out record R of the first #02 stream\n"
+    "  --corrupt-record R   send record R changed in every #02 stream (a value the unit\n"
+    "                       does not keep)\n"
     "  --garbage            send noise before every answer\n"
     "  --refuse-password    refuse every password\n"
     "  --bootloader         the unit's boot loader instead (firmware upload); it announces\n"
@@ -140,8 +142,10 @@ std::optional<Args> ParseArgs(const std::vector<std::string_view>& argv, std::st
       faults.silentAfter = *number;
     } else if (arg == "--drop-record" && (number = count(0, 999))) {
       faults.dropRecord = *number;
+    } else if (arg == "--corrupt-record" && (number = count(0, 999))) {
+      faults.corruptRecord = *number;
     } else if (arg == "--save-ms" || arg == "--bad-checksum" || arg == "--silent-after" ||
-               arg == "--drop-record" || arg == "--no-progress-mark") {
+               arg == "--drop-record" || arg == "--corrupt-record" || arg == "--no-progress-mark") {
       error = std::string(arg) + " needs a whole number in range";
       return std::nullopt;
     } else {

@@ -1,0 +1,365 @@
+// Comparing configurations key by key, taking differences over, and the prediction of
+// what the unit keeps, checked field by field against the simulated unit: a write of the
+// configuration followed by a read must give back exactly what AsTheUnitKeepsIt predicts.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "configfile/config_file.h"
+#include "link/serial_line.h"
+#include "sim/sim_port.h"
+#include "sim/simulated_unit.h"
+#include "tests/support/fake_port.h"
+#include "tests/support/sample_record.h"
+#include "transfer/comparison.h"
+#include "transfer/read_config.h"
+#include "transfer/write_config.h"
+
+namespace zdl {
+namespace {
+
+std::string Keys(const std::vector<FieldDifference>& differences) {
+  std::string keys;
+  for (const FieldDifference& d : differences) {
+    keys += (keys.empty() ? "" : " ") + d.section + "." + d.key;
+  }
+  return keys;
+}
+
+// Every input, timer, macro and the alarm enabled, with a value in every field.
+ConfigurationRecord EverythingEnabled() {
+  ConfigurationRecord r = testing::FullRecord();
+  for (int i : {3, 6}) r.SetDigitalMode(i, ModeNormallyOpen);
+  for (int i = 0; i < kDigitalInputs; ++i) {
+    DigitalInput& d = r.Digital[static_cast<std::size_t>(i)];
+    d.TEXT = "Entrada " + std::to_string(i);
+    d.PERSIST = d.CICLOS = true;
+    d.PVAL = " 3";
+    d.CVAL = "4";
+    d.RST = "30";
+  }
+  for (int j : {1, 3}) {
+    r.SetAnalogHabil(j, true);
+    r.Analog[static_cast<std::size_t>(j)].TEXT = "Canal";
+  }
+  for (int t = 0; t < kTimers; ++t) {
+    r.SetTimerHabil(t, true);
+    r.Timers[static_cast<std::size_t>(t)].Days[static_cast<std::size_t>(t % kWeekDays)] = true;
+  }
+  return r;
+}
+
+// A write of `written` to a fresh simulated unit, then a read into a record that holds
+// other values; empty when the unit refused a line (or the read failed).
+std::optional<ConfigurationRecord> WriteThenRead(const ConfigurationRecord& written,
+                                                 SimOptions options) {
+  SimulatedUnit unit(options);
+  testing::FakeClock clock;
+  SimPort port(unit, clock);
+  if (!port.Open({})) return std::nullopt;
+  SerialLine line(port, clock);
+  ProgressSink progress;
+  if (!RunWriteSequence(line, Millis(1000), written, progress)) return std::nullopt;
+  ConfigurationRecord read = EverythingEnabled();
+  read.SetPinHabil(true);
+  read.General.PIN = "9999";
+  if (!ReadConfiguration(line, Millis(1000), options.hasDatalogger, read, progress)) {
+    return std::nullopt;
+  }
+  return read;
+}
+
+std::optional<ConfigurationRecord> WriteThenRead(const ConfigurationRecord& written,
+                                                 bool hasDatalogger = true) {
+  SimOptions options;
+  options.hasDatalogger = hasDatalogger;
+  return WriteThenRead(written, options);
+}
+
+// Where a read and the prediction part, for the failure message.
+std::string Mismatch(const ConfigurationRecord& read, const ConfigurationRecord& predicted) {
+  std::ostringstream out;
+  for (const FieldDifference& d : Compare(read, predicted)) {
+    out << d.section << "." << d.key << ": read \"" << d.left
+        << "\" predicted \"" << d.right << "\"; ";
+  }
+  if (read.General != predicted.General) out << "General (PIN, SMS centre); ";
+  for (std::size_t i = 0; i < kDigitalInputs; ++i) {
+    if (read.Digital[i] != predicted.Digital[i]) out << "Digital " << i << " (flags); ";
+  }
+  return out.str();
+}
+
+// One value of one field on a base record.
+struct Case {
+  std::string name;
+  ConfigurationRecord record;
+};
+
+std::vector<Case> FieldCases(bool enabledBase) {
+  const Text longText =
+      "Una frase larga con acentos \xE1\xE9\xED y comas, \"comillas\" y m\xE1s texto hasta "
+      "pasar de los ochenta caracteres del registro";
+  // Values a field meets and where the unit's records cut or reshape them: empty, exactly
+  // one second, tenths of tenths, an h:mm time, more than five digits, blanks, quotes and
+  // an option's name inside a text, more than eighty characters.
+  const std::vector<Text> texts = {"", "1", "0.25", "9:5", "123456", " a \"b\",R ", longText};
+  // On the defaults most items are not enabled and a value is not sent at all.
+  const std::vector<Text> fewTexts = {"1", longText};
+  const std::string baseName = enabledBase ? "enabled" : "defaults";
+  const ConfigurationRecord base = enabledBase ? EverythingEnabled() : ConfigurationRecord{};
+  std::vector<Case> cases;
+  for (const Field& f : FieldTable()) {
+    {
+      const std::string prefix = f.ObjectName() + "/" + f.key + " on " + baseName + " = ";
+      auto add = [&](const std::string& value, auto set) {
+        ConfigurationRecord r = base;
+        set(r);
+        cases.push_back({prefix + value, std::move(r)});
+      };
+      switch (f.kind) {
+        case FieldKind::TextBox:
+          for (const Text& t : baseName == "enabled" ? texts : fewTexts) {
+            add("\"" + t.substr(0, 12) + "\"", [&](ConfigurationRecord& r) { f.setText(r, t); });
+          }
+          break;
+        case FieldKind::CheckBox:
+          for (int v : {0, 1}) add(std::to_string(v), [&](ConfigurationRecord& r) { f.setInt(r, v); });
+          break;
+        case FieldKind::List:
+          for (int v : {kNoSelection, 0, 1, f.items - 1}) {
+            add(std::to_string(v), [&](ConfigurationRecord& r) { f.setInt(r, v); });
+          }
+          break;
+      }
+    }
+  }
+  return cases;
+}
+
+// Every value of every field, on one base, through the simulated unit.
+void CheckEveryField(bool enabledBase) {
+  std::set<std::string> carried;  // fields with at least one value the unit took
+  int refused = 0;
+  for (const Case& c : FieldCases(enabledBase)) {
+    const std::optional<ConfigurationRecord> read = WriteThenRead(c.record);
+    if (!read) {
+      ++refused;  // a value the unit does not take: the write fails, nothing to predict
+      continue;
+    }
+    carried.insert(c.name.substr(0, c.name.find(" on ")));
+    const ConfigurationRecord predicted = AsTheUnitKeepsIt(c.record);
+    EXPECT_TRUE(*read == predicted) << c.name << ": " << Mismatch(*read, predicted);
+  }
+  for (const Field& f : FieldTable()) {
+    EXPECT_TRUE(carried.count(f.ObjectName() + "/" + f.key)) << f.ObjectName() << " never carried";
+  }
+  EXPECT_GT(refused, 0);  // the table reaches values the unit refuses, too
+}
+
+TEST(AsTheUnitKeepsIt, EveryFieldOnAConfigurationWithEverythingEnabled) { CheckEveryField(true); }
+TEST(AsTheUnitKeepsIt, EveryFieldOnTheDefaults) { CheckEveryField(false); }
+
+TEST(AsTheUnitKeepsIt, ThePhoneListTheFlagsAndTheUnitWithoutDatalogger) {
+  std::vector<Case> cases;
+  auto add = [&cases](std::string name, auto change) {
+    ConfigurationRecord r = EverythingEnabled();
+    change(r);
+    cases.push_back({std::move(name), std::move(r)});
+  };
+  add("empty list", [](ConfigurationRecord& r) { r.ListaTlf.clear(); });
+  add("eight entries", [](ConfigurationRecord& r) { r.ListaTlf.assign(8, "600,PRV1"); });
+  add("an empty entry ends the list", [](ConfigurationRecord& r) {
+    r.ListaTlf = {"600,PRV1", "", "700,PRV2"};
+  });
+  add("a long entry", [](ConfigurationRecord& r) {
+    r.ListaTlf = {"600111222,Prio=1,RXD,PRV3,D0,D1,D2,D3,A0,A1,TXA,AIN,D4,D5,D6,D7,A2,A3"};
+  });
+  add("PIN", [](ConfigurationRecord& r) {
+    r.SetPinHabil(true);
+    r.General.PIN = "1234";
+  });
+  add("remembered flags", [](ConfigurationRecord& r) {
+    r.Digital[1].NcFlag = true;
+    r.Digital[3].BiFlag = true;
+    r.SetDigitalMode(6, ModeDisabled);
+    r.Digital[6].NcFlag = true;
+  });
+  add("SMS centre of an operator", [](ConfigurationRecord& r) {
+    r.General.SMSC = std::string(kSmsCentreVodafone);
+    r.General.Csm = SmsCentre::CSMOtro;
+  });
+  add("a timer's days without its enable", [](ConfigurationRecord& r) {
+    r.Timers[2].HABIL = false;
+    r.Timers[2].Days.fill(true);
+  });
+  add("an enabled timer without days", [](ConfigurationRecord& r) {
+    r.Timers[3].Days.fill(false);
+    r.Timers[3].TIME = "6:07";
+    r.Timers[3].VP = "15";
+    r.Timers[3].MACRO = 11;
+  });
+  for (const Case& c : cases) {
+    const std::optional<ConfigurationRecord> read = WriteThenRead(c.record);
+    ASSERT_TRUE(read) << c.name;
+    EXPECT_EQ(*read, AsTheUnitKeepsIt(c.record)) << c.name << ": "
+                                                 << Mismatch(*read, AsTheUnitKeepsIt(c.record));
+  }
+
+  ConfigurationRecord noLogger = EverythingEnabled();
+  noLogger.DataLogger = {};
+  const std::optional<ConfigurationRecord> read = WriteThenRead(noLogger, false);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(*read, AsTheUnitKeepsIt(noLogger, {.hasDatalogger = false}));
+  EXPECT_EQ(read->DataLogger.LOG_TIME, "");
+  EXPECT_EQ(AsTheUnitKeepsIt(noLogger).DataLogger.LOG_TIME, " 0");  // a unit with one answers 0
+}
+
+// The losses an installer meets, by value.
+TEST(AsTheUnitKeepsIt, KnownLosses) {
+  ConfigurationRecord r = EverythingEnabled();
+  r.Digital[0].PVAL = "1";         // exactly 1 s: the unit's "no persistence"
+  r.Digital[1].PVAL = "5";         // comes back sign-spaced
+  r.Digital[2].CVAL = "0";         // a count of 0: no counter
+  r.Digital[5].RST = "20";         // inputs 4 to 7 carry no reset time
+  r.Timers[1].Days.fill(false);    // enabled without days
+  r.Timers[4].TIME = "7:5";        // to hh:mm
+  r.General.Habil_Restore = true;  // enabled, empty
+  r.General.REST_TEXT.clear();
+  r.DataLogger.LOG_TIME = "123456";
+  r.SetAnalogHabil(1, false);
+  r.Analog[1].TEXT = "kept in the editor only";
+  const ConfigurationRecord k = AsTheUnitKeepsIt(r);
+  EXPECT_FALSE(k.Digital[0].PERSIST);
+  EXPECT_EQ(k.Digital[0].PVAL, "");
+  EXPECT_EQ(k.Digital[1].PVAL, " 5");
+  EXPECT_FALSE(k.Digital[2].CICLOS);
+  EXPECT_EQ(k.Digital[5].RST, "");
+  EXPECT_EQ(k.Digital[3].RST, "30");
+  EXPECT_EQ(k.Digital[2].RST, "30");  // sent with the counter, which reads back as none
+  EXPECT_FALSE(k.Timers[1].HABIL);
+  EXPECT_EQ(k.Timers[4].TIME, "07:05");
+  EXPECT_FALSE(k.General.Habil_Restore);
+  EXPECT_EQ(k.DataLogger.LOG_TIME, " 99999");
+  EXPECT_EQ(k.Analog[1], AnalogInput{});
+  EXPECT_EQ(Keys(CompareWithUnit(r, k)), "");
+  EXPECT_EQ(Keys(Compare(r, k)),
+            "Digital.PERSIST0 Digital.PVAL0 Digital.PVAL1 Digital.CICLOS2 Digital.CVAL2 "
+            "Digital.RST4 Digital.RST5 Digital.RST6 Digital.RST7 Analog.TEXT1 "
+            "DataLogger.LOG_TIME Timer.HABIL1 Timer.TIME4");
+  // A second trip loses the reset time that went with a count of 0: both sides taken
+  // through the unit show it, the read-back side taken as read does not.
+  EXPECT_EQ(Keys(CompareAsKept(r, k)), "Digital.RST2");
+}
+
+// A verify: the read-back against what was sent, as the unit keeps it, shows nothing from
+// a sound unit and exactly the key of a value the unit's memory does not hold.
+TEST(CompareWithUnit, AReadBackShowsOnlyWhatTheUnitDidNotKeep) {
+  const ConfigurationRecord sent = testing::FullRecord();
+  const std::pair<std::optional<int>, const char*> cases[] = {
+      {std::nullopt, ""},
+      {7, "General.NOMBRE"},
+      {16, "General.MACRO_GSMOK"},
+      {530, "Timer.VP0"},
+      {10, "TxAlarm.RING"},
+  };
+  for (const auto& [record, keys] : cases) {
+    SimOptions options;
+    options.faults.corruptRecord = record;
+    const std::optional<ConfigurationRecord> back = WriteThenRead(sent, options);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(Keys(CompareWithUnit(sent, *back)), keys) << record.value_or(0);
+  }
+  EXPECT_EQ(CorruptedValue("Granja"), "0ranja");
+  EXPECT_EQ(CorruptedValue("0"), "1");
+  EXPECT_EQ(CorruptedValue(""), "1");
+}
+
+TEST(Compare, DifferencesInTheWritersOrderWithTheirControls) {
+  const ConfigurationRecord a = testing::FullRecord();
+  EXPECT_TRUE(Compare(a, a).empty());
+
+  ConfigurationRecord b = a;
+  b.Timers[7].MACRO = 2;
+  b.General.NOMBRE = "Otra";
+  b.Macros[10].MACRO_TEXT = "Cambiada";
+  b.ListaTlf.erase(b.ListaTlf.begin());
+  b.SetDigitalMode(0, ModeBistable);
+  b.DataLogger.REG_A[3] = false;
+  b.General.PIN = "1111";  // no key: not compared
+  const std::vector<FieldDifference> d = Compare(a, b);
+  ASSERT_EQ(Keys(d),
+            "General.NOMBRE Telefonos.TLF0 Telefonos.TLF1 Telefonos.TLF2 Digital.NC0 Digital.BI0 "
+            "Macros.MACRO_TEXT 10 DataLogger.REG_A3 Timer.MACRO7");
+  EXPECT_EQ(d[0].left, a.General.NOMBRE);
+  EXPECT_EQ(d[0].right, "Otra");
+  ASSERT_NE(d[0].field, nullptr);
+  EXPECT_EQ(d[0].field->editor, EditorId::General);
+  EXPECT_EQ(d[0].field->ObjectName(), "NameBox");
+  EXPECT_EQ(d[1].field, nullptr);
+  EXPECT_EQ(d[3].left, "700,Prio=1,PRV3");
+  EXPECT_EQ(d[3].right, "");
+  EXPECT_EQ(d[4].field, nullptr);
+  EXPECT_EQ(d[4].left, "1");
+  EXPECT_EQ(d[4].right, "0");
+  EXPECT_EQ(d[6].field->editor, EditorId::Macros);
+  EXPECT_EQ(d[6].field->ObjectName(), "MacroText_10");
+  EXPECT_EQ(d[7].field->ObjectName(), "RegAlmAD3");
+  EXPECT_EQ(d[8].left, " 0");
+  EXPECT_EQ(d[8].right, " 2");
+  EXPECT_EQ(d[8].field->editor, EditorId::Temporizadores);
+  EXPECT_EQ(d[8].field->index, 7);
+
+  // The reverse comparison swaps the sides.
+  const std::vector<FieldDifference> reverse = Compare(b, a);
+  ASSERT_EQ(reverse.size(), d.size());
+  EXPECT_EQ(reverse[0].left, "Otra");
+}
+
+TEST(TakeOver, AllDifferencesMakeTheSidesEqualAndASelectionOnlyItsKeys) {
+  const std::pair<ConfigurationRecord, ConfigurationRecord> pairs[] = {
+      {ConfigurationRecord{}, EverythingEnabled()},
+      {EverythingEnabled(), ConfigurationRecord{}},
+      {testing::FullRecord(), EverythingEnabled()},
+  };
+  for (const auto& [from, to] : pairs) {
+    ConfigurationRecord target = from;
+    const std::vector<FieldDifference> all = Compare(target, to);
+    ASSERT_FALSE(all.empty());
+    TakeOver(target, to, all);
+    EXPECT_EQ(Keys(Compare(target, to)), "");
+  }
+
+  // Three of the differences: those keys match afterwards, the others still differ.
+  ConfigurationRecord target = testing::FullRecord();
+  ConfigurationRecord other = target;
+  other.General.NOMBRE = "Nave 2";
+  other.SetDigitalMode(2, ModeNormallyOpen);
+  other.ListaTlf[1] = "601,PRV0";
+  other.ListaTlf.push_back("602,PRV0");
+  other.Timers[5].VP = "30";
+  other.General.Habil_Restore = false;
+  const std::vector<FieldDifference> d = Compare(target, other);
+  ASSERT_EQ(Keys(d),
+            "General.NOMBRE General.RESTORE_TEXT Telefonos.TLF1 Telefonos.TLF3 Digital.BI2 Timer.VP5");
+  const FieldDifference chosen[] = {d[2], d[4], d[5]};
+  TakeOver(target, other, chosen);
+  EXPECT_EQ(Keys(Compare(target, other)), "General.NOMBRE General.RESTORE_TEXT Telefonos.TLF3");
+  EXPECT_EQ(target.Digital[2].Modo, ModeNormallyOpen);
+  EXPECT_EQ(target.ListaTlf[1], "601,PRV0");
+
+  // An entry taken over as empty closes the list up.
+  ConfigurationRecord shorter = testing::FullRecord();
+  shorter.ListaTlf.erase(shorter.ListaTlf.begin());
+  ConfigurationRecord full = testing::FullRecord();
+  const std::vector<FieldDifference> phones = Compare(full, shorter);
+  TakeOver(full, shorter, std::span(phones).subspan(2, 1));  // TLF2 only: emptied
+  EXPECT_EQ(full.ListaTlf.size(), 2u);
+}
+
+}  // namespace
+}  // namespace zdl
