@@ -34,6 +34,8 @@ class GeneralEditor final : public EditorWindow {
   void LeerClick();
   void EscribirClick();
   void CancelExchange();
+  // The connection controls show a running connection.
+  bool Connected() const { return connected_; }
   // A start, read or write is running.
   bool ExchangeRunning() const { return job_ != Job::None; }
   // The port name Puerto stands for: its entry's port, or the text typed in it.

@@ -1,0 +1,355 @@
+// The windows driving the unit: the General editor's connection controls against the
+// built-in virtual unit (unpaced unless a test must act in the middle of an exchange)
+// and against a silent pseudo-terminal.
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <deque>
+#include <memory>
+
+#include "configfile/config_file.h"
+#include "model/text_codec.h"
+#include "tests/gui/gui_support.h"
+#include "tests/support/sample_record.h"
+#include "ui/app/general_editor.h"
+#include "ui/app/language.h"
+#include "ui/app/main_window.h"
+#include "ui/app/password_form.h"
+#include "ui/app/unit_link.h"
+
+namespace zdl::ui {
+namespace {
+
+// Lets the event loop run (without spinning) until `done` holds or `ms` have passed.
+bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > ms) return false;
+    QEventLoop loop;
+    QTimer::singleShot(5, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+  return true;
+}
+
+// Answers every modal box while it lives: message boxes with `answer` (recording their
+// texts), the password prompt with the next password of the queue (cancel when none).
+class Answerer {
+ public:
+  explicit Answerer(QMessageBox::StandardButton answer = QMessageBox::Ok) : answer_(answer) {
+    timer_.setInterval(2);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
+    timer_.start();
+  }
+  std::deque<QString> passwords;
+  QStringList texts;
+  QStringList questions;
+  QMessageBox::StandardButton answer_;
+
+ private:
+  void Poll() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      (box->standardButtons() & QMessageBox::Yes ? questions : texts) << box->text();
+      if (QAbstractButton* b = box->button(answer_)) {
+        b->click();
+      } else if (box->button(QMessageBox::Ok)) {
+        box->button(QMessageBox::Ok)->click();
+      } else {
+        box->button(QMessageBox::No)->click();
+      }
+    } else if (auto* form = qobject_cast<PasswordForm*>(modal)) {
+      if (passwords.empty()) {
+        form->reject();
+        return;
+      }
+      form->findChild<QLineEdit*>(QStringLiteral("PWText"))->setText(passwords.front());
+      passwords.pop_front();
+      form->findChild<QPushButton*>(QStringLiteral("Aceptar"))->click();
+    }
+  }
+  QTimer timer_;
+};
+
+// The virtual unit answering as fast as it can, unless a test needs the real pace.
+UnitLinkOptions Unit(bool paced = false) {
+  UnitLinkOptions options;
+  options.pacedVirtualUnit = paced;
+  return options;
+}
+
+// The numbers a write needs (a fresh record has none).
+void MakeWritable(ConfigurationRecord& r) {
+  r.General.SMSC = "+34609090909";
+  r.General.PTLF = "600111222";
+  r.CSMCheck();
+}
+
+class ConnectionWindowTest : public ::testing::Test {
+ protected:
+  void Open(const UnitLinkOptions& options = Unit()) {
+    SetCurrentLang(Lang::English);
+    window = std::make_unique<MainWindow>(options);
+    general = window->General();
+    window->show();
+    QApplication::setActiveWindow(window.get());
+  }
+  void ChoosePort(const QString& name) {
+    auto* port = Get<QComboBox>("Puerto");
+    const int item = port->findText(name);
+    if (item >= 0) {
+      port->setCurrentIndex(item);
+    } else {
+      port->setEditText(name);
+    }
+  }
+  bool StartOn(const QString& port, bool modem = false, const QString& number = {}) {
+    ChoosePort(port);
+    Get<QCheckBox>("ModemCheck")->setChecked(modem);
+    Get<QLineEdit>("CallNum")->setText(number);
+    general->IniComClick();
+    return WaitFor([this] { return !general->ExchangeRunning(); });
+  }
+  bool Idle() { return WaitFor([this] { return !general->ExchangeRunning(); }); }
+  template <class W>
+  W* Get(const char* name) {
+    W* w = window->findChild<W*>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  QString Status() { return Get<QLabel>("ProgStat")->text(); }
+
+  std::unique_ptr<MainWindow> window;
+  GeneralEditor* general = nullptr;
+};
+
+const QString kVirtual = UnitLink::VirtualUnitName();
+
+TEST_F(ConnectionWindowTest, DirectStartThenStopShowBothStates) {
+  Open();
+  Answerer answers;
+  ASSERT_TRUE(StartOn(kVirtual));
+  EXPECT_TRUE(general->Connected());
+  EXPECT_EQ(Get<QPushButton>("IniCom")->text(), QStringLiteral("Stop communication"));
+  EXPECT_TRUE(Get<QPushButton>("Leer")->isEnabled());
+  EXPECT_TRUE(Get<QPushButton>("Escribir")->isEnabled());
+  EXPECT_FALSE(Get<QComboBox>("Puerto")->isEnabled());
+  EXPECT_FALSE(Get<QLineEdit>("FirmText")->text().isEmpty());
+  EXPECT_EQ(Status(), QStringLiteral("Communication started"));
+  EXPECT_TRUE(answers.texts.isEmpty());
+
+  general->IniComClick();
+  ASSERT_TRUE(WaitFor([this] { return !general->Connected() && !general->ExchangeRunning(); }));
+  EXPECT_EQ(Get<QPushButton>("IniCom")->text(), QStringLiteral("Start communication"));
+  EXPECT_FALSE(Get<QPushButton>("Leer")->isEnabled());
+  EXPECT_TRUE(Get<QComboBox>("Puerto")->isEnabled());
+  EXPECT_TRUE(Get<QLineEdit>("FirmText")->text().isEmpty());
+  EXPECT_EQ(Status(), QStringLiteral("Communication not started"));
+}
+
+TEST_F(ConnectionWindowTest, ModemStartWithAWrongThenARightPassword) {
+  Open();
+  Answerer answers;
+  answers.passwords = {QStringLiteral("999"), QString::fromStdString(UnitLink::VirtualUnitPassword())};
+  ASSERT_TRUE(StartOn(kVirtual, true, QStringLiteral("5551234")));
+  EXPECT_TRUE(general->Connected());
+  EXPECT_TRUE(answers.passwords.empty());
+  EXPECT_TRUE(answers.texts.isEmpty());
+}
+
+TEST_F(ConnectionWindowTest, FailedStartsLeaveTheControlsNotConnected) {
+  Open();
+  {
+    Answerer answers;  // a bad number: nothing opened, nothing changed
+    ASSERT_TRUE(StartOn(kVirtual, true, QStringLiteral("55a")));
+    EXPECT_EQ(answers.texts, QStringList{QStringLiteral("Enter a valid phone number.")});
+    EXPECT_EQ(Get<QPushButton>("IniCom")->text(), QStringLiteral("Start communication"));
+    EXPECT_TRUE(Get<QComboBox>("Puerto")->isEnabled());
+  }
+  {
+    Answerer answers;  // three refusals
+    ASSERT_TRUE(StartOn(kVirtual, true, QStringLiteral("555")));
+    EXPECT_EQ(answers.texts, QStringList{QStringLiteral("Bad password")});
+    EXPECT_EQ(Status(), QStringLiteral("Bad password"));
+    EXPECT_FALSE(general->Connected());
+    EXPECT_FALSE(Get<QPushButton>("Leer")->isEnabled());
+  }
+  {
+    // A pseudo-terminal where nothing answers: the unit is not found.
+    int master = -1, slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    Answerer answers;
+    ASSERT_TRUE(StartOn(QString::fromLatin1(name)));
+    EXPECT_EQ(answers.texts, QStringList{QStringLiteral("Norvik not found, check your connections.")});
+    EXPECT_FALSE(general->Connected());
+    EXPECT_TRUE(Get<QPushButton>("IniCom")->isEnabled());
+    close(slave);
+    close(master);
+  }
+}
+
+TEST_F(ConnectionWindowTest, ReadFillsEveryEditorAndWriteThenReadGivesItBack) {
+  const ConfigurationRecord unit = zdl::testing::FullRecord();
+  UnitLinkOptions options = Unit();
+  options.virtualConfiguration = unit;
+  Open(options);
+  Answerer answers(QMessageBox::Yes);
+  ASSERT_TRUE(StartOn(kVirtual));
+  general->LeerClick();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(Status(), QStringLiteral("Configuration successfully read."));
+  EXPECT_EQ(Get<QLineEdit>("NameBox")->text(), QString::fromStdString(Cp1252ToUtf8(unit.General.NOMBRE)));
+  EXPECT_EQ(Get<QLineEdit>("TextBox_0")->text().toStdString(), Cp1252ToUtf8(window->Record().Digital[0].TEXT));
+  EXPECT_FALSE(window->Record().Digital[0].TEXT.empty());
+  EXPECT_EQ(window->Record().Macros, unit.Macros);
+  EXPECT_EQ(Get<QLineEdit>("MacroText_0")->text().toStdString(), Cp1252ToUtf8(unit.Macros[0].MACRO_TEXT));
+  EXPECT_EQ(Get<QLineEdit>("LogTime")->text().toStdString(), window->Record().DataLogger.LOG_TIME);
+  EXPECT_EQ(Get<QCheckBox>("Habil_0")->isChecked(), window->Record().Timers[0].HABIL);
+
+  // Edit, write, read back: the edit comes back.
+  window->Record().General.NOMBRE = "Nuevo nombre";
+  window->RefreshEditors();
+  const auto written = KeyedValues(window->Record());
+  general->EscribirClick();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(Status(), QStringLiteral("Configuration successfully upgraded."));
+  window->Record() = ConfigurationRecord{};
+  window->RefreshEditors();
+  general->LeerClick();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(Get<QLineEdit>("NameBox")->text(), QStringLiteral("Nuevo nombre"));
+  EXPECT_EQ(KeyedValues(window->Record()), written);
+  EXPECT_TRUE(answers.texts.isEmpty()) << answers.texts.join(QLatin1Char('|')).toStdString();
+}
+
+TEST_F(ConnectionWindowTest, AFailingCheckFocusesItsControlAndTheConfirmationGuardsTheWrite) {
+  Open();
+  ASSERT_TRUE(StartOn(kVirtual));
+  ConfigurationRecord& r = window->Record();
+  MakeWritable(r);
+  r.SetDigitalMode(6, ModeNormallyOpen);
+  r.Digital[6].CICLOS = true;
+  r.Digital[6].CVAL = "abc";
+  window->RefreshEditors();
+  {
+    Answerer answers;
+    general->EscribirClick();
+    EXPECT_EQ(answers.texts.size(), 1);
+    EXPECT_FALSE(general->ExchangeRunning());  // nothing sent
+  }
+  EXPECT_EQ(window->findChild<QMdiArea*>()->activeSubWindow(), window->SubWindow(EditorId::Alarmas2));
+  ASSERT_NE(window->focusWidget(), nullptr);
+  EXPECT_EQ(window->focusWidget()->objectName(), QStringLiteral("CVal_2"));
+
+  r.Digital[6].CVAL = "10";
+  r.Timers[3].HABIL = true;
+  r.Timers[3].VP = "x";
+  window->RefreshEditors();
+  {
+    Answerer answers;
+    general->EscribirClick();
+  }
+  EXPECT_EQ(window->findChild<QMdiArea*>()->activeSubWindow(), window->SubWindow(EditorId::Temporizadores));
+  EXPECT_EQ(window->focusWidget()->objectName(), QStringLiteral("VPBox_3"));
+
+  r.Timers[3].VP = "60";
+  r.Timers[3].Days[LUNES] = true;
+  window->RefreshEditors();
+  {
+    Answerer no(QMessageBox::No);  // no priority number: asked, answered No, nothing sent
+    general->EscribirClick();
+    EXPECT_EQ(no.questions.size(), 1);
+    EXPECT_FALSE(general->ExchangeRunning());
+  }
+  Answerer yes(QMessageBox::Yes);
+  general->EscribirClick();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(yes.questions.size(), 1);
+  EXPECT_EQ(Status(), QStringLiteral("Configuration successfully upgraded."));
+}
+
+TEST_F(ConnectionWindowTest, CancelDuringTheSaveKeepsTheConnectionAndSaysNothing) {
+  UnitLinkOptions options = Unit();
+  options.virtualSaveTime = Millis(20000);
+  Open(options);
+  Answerer answers(QMessageBox::Yes);
+  ASSERT_TRUE(StartOn(kVirtual));
+  MakeWritable(window->Record());
+  general->EscribirClick();
+  ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() >= 20; }, 8000))
+      << Get<QProgressBar>("PBar")->value() << " " << Status().toStdString() << " "
+      << answers.texts.join(QLatin1Char('|')).toStdString() << answers.questions.size();
+  EXPECT_TRUE(Get<QPushButton>("CancelCom")->isEnabled());
+  EXPECT_FALSE(window->Editor(EditorId::Macros)->isEnabled());  // the windows take no input
+  QElapsedTimer timer;
+  timer.start();
+  general->CancelExchange();
+  ASSERT_TRUE(Idle());
+  EXPECT_LT(timer.elapsed(), 5000);
+  EXPECT_TRUE(general->Connected());
+  EXPECT_TRUE(window->Editor(EditorId::Macros)->isEnabled());
+  EXPECT_EQ(Status(), QStringLiteral("Communication error."));
+  EXPECT_TRUE(answers.texts.isEmpty());
+}
+
+TEST_F(ConnectionWindowTest, CancelDuringTheDialEndsTheStart) {
+  Open();
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  Answerer answers;
+  ChoosePort(QString::fromLatin1(name));
+  Get<QCheckBox>("ModemCheck")->setChecked(true);
+  Get<QLineEdit>("CallNum")->setText(QStringLiteral("555"));
+  general->IniComClick();
+  ASSERT_TRUE(WaitFor([this] { return Status() == QStringLiteral("Calling..."); }));
+  general->CancelExchange();
+  ASSERT_TRUE(Idle());
+  EXPECT_FALSE(general->Connected());
+  EXPECT_EQ(Status(), QStringLiteral("Communication not started"));
+  EXPECT_TRUE(answers.texts.isEmpty());
+  close(slave);
+  close(master);
+}
+
+TEST_F(ConnectionWindowTest, CarrierLostDuringAReadAndClosingDuringAnother) {
+  Open(Unit(true));
+  Answerer answers;
+  answers.passwords = {QString::fromStdString(UnitLink::VirtualUnitPassword())};
+  ASSERT_TRUE(StartOn(kVirtual, true, QStringLiteral("555")));
+  ASSERT_TRUE(general->Connected());
+  const ConfigurationRecord before = window->Record();
+  general->LeerClick();
+  ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() > 5; }));
+  window->Link().DropVirtualUnitCarrier();
+  ASSERT_TRUE(WaitFor([this] { return !general->ExchangeRunning() && !general->Connected(); }));
+  EXPECT_TRUE(answers.texts.contains(T(182)));
+  EXPECT_EQ(window->Record(), before);  // a failed read leaves the editors as they were
+
+  answers.passwords = {QString::fromStdString(UnitLink::VirtualUnitPassword())};
+  ASSERT_TRUE(StartOn(kVirtual, true, QStringLiteral("555")));
+  general->LeerClick();
+  ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() > 5; }));
+  QElapsedTimer timer;
+  timer.start();
+  window->close();
+  window.reset();  // ends the read, closes the port, joins the worker
+  EXPECT_LT(timer.elapsed(), 5000);
+}
+
+}  // namespace
+}  // namespace zdl::ui
