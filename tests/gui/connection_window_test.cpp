@@ -8,6 +8,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +29,7 @@
 #include "ui/app/language.h"
 #include "ui/app/main_window.h"
 #include "ui/app/password_form.h"
+#include "ui/app/trace_dock.h"
 #include "ui/app/unit_link.h"
 
 namespace zdl::ui {
@@ -349,6 +352,36 @@ TEST_F(ConnectionWindowTest, CarrierLostDuringAReadAndClosingDuringAnother) {
   window->close();
   window.reset();  // ends the read, closes the port, joins the worker
   EXPECT_LT(timer.elapsed(), 5000);
+}
+
+TEST_F(ConnectionWindowTest, TheTraceShowsTheExchangeOnlyWhileShownAndSavesIt) {
+  Open();
+  Answerer answers;
+  TraceDock* trace = window->Trace();
+  ASSERT_TRUE(StartOn(kVirtual));
+  EXPECT_TRUE(trace->Text().isEmpty());  // hidden: nothing traced
+  general->IniComClick();
+  ASSERT_TRUE(WaitFor([this] { return !general->Connected() && !general->ExchangeRunning(); }));
+
+  trace->show();
+  ASSERT_TRUE(StartOn(kVirtual));
+  ASSERT_TRUE(WaitFor([trace] { return trace->Text().contains(QStringLiteral("#CF;ACK<CR>")); }, 3000))
+      << trace->Text().toStdString() << trace->isVisible();
+  EXPECT_TRUE(trace->Text().contains(QStringLiteral("-> #60;00<CR>")));
+  // The language switch keeps the connected state's captions right.
+  SetCurrentLang(Lang::Spanish);
+  window->LoadAllTexts();
+  EXPECT_EQ(Get<QPushButton>("IniCom")->text(), QStringLiteral("Parar comunicación"));
+  EXPECT_EQ(Status(), QStringLiteral("Comunicación iniciada"));
+
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("trace.txt"));
+  ASSERT_TRUE(trace->SaveTo(path));
+  QFile saved(path);
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(saved.readAll().contains("#CF;ACK<CR>"));
+  trace->Clear();
+  EXPECT_TRUE(trace->Text().isEmpty());
 }
 
 }  // namespace
