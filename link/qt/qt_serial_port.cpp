@@ -155,7 +155,7 @@ std::optional<bool> QtSerialPort::ReadCarrierLine(QSerialPort& port) {
   return lines.testFlag(QSerialPort::DataCarrierDetectSignal);
 }
 
-bool QtSerialPort::OnOwnerThread(const char* what) const {
+bool QtSerialPort::OnOwnerThread([[maybe_unused]] const char* what) const {
   const QThread* owner = shared_->owner.load();
   const bool here = owner == nullptr || owner == QThread::currentThread();
   Q_ASSERT_X(here, what, kForeignThread);
