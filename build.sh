@@ -5,7 +5,8 @@
 #                              dump the sample file). ARGS go to the program that runs.
 #   ./build.sh test            build and run every test under AddressSanitizer and
 #                              UndefinedBehaviorSanitizer, build the Release configuration
-#                              (no tests), then the fuzz targets for a bounded time
+#                              (no tests), then the fuzz targets for a bounded time, seeded
+#                              from ../shared/fuzz-corpus/<target>/ when it is there
 # Both build with warnings as errors (ZDL_WERROR); a plain cmake build does not.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -41,10 +42,18 @@ run_fuzzers() {
   cmake --build "$dir" -j"$(nproc)" --target "${targets[@]}"
   for target in "${targets[@]/#/$dir/}"; do
     [ -x "$target" ] || continue
-    local corpus=$dir/corpus-$(basename "$target")
+    local name corpus seeds
+    name=$(basename "$target")
+    corpus=$dir/corpus-$name
+    # Seeds: the sample files, and the minimised corpus of a long campaign kept beside the
+    # project (read-only: it is copied, never written), so the bounded run starts deep.
+    seeds=$top/../shared/fuzz-corpus/$name
     mkdir -p "$corpus"
     cp -n "$top"/tests/data/*.ncf "$corpus"/ 2>/dev/null || true
-    echo "== fuzzing $(basename "$target") for ${seconds}s"
+    if [ -d "$seeds" ]; then
+      find "$seeds" -maxdepth 1 -type f -exec cp --no-preserve=mode -t "$corpus" {} +
+    fi
+    echo "== fuzzing $name for ${seconds}s ($(find "$corpus" -type f | wc -l) inputs)"
     "$target" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 3
   done
 }

@@ -213,7 +213,12 @@ class Upload {
   std::optional<FirmwareResult::Outcome> stopped_;
 };
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string Quoted(std::string_view text) {
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted.append(1, '"').append(text).append(1, '"');
+  return quoted;
+}
 
 // A received character as the user can read it: "x" or 0x0D.
 std::string Shown(char c) {

@@ -167,17 +167,20 @@ StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) 
 }
 
 bool Connection::Login(ConnectionUi& ui) {
-  for (int attempt = 0; attempt < kLoginTries; ++attempt) {
+  // Only the unit's refusals count as tries.
+  for (int refusals = 0; refusals < kLoginTries;) {
     const std::optional<std::string> password = ui.AskPassword();
     // The prompt may have been answered after the user cancelled (closing the window).
     if (port_.CancelRequested() || !password || password->empty()) return false;
     // Only a number text is a password; anything else (a CR above all) would break the
-    // framing of the line, so it is refused without being sent.
+    // framing of the line, so it is refused without being sent, as the prompt refuses it,
+    // and the user is simply asked again.
     if (!IsNumberText(*password)) continue;
     std::string command = "#11" + *password;
     line_.SendCommand(command, comTimeOut_);
     if (line_.LastAnswer == "#PassWord=1") return true;
     if (Interrupted()) return false;
+    ++refusals;
   }
   return false;
 }

@@ -254,7 +254,7 @@ std::vector<Field> BuildTable() {
 
 std::string Field::ObjectName() const {
   std::string name(control);
-  if (index >= 0) name += "_" + std::to_string(index);
+  if (index >= 0) name.append(1, '_').append(std::to_string(index));
   return name;
 }
 

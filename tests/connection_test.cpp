@@ -122,6 +122,10 @@ TEST(Connection, StartOutcomes) {
       {.passwords = {""}, .result = BadPassword, .status = 122, .message = 167, .sent = 4},
       {.passwords = {"9", "9", "1234"}, .sent = 9},
       {.passwords = {"1234\r#03", "1234"}, .sent = 7},
+      // ... nor counted as a try: three refusals by the unit are needed.
+      {.passwords = {"x", "9", "9", "1234"}, .sent = 9},
+      {.passwords = {"9", "1234\r#03", "9", "-", "9", "1234"}, .result = BadPassword, .status = 122,
+       .message = 167, .sent = 7},
       // Dial: whole-line, case-sensitive outcomes; no hang-up after a failed dial.
       {.replies = {{kDial, "\r\nCONNECT 9600/V.32/LAPM\r\n"}}},
       {.replies = {{kDial, "ATD600123456\r\r\nRING\r\n\r\nRING\r\n\r\nNO CARRIER\r\n"}},

@@ -46,7 +46,9 @@ class TimingPort final : public BytePort {
   }
   std::optional<char> ReadByte(Micros deadline) override { return inner_.ReadByte(deadline); }
   bool WaitWritten(Micros deadline) override { return inner_.WaitWritten(deadline); }
+  void PollCarrier() override { inner_.PollCarrier(); }
   bool TakeCarrierLoss() override { return inner_.TakeCarrierLoss(); }
+  CancelToken& Cancel() override { return inner_.Cancel(); }
 
   int writes = 0;
   std::size_t fileBytes = 0;
