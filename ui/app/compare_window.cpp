@@ -102,7 +102,7 @@ CompareWindow::CompareWindow(MainWindow& main, QWidget* parent)
           [this] { takeOver_->setEnabled(!table_->selectionModel()->selectedRows().isEmpty()); });
   connect(takeOver_, &QPushButton::clicked, this, &CompareWindow::TakeOverSelected);
   connect(close_, &QPushButton::clicked, this, &QWidget::close);
-  resize(900, 480);
+  resize(1000, 520);
   LoadText();
 }
 
@@ -158,10 +158,12 @@ QString CompareWindow::FieldCaption(const FieldDifference& difference) const {
       break;
     }
   }
+  while (name.endsWith(QLatin1Char(':'))) name.chop(1);
   QString caption = name;
   if (!frame.isEmpty() && !name.contains(frame)) caption = name.isEmpty() ? frame : frame + QStringLiteral(": ") + name;
   if (const int entry = TrailingNumber(difference.key, "TLF"); entry >= 0) {
-    caption += QStringLiteral(" %1").arg(entry + 1);
+    // An entry of the phone list: the list's frame and the entry's position.
+    caption = (frame.isEmpty() ? name : frame) + QStringLiteral(" %1").arg(entry + 1);
   } else if (!difference.field) {
     caption += QStringLiteral(" (") + QString::fromStdString(difference.key) + QLatin1Char(')');
   }
