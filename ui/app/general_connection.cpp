@@ -48,6 +48,7 @@ void GeneralEditor::ConnectLink() {
   connect(cancel_, &QPushButton::clicked, this, &GeneralEditor::CancelExchange);
   connect(&link_, &UnitLink::Status, this, [this](int offset) {
     status_ = offset;
+    statusText_ = {};
     progStat_->setText(T(offset));
   });
   connect(&link_, &UnitLink::Progress, this, [this](int value, int maximum) {
@@ -58,6 +59,7 @@ void GeneralEditor::ConnectLink() {
   connect(&link_, &UnitLink::Stopped, this, &GeneralEditor::OnStopped);
   connect(&link_, &UnitLink::ReadFinished, this, &GeneralEditor::OnRead);
   connect(&link_, &UnitLink::WriteFinished, this, &GeneralEditor::OnWritten);
+  ConnectExtras();
 }
 
 QString GeneralEditor::PortName() const {
@@ -70,7 +72,8 @@ QString GeneralEditor::PortName() const {
 void GeneralEditor::LoadConnectionText() {
   iniCom_->setText(T(connected_ || job_ == Job::Start ? kStopCaption : kStartCaption));
   iniCom_->setAccessibleName(iniCom_->text());
-  progStat_->setText(T(status_));
+  progStat_->setText(statusText_ ? statusText_() : T(status_));
+  LoadExtrasText();
   cancel_->setText(T(56));
   Describe(cancel_, T2("End the running exchange with the unit (Esc)",
                        "Termina el intercambio en curso con el equipo (Esc)"),
@@ -176,7 +179,7 @@ void GeneralEditor::EscribirClick() {
   Begin(Job::Write);
   pBar_->setRange(0, kWriteSteps);
   pBar_->setValue(0);
-  if (!link_.Write(record_)) End();
+  if (!link_.Write(record_, ExtrasToAsk())) End();
 }
 
 void GeneralEditor::CancelExchange() {
@@ -224,7 +227,7 @@ void GeneralEditor::OnWritten(bool ok) {
   const bool cancelled = cancelled_;
   End();
   if (ok) return;
-  if (!cancelled) Message(T(kCommunicationError));
+  if (!cancelled) Message(backupProblem_ ? *backupProblem_ : T(kCommunicationError));
   status_ = kStatusError;
   progStat_->setText(T(kStatusError));
   pBar_->setValue(0);

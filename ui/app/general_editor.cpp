@@ -247,7 +247,10 @@ void GeneralEditor::BuildLayout() {
   actions->addWidget(iniCom_);
   actions->addWidget(leer_);
   actions->addWidget(escribir_);
-  right->addLayout(actions, 5, 0, 1, 3);
+  auto* writeRows = new QVBoxLayout;
+  writeRows->addLayout(actions);
+  BuildExtras(writeRows);
+  right->addLayout(writeRows, 5, 0, 1, 3);
   right->addWidget(progStat_, 6, 0, 1, 3);
   auto* progress = new QHBoxLayout;
   progress->addWidget(pBar_, 1);

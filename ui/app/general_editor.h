@@ -2,10 +2,18 @@
 // transmission-fail alarm, the PIN, and the connection controls of the unit.
 #pragma once
 
+#include <QString>
+#include <functional>
+#include <optional>
+#include <vector>
+
 #include "link/connection.h"
+#include "transfer/comparison.h"
 #include "ui/app/editor_window.h"
 
+class QBoxLayout;
 class QComboBox;
+class QDateTime;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
@@ -15,6 +23,7 @@ namespace zdl::ui {
 
 class MainWindow;
 class UnitLink;
+struct WriteExtras;
 
 class GeneralEditor final : public EditorWindow {
   Q_OBJECT
@@ -50,6 +59,20 @@ class GeneralEditor final : public EditorWindow {
   QLabel* ProgStat() const { return progStat_; }
   QProgressBar* PBar() const { return pBar_; }
 
+  // The write's extras beside Escribir (off at every start) and the comparison with the
+  // unit (general_extras.cpp).
+  QCheckBox* BackUpFirst() const { return backUpFirst_; }
+  QCheckBox* VerifyAfterWriting() const { return verifyAfter_; }
+  // Reads the unit into a copy and shows it against the editors in the comparison
+  // window; the editors do not change. False when not connected or busy.
+  bool CompareWithUnit();
+  // A free text in ProgStat, in the current language (again after a language switch),
+  // until the next status.
+  void ShowStatusText(std::function<QString()> text);
+  // The folder backups go to, and a backup's file name there for a unit's configuration.
+  static QString BackupFolder();
+  static QString BackupFileName(const ConfigurationRecord& unit, const QDateTime& when);
+
  protected:
   void ApplyRules() override;
   void RefreshOthers() override;
@@ -75,6 +98,21 @@ class GeneralEditor final : public EditorWindow {
   void OnRead(bool ok, const ConfigurationRecord& record);
   void OnWritten(bool ok);
   void Message(const QString& text);
+  // The write's extras.
+  void BuildExtras(QBoxLayout* layout);
+  void ConnectExtras();
+  void LoadExtrasText();
+  WriteExtras ExtrasToAsk();
+  void OnBackupFailed(const QString& problem);
+  void OnVerified(bool ok, const std::vector<FieldDifference>& differences, const ConfigurationRecord& readBack);
+  void OnCompareRead(bool ok, const ConfigurationRecord& record);
+  // A backup that failed (nothing was written): the message a failed write shows.
+  std::optional<QString> backupProblem_;
+  std::function<QString()> statusText_;
+  // Where the running write's backup was saved.
+  std::optional<QString> backupSaved_;
+  QCheckBox* backUpFirst_ = nullptr;
+  QCheckBox* verifyAfter_ = nullptr;
 
   MainWindow& main_;
   UnitLink& link_;

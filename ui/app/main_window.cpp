@@ -15,6 +15,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
+#include <QDir>
 #include <QScrollArea>
 #include <QScreen>
 #include <QStatusBar>
@@ -23,6 +25,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "ui/app/compare_window.h"
 #include "ui/app/editor_window.h"
 #include "ui/app/editors.h"
 #include "ui/app/general_editor.h"
@@ -32,6 +35,7 @@
 #include "ui/app/password_form.h"
 #include "ui/app/trace_dock.h"
 #include "ui/app/unit_link.h"
+#include "ui/strings/compare_texts.h"
 
 namespace zdl::ui {
 
@@ -103,6 +107,13 @@ void MainWindow::Build() {
   connect(trace_, &TraceDock::Wanted, link_.get(), &UnitLink::SetTraceEnabled);
   connect(link_.get(), &UnitLink::TraceLine, trace_, &TraceDock::AppendLine);
   BuildToolbar();
+  // Compare: in the File menu, not on the toolbar.
+  auto* compare = new QAction(this);
+  compare->setObjectName(QStringLiteral("Action_Compare"));
+  compare->setShortcut(QKeySequence(QStringLiteral("Ctrl+D")));
+  compare->setShortcutContext(Qt::ApplicationShortcut);
+  addAction(compare);
+  connect(compare, &QAction::triggered, this, &MainWindow::Compare);
   BuildMenus();
   LoadText();
 
@@ -256,6 +267,10 @@ void MainWindow::LoadText() {
   file->addAction(Action(QStringLiteral("Abrir")));
   file->addAction(Action(QStringLiteral("Guardar")));
   file->addSeparator();
+  QAction* compare = Action(QStringLiteral("Compare"));
+  compare->setText(QString::fromStdString(std::string(CompareTextIn(CurrentLang(), CompareText::CompareCommand))));
+  file->addAction(compare);
+  file->addSeparator();
   QAction* quit = file->addAction(T2("&Quit", "&Salir"), this, &QWidget::close);
   quit->setShortcut(QKeySequence::Quit);
   QMenu* windows = menuBar()->addMenu(T2("&Windows", "&Ventanas"));
@@ -279,6 +294,8 @@ void MainWindow::LoadAllTexts() {
     Editor(id)->ApplyTexts();
     SubWindow(id)->setWindowTitle(Editor(id)->windowTitle());
   }
+  // After the editors: the table names them and their controls.
+  if (comparison_) comparison_->LoadText();
 }
 
 void MainWindow::RefreshEditors() {
@@ -352,6 +369,44 @@ void MainWindow::Save() {
   }
   statusBar()->showMessage(T2("Saved: ", "Guardado: ") + path, 6000);
 }
+
+CompareWindow* MainWindow::Comparison() {
+  if (!comparison_) comparison_ = new CompareWindow(*this, this);
+  return comparison_;
+}
+
+void MainWindow::Compare() {
+  if (General()->ExchangeRunning()) return;
+  if (link_->Connected()) {
+    auto text = [](CompareText t) { return QString::fromStdString(std::string(CompareTextIn(CurrentLang(), t))); };
+    QMessageBox ask(QMessageBox::Question, QString::fromLatin1(kTitle), text(CompareText::CompareQuestion),
+                    QMessageBox::Cancel, this);
+    QPushButton* withFile = ask.addButton(text(CompareText::CompareWithFile), QMessageBox::AcceptRole);
+    QPushButton* withUnit = ask.addButton(text(CompareText::CompareWithUnit), QMessageBox::AcceptRole);
+    withFile->setObjectName(QStringLiteral("CompareWithFile"));
+    withUnit->setObjectName(QStringLiteral("CompareWithUnit"));
+    ask.setDefaultButton(withUnit);
+    ask.exec();
+    if (ask.clickedButton() == withUnit) {
+      CompareWithUnit();
+      return;
+    }
+    if (ask.clickedButton() != withFile) return;
+  }
+  const QString path = chooseFile(false, nullptr);
+  if (!path.isEmpty()) CompareWithFile(path);
+}
+
+void MainWindow::CompareWithFile(const QString& path) {
+  ConfigurationRecord other;
+  const LoadOutcome outcome = LoadConfigFile(std::filesystem::path(path.toStdString()), other);
+  ShowLoadOutcome(outcome);
+  if (!outcome.loaded()) return;
+  other.CSMCheck();
+  Comparison()->Show(other, CompareSide::File, QDir::toNativeSeparators(path));
+}
+
+void MainWindow::CompareWithUnit() { General()->CompareWithUnit(); }
 
 void MainWindow::Placeholder(const QString& what) {
   QMessageBox::information(this, QString::fromLatin1(kTitle), what);

@@ -20,6 +20,7 @@ class QToolBar;
 
 namespace zdl::ui {
 
+class CompareWindow;
 class EditorWindow;
 class GeneralEditor;
 class TraceDock;
@@ -60,6 +61,15 @@ class MainWindow final : public QMainWindow {
   // Record -> every editor.
   void RefreshEditors();
 
+  // The Compare command: the editors' configuration against a file, or against the
+  // connected unit (read into a copy; the editors do not change). Asks which when
+  // connected; otherwise takes a file.
+  void Compare();
+  void CompareWithFile(const QString& path);
+  void CompareWithUnit();
+  // The comparison window (built when first needed).
+  CompareWindow* Comparison();
+
   // The file dialogs (replaced by tests): the chosen path, or empty when cancelled.
   // `firstFilter` tells whether the first filter was the one chosen.
   std::function<QString(bool save, bool* firstFilter)> chooseFile;
@@ -93,6 +103,7 @@ class MainWindow final : public QMainWindow {
   std::array<QMdiSubWindow*, 6> subWindows_{};
   QString currentFile_;
   bool laidOut_ = false;
+  CompareWindow* comparison_ = nullptr;
 };
 
 }  // namespace zdl::ui

@@ -16,6 +16,8 @@
 #include "sim/unit_setup.h"
 #include "transfer/read_config.h"
 #include "transfer/write_config.h"
+#include "ui/app/language.h"
+#include "configfile/config_file.h"
 
 namespace zdl::ui {
 
@@ -265,6 +267,74 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
     });
   }
 
+  void ReadForCompare() {
+    watch_->stop();
+    ConfigurationRecord record;
+    const bool ok = ReadConfiguration(connection_.Line(), connection_.ComTimeOut(),
+                                      connection_.HasDatalogger(), record, *this);
+    const bool ended = !ok && EndedByFailure();
+    if (!ended) watch_->start();
+    link_.Post([ok, ended, record = std::move(record)](UnitLink& l) {
+      l.busy_ = false;
+      if (ended) l.connected_ = false;
+      emit l.CompareReadFinished(ok, record);
+      if (ended) emit l.Stopped();
+    });
+  }
+
+  // The write with a backup before it and a verify after it, each when asked for.
+  void WriteWithExtras(const ConfigurationRecord& record, const WriteExtras& extras) {
+    watch_->stop();
+    const bool hasDatalogger = connection_.HasDatalogger();
+    bool ended = false;
+    bool ok = true;
+    if (extras.backupPath) {
+      ConfigurationRecord unit;
+      ok = ReadConfiguration(connection_.Line(), connection_.ComTimeOut(), hasDatalogger, unit, *this);
+      if (!ok) {
+        ended = EndedByFailure();
+        link_.Post([](UnitLink& l) { emit l.BackupFailed(QString()); });
+      } else {
+        const QString path = extras.backupPath(unit);
+        const SaveOutcome saved = SaveConfigFile(std::filesystem::path(path.toStdString()), unit);
+        ok = saved.ok;
+        link_.Post([saved, path](UnitLink& l) {
+          if (saved.ok) {
+            emit l.BackupSaved(path);
+          } else {
+            emit l.BackupFailed(QString::fromStdString(saved.description.In(CurrentLang())));
+          }
+        });
+      }
+    }
+    if (ok) {
+      ok = WriteConfiguration(connection_.Line(), connection_.ComTimeOut(), record, *this);
+      if (!ok) ended = EndedByFailure();
+    }
+    bool verified = false;
+    bool readBackOk = false;
+    ConfigurationRecord back;
+    std::vector<FieldDifference> differences;
+    if (ok && extras.verify) {
+      verified = true;
+      readBackOk = ReadConfiguration(connection_.Line(), connection_.ComTimeOut(), hasDatalogger, back, *this);
+      if (readBackOk) {
+        differences = CompareWithUnit(record, back, {.hasDatalogger = hasDatalogger});
+      } else {
+        ended = EndedByFailure();
+      }
+    }
+    if (!ended) watch_->start();
+    link_.Post([ok, ended, verified, readBackOk, differences = std::move(differences),
+                back = std::move(back)](UnitLink& l) {
+      l.busy_ = false;
+      if (ended) l.connected_ = false;
+      emit l.WriteFinished(ok);
+      if (verified) emit l.VerifyFinished(readBackOk, differences, back);
+      if (ended) emit l.Stopped();
+    });
+  }
+
   // The last job: the ports closed on this thread, without a hang-up (closing drops DTR).
   void Shutdown() {
     watch_->stop();
@@ -444,6 +514,17 @@ bool UnitLink::Read(const ConfigurationRecord& current) {
 bool UnitLink::Write(const ConfigurationRecord& record) {
   if (!connected_) return false;
   return Submit([record](Worker& worker) { worker.Write(record); });
+}
+
+bool UnitLink::Write(const ConfigurationRecord& record, const WriteExtras& extras) {
+  if (!extras.backupPath && !extras.verify) return Write(record);
+  if (!connected_) return false;
+  return Submit([record, extras](Worker& worker) { worker.WriteWithExtras(record, extras); });
+}
+
+bool UnitLink::ReadForCompare() {
+  if (!connected_) return false;
+  return Submit([](Worker& worker) { worker.ReadForCompare(); });
 }
 
 void UnitLink::Cancel() {

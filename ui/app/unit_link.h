@@ -30,6 +30,7 @@
 #include "model/configuration_record.h"
 #include "sim/simulated_unit.h"
 #include "transfer/check_pass.h"
+#include "transfer/comparison.h"
 
 namespace zdl::ui {
 
@@ -43,6 +44,17 @@ struct UnitLinkOptions {
   SimFaults virtualFaults;
   // The configuration the virtual unit starts with; empty: a unit's defaults.
   std::optional<ConfigurationRecord> virtualConfiguration;
+};
+
+// What a write can do besides writing, each only when asked for.
+struct WriteExtras {
+  // Set: before anything is written, the unit's configuration is read and saved
+  // (atomically) to the file this gives for it; when that read or save fails nothing is
+  // written. Called on the worker with what was read: it must not touch any window.
+  std::function<QString(const ConfigurationRecord& unit)> backupPath;
+  // After "#SAVE_OK" the configuration is read back and compared with what was sent, as
+  // the unit keeps it.
+  bool verify = false;
 };
 
 class UnitLink final : public QObject {
@@ -86,6 +98,14 @@ class UnitLink final : public QObject {
   // The write phase (the check pass and the confirmation are the caller's):
   // -> WriteFinished(ok).
   bool Write(const ConfigurationRecord& record);
+  // The same write with a backup first and a verify after, as `extras` asks; with
+  // neither, exactly the write above. -> BackupSaved(path) or BackupFailed(problem)
+  // first when a backup was asked for, then WriteFinished(ok) (false when the backup
+  // failed), then VerifyFinished when a verify was asked for and the write succeeded.
+  bool Write(const ConfigurationRecord& record, const WriteExtras& extras);
+  // Reads the unit's configuration into a fresh record that no window shows (to compare
+  // it): -> CompareReadFinished(ok, record).
+  bool ReadForCompare();
   // Ends the running start, read or write at once as failed: a start closes the port, a
   // read or a write keeps the connection. Nothing happens while no exchange runs.
   void Cancel();
@@ -116,6 +136,15 @@ class UnitLink final : public QObject {
   void ReadFinished(bool ok, const zdl::ConfigurationRecord& record);
   void WriteFinished(bool ok);
   void TraceLine(const QString& line);
+  void CompareReadFinished(bool ok, const zdl::ConfigurationRecord& record);
+  // The backup before a write: saved in `path`; or not made: `problem` is empty when the
+  // unit's configuration could not be read, otherwise why the save failed.
+  void BackupSaved(const QString& path);
+  void BackupFailed(const QString& problem);
+  // The verify after a write: `ok` false when the read-back failed; otherwise what the
+  // unit does not keep of what was sent (empty: verified), and what it gave back.
+  void VerifyFinished(bool ok, const std::vector<zdl::FieldDifference>& differences,
+                      const zdl::ConfigurationRecord& readBack);
 
  private:
   class Worker;

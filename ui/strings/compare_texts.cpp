@@ -56,6 +56,21 @@ Pair Texts(CompareText text) {
       return {"Back up the unit first", "Copia de seguridad del equipo antes"};
     case CompareText::VerifyAfterWriting:
       return {"Verify after writing", "Verificar después de escribir"};
+    case CompareText::CompareTitle: return {"Compare", "Comparar"};
+    case CompareText::CompareQuestion:
+      return {"Compare the editors' configuration with a file or with the connected unit?",
+              "¿Comparar la configuración de los editores con un fichero o con el equipo conectado?"};
+    case CompareText::ThisSideEditors:
+      return {"This side: the editors' configuration.",
+              "Este lado: la configuración de los editores."};
+    case CompareText::OtherSideFile: return {"Other side: %1", "Otro lado: %1"};
+    case CompareText::OtherSideUnit:
+      return {"Other side: the configuration read from the unit.",
+              "Otro lado: la configuración leída del equipo."};
+    case CompareText::OtherSideVerify:
+      return {"Other side: what the unit keeps of the write.",
+              "Otro lado: lo que el equipo guarda de la escritura."};
+    case CompareText::DifferenceCount: return {"%1 difference(s).", "%1 diferencia(s)."};
   }
   return {};
 }

@@ -33,6 +33,13 @@ enum class CompareText {
   ColumnOtherSide,     // "Other side"
   BackUpFirst,         // "Back up the unit first"
   VerifyAfterWriting,  // "Verify after writing"
+  CompareTitle,        // "Compare"
+  CompareQuestion,     // "Compare the editors' configuration with a file or with the unit?"
+  ThisSideEditors,     // "This side: the editors' configuration."
+  OtherSideFile,       // "Other side: %1"
+  OtherSideUnit,       // "Other side: the configuration read from the unit."
+  OtherSideVerify,     // "Other side: what the unit keeps of the write."
+  DifferenceCount,     // "%1 difference(s)."
 };
 
 std::string_view CompareTextIn(Lang lang, CompareText text);

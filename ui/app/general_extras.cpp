@@ -1,0 +1,175 @@
+// The General editor's additions to a write and a read: "Back up the unit first" and
+// "Verify after writing" beside Escribir (off at every start: nothing is stored), and
+// the read of the unit into a copy for the comparison window.
+#include <QCheckBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+
+#include "model/text_codec.h"
+#include "ui/app/compare_window.h"
+#include "ui/app/general_editor.h"
+#include "ui/app/language.h"
+#include "ui/app/main_window.h"
+#include "ui/app/unit_link.h"
+#include "ui/strings/compare_texts.h"
+
+namespace zdl::ui {
+
+namespace {
+
+constexpr int kStatusError = 133;
+constexpr int kNameInFile = 40;
+
+QString C(CompareText text) { return QString::fromStdString(std::string(CompareTextIn(CurrentLang(), text))); }
+QString C(CompareText text, const QString& argument) {
+  return QString::fromStdString(CompareTextWith(CurrentLang(), text, argument.toStdString()));
+}
+
+// The unit's name as part of a file name: letters, digits, '-' and '_' kept, every other
+// run of characters one '_', at most kNameInFile characters.
+QString FileNameSafe(const QString& name) {
+  QString safe;
+  for (const QChar c : name) {
+    if (c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('_')) {
+      safe += c;
+    } else if (!safe.endsWith(QLatin1Char('_'))) {
+      safe += QLatin1Char('_');
+    }
+  }
+  while (safe.startsWith(QLatin1Char('_'))) safe.remove(0, 1);
+  safe.truncate(kNameInFile);
+  while (safe.endsWith(QLatin1Char('_'))) safe.chop(1);
+  return safe.isEmpty() ? QStringLiteral("ZDL410") : safe;
+}
+
+}  // namespace
+
+QString GeneralEditor::BackupFolder() {
+  return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/backups");
+}
+
+QString GeneralEditor::BackupFileName(const ConfigurationRecord& unit, const QDateTime& when) {
+  return when.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss_")) +
+         FileNameSafe(QString::fromStdString(Cp1252ToUtf8(unit.General.NOMBRE))) + QStringLiteral(".ncf");
+}
+
+void GeneralEditor::BuildExtras(QBoxLayout* layout) {
+  backUpFirst_ = new QCheckBox(this);
+  backUpFirst_->setObjectName(QStringLiteral("BackUpFirst"));
+  verifyAfter_ = new QCheckBox(this);
+  verifyAfter_->setObjectName(QStringLiteral("VerifyAfterWriting"));
+  layout->addWidget(backUpFirst_);
+  layout->addWidget(verifyAfter_);
+}
+
+void GeneralEditor::ConnectExtras() {
+  connect(&link_, &UnitLink::BackupSaved, this, [this](const QString& path) { backupSaved_ = path; });
+  connect(&link_, &UnitLink::BackupFailed, this, &GeneralEditor::OnBackupFailed);
+  // After OnWritten: where the backup went, once the write is done.
+  connect(&link_, &UnitLink::WriteFinished, this, [this](bool ok) {
+    if (!ok || !backupSaved_) return;
+    ShowStatusText([path = *backupSaved_] { return C(CompareText::BackupSaved, QDir::toNativeSeparators(path)); });
+  });
+  connect(&link_, &UnitLink::VerifyFinished, this, &GeneralEditor::OnVerified);
+  connect(&link_, &UnitLink::CompareReadFinished, this, &GeneralEditor::OnCompareRead);
+}
+
+void GeneralEditor::LoadExtrasText() {
+  backUpFirst_->setText(C(CompareText::BackUpFirst));
+  Describe(backUpFirst_,
+           T2("Before writing, read the unit's configuration and save it in ",
+              "Antes de escribir, lee la configuración del equipo y la guarda en ") +
+               QDir::toNativeSeparators(BackupFolder()),
+           C(CompareText::BackUpFirst));
+  verifyAfter_->setText(C(CompareText::VerifyAfterWriting));
+  Describe(verifyAfter_,
+           T2("After writing, read the configuration back and show what the unit did not keep",
+              "Después de escribir, lee de nuevo la configuración y muestra lo que el equipo no ha guardado"),
+           C(CompareText::VerifyAfterWriting));
+}
+
+void GeneralEditor::ShowStatusText(std::function<QString()> text) {
+  statusText_ = std::move(text);
+  progStat_->setText(statusText_ ? statusText_() : T(status_));
+  progStat_->setToolTip(progStat_->text());
+}
+
+WriteExtras GeneralEditor::ExtrasToAsk() {
+  backupProblem_.reset();
+  backupSaved_.reset();
+  WriteExtras extras;
+  extras.verify = verifyAfter_->isChecked();
+  if (backUpFirst_->isChecked()) {
+    const QString folder = BackupFolder();
+    QDir().mkpath(folder);
+    extras.backupPath = [folder](const ConfigurationRecord& unit) {
+      const QString name = BackupFileName(unit, QDateTime::currentDateTime());
+      // Two backups within a second do not overwrite each other.
+      QString path = folder + QLatin1Char('/') + name;
+      for (int n = 2; QFileInfo::exists(path); ++n) {
+        path = folder + QLatin1Char('/') + QFileInfo(name).completeBaseName() + QStringLiteral("-%1.ncf").arg(n);
+      }
+      return path;
+    };
+  }
+  return extras;
+}
+
+void GeneralEditor::OnBackupFailed(const QString& problem) {
+  // The write's end shows it (nothing was written).
+  backupProblem_ = problem.isEmpty() ? C(CompareText::BackupReadFailed) : C(CompareText::BackupSaveFailed, problem);
+}
+
+void GeneralEditor::OnVerified(bool ok, const std::vector<FieldDifference>& differences,
+                               const ConfigurationRecord& readBack) {
+  const std::optional<QString> saved = backupSaved_;
+  auto withBackup = [saved](QString text) {
+    if (!saved) return text;
+    return C(CompareText::BackupSaved, QDir::toNativeSeparators(*saved)) + QLatin1Char(' ') + text;
+  };
+  if (!ok) {
+    ShowStatusText([withBackup] { return withBackup(C(CompareText::VerifyReadFailed)); });
+    if (!cancelled_) Message(C(CompareText::VerifyReadFailed));
+    return;
+  }
+  if (differences.empty()) {
+    ShowStatusText([withBackup] { return withBackup(C(CompareText::Verified)); });
+    return;
+  }
+  const QString count = QString::number(differences.size());
+  ShowStatusText([withBackup, count] {
+    QString text = C(CompareText::VerifyDiffers, count);
+    if (text.endsWith(QLatin1Char(':'))) text.chop(1);
+    return withBackup(text + QLatin1Char('.'));
+  });
+  main_.Comparison()->Show(readBack, CompareSide::Verify, {}, link_.Facts().HasDatalogger);
+}
+
+bool GeneralEditor::CompareWithUnit() {
+  if (ExchangeRunning() || !connected_) return false;
+  Begin(Job::Read);
+  pBar_->setValue(0);
+  if (link_.ReadForCompare()) return true;
+  End();
+  return false;
+}
+
+void GeneralEditor::OnCompareRead(bool ok, const ConfigurationRecord& record) {
+  const bool cancelled = cancelled_;
+  End();
+  if (ok) {
+    main_.Comparison()->Show(record, CompareSide::Unit, {}, link_.Facts().HasDatalogger);
+    return;
+  }
+  if (!cancelled) Message(C(CompareText::UnitReadFailed));
+  status_ = kStatusError;
+  ShowStatusText({});
+  pBar_->setValue(0);
+}
+
+}  // namespace zdl::ui
