@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 
+#include "firmware/firmware_upload.h"
 #include "link/clock.h"
 #include "link/connection.h"
 #include "model/configuration_record.h"
@@ -43,6 +44,8 @@ struct UnitLinkOptions {
   SimFaults virtualFaults;
   // The configuration the virtual unit starts with; empty: a unit's defaults.
   std::optional<ConfigurationRecord> virtualConfiguration;
+  // Faults the virtual unit's boot loader injects (tests).
+  BootLoaderFaults virtualBootLoaderFaults;
 };
 
 class UnitLink final : public QObject {
@@ -117,6 +120,31 @@ class UnitLink final : public QObject {
   void WriteFinished(bool ok);
   void TraceLine(const QString& line);
 
+  // --- The firmware upload (the Firmware window) ---
+ public:
+  // Sends `image` to the boot loader of the unit on `port` (a Puerto name: COM1 to COM16,
+  // a device path or VirtualUnitName()). The port is opened as a direct line, 9600,N,8,1,
+  // unless an earlier upload left it open, and stays open afterwards for the next upload
+  // until ClosePort(). The wait for "*" has no limit; the virtual unit is switched off and
+  // on into its boot loader each time the upload waits for it, as the user does with a
+  // real unit. Refused while Busy() or Connected(); Cancel() ends it at once as Cancelled.
+  // -> UploadStatus, UploadProgress, then UploadFinished.
+  bool Upload(const QString& port, std::string image);
+  // Closes the port an upload left open, once the running upload (if any) has ended; the
+  // virtual unit is switched on again into its firmware. Never refused, signals nothing;
+  // a connection's port is left alone.
+  void ClosePort();
+  // What the virtual unit's boot loader received in the last upload to it, byte for byte
+  // (set when UploadFinished is signalled).
+  const std::string& VirtualUnitFirmware() const { return virtualFirmware_; }
+
+ signals:
+  void UploadStatus(int offset);                   // FirmLabel
+  void UploadProgress(qint64 sent, qint64 total);  // PBar1, in bytes
+  // `portError`: why the port could not be opened, or why it closed under the upload (the
+  // outcome is then PortClosed); empty otherwise.
+  void UploadFinished(const zdl::FirmwareResult& result, const QString& portError);
+
  private:
   class Worker;
   class Prompts;
@@ -134,6 +162,7 @@ class UnitLink final : public QObject {
   bool busy_ = false;
   bool connected_ = false;
   UnitFacts facts_;
+  std::string virtualFirmware_;
 };
 
 }  // namespace zdl::ui
