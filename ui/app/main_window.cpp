@@ -28,6 +28,7 @@
 #include "ui/app/compare_window.h"
 #include "ui/app/editor_window.h"
 #include "ui/app/editors.h"
+#include "ui/app/firmware_form.h"
 #include "ui/app/general_editor.h"
 #include "ui/app/icons.h"
 #include "ui/app/language.h"
@@ -239,10 +240,7 @@ void MainWindow::BuildToolbar() {
     } else if (key == QLatin1String("Idioma")) {
       connect(action, &QAction::triggered, this, &MainWindow::ChooseLanguage);
     } else if (key == QLatin1String("Firmware")) {
-      connect(action, &QAction::triggered, this, [this] {
-        Placeholder(T2("The firmware upgrade is not available in this version yet.",
-                       "La actualización de firmware aún no está disponible en esta versión."));
-      });
+      connect(action, &QAction::triggered, this, [this] { OpenFirmwareForm(*this); });
     }
   }
 }

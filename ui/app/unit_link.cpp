@@ -26,6 +26,8 @@ namespace {
 // How often an idle connection looks at the carrier (and at a device that went away).
 constexpr int kCarrierWatchMs = 250;
 constexpr int kComPorts = 16;
+// The firmware upload's "Switch off and switch on the equipe".
+constexpr int kSwitchOffAndOn = 114;
 
 // The port a connection uses: the real one or the virtual unit's, each directly or
 // through its tracing port. Chosen per call, so switching the trace takes effect at
@@ -91,6 +93,23 @@ class LineSink final : public std::streambuf {
 
   std::function<void(std::string)> emitLine_;
   std::string line_;
+};
+
+// A progress sink that hands each report on (the firmware upload's, which the windows
+// show apart from a connection's).
+class ForwardingSink final : public ProgressSink {
+ public:
+  ForwardingSink(std::function<void(int)> status, std::function<void(std::int64_t, std::int64_t)> value)
+      : status_(std::move(status)), value_(std::move(value)) {}
+
+  void Status(int offset) override { status_(offset); }
+  void Range(int maximum) override { total_ = maximum; }
+  void Value(int value) override { value_(value, total_); }
+
+ private:
+  std::function<void(int)> status_;
+  std::function<void(std::int64_t, std::int64_t)> value_;
+  std::int64_t total_ = 0;
 };
 
 }  // namespace
@@ -190,6 +209,7 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
         simTraced_(sim_, clock_, traceOut_),
         port_(real_, realTraced_, sim_, simTraced_, trace_),
         connection_(port_, clock_),
+        bootLoaderFaults_(options.virtualBootLoaderFaults),
         watch_(new QTimer(&context_)) {
     watch_->setInterval(kCarrierWatchMs);
     QObject::connect(watch_, &QTimer::timeout, &context_, [this] { WatchCarrier(); });
@@ -214,6 +234,7 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
   // --- the worker thread ---
   void Start(const ConnectionOptions& options) {
     watch_->stop();
+    CloseFirmwarePort();  // an upload's port, and the virtual unit back in its firmware
     port_.Close();  // a connection left open on the other port
     const bool virtualUnit = options.port == VirtualUnitName().toStdString();
     if (virtualUnit) PrepareVirtualUnit(options.modem);
@@ -342,6 +363,49 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
     sim_.Close();
   }
 
+  // The firmware upload: the port opened for it (kept for the next upload), the virtual
+  // unit switched into its boot loader whenever the upload waits for "*".
+  void Upload(const std::string& portName, const std::string& image) {
+    watch_->stop();
+    const bool virtualUnit = portName == VirtualUnitName().toStdString();
+    FirmwareResult result;  // PortClosed
+    QString portError;
+    std::string received;
+    if (OpenFirmwarePort(portName, virtualUnit, portError)) {
+      ForwardingSink sink(
+          [this](int offset) { link_.Post([offset](UnitLink& l) { emit l.UploadStatus(offset); }); },
+          [this](std::int64_t sent, std::int64_t total) {
+            link_.Post([sent, total](UnitLink& l) { emit l.UploadProgress(sent, total); });
+          });
+      FirmwareOptions options;
+      options.cancelled = [this] { return port_.CancelRequested(); };
+      options.waitingForPrompt = [this, virtualUnit](std::optional<BootLoaderText> missing) {
+        // Back to the wait for "*": the user has to switch the unit off and on again.
+        if (missing) link_.Post([](UnitLink& l) { emit l.UploadStatus(kSwitchOffAndOn); });
+        if (virtualUnit) SwitchVirtualUnitOn();
+      };
+      result = UploadFirmware(port_, clock_, image, sink, options);
+      if (result.outcome == FirmwareResult::PortClosed && !port_.CancelRequested()) {
+        portError = QString::fromStdString(port_.ErrorString());
+      }
+      if (virtualUnit && unit_->BootLoader()) received = unit_->BootLoader()->Received();
+      if (!port_.IsOpen()) CloseFirmwarePort();
+    }
+    link_.Post([result, portError, virtualUnit, received = std::move(received)](UnitLink& l) mutable {
+      l.busy_ = false;
+      if (virtualUnit) l.virtualFirmware_ = std::move(received);
+      emit l.UploadFinished(result, portError);
+    });
+  }
+
+  // Closes the port an upload opened; nothing when none is open.
+  void CloseFirmwarePort() {
+    if (!firmwarePort_) return;
+    port_.Close();
+    firmwarePort_.reset();
+    if (unit_->BootLoader()) unit_->LeaveBootLoader(clock_.Now());
+  }
+
   // --- ConnectionUi and ProgressSink, called by the core on the worker thread ---
   std::optional<std::string> AskPassword() override {
     if (port_.CancelRequested()) return std::nullopt;
@@ -396,6 +460,37 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
     unit_ = std::move(next);
   }
 
+  // The port of an upload, open on `portName`: the one an earlier upload left open, or
+  // opened now as a direct line (the virtual unit on its direct cable).
+  bool OpenFirmwarePort(const std::string& portName, bool virtualUnit, QString& error) {
+    if (firmwarePort_ == portName && port_.IsOpen()) return true;
+    CloseFirmwarePort();
+    port_.Close();
+    if (virtualUnit) PrepareVirtualUnit(false);
+    port_.UseVirtualUnit(virtualUnit);
+    PortSettings settings;
+    settings.name = portName;
+    if (!port_.Open(settings)) {
+      error = QString::fromStdString(port_.ErrorString());
+      port_.Close();
+      return false;
+    }
+    firmwarePort_ = portName;
+    return true;
+  }
+
+  // The virtual unit switched off and on into its boot loader, which announces "*".
+  void SwitchVirtualUnitOn() {
+    if (unit_->BootLoader()) {
+      unit_->PowerCycle(clock_.Now());
+      return;
+    }
+    BootLoaderOptions options;
+    options.paced = unit_->Options().paced;
+    options.faults = bootLoaderFaults_;
+    unit_->EnterBootLoader(options, clock_.Now());
+  }
+
   // After a failed read or write: true when the connection ended (carrier lost through
   // the modem, message 182; or the port closed under the exchange, its description).
   bool EndedByFailure() {
@@ -434,6 +529,8 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
   RoutedPort port_;
   Connection connection_;
   int maximum_ = 0;
+  BootLoaderFaults bootLoaderFaults_;
+  std::optional<std::string> firmwarePort_;  // the port an upload opened and left open
   QObject context_;  // lives on the worker thread
   QTimer* watch_;    // owned by context_
 };
@@ -536,5 +633,21 @@ void UnitLink::Cancel() {
 void UnitLink::SetTraceEnabled(bool on) { worker_->SetTrace(on); }
 
 void UnitLink::DropVirtualUnitCarrier() { worker_->DropVirtualCarrier(); }
+
+}  // namespace zdl::ui
+
+namespace zdl::ui {
+
+bool UnitLink::Upload(const QString& port, std::string image) {
+  if (connected_) return false;
+  auto bytes = std::make_shared<const std::string>(std::move(image));
+  return Submit([name = port.toStdString(), bytes](Worker& worker) { worker.Upload(name, *bytes); });
+}
+
+void UnitLink::ClosePort() {
+  QMetaObject::invokeMethod(
+      &worker_->Context(), [worker = worker_.get()] { worker->CloseFirmwarePort(); },
+      Qt::QueuedConnection);
+}
 
 }  // namespace zdl::ui

@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 
+#include "firmware/firmware_upload.h"
 #include "link/clock.h"
 #include "link/connection.h"
 #include "model/configuration_record.h"
@@ -44,6 +45,8 @@ struct UnitLinkOptions {
   SimFaults virtualFaults;
   // The configuration the virtual unit starts with; empty: a unit's defaults.
   std::optional<ConfigurationRecord> virtualConfiguration;
+  // Faults the virtual unit's boot loader injects (tests).
+  BootLoaderFaults virtualBootLoaderFaults;
 };
 
 // What a write can do besides writing, each only when asked for.
@@ -146,6 +149,31 @@ class UnitLink final : public QObject {
   void VerifyFinished(bool ok, const std::vector<zdl::FieldDifference>& differences,
                       const zdl::ConfigurationRecord& readBack);
 
+  // --- The firmware upload (the Firmware window) ---
+ public:
+  // Sends `image` to the boot loader of the unit on `port` (a Puerto name: COM1 to COM16,
+  // a device path or VirtualUnitName()). The port is opened as a direct line, 9600,N,8,1,
+  // unless an earlier upload left it open, and stays open afterwards for the next upload
+  // until ClosePort(). The wait for "*" has no limit; the virtual unit is switched off and
+  // on into its boot loader each time the upload waits for it, as the user does with a
+  // real unit. Refused while Busy() or Connected(); Cancel() ends it at once as Cancelled.
+  // -> UploadStatus, UploadProgress, then UploadFinished.
+  bool Upload(const QString& port, std::string image);
+  // Closes the port an upload left open, once the running upload (if any) has ended; the
+  // virtual unit is switched on again into its firmware. Never refused, signals nothing;
+  // a connection's port is left alone.
+  void ClosePort();
+  // What the virtual unit's boot loader received in the last upload to it, byte for byte
+  // (set when UploadFinished is signalled).
+  const std::string& VirtualUnitFirmware() const { return virtualFirmware_; }
+
+ signals:
+  void UploadStatus(int offset);                   // FirmLabel
+  void UploadProgress(qint64 sent, qint64 total);  // PBar1, in bytes
+  // `portError`: why the port could not be opened, or why it closed under the upload (the
+  // outcome is then PortClosed); empty otherwise.
+  void UploadFinished(const zdl::FirmwareResult& result, const QString& portError);
+
  private:
   class Worker;
   class Prompts;
@@ -163,6 +191,7 @@ class UnitLink final : public QObject {
   bool busy_ = false;
   bool connected_ = false;
   UnitFacts facts_;
+  std::string virtualFirmware_;
 };
 
 }  // namespace zdl::ui

@@ -1,0 +1,220 @@
+#include "ui/app/firmware_form.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "ui/app/general_editor.h"
+#include "ui/app/language.h"
+#include "ui/app/main_window.h"
+#include "ui/app/unit_link.h"
+
+namespace zdl::ui {
+
+namespace {
+
+constexpr int kTitleOffset = 9, kSelectFile = 90, kFileLabel = 88, kSearch = 89, kCancel = 91,
+              kClose = 119;
+const char kFilter[] = "Intel hex file (*.hex);;Todos los ficheros (*.*)";
+
+}  // namespace
+
+FirmwareForm::FirmwareForm(MainWindow& main, QWidget* parent)
+    : QDialog(parent),
+      main_(main),
+      link_(main.Link()),
+      label1_(new QLabel(this)),
+      fileText_(new QLineEdit(this)),
+      searchButt_(new QPushButton(this)),
+      firmLabel_(new QLabel(this)),
+      pBar1_(new QProgressBar(this)),
+      cancelButt_(new QPushButton(this)) {
+  setObjectName(QStringLiteral("Firmware"));
+  setWindowModality(Qt::ApplicationModal);
+  setAttribute(Qt::WA_DeleteOnClose);
+  chooseFile = [this] { return AskFile(); };
+
+  label1_->setObjectName(QStringLiteral("Label1"));
+  label1_->setBuddy(fileText_);
+  fileText_->setObjectName(QStringLiteral("FileText"));
+  // The path comes from the file dialog; the box shows it and can be read and copied.
+  fileText_->setReadOnly(true);
+  fileText_->setMinimumWidth(fontMetrics().averageCharWidth() * 48);
+  searchButt_->setObjectName(QStringLiteral("SearchButt"));
+  searchButt_->setDefault(true);
+  firmLabel_->setObjectName(QStringLiteral("FirmLabel"));
+  firmLabel_->setWordWrap(true);
+  firmLabel_->setMinimumHeight(fontMetrics().lineSpacing() * 2);
+  QFont status = firmLabel_->font();
+  status.setBold(true);
+  firmLabel_->setFont(status);
+  pBar1_->setObjectName(QStringLiteral("PBar1"));
+  pBar1_->setRange(0, 1);
+  pBar1_->setValue(0);
+  cancelButt_->setObjectName(QStringLiteral("CancelButt"));
+  cancelButt_->setAutoDefault(false);
+
+  auto* file = new QHBoxLayout;
+  file->addWidget(label1_);
+  file->addWidget(fileText_, 1);
+  file->addWidget(searchButt_);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(cancelButt_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(file);
+  layout->addWidget(firmLabel_);
+  layout->addWidget(pBar1_);
+  layout->addLayout(buttons);
+  setTabOrder(fileText_, searchButt_);
+  setTabOrder(searchButt_, cancelButt_);
+
+  connect(searchButt_, &QPushButton::clicked, this, &FirmwareForm::SearchButtClick);
+  connect(cancelButt_, &QPushButton::clicked, this, &FirmwareForm::CancelButtClick);
+  connect(&link_, &UnitLink::UploadStatus, this, [this](int offset) { firmLabel_->setText(T(offset)); });
+  connect(&link_, &UnitLink::UploadProgress, this, [this](qint64 sent, qint64 total) {
+    pBar1_->setRange(0, static_cast<int>(std::max<qint64>(total, 1)));
+    pBar1_->setValue(static_cast<int>(sent));
+  });
+  connect(&link_, &UnitLink::UploadFinished, this, &FirmwareForm::OnFinished);
+  // The end of each step of a connection that is being ended.
+  connect(&link_, &UnitLink::Started, this, &FirmwareForm::Prepare);
+  connect(&link_, &UnitLink::Stopped, this, &FirmwareForm::Prepare);
+  connect(&link_, &UnitLink::ReadFinished, this, &FirmwareForm::Prepare);
+  connect(&link_, &UnitLink::WriteFinished, this, &FirmwareForm::Prepare);
+
+  LoadText();
+  searchButt_->setEnabled(false);
+  Prepare();
+}
+
+void FirmwareForm::LoadText() {
+  setWindowTitle(T(kTitleOffset));
+  label1_->setText(T(kFileLabel));
+  searchButt_->setText(T(kSearch));
+  cancelButt_->setText(T(kCancel));
+  firmLabel_->setText(T(kSelectFile));
+  QString fileName = T(kFileLabel);
+  if (fileName.endsWith(QLatin1Char(':'))) fileName.chop(1);
+  fileText_->setAccessibleName(fileName);
+  fileText_->setToolTip(T2("The Intel HEX file of the firmware", "El archivo Intel HEX del firmware"));
+  searchButt_->setAccessibleName(T(kSearch));
+  searchButt_->setToolTip(T2("Choose the firmware file and send it to the unit",
+                             "Elija el archivo de firmware y envíelo al equipo"));
+  cancelButt_->setAccessibleName(T(kCancel));
+  cancelButt_->setToolTip(T2("End the upload and close this window (Esc)",
+                             "Termina la actualización y cierra esta ventana (Esc)"));
+  firmLabel_->setAccessibleName(T2("Upload status", "Estado de la actualización"));
+  pBar1_->setAccessibleName(T2("Bytes sent", "Bytes enviados"));
+}
+
+void FirmwareForm::Prepare() {
+  if (!preparing_) return;
+  GeneralEditor* general = main_.General();
+  if (link_.Busy()) {
+    // A start still running is ended; whatever runs, its end brings the next step.
+    if (general->ExchangeRunning()) general->CancelExchange();
+    return;
+  }
+  if (general->Connected()) {
+    general->IniComClick();  // stops the connection and closes its port
+    if (link_.Busy()) return;
+  }
+  preparing_ = false;
+  searchButt_->setEnabled(true);
+  searchButt_->setFocus(Qt::OtherFocusReason);
+}
+
+QString FirmwareForm::AskFile() {
+  const QString filter = QString::fromLatin1(kFilter);
+  QString selected = filter.section(QStringLiteral(";;"), 0, 0);
+  const QString current = fileText_->text();
+  const QString dir = current.isEmpty() ? QString() : QFileInfo(current).absolutePath();
+  return QFileDialog::getOpenFileName(this, T(kTitleOffset), dir, filter, &selected);
+}
+
+void FirmwareForm::SearchButtClick() {
+  if (preparing_ || uploading_) return;
+  const QString path = chooseFile();
+  // A cancelled dialog changes nothing.
+  if (path.isEmpty()) return;
+  fileText_->setText(path);
+  // The file is read whole and closed before anything is sent.
+  std::string error;
+  std::optional<std::string> image =
+      ReadFirmwareFile(QFile::encodeName(path).toStdString(), CurrentLang(), error);
+  if (!image) {
+    QMessageBox::warning(this, QString::fromLatin1(kTitle), QString::fromStdString(error));
+    return;
+  }
+  pBar1_->setRange(0, static_cast<int>(std::max<std::size_t>(image->size(), 1)));
+  pBar1_->setValue(0);
+  cancelButt_->setText(T(kCancel));
+  cancelButt_->setAccessibleName(T(kCancel));
+  if (!link_.Upload(main_.General()->PortName(), std::move(*image))) return;
+  uploading_ = true;
+  searchButt_->setEnabled(false);
+  cancelButt_->setFocus(Qt::OtherFocusReason);
+}
+
+void FirmwareForm::OnFinished(const FirmwareResult& result, const QString& portError) {
+  if (!uploading_) {
+    Prepare();  // an upload of an earlier opening has just ended
+    return;
+  }
+  uploading_ = false;
+  searchButt_->setEnabled(true);
+  if (result.ok()) {
+    cancelButt_->setText(T(kClose));
+    cancelButt_->setAccessibleName(T(kClose));
+    cancelButt_->setFocus(Qt::OtherFocusReason);
+    return;
+  }
+  searchButt_->setFocus(Qt::OtherFocusReason);
+  if (!portError.isEmpty()) {
+    firmLabel_->setText(T(kSelectFile));
+    QMessageBox::warning(this, QString::fromLatin1(kTitle), portError);
+    return;
+  }
+  // What went wrong, in one line ("Communication error!!! (no "." at progress check 3)").
+  firmLabel_->setText(QString::fromStdString(FirmwareOutcomeText(result, CurrentLang())));
+}
+
+void FirmwareForm::CancelButtClick() { close(); }
+
+void FirmwareForm::reject() { close(); }
+
+void FirmwareForm::closeEvent(QCloseEvent* event) {
+  if (uploading_) link_.Cancel();
+  uploading_ = false;
+  // After the cancelled upload has ended, on the link's worker.
+  link_.ClosePort();
+  // Not the dialog's own handler, which would reject (and so close) again.
+  QWidget::closeEvent(event);
+}
+
+FirmwareForm* OpenFirmwareForm(MainWindow& main) {
+  // A window closed a moment ago is hidden and about to be deleted: not that one.
+  FirmwareForm* form = nullptr;
+  for (FirmwareForm* open : main.findChildren<FirmwareForm*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (open->isVisible()) form = open;
+  }
+  if (!form) form = new FirmwareForm(main, &main);
+  form->show();
+  form->raise();
+  form->activateWindow();
+  return form;
+}
+
+}  // namespace zdl::ui
