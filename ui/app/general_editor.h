@@ -47,8 +47,6 @@ class GeneralEditor final : public EditorWindow {
   bool Connected() const { return connected_; }
   // A start, read or write is running.
   bool ExchangeRunning() const { return job_ != Job::None; }
-  // The connection controls show a connection to the unit.
-  bool Connected() const { return connected_; }
   // The port name Puerto stands for: its entry's port, or the text typed in it.
   QString PortName() const;
 
