@@ -406,10 +406,6 @@ void MainWindow::CompareWithFile(const QString& path) {
 
 void MainWindow::CompareWithUnit() { General()->CompareWithUnit(); }
 
-void MainWindow::Placeholder(const QString& what) {
-  QMessageBox::information(this, QString::fromLatin1(kTitle), what);
-}
-
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
   if (urls.size() == 1 && urls.front().isLocalFile()) event->acceptProposedAction();

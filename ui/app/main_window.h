@@ -89,7 +89,6 @@ class MainWindow final : public QMainWindow {
   void LoadText();
   QString AskFile(bool save, bool* firstFilter);
   void ShowLoadOutcome(const LoadOutcome& outcome);
-  void Placeholder(const QString& what);
 
   void Build();
 
