@@ -160,33 +160,6 @@ struct Desk {
   std::function<std::optional<std::string>()> onPrompt;
 };
 
-TEST(UnitLink, ADirectStartFindsTheUnitAndAReadReturnsItsConfiguration) {
-  UnitLink::Options options = Fast();
-  options.virtualConfiguration = testing::FullRecord();
-  Desk desk(options);
-  ASSERT_TRUE(desk.Connect(kDirect));
-  EXPECT_EQ(desk.prompts, 0) << "no password on a direct cable";
-  EXPECT_EQ(desk.statuses, (std::vector<int>{kSearching, kStarted}));
-  const UnitFacts facts = desk.link->Facts();
-  EXPECT_TRUE(facts.HasDatalogger);
-  EXPECT_EQ(facts.FirmText, "ZDL410 v5.01");
-  EXPECT_FLOAT_EQ(facts.FirmVersion, 5.01f);
-
-  desk.statuses.clear();
-  ASSERT_TRUE(desk.Read());
-  EXPECT_TRUE(*desk.read);
-  EXPECT_EQ(KeyedValues(desk.record), KeyedValues(testing::FullRecord()));
-  EXPECT_EQ(desk.statuses, (std::vector<int>{kReading, kRead}));
-  EXPECT_EQ(desk.progressMaximum, 176);
-  EXPECT_EQ(desk.progress.back(), 176);
-  EXPECT_TRUE(desk.link->Connected());
-
-  ASSERT_TRUE(desk.Stop());
-  EXPECT_FALSE(desk.link->Connected());
-  EXPECT_EQ(desk.statuses.back(), kNotStarted);
-  EXPECT_TRUE(desk.messages.empty() && desk.errors.empty());
-}
-
 TEST(UnitLink, RequestsAreRefusedWhileAnExchangeRunsOrWithoutAConnection) {
   Desk desk;
   EXPECT_FALSE(desk.link->Read(ConfigurationRecord{})) << "not connected";
@@ -198,31 +171,6 @@ TEST(UnitLink, RequestsAreRefusedWhileAnExchangeRunsOrWithoutAConnection) {
   ASSERT_TRUE(WaitFor([&] { return desk.started.has_value(); }));
   EXPECT_FALSE(desk.link->Busy());
   EXPECT_TRUE(desk.link->Connected());
-}
-
-TEST(UnitLink, AModemStartDialsAndLogsInAfterAWrongPassword) {
-  Desk desk;
-  desk.link->SetTraceEnabled(true);
-  desk.passwords = {"999", "1234"};
-  ASSERT_TRUE(desk.Connect(kModem));
-  EXPECT_EQ(desk.prompts, 2);
-  EXPECT_EQ(desk.statuses, (std::vector<int>{kCalling, kSearching, kStarted}));
-  EXPECT_TRUE(desk.messages.empty());
-  EXPECT_TRUE(desk.TraceHas("-> ATD600123456<CR>"));
-  EXPECT_TRUE(desk.TraceHas("carrier watch on"));
-  EXPECT_TRUE(desk.TraceHas("<- #") && desk.TraceHas(" ms "));
-
-  ASSERT_TRUE(desk.Stop());
-  EXPECT_TRUE(desk.TraceHas("-> ATH<CR>")) << "a modem connection hangs up";
-  EXPECT_EQ(desk.trace.back().substr(desk.trace.back().size() - 8), "-- close");
-
-  // Off, the trace costs nothing and says nothing.
-  desk.link->SetTraceEnabled(false);
-  desk.trace.clear();
-  desk.passwords = {"1234"};
-  ASSERT_TRUE(desk.Connect(kModem));
-  ASSERT_TRUE(desk.Stop());
-  EXPECT_TRUE(desk.trace.empty());
 }
 
 TEST(UnitLink, ABadNumberOrAMissingUnitEndsTheStartWithItsMessage) {
@@ -318,62 +266,6 @@ TEST(UnitLink, ACarrierDropWhileIdleShowsItsMessageOnceAndStops) {
   EXPECT_EQ(desk.messages.size(), 1u);
   EXPECT_EQ(desk.stopped, 2);
   EXPECT_FALSE(desk.link->Read(ConfigurationRecord{}));
-}
-
-TEST(UnitLink, ACarrierDropDuringAReadFailsItAndStops) {
-  UnitLink::Options options = Paced();
-  options.virtualConfiguration = testing::FullRecord();
-  Desk desk(options);
-  desk.passwords = {"1234"};
-  ASSERT_TRUE(desk.Connect(kModem));
-  desk.onProgress = [&](int value) {
-    if (value == 3) desk.link->DropVirtualUnitCarrier();
-  };
-  ASSERT_TRUE(desk.Read());
-  EXPECT_FALSE(*desk.read);
-  EXPECT_EQ(KeyedValues(desk.record), KeyedValues(ConfigurationRecord{}))
-      << "a failed read gives back what it was given";
-  EXPECT_EQ(desk.messages, std::vector<int>{kCarrierLost});
-  EXPECT_EQ(desk.stopped, 1);
-  EXPECT_FALSE(desk.link->Connected());
-}
-
-TEST(UnitLink, ACancelEndsADialAndTheWaitForTheSaveAtOnce) {
-  {
-    SCOPED_TRACE("during the dial");
-    Desk desk(Paced());
-    desk.passwords = {"1234"};
-    desk.link->SetTraceEnabled(true);
-    desk.onStatus = [&](int offset) {
-      if (offset == kCalling) desk.link->Cancel();
-    };
-    ASSERT_TRUE(desk.Start(kModem));
-    EXPECT_EQ(desk.started, StartResult::Cancelled);
-    EXPECT_FALSE(desk.link->Connected());
-    EXPECT_EQ(desk.statuses.back(), kNotStarted);
-    EXPECT_TRUE(desk.messages.empty() && desk.errors.empty());
-    EXPECT_EQ(desk.trace.back().substr(desk.trace.back().size() - 8), "-- close");
-  }
-  {
-    SCOPED_TRACE("during the wait for #SAVE_OK");
-    UnitLink::Options options = Fast();
-    options.virtualSaveTime = Millis{30000};
-    Desk desk(options);
-    ASSERT_TRUE(desk.Connect(kDirect));
-    desk.onStatus = [&](int offset) {
-      if (offset == kSaving) desk.link->Cancel();
-    };
-    ASSERT_TRUE(desk.Write(testing::FullRecord()));
-    EXPECT_FALSE(*desk.written);
-    EXPECT_TRUE(desk.messages.empty() && desk.errors.empty());
-    EXPECT_TRUE(desk.link->Connected()) << "a cancelled write keeps the connection";
-    EXPECT_EQ(desk.stopped, 0);
-    // The unit is still busy saving (it answers nothing until it has); the connection
-    // is stopped as usual.
-    desk.onStatus = nullptr;
-    ASSERT_TRUE(desk.Stop());
-    EXPECT_EQ(desk.statuses.back(), kNotStarted);
-  }
 }
 
 TEST(UnitLink, DestroyedInAnyPhaseItEndsCleanly) {
