@@ -26,8 +26,8 @@ SimulatedBootLoader::SimulatedBootLoader(BootLoaderOptions options, Micros now)
 }
 
 void SimulatedBootLoader::PowerCycle(Micros now) {
-  out_.clear();
-  txDone_ = std::min(txDone_, now);
+  out_.Clear();
+  out_.DropAfter(now);
   okDue_.reset();
   state_ = State::Prompted;
   Log("power on, boot loader announces *");
@@ -51,24 +51,18 @@ void SimulatedBootLoader::Receive(std::string_view bytes, Micros now) {
 }
 
 std::optional<Micros> SimulatedBootLoader::NextOutputTime() const {
-  if (!out_.empty()) return out_.front().first;
+  if (std::optional<Micros> next = out_.NextTime()) return next;
   if (okDue_) return FirstByteTime(*okDue_);
   return std::nullopt;
 }
 
 std::string SimulatedBootLoader::TakeOutput(Micros now) {
   SettleOk(now);
-  std::string bytes;
-  while (!out_.empty() && out_.front().first <= now) {
-    bytes += out_.front().second;
-    out_.pop_front();
-  }
-  return bytes;
+  return out_.Take(now);
 }
 
 void SimulatedBootLoader::HangUp(Micros now) {
-  while (!out_.empty() && out_.back().first > now) out_.pop_back();
-  txDone_ = std::min(txDone_, now);
+  out_.DropAfter(now);
   SettleOk(now);
   if (okDue_) {
     okDue_.reset();
@@ -149,24 +143,11 @@ void SimulatedBootLoader::SettleOk(Micros now) {
 }
 
 Micros SimulatedBootLoader::FirstByteTime(Micros earliest) const {
-  if (!options_.paced) return std::max(earliest, txDone_);
-  if (earliest >= txDone_) return earliest + PacedBytesTime(1);
-  return txStart_ + PacedBytesTime(txCount_ + 1);
+  return out_.FirstByteTime(earliest, options_.paced);
 }
 
 void SimulatedBootLoader::Send(std::string_view bytes, Micros earliest) {
-  for (char c : bytes) {
-    Micros at = std::max(earliest, txDone_);
-    if (options_.paced) {
-      if (earliest >= txDone_) {  // the line is idle: a new burst starts
-        txStart_ = earliest;
-        txCount_ = 0;
-      }
-      at = txStart_ + PacedBytesTime(++txCount_);
-    }
-    txDone_ = at;
-    out_.emplace_back(at, c);
-  }
+  out_.Send(bytes, earliest, options_.paced);
 }
 
 void SimulatedBootLoader::Log(std::string entry) {

@@ -9,6 +9,8 @@
 // answer bytes out once due); the simulated unit runs it when switched into its boot loader.
 #pragma once
 
+#include "sim/paced_output.h"
+
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -93,10 +95,7 @@ class SimulatedBootLoader {
   Micros rxStart_{0};
   std::int64_t rxCount_ = 0;
   Micros rxDone_{0};
-  std::deque<std::pair<Micros, char>> out_;
-  Micros txStart_{0};
-  std::int64_t txCount_ = 0;
-  Micros txDone_{0};
+  PacedOutput out_;
 
   std::vector<std::string> log_;
 };

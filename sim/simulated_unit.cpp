@@ -83,7 +83,7 @@ SimulatedUnit::SimulatedUnit(SimOptions options, ConfigurationRecord record)
 
 void SimulatedUnit::EnterBootLoader(BootLoaderOptions options, Micros now) {
   HangUp(now);
-  out_.clear();
+  out_.Clear();
   bootLoader_ = std::make_unique<SimulatedBootLoader>(std::move(options), now);
   TakeBootLoaderLog();
 }
@@ -94,7 +94,7 @@ void SimulatedUnit::PowerCycle(Micros now) {
     TakeBootLoaderLog();
   } else {
     HangUp(now);
-    out_.clear();
+    out_.Clear();
   }
 }
 
@@ -103,7 +103,7 @@ void SimulatedUnit::LeaveBootLoader(Micros now) {
   bootLoader_.reset();
   Log("boot loader left");
   HangUp(now);
-  out_.clear();
+  out_.Clear();
 }
 
 void SimulatedUnit::TakeBootLoaderLog() {
@@ -132,8 +132,7 @@ void SimulatedUnit::Receive(std::string_view bytes, Micros now) {
 
 std::optional<Micros> SimulatedUnit::NextOutputTime() const {
   if (bootLoader_) return bootLoader_->NextOutputTime();
-  if (out_.empty()) return std::nullopt;
-  return out_.front().first;
+  return out_.NextTime();
 }
 
 std::string SimulatedUnit::TakeOutput(Micros now) {
@@ -142,12 +141,7 @@ std::string SimulatedUnit::TakeOutput(Micros now) {
     TakeBootLoaderLog();
     return bytes;
   }
-  std::string bytes;
-  while (!out_.empty() && out_.front().first <= now) {
-    bytes += out_.front().second;
-    out_.pop_front();
-  }
-  return bytes;
+  return out_.Take(now);
 }
 
 void SimulatedUnit::HangUp(Micros now) {
@@ -156,8 +150,7 @@ void SimulatedUnit::HangUp(Micros now) {
     TakeBootLoaderLog();
     return;
   }
-  while (!out_.empty() && out_.back().first > now) out_.pop_back();
-  txDone_ = std::min(txDone_, now);
+  out_.DropAfter(now);
   streaming_ = false;
   loggedIn_ = false;
   if (options_.modem) connected_ = false;
@@ -296,7 +289,7 @@ void SimulatedUnit::HandleCommand(std::string_view payload, Micros at) {
     StartStream(at);
   } else if (payload == "03") {
     Answer("ACK", at);
-    Answer("SAVE_OK", std::max(at, txDone_) + options_.saveTime);
+    Answer("SAVE_OK", std::max(at, out_.Done()) + options_.saveTime);
   } else if (payload.starts_with("01")) {
     HandleConfigLine(payload.substr(2), at);
   } else if (logger && payload.starts_with("58")) {
@@ -386,18 +379,7 @@ void SimulatedUnit::Answer(std::string_view payload, Micros at) {
 }
 
 void SimulatedUnit::Send(std::string_view bytes, Micros earliest) {
-  for (char c : bytes) {
-    Micros at = std::max(earliest, txDone_);
-    if (options_.paced) {
-      if (earliest >= txDone_) {  // the line is idle: a new burst starts
-        txStart_ = earliest;
-        txCount_ = 0;
-      }
-      at = txStart_ + PacedBytesTime(++txCount_);
-    }
-    txDone_ = at;
-    out_.emplace_back(at, c);
-  }
+  out_.Send(bytes, earliest, options_.paced);
 }
 
 void SimulatedUnit::Log(std::string entry) {

@@ -9,6 +9,8 @@
 // exercised against a unit that misbehaves in a known way.
 #pragma once
 
+#include "sim/paced_output.h"
+
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -159,10 +161,7 @@ class SimulatedUnit {
   Micros rxDone_{0};
 
   // Sending: bytes with the time each is due, in time order.
-  std::deque<std::pair<Micros, char>> out_;
-  Micros txStart_{0};
-  std::int64_t txCount_ = 0;
-  Micros txDone_{0};
+  PacedOutput out_;
 
   // The "#02" record stream.
   std::vector<std::string> records_;

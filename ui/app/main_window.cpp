@@ -260,6 +260,10 @@ void MainWindow::LoadText() {
     if (QWidget* button = toolbar_->widgetForAction(action)) button->setAccessibleName(T(b.caption));
   }
   toolbar_->setWindowTitle(T2("Toolbar", "Barra de herramientas"));
+  // The button Qt shows when the toolbar does not fit the window.
+  if (auto* more = toolbar_->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"))) {
+    more->setAccessibleName(T2("More buttons", "Más botones"));
+  }
   menuBar()->clear();
   QMenu* file = menuBar()->addMenu(T2("&File", "&Archivo"));
   file->addAction(Action(QStringLiteral("Abrir")));
