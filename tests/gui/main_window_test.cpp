@@ -399,6 +399,20 @@ TEST_F(MainWindowTest, CharactersOutsideWindows1252AreRefusedWhereTheyEnter) {
   name->insert(QStringLiteral(" Ω"));
   EXPECT_EQ(name->text(), QStringLiteral("Ñandú €"));
   EXPECT_TRUE(note.contains(QChar(0x03A9)));
+  // A box that is not a field of the record (the phone number being entered) keeps its
+  // last accepted text when an assistive tool sets one the unit cannot store.
+  auto* number = Get<QLineEdit>("NewTlf");
+  number->setText(QStringLiteral("600"));
+  QAccessibleEditableTextInterface* editable = QAccessible::queryAccessibleInterface(number)->editableTextInterface();
+  ASSERT_NE(editable, nullptr);
+  note.clear();
+  editable->insertText(3, QString::fromUtf8("Ж"));
+  EXPECT_EQ(number->text(), QStringLiteral("600"));
+  EXPECT_FALSE(note.isEmpty());
+  editable->insertText(3, QString(40, QChar('1')));
+  EXPECT_EQ(number->text(), QStringLiteral("600")) << "longer than a phone-list number";
+  editable->insertText(3, QStringLiteral("1"));
+  EXPECT_EQ(number->text(), QStringLiteral("6001"));
   name->clear();
   for (int i = 0; i < 60; ++i) name->insert(QStringLiteral("n"));
   EXPECT_EQ(name->text(), QString(50, QChar('n'))) << "typing stops at the field's length";
