@@ -369,6 +369,13 @@ TEST_F(EditorsTest, ALoadedTextLongerThanItsFieldIsShownWholeAndMarked) {
   editor->Refresh();
   EXPECT_EQ(box->text(), QString::fromStdString(longer));
   EXPECT_FALSE(box->accessibleDescription().isEmpty()) << "marked for a screen reader";
+  EXPECT_TRUE(box->toolTip().contains(box->accessibleDescription()));
+  const QString spanish = box->accessibleDescription();
+  SetCurrentLang(Lang::English);
+  editor->ApplyTexts();
+  EXPECT_NE(box->accessibleDescription(), spanish) << "in the language of the moment";
+  EXPECT_FALSE(box->accessibleDescription().isEmpty());
+  EXPECT_EQ(box->toolTip().count(QLatin1Char('\n')), 1) << box->toolTip().toStdString();
   EXPECT_NE(box->palette().color(QPalette::Base), QPalette().color(QPalette::Base)) << "and for the eye";
   box->setFocus();
   box->end(false);
@@ -381,6 +388,7 @@ TEST_F(EditorsTest, ALoadedTextLongerThanItsFieldIsShownWholeAndMarked) {
   record_.Macros[0].MACRO_COM = "c";
   editor->Refresh();
   EXPECT_TRUE(box->accessibleDescription().isEmpty());
+  EXPECT_FALSE(box->toolTip().contains(QLatin1Char('\n')));
   EXPECT_EQ(box->palette().color(QPalette::Base), QPalette().color(QPalette::Base));
 }
 

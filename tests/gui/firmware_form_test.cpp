@@ -324,6 +324,14 @@ TEST_F(FirmwareFormTest, ThePortIsOpenedWhenTheWindowOpensAndAFailureIsToldAtOnc
   // The virtual unit's port was closed with the window: it connects again.
   general->Puerto()->setCurrentIndex(general->Puerto()->findText(UnitLink::VirtualUnitName()));
   EXPECT_TRUE(Connect());
+  // Closed while its port is being opened (and the connection ended): the port is
+  // closed after the opening, and the unit connects again.
+  window->Action(QStringLiteral("Firmware"))->trigger();
+  for (FirmwareForm* f : window->findChildren<FirmwareForm*>()) {
+    if (f->isVisible()) f->close();
+  }
+  EXPECT_TRUE(WaitFor([&] { return !window->Link().Busy() && !general->Connected(); }));
+  EXPECT_TRUE(Connect());
 }
 
 // FirmLabel is spoken with what it says, and each new status is announced.

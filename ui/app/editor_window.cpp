@@ -118,16 +118,22 @@ void EditorWindow::MarkLength(const Binding& b) {
   auto* edit = static_cast<QLineEdit*>(b.widget);
   const int limit = static_cast<int>(b.field->maxLength);
   const bool over = limit > 0 && edit->text().size() > limit;
-  if (!over && !edit->property("overLong").toBool()) return;
+  const bool marked = edit->property("overLong").toBool();
+  if (!over && !marked) return;
+  // The tool tip the window's texts gave the box, kept while the mark is added to it.
+  if (!marked) edit->setProperty("plainToolTip", edit->toolTip());
+  const QString plain = edit->property("plainToolTip").toString();
   edit->setProperty("overLong", over);
   QPalette palette = edit->palette();
   palette.setColor(QPalette::Base, over ? QColor(255, 214, 214) : QPalette().color(QPalette::Base));
   edit->setPalette(palette);
-  edit->setAccessibleDescription(
+  const QString mark =
       over ? T2("Longer than the unit keeps: %1 of %2 characters", "Más largo de lo que guarda el equipo: %1 de %2 caracteres")
                  .arg(edit->text().size())
                  .arg(limit)
-           : QString());
+           : QString();
+  edit->setAccessibleDescription(mark);
+  edit->setToolTip(over ? plain + QLatin1Char('\n') + mark : plain);
 }
 
 QCheckBox* EditorWindow::BindCheck(std::string_view control, int item) {
@@ -192,8 +198,11 @@ QLineEdit* EditorWindow::FreeText(const QString& name, int maxLength) {
 
 void EditorWindow::ApplyTexts() {
   LoadText();
+  // The texts have given every box its plain tool tip again: the marks are made anew.
   for (const Binding& b : bindings_) {
-    if (b.field->kind == FieldKind::TextBox) MarkLength(b);
+    if (b.field->kind != FieldKind::TextBox) continue;
+    b.widget->setProperty("overLong", false);
+    MarkLength(b);
   }
   for (QGroupBox* frame : findChildren<QGroupBox*>()) frame->setAccessibleName(frame->title());
 }
