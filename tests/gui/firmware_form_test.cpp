@@ -326,12 +326,18 @@ TEST_F(FirmwareFormTest, ThePortIsOpenedWhenTheWindowOpensAndAFailureIsToldAtOnc
   EXPECT_TRUE(Connect());
   // Closed while its port is being opened (and the connection ended): the port is
   // closed after the opening, and the unit connects again.
-  window->Action(QStringLiteral("Firmware"))->trigger();
-  for (FirmwareForm* f : window->findChildren<FirmwareForm*>()) {
-    if (f->isVisible()) f->close();
+  for (bool connected : {true, false}) {
+    SCOPED_TRACE(connected ? "while the connection ends" : "while the port opens");
+    if (!connected) general->IniComClick();  // stop
+    EXPECT_TRUE(WaitFor([&] { return !window->Link().Busy() && general->Connected() == connected; }));
+    window->Action(QStringLiteral("Firmware"))->trigger();
+    EXPECT_TRUE(window->Link().Busy());
+    for (FirmwareForm* f : window->findChildren<FirmwareForm*>()) {
+      if (f->isVisible()) f->close();
+    }
+    EXPECT_TRUE(WaitFor([&] { return !window->Link().Busy() && !general->Connected(); }));
+    EXPECT_TRUE(Connect());
   }
-  EXPECT_TRUE(WaitFor([&] { return !window->Link().Busy() && !general->Connected(); }));
-  EXPECT_TRUE(Connect());
 }
 
 // FirmLabel is spoken with what it says, and each new status is announced.
