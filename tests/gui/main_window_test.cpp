@@ -605,6 +605,32 @@ TEST_F(MainWindowTest, TheSaveDialogAsksBeforeReplacingTheFileTheTypedNameBecome
   }
 }
 
+// Under the dialog's "all files" filter a typed name is saved as typed.
+TEST_F(MainWindowTest, UnderAllFilesTheSaveDialogTakesTheNameAsTyped) {
+  QTemporaryDir dir;
+  testing::WhenReady([&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return false;
+    dialog->setDirectory(dir.path());
+    auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (!types || !name || types->count() < 2) {
+      dialog->reject();
+      return true;
+    }
+    types->setCurrentIndex(1);
+    // What the list sends when the user picks an entry.
+    emit types->activated(1);
+    emit types->textActivated(types->itemText(1));
+    name->setText(QStringLiteral("plain"));
+    QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+    return true;
+  });
+  window->Save();
+  EXPECT_EQ(window->CurrentFile(), dir.filePath(QStringLiteral("plain")));
+  EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("plain"))));
+}
+
 // At start no SMS-centre option is selected (SMSCBox editable, as under "Other"); the
 // first configuration that sets one shows it.
 TEST_F(MainWindowTest, NoSmsCentreOptionIsSelectedUntilAConfigurationSetsOne) {
