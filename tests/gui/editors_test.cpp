@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
+#include <QValidator>
 #include <QPixmap>
 #include <memory>
 
@@ -115,10 +116,13 @@ TEST_F(EditorsTest, EveryControlOfTheFieldTableAndEveryFrameAndLabelIsThereByNam
       QWidget* w = editor->findChild<QWidget*>(name);
       ASSERT_NE(w, nullptr) << name.toStdString();
       if (auto* edit = qobject_cast<QLineEdit*>(w); edit && f->maxLength > 0) {
-        // Typing stops at the field's length.
-        edit->clear();
-        for (std::size_t i = 0; i <= f->maxLength; ++i) edit->insert(QStringLiteral("1"));
-        EXPECT_EQ(edit->text().size(), static_cast<qsizetype>(f->maxLength)) << name.toStdString();
+        // The box takes its field's length and not one character more.
+        ASSERT_NE(edit->validator(), nullptr) << name.toStdString();
+        QString full(static_cast<qsizetype>(f->maxLength), QChar('1'));
+        QString longer = full + QChar('1');
+        int pos = 0;
+        EXPECT_EQ(edit->validator()->validate(full, pos), QValidator::Acceptable) << name.toStdString();
+        EXPECT_EQ(edit->validator()->validate(longer, pos), QValidator::Invalid) << name.toStdString();
       }
       if (auto* list = qobject_cast<QComboBox*>(w)) {
         EXPECT_EQ(list->count(), f->items) << name.toStdString();
@@ -355,6 +359,18 @@ TEST_F(EditorsTest, ATextSetByAnAssistiveToolReachesTheRecordOrIsRefused) {
         << "the box shows what is saved and sent";
     EXPECT_EQ(note.isEmpty(), c.kept) << note.toStdString();
   }
+}
+
+// A disabled box takes no text from an assistive tool either.
+TEST_F(EditorsTest, ADisabledBoxTakesNoTextFromAnAssistiveTool) {
+  auto editor = Build(EditorId::Alarmas);
+  auto* box = Get<QLineEdit>(editor.get(), "TextBox_0");
+  ASSERT_FALSE(box->isEnabled()) << "a fresh input is not enabled";
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(box);
+  face->setText(QAccessible::Value, QStringLiteral("Puerta"));
+  face->editableTextInterface()->insertText(0, QStringLiteral("Puerta"));
+  EXPECT_EQ(record_.Digital[0].TEXT, "");
+  EXPECT_EQ(box->text(), QString());
 }
 
 // A text longer than its field (from a file) is shown whole and marked, never cut; it can

@@ -100,7 +100,10 @@ void EditorWindow::TakeText(const Binding& b, const QString& text) {
   auto* edit = static_cast<QLineEdit*>(b.widget);
   auto* rule = static_cast<const Cp1252Validator*>(edit->validator());
   const QByteArray utf8 = text.toUtf8();
-  if (rule->Allows(text) && b.field->SetUtf8Text(record_, std::string_view(utf8.constData(),
+  // A disabled box takes nothing (an assistive tool can still set its text): its rule
+  // keeps the record as it is, the box shows it again.
+  const bool open = edit->isEnabled() && !edit->isReadOnly();
+  if (open && rule->Allows(text) && b.field->SetUtf8Text(record_, std::string_view(utf8.constData(),
                                                                            static_cast<std::size_t>(utf8.size())))) {
     Changed();
     return;
@@ -108,7 +111,7 @@ void EditorWindow::TakeText(const Binding& b, const QString& text) {
   // The note says why (the rule tells it), and the box shows the record's value again.
   QString refused = text;
   int pos = 0;
-  rule->validate(refused, pos);
+  if (open) rule->validate(refused, pos);
   refreshing_ = true;
   RefreshBinding(b);
   refreshing_ = false;
@@ -184,7 +187,7 @@ QLineEdit* EditorWindow::FreeText(const QString& name, int maxLength) {
   // one gives way to the box's last accepted text.
   edit->setProperty("accepted", QString());
   connect(edit, &QLineEdit::textChanged, this, [edit, rule](const QString& text) {
-    if (rule->Allows(text)) {
+    if (rule->Allows(text) && edit->isEnabled()) {
       edit->setProperty("accepted", text);
       return;
     }
