@@ -12,10 +12,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
+#include <QValidator>
 #include <QPixmap>
 #include <memory>
 
 #include "model/field_table.h"
+#include "model/text_codec.h"
 #include "ui/app/editor_window.h"
 #include "ui/app/editors.h"
 #include "ui/app/language.h"
@@ -113,7 +116,13 @@ TEST_F(EditorsTest, EveryControlOfTheFieldTableAndEveryFrameAndLabelIsThereByNam
       QWidget* w = editor->findChild<QWidget*>(name);
       ASSERT_NE(w, nullptr) << name.toStdString();
       if (auto* edit = qobject_cast<QLineEdit*>(w); edit && f->maxLength > 0) {
-        EXPECT_EQ(edit->maxLength(), static_cast<int>(f->maxLength)) << name.toStdString();
+        // The box takes its field's length and not one character more.
+        ASSERT_NE(edit->validator(), nullptr) << name.toStdString();
+        QString full(static_cast<qsizetype>(f->maxLength), QChar('1'));
+        QString longer = full + QChar('1');
+        int pos = 0;
+        EXPECT_EQ(edit->validator()->validate(full, pos), QValidator::Acceptable) << name.toStdString();
+        EXPECT_EQ(edit->validator()->validate(longer, pos), QValidator::Invalid) << name.toStdString();
       }
       if (auto* list = qobject_cast<QComboBox*>(w)) {
         EXPECT_EQ(list->count(), f->items) << name.toStdString();
@@ -302,6 +311,101 @@ TEST_F(EditorsTest, ATextBoxKeepsEuroAndAccentsAndRefusesWhatWindows1252CannotHo
   record_.Macros[4].MACRO_COM = "\xBF\x80?";
   editor->Refresh();
   EXPECT_EQ(Get<QLineEdit>(editor.get(), "MacroCom_4")->text(), QString::fromUtf8("¿€?"));
+}
+
+// However a text reaches a box (typed, or set by an assistive tool through the box's
+// accessibility interface, which does not type), the box and the record agree: the text
+// is kept in both, or refused with the box back at the record's value and a note.
+TEST_F(EditorsTest, ATextSetByAnAssistiveToolReachesTheRecordOrIsRefused) {
+  auto editor = Build(EditorId::Macros);
+  QString note;
+  QObject::connect(editor.get(), &EditorWindow::Note, [&note](const QString& text) { note = text; });
+  auto* box = Get<QLineEdit>(editor.get(), "MacroText_2");
+  Type(box, QStringLiteral("Planta "));
+  ASSERT_EQ(record_.Macros[2].MACRO_TEXT, "Planta ");
+  enum class Path { SetValue, Replace, Insert };
+  struct Case {
+    Path path;
+    QString text;     // set as the whole value, replacing it, or inserted at the end
+    bool kept;
+    const char* record;  // Windows-1252 bytes of the record afterwards
+  };
+  const Case cases[] = {
+      {Path::SetValue, QString::fromUtf8("Planta Ж 漢"), false, "Planta "},
+      {Path::Replace, QString::fromUtf8("Planta Ж"), false, "Planta "},
+      {Path::Insert, QString::fromUtf8("漢"), false, "Planta "},
+      {Path::SetValue, QString(30, QChar('x')), false, "Planta "},  // the field keeps 24
+      {Path::SetValue, QString::fromUtf8("Depósito €"), true, "Dep\xF3sito \x80"},
+      {Path::Replace, QStringLiteral("Bomba 2"), true, "Bomba 2"},
+      {Path::Insert, QStringLiteral(" on"), true, "Bomba 2 on"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text.toStdString());
+    note.clear();
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(box);
+    ASSERT_NE(face, nullptr);
+    switch (c.path) {
+      case Path::SetValue: face->setText(QAccessible::Value, c.text); break;
+      case Path::Replace:
+        ASSERT_NE(face->editableTextInterface(), nullptr);
+        face->editableTextInterface()->replaceText(0, static_cast<int>(box->text().size()), c.text);
+        break;
+      case Path::Insert:
+        face->editableTextInterface()->insertText(static_cast<int>(box->text().size()), c.text);
+        break;
+    }
+    EXPECT_EQ(record_.Macros[2].MACRO_TEXT, c.record);
+    EXPECT_EQ(box->text(), QString::fromStdString(Cp1252ToUtf8(record_.Macros[2].MACRO_TEXT)))
+        << "the box shows what is saved and sent";
+    EXPECT_EQ(note.isEmpty(), c.kept) << note.toStdString();
+  }
+}
+
+// A disabled box takes no text from an assistive tool either.
+TEST_F(EditorsTest, ADisabledBoxTakesNoTextFromAnAssistiveTool) {
+  auto editor = Build(EditorId::Alarmas);
+  auto* box = Get<QLineEdit>(editor.get(), "TextBox_0");
+  ASSERT_FALSE(box->isEnabled()) << "a fresh input is not enabled";
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(box);
+  face->setText(QAccessible::Value, QStringLiteral("Puerta"));
+  face->editableTextInterface()->insertText(0, QStringLiteral("Puerta"));
+  EXPECT_EQ(record_.Digital[0].TEXT, "");
+  EXPECT_EQ(box->text(), QString());
+}
+
+// A text longer than its field (from a file) is shown whole and marked, never cut; it can
+// be shortened, not lengthened.
+TEST_F(EditorsTest, ALoadedTextLongerThanItsFieldIsShownWholeAndMarked) {
+  auto editor = Build(EditorId::Macros);
+  QString note;
+  QObject::connect(editor.get(), &EditorWindow::Note, [&note](const QString& text) { note = text; });
+  auto* box = Get<QLineEdit>(editor.get(), "MacroCom_0");
+  const std::string longer(50, 'c');
+  record_.Macros[0].MACRO_COM = longer;
+  editor->Refresh();
+  EXPECT_EQ(box->text(), QString::fromStdString(longer));
+  EXPECT_FALSE(box->accessibleDescription().isEmpty()) << "marked for a screen reader";
+  EXPECT_TRUE(box->toolTip().contains(box->accessibleDescription()));
+  const QString spanish = box->accessibleDescription();
+  SetCurrentLang(Lang::English);
+  editor->ApplyTexts();
+  EXPECT_NE(box->accessibleDescription(), spanish) << "in the language of the moment";
+  EXPECT_FALSE(box->accessibleDescription().isEmpty());
+  EXPECT_EQ(box->toolTip().count(QLatin1Char('\n')), 1) << box->toolTip().toStdString();
+  EXPECT_NE(box->palette().color(QPalette::Base), QPalette().color(QPalette::Base)) << "and for the eye";
+  box->setFocus();
+  box->end(false);
+  Type(box, QStringLiteral("d"));
+  EXPECT_EQ(record_.Macros[0].MACRO_COM, longer) << "not lengthened";
+  EXPECT_FALSE(note.isEmpty());
+  QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
+  QApplication::sendEvent(box, &backspace);
+  EXPECT_EQ(record_.Macros[0].MACRO_COM, std::string(49, 'c')) << "shortened";
+  record_.Macros[0].MACRO_COM = "c";
+  editor->Refresh();
+  EXPECT_TRUE(box->accessibleDescription().isEmpty());
+  EXPECT_FALSE(box->toolTip().contains(QLatin1Char('\n')));
+  EXPECT_EQ(box->palette().color(QPalette::Base), QPalette().color(QPalette::Base));
 }
 
 TEST_F(EditorsTest, DataloggerTakesAnyTextAndClearEmptiesIt) {

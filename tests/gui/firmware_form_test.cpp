@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QEventLoop>
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -274,6 +276,99 @@ TEST_F(FirmwareFormTest, AFileThatCannotBeReadIsReportedAndNothingIsSent) {
     EXPECT_EQ(Text(form, "FirmLabel"), QStringLiteral("Select firmware file"));
   }
   EXPECT_TRUE(statuses.empty()) << "nothing was sent";
+  form->close();
+}
+
+// The window opens its port when it opens: a port that cannot be opened is told at once,
+// before any file is chosen, and the window stays ready for another try.
+TEST_F(FirmwareFormTest, ThePortIsOpenedWhenTheWindowOpensAndAFailureIsToldAtOnce) {
+  Make(Unpaced());
+  std::vector<QString> opened;
+  QObject::connect(&window->Link(), &UnitLink::PortForUploadOpened,
+                   [&opened](const QString& error) { opened.push_back(error); });
+  struct Case {
+    QString port;  // typed in Puerto; empty: the virtual unit
+    bool fails;
+  };
+  const Case cases[] = {
+      {QString(), false},
+      {dir.filePath(QStringLiteral("no-such-port")), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.port.toStdString());
+    if (!c.port.isEmpty()) general->Puerto()->setEditText(c.port);
+    opened.clear();
+    SeenBox seen;
+    if (c.fails) AnswerNextBox(seen);
+    int asked = 0;
+    FirmwareForm* form = OpenForm();
+    ASSERT_NE(form, nullptr);
+    form->chooseFile = [&] {
+      ++asked;
+      return QString();
+    };
+    ASSERT_EQ(opened.size(), 1u) << "opened with the window";
+    EXPECT_EQ(opened.front().isEmpty(), !c.fails);
+    EXPECT_EQ(seen.seen, c.fails);
+    if (c.fails) {
+      EXPECT_EQ(seen.icon, QMessageBox::Warning);
+      EXPECT_EQ(seen.text, opened.front());
+      EXPECT_FALSE(seen.text.isEmpty());
+    }
+    EXPECT_EQ(asked, 0) << "told before any file is chosen";
+    EXPECT_TRUE(Button(form, "SearchButt")->isEnabled());
+    QPointer<FirmwareForm> open(form);
+    form->close();
+    EXPECT_TRUE(WaitFor([&] { return Closed(open) && !window->Link().Busy(); }));
+  }
+  // The virtual unit's port was closed with the window: it connects again.
+  general->Puerto()->setCurrentIndex(general->Puerto()->findText(UnitLink::VirtualUnitName()));
+  EXPECT_TRUE(Connect());
+  // Closed while its port is being opened (and the connection ended): the port is
+  // closed after the opening, and the unit connects again.
+  for (bool connected : {true, false}) {
+    SCOPED_TRACE(connected ? "while the connection ends" : "while the port opens");
+    if (!connected) general->IniComClick();  // stop
+    EXPECT_TRUE(WaitFor([&] { return !window->Link().Busy() && general->Connected() == connected; }));
+    window->Action(QStringLiteral("Firmware"))->trigger();
+    EXPECT_TRUE(window->Link().Busy());
+    for (FirmwareForm* f : window->findChildren<FirmwareForm*>()) {
+      if (f->isVisible()) f->close();
+    }
+    EXPECT_TRUE(WaitFor([&] { return !window->Link().Busy() && !general->Connected(); }));
+    EXPECT_TRUE(Connect());
+  }
+}
+
+// FirmLabel is spoken with what it says, and each new status is announced.
+TEST_F(FirmwareFormTest, TheStatusIsSpokenWithItsText) {
+  std::vector<QObject*> named;
+  static std::vector<QObject*>* seen = nullptr;
+  seen = &named;
+  QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
+    if (seen && event->type() == QAccessible::NameChanged) seen->push_back(event->object());
+  });
+  QAccessible::setActive(true);
+  Make(Unpaced());
+  FirmwareForm* form = OpenForm();
+  ASSERT_NE(form, nullptr);
+  auto* label = form->findChild<QLabel*>(QStringLiteral("FirmLabel"));
+  auto spoken = [label] { return QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name); };
+  EXPECT_EQ(spoken(), QStringLiteral("Select firmware file"));
+  EXPECT_FALSE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Description).isEmpty());
+  const QString path = Write(HexImage(3));
+  form->chooseFile = [&] { return path; };
+  named.clear();
+  Button(form, "SearchButt")->click();
+  ASSERT_TRUE(WaitFor([&] { return finished.has_value(); }));
+  EXPECT_EQ(spoken(), QStringLiteral("Firmware successfully upgraded"));
+  // Only an active accessibility bridge (a desktop session) hears announcements.
+  if (QAccessible::isActive()) {
+    EXPECT_GE(std::count(named.begin(), named.end(), label), 4) << "every status of the upload announced";
+  }
+  seen = nullptr;
+  QAccessible::installUpdateHandler(nullptr);
+  QAccessible::setActive(false);
   form->close();
 }
 

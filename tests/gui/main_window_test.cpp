@@ -2,7 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QHash>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -20,7 +28,9 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QUrl>
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "model/text_codec.h"
 #include "tests/gui/gui_support.h"
@@ -215,7 +225,8 @@ TEST_F(MainWindowTest, GeneralEnablingRules) {
   Get<QCheckBox>("PinHabil")->click();
   EXPECT_TRUE(pin->isEnabled());
   EXPECT_EQ(pin->echoMode(), QLineEdit::Password);
-  EXPECT_EQ(pin->maxLength(), 4);
+  for (const char* digit : {"1", "2", "3", "4", "5"}) pin->insert(QString::fromLatin1(digit));
+  EXPECT_EQ(window->Record().General.PIN, "1234");
   Get<QCheckBox>("Habil_Restore")->click();
   EXPECT_TRUE(Get<QLineEdit>("RestoreText")->isEnabled());
 }
@@ -274,6 +285,14 @@ TEST_F(MainWindowTest, PhoneListAddAndDelete) {
   general->DeletePhoneEntry();
   EXPECT_EQ(list->count(), kPhoneListSize - 1);
   EXPECT_EQ(window->Record().ListaTlf.front(), "701,PRV2");
+  // No entry is chosen after a Delete: the next one removes nothing.
+  EXPECT_TRUE(list->selectedItems().isEmpty());
+  Get<QPushButton>("Borrar")->click();
+  EXPECT_EQ(list->count(), kPhoneListSize - 1);
+  list->setCurrentRow(2);
+  Get<QPushButton>("Borrar")->click();
+  EXPECT_EQ(list->count(), kPhoneListSize - 2);
+  EXPECT_EQ(list->currentRow(), -1);
 }
 
 TEST_F(MainWindowTest, OpenCommandOutcomes) {
@@ -331,34 +350,31 @@ TEST_F(MainWindowTest, OpenCommandOutcomes) {
   EXPECT_NE(window->Record(), loaded);
 }
 
-TEST_F(MainWindowTest, SaveUnderANewNameKeepsTheCaptionAndAddsTheExtension) {
+TEST_F(MainWindowTest, SaveUnderANewNameKeepsTheCaptionAndWritesThePathTheDialogGives) {
   QTemporaryDir dir;
   window->chooseFile = [](bool, bool*) { return QStringLiteral(ZDL_TEST_DATA "/full.ncf"); };
   window->Open();
-  const QString caption = window->windowTitle();
   window->Record().General.NOMBRE = "Dep\xF3sito \x80";
   window->RefreshEditors();
-  const QString target = dir.filePath(QStringLiteral("copy"));
-  window->chooseFile = [&target](bool save, bool* first) {
-    EXPECT_TRUE(save);
-    *first = true;
-    return target;
-  };
-  window->Save();
-  EXPECT_EQ(window->windowTitle(), caption);
-  ASSERT_TRUE(QFile::exists(target + QStringLiteral(".ncf")));
-  const ConfigurationRecord saved = window->Record();
-  window->chooseFile = [&target](bool, bool*) { return target + QStringLiteral(".ncf"); };
-  window->Open();
-  EXPECT_EQ(Get<QLineEdit>("NameBox")->text(), QStringLiteral("Depósito €"));
-  EXPECT_EQ(window->Record().Digital, saved.Digital);
-
-  window->chooseFile = [&dir](bool, bool* first) {
-    *first = false;  // "all files": the name is taken as typed
-    return dir.filePath(QStringLiteral("plain"));
-  };
-  window->Save();
-  EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("plain"))));
+  // The dialog has added the extension (or not, under "all files"): the path is written as given.
+  for (const char* name : {"copy.ncf", "plain"}) {
+    const QString target = dir.filePath(QString::fromLatin1(name));
+    window->chooseFile = [&target](bool save, bool* first) {
+      EXPECT_TRUE(save);
+      *first = true;
+      return target;
+    };
+    const QString caption = window->windowTitle();
+    window->Save();
+    EXPECT_EQ(window->windowTitle(), caption);
+    ASSERT_TRUE(QFile::exists(target)) << name;
+    const ConfigurationRecord saved = window->Record();
+    window->chooseFile = [&target](bool, bool*) { return target; };
+    window->Open();
+    EXPECT_EQ(Get<QLineEdit>("NameBox")->text(), QStringLiteral("Depósito €"));
+    EXPECT_EQ(window->Record().Digital, saved.Digital);
+  }
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2) << "nothing added to a name";
 }
 
 TEST_F(MainWindowTest, DroppingAFileOpensIt) {
@@ -383,7 +399,23 @@ TEST_F(MainWindowTest, CharactersOutsideWindows1252AreRefusedWhereTheyEnter) {
   name->insert(QStringLiteral(" Ω"));
   EXPECT_EQ(name->text(), QStringLiteral("Ñandú €"));
   EXPECT_TRUE(note.contains(QChar(0x03A9)));
-  EXPECT_EQ(name->maxLength(), 50);
+  // A box that is not a field of the record (the phone number being entered) keeps its
+  // last accepted text when an assistive tool sets one the unit cannot store.
+  auto* number = Get<QLineEdit>("NewTlf");
+  number->setText(QStringLiteral("600"));
+  QAccessibleEditableTextInterface* editable = QAccessible::queryAccessibleInterface(number)->editableTextInterface();
+  ASSERT_NE(editable, nullptr);
+  note.clear();
+  editable->insertText(3, QString::fromUtf8("Ж"));
+  EXPECT_EQ(number->text(), QStringLiteral("600"));
+  EXPECT_FALSE(note.isEmpty());
+  editable->insertText(3, QString(40, QChar('1')));
+  EXPECT_EQ(number->text(), QStringLiteral("600")) << "longer than a phone-list number";
+  editable->insertText(3, QStringLiteral("1"));
+  EXPECT_EQ(number->text(), QStringLiteral("6001"));
+  name->clear();
+  for (int i = 0; i < 60; ++i) name->insert(QStringLiteral("n"));
+  EXPECT_EQ(name->text(), QString(50, QChar('n'))) << "typing stops at the field's length";
 }
 
 TEST_F(MainWindowTest, GeneralControlsCarryTheirNames) {
@@ -407,6 +439,248 @@ TEST_F(MainWindowTest, GeneralControlsCarryTheirNames) {
   EXPECT_EQ(Get<QComboBox>("Privilegios")->currentIndex(), 1);
   EXPECT_TRUE(Get<QLineEdit>("FirmText")->isReadOnly());
   EXPECT_EQ(Get<QLabel>("ProgStat")->text(), QStringLiteral("Communication not started"));
+}
+
+}  // namespace
+}  // namespace zdl::ui
+
+namespace zdl::ui {
+namespace {
+
+constexpr EditorId kAllEditors[] = {EditorId::General, EditorId::Alarmas, EditorId::Alarmas2,
+                                    EditorId::Macros, EditorId::Datalogger, EditorId::Temporizadores};
+
+// The main window's File, Windows, View and Tools menus.
+QList<QMenu*> TopMenus(MainWindow& w) {
+  QList<QMenu*> menus;
+  for (QAction* a : w.menuBar()->actions()) {
+    if (a->menu()) menus << a->menu();
+  }
+  return menus;
+}
+
+// Closing an editor's child window (its close box, Ctrl+F4) only hides it; its toolbar
+// button, its shortcut and the Windows menu bring it back, and a language switch, an open
+// and the end of the program afterwards find every editor whole.
+TEST_F(MainWindowTest, ClosingAnEditorOnlyHidesItAndItComesBack) {
+  window->show();
+  QApplication::processEvents();
+  auto* area = window->findChild<QMdiArea*>();
+  QMenu* windowsMenu = TopMenus(*window).value(1);
+  ASSERT_NE(windowsMenu, nullptr);
+  // Each entry of the Windows menu and the child window it brings to the front.
+  QHash<QMdiSubWindow*, QAction*> entries;
+  for (QAction* a : windowsMenu->actions()) {
+    a->trigger();
+    entries.insert(area->activeSubWindow(), a);
+  }
+  enum class Back { Button, Shortcut, Menu };
+  int turn = 0;
+  for (EditorId id : kAllEditors) {
+    QMdiSubWindow* sub = window->SubWindow(id);
+    QAction* action = entries.value(sub);
+    ASSERT_NE(action, nullptr) << sub->objectName().toStdString();
+    for (int how = 0; how < 2; ++how, ++turn) {
+      SCOPED_TRACE(sub->objectName().toStdString() + (how ? " Ctrl+F4" : " close box"));
+      window->BringToFront(id);
+      if (how == 0) {
+        sub->close();  // what its close box does
+      } else {
+        // Ctrl+F4 is the shortcut of the child window's Close in its system menu.
+        QAction* close = nullptr;
+        for (QAction* a : sub->systemMenu()->actions()) {
+          if (a->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_F4))) close = a;
+        }
+        ASSERT_NE(close, nullptr);
+        close->trigger();
+      }
+      QApplication::processEvents();
+      EXPECT_FALSE(sub->isVisible());
+      EXPECT_TRUE(area->subWindowList().contains(sub));
+      switch (static_cast<Back>(turn % 3)) {
+        case Back::Button:
+          qobject_cast<QToolButton*>(window->findChild<QToolBar*>()->widgetForAction(action))->click();
+          break;
+        case Back::Shortcut: {
+          // What the key sequence delivers to its action.
+          EXPECT_FALSE(action->shortcut().isEmpty());
+          QShortcutEvent shortcut(action->shortcut(), 1);
+          QApplication::sendEvent(action, &shortcut);
+          break;
+        }
+        case Back::Menu: action->trigger(); break;
+      }
+      QApplication::processEvents();
+      EXPECT_TRUE(sub->isVisible());
+      EXPECT_TRUE(sub->widget()->isVisible()) << "the editor itself shows again";
+      EXPECT_EQ(area->activeSubWindow(), sub);
+    }
+    sub->close();  // left closed for what follows
+  }
+  SetCurrentLang(Lang::Spanish);
+  window->LoadAllTexts();
+  window->OpenFile(Data("full.ncf"));
+  EXPECT_TRUE(window->SubWindow(EditorId::General)->isVisible()) << "the open brings General to the front";
+  EXPECT_EQ(window->SubWindow(EditorId::General)->windowTitle(), QStringLiteral("Parámetros generales"));
+  window->close();
+  window.reset();  // the end of the program
+}
+
+// A language switch renames the menus; it makes none anew.
+TEST_F(MainWindowTest, ALanguageSwitchRenamesTheMenusInPlace) {
+  const qsizetype menus = window->findChildren<QMenu*>().size();
+  const QList<QMenu*> top = TopMenus(*window);
+  const QString english = top.value(0)->title();
+  for (Lang lang : {Lang::Spanish, Lang::English, Lang::Spanish, Lang::English, Lang::Spanish}) {
+    SetCurrentLang(lang);
+    window->LoadAllTexts();
+  }
+  EXPECT_EQ(window->findChildren<QMenu*>().size(), menus);
+  EXPECT_EQ(TopMenus(*window), top);
+  EXPECT_NE(top.value(0)->title(), english);
+  EXPECT_TRUE(top.value(0)->title().contains(QStringLiteral("Archivo")));
+}
+
+// The save dialog adds ".ncf" to a name typed without it before it asks whether to
+// replace an existing file, so answering No leaves plant.ncf untouched.
+TEST_F(MainWindowTest, TheSaveDialogAsksBeforeReplacingTheFileTheTypedNameBecomes) {
+  QTemporaryDir dir;
+  const QString existing = dir.filePath(QStringLiteral("plant.ncf"));
+  const QByteArray before = "[General]\r\nVERSION=ZDL410\r\nNOMBRE=old\r\n";
+  {
+    QFile f(existing);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(before);
+  }
+  window->Record().General.NOMBRE = "new";
+  struct Case {
+    QMessageBox::StandardButton answer;
+    bool replaced;
+  };
+  for (const Case& c : {Case{QMessageBox::No, false}, Case{QMessageBox::Yes, true}}) {
+    SCOPED_TRACE(c.replaced);
+    QString question;
+    bool dialogSeen = false;
+    testing::WhenReady([&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog) return false;
+      dialogSeen = true;
+      auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      if (!name) {
+        dialog->reject();
+        return true;
+      }
+      dialog->setDirectory(dir.path());
+      // The name box has the focus, as when the user types in it (the dialog then leaves
+      // the typed text alone instead of taking the name of a file it matches).
+      QApplication::setActiveWindow(dialog);
+      name->setFocus(Qt::OtherFocusReason);
+      name->clear();
+      for (const QChar ch : QStringLiteral("plant")) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(name, &press);
+      }
+      // The question comes while the dialog's accept runs.
+      testing::WhenReady([&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || box == nullptr) return false;
+        question = box->text();
+        box->button(c.answer)->click();
+        return true;
+      });
+      QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+      if (dialog->isVisible()) dialog->reject();  // after No: the user gives up
+      return true;
+    });
+    window->Save();
+    ASSERT_TRUE(dialogSeen);
+    EXPECT_TRUE(question.contains(QStringLiteral("plant.ncf"))) << question.toStdString();
+    QFile f(existing);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray after = f.readAll();
+    EXPECT_EQ(after != before, c.replaced);
+    EXPECT_EQ(after.contains("NOMBRE=new"), c.replaced);
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("plant")))) << "no second file beside it";
+    EXPECT_EQ(window->CurrentFile() == existing, c.replaced);
+  }
+}
+
+// Under the dialog's "all files" filter a typed name is saved as typed.
+TEST_F(MainWindowTest, UnderAllFilesTheSaveDialogTakesTheNameAsTyped) {
+  QTemporaryDir dir;
+  testing::WhenReady([&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return false;
+    dialog->setDirectory(dir.path());
+    auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (!types || !name || types->count() < 2) {
+      dialog->reject();
+      return true;
+    }
+    types->setCurrentIndex(1);
+    // What the list sends when the user picks an entry.
+    emit types->activated(1);
+    emit types->textActivated(types->itemText(1));
+    name->setText(QStringLiteral("plain"));
+    QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+    return true;
+  });
+  window->Save();
+  EXPECT_EQ(window->CurrentFile(), dir.filePath(QStringLiteral("plain")));
+  EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("plain"))));
+}
+
+// At start no SMS-centre option is selected (SMSCBox editable, as under "Other"); the
+// first configuration that sets one shows it.
+TEST_F(MainWindowTest, NoSmsCentreOptionIsSelectedUntilAConfigurationSetsOne) {
+  auto checked = [this] {
+    QStringList names;
+    for (QRadioButton* r : general->findChildren<QRadioButton*>()) {
+      if (r->isChecked()) names << r->objectName();
+    }
+    return names;
+  };
+  EXPECT_EQ(checked(), QStringList());
+  EXPECT_TRUE(Get<QLineEdit>("SMSCBox")->isEnabled());
+  window->OpenFile(Data("full.ncf"));
+  EXPECT_EQ(checked().size(), 1);
+}
+
+// Every status line is spoken with its current text, and each change is announced.
+std::vector<QObject*>* announced = nullptr;
+
+TEST_F(MainWindowTest, TheStatusLinesAreSpokenWithTheirText) {
+  std::vector<QObject*> named;
+  announced = &named;
+  QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
+    if (announced && event->type() == QAccessible::NameChanged) announced->push_back(event->object());
+  });
+  QAccessible::setActive(true);
+  auto spoken = [](QWidget* w) {
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
+    return face ? face->text(QAccessible::Name) : QString();
+  };
+  auto* progStat = Get<QLabel>("ProgStat");
+  EXPECT_EQ(spoken(progStat), progStat->text());
+  EXPECT_FALSE(progStat->text().isEmpty());
+  EXPECT_FALSE(progStat->accessibleDescription().isEmpty());
+  general->ShowStatusText([] { return QStringLiteral("Backup saved"); });
+  EXPECT_EQ(spoken(progStat), QStringLiteral("Backup saved"));
+  const QString note = QStringLiteral("Saved: /tmp/plant.ncf");
+  window->statusBar()->showMessage(note);
+  EXPECT_EQ(spoken(window->statusBar()), note);
+  // Only an active accessibility bridge (a desktop session) hears announcements.
+  if (QAccessible::isActive()) {
+    EXPECT_NE(std::find(named.begin(), named.end(), progStat), named.end());
+    EXPECT_NE(std::find(named.begin(), named.end(), window->statusBar()), named.end());
+  }
+  window->statusBar()->clearMessage();
+  EXPECT_NE(spoken(window->statusBar()), note);
+  EXPECT_FALSE(spoken(window->statusBar()).isEmpty());
+  announced = nullptr;
+  QAccessible::installUpdateHandler(nullptr);
+  QAccessible::setActive(false);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QScrollArea>
 #include <stdexcept>
 #include <string>
@@ -13,30 +14,59 @@
 
 namespace zdl::ui {
 
+namespace {
+
+bool Encodable(const QString& text) {
+  const QByteArray utf8 = text.toUtf8();
+  return CanEncode(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+}
+
+}  // namespace
+
+Cp1252Validator::Cp1252Validator(int limit, std::function<qsizetype()> kept, QObject* parent)
+    : QValidator(parent), limit_(limit), kept_(std::move(kept)) {}
+
+bool Cp1252Validator::Allows(const QString& text) const {
+  if (!Encodable(text)) return false;
+  // Every character Windows-1252 holds is one byte of the field.
+  return limit_ <= 0 || text.size() <= limit_ || text.size() <= kept_();
+}
+
 QValidator::State Cp1252Validator::validate(QString& input, int& /*pos*/) const {
-  const QByteArray utf8 = input.toUtf8();
-  if (CanEncode(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())))) {
-    return Acceptable;
-  }
-  QString refused;
-  for (const QChar c : input) {
-    const QByteArray one = QString(c).toUtf8();
-    if (!c.isSurrogate() && CanEncode(std::string_view(one.constData(), static_cast<std::size_t>(one.size())))) {
-      continue;
+  if (!Encodable(input)) {
+    QString refused;
+    for (const QChar c : input) {
+      if (!c.isSurrogate() && Encodable(QString(c))) continue;
+      if (!refused.contains(c)) refused += c;
     }
-    if (!refused.contains(c)) refused += c;
+    emit Refused(refused);
+    return Invalid;
   }
-  emit Refused(refused);
-  return Invalid;
+  if (!Allows(input)) {
+    emit TooLong(limit_);
+    return Invalid;
+  }
+  // A text from a file longer than the field: it may be shortened, and stays marked.
+  return limit_ > 0 && input.size() > limit_ ? Intermediate : Acceptable;
 }
 
 EditorWindow::EditorWindow(EditorId id, ConfigurationRecord& record, QWidget* parent)
-    : QWidget(parent), record_(record), id_(id), validator_(new Cp1252Validator(this)) {
-  connect(validator_, &Cp1252Validator::Refused, this, [this](const QString& characters) {
+    : QWidget(parent), record_(record), id_(id) {}
+
+Cp1252Validator* EditorWindow::RuleFor(QLineEdit* edit, int limit, std::function<qsizetype()> kept) {
+  auto* rule = new Cp1252Validator(limit, std::move(kept), edit);
+  edit->setValidator(rule);
+  connect(rule, &Cp1252Validator::Refused, this, [this](const QString& characters) {
     emit Note(T2("Not kept: the unit cannot store ", "No se admite: el equipo no puede guardar ") +
               (characters.isEmpty() ? QStringLiteral("?") : QChar(0x201C) + characters + QChar(0x201D)) +
               T2(" (only characters of Windows-1252).", " (solo caracteres de Windows-1252)."));
   });
+  connect(rule, &Cp1252Validator::TooLong, this, [this](int max) {
+    emit Note(T2("Not kept: the unit keeps at most %1 characters here.",
+                 "No se admite: el equipo guarda como máximo %1 caracteres aquí.")
+                  .arg(max));
+  });
+  return rule;
 }
 
 const Field& EditorWindow::RowOf(std::string_view control, int item) const {
@@ -51,15 +81,62 @@ QLineEdit* EditorWindow::BindText(std::string_view control, int item) {
   const Field& field = RowOf(control, item);
   auto* edit = new QLineEdit(this);
   edit->setObjectName(QString::fromStdString(field.ObjectName()));
-  if (field.maxLength > 0) edit->setMaxLength(static_cast<int>(field.maxLength));
-  edit->setValidator(validator_);
+  // No maximum length of the box's own: it would cut what the box shows of a longer text
+  // from a file while the record keeps it whole. The rule refuses typing beyond the field.
+  RuleFor(edit, static_cast<int>(field.maxLength),
+          [this, &field] { return static_cast<qsizetype>(field.getText(record_).size()); });
+  const std::size_t index = bindings_.size();
   bindings_.push_back({&field, edit});
-  connect(edit, &QLineEdit::textEdited, this, [this, &field](const QString& text) {
+  // Whatever way the text reached the box, typed or set through the accessibility
+  // interface, it goes to the record or is refused.
+  connect(edit, &QLineEdit::textChanged, this, [this, index](const QString& text) {
     if (refreshing_) return;
-    field.SetUtf8Text(record_, text.toStdString());
-    Changed();
+    TakeText(bindings_[index], text);
   });
   return edit;
+}
+
+void EditorWindow::TakeText(const Binding& b, const QString& text) {
+  auto* edit = static_cast<QLineEdit*>(b.widget);
+  auto* rule = static_cast<const Cp1252Validator*>(edit->validator());
+  const QByteArray utf8 = text.toUtf8();
+  // A disabled box takes nothing (an assistive tool can still set its text): its rule
+  // keeps the record as it is, the box shows it again.
+  const bool open = edit->isEnabled() && !edit->isReadOnly();
+  if (open && rule->Allows(text) && b.field->SetUtf8Text(record_, std::string_view(utf8.constData(),
+                                                                           static_cast<std::size_t>(utf8.size())))) {
+    Changed();
+    return;
+  }
+  // The note says why (the rule tells it), and the box shows the record's value again.
+  QString refused = text;
+  int pos = 0;
+  if (open) rule->validate(refused, pos);
+  refreshing_ = true;
+  RefreshBinding(b);
+  refreshing_ = false;
+}
+
+void EditorWindow::MarkLength(const Binding& b) {
+  auto* edit = static_cast<QLineEdit*>(b.widget);
+  const int limit = static_cast<int>(b.field->maxLength);
+  const bool over = limit > 0 && edit->text().size() > limit;
+  const bool marked = edit->property("overLong").toBool();
+  if (!over && !marked) return;
+  // The tool tip the window's texts gave the box, kept while the mark is added to it.
+  if (!marked) edit->setProperty("plainToolTip", edit->toolTip());
+  const QString plain = edit->property("plainToolTip").toString();
+  edit->setProperty("overLong", over);
+  QPalette palette = edit->palette();
+  palette.setColor(QPalette::Base, over ? QColor(255, 214, 214) : QPalette().color(QPalette::Base));
+  edit->setPalette(palette);
+  const QString mark =
+      over ? T2("Longer than the unit keeps: %1 of %2 characters", "Más largo de lo que guarda el equipo: %1 de %2 caracteres")
+                 .arg(edit->text().size())
+                 .arg(limit)
+           : QString();
+  edit->setAccessibleDescription(mark);
+  edit->setToolTip(over ? plain + QLatin1Char('\n') + mark : plain);
 }
 
 QCheckBox* EditorWindow::BindCheck(std::string_view control, int item) {
@@ -105,13 +182,31 @@ QLabel* EditorWindow::Label(const QString& name, QWidget* buddy) {
 QLineEdit* EditorWindow::FreeText(const QString& name, int maxLength) {
   auto* edit = new QLineEdit(this);
   edit->setObjectName(name);
-  if (maxLength > 0) edit->setMaxLength(maxLength);
-  edit->setValidator(validator_);
+  Cp1252Validator* rule = RuleFor(edit, maxLength, [] { return qsizetype{0}; });
+  // Text set another way than typing (an assistive tool) obeys the same rule: a refused
+  // one gives way to the box's last accepted text.
+  edit->setProperty("accepted", QString());
+  connect(edit, &QLineEdit::textChanged, this, [edit, rule](const QString& text) {
+    if (rule->Allows(text) && edit->isEnabled()) {
+      edit->setProperty("accepted", text);
+      return;
+    }
+    QString refused = text;
+    int pos = 0;
+    rule->validate(refused, pos);
+    edit->setText(edit->property("accepted").toString());
+  });
   return edit;
 }
 
 void EditorWindow::ApplyTexts() {
   LoadText();
+  // The texts have given every box its plain tool tip again: the marks are made anew.
+  for (const Binding& b : bindings_) {
+    if (b.field->kind != FieldKind::TextBox) continue;
+    b.widget->setProperty("overLong", false);
+    MarkLength(b);
+  }
   for (QGroupBox* frame : findChildren<QGroupBox*>()) frame->setAccessibleName(frame->title());
 }
 
@@ -144,6 +239,7 @@ void EditorWindow::RefreshBinding(const Binding& b) {
       auto* edit = static_cast<QLineEdit*>(b.widget);
       const QString text = QString::fromStdString(b.field->Utf8Text(record_));
       if (edit->text() != text) edit->setText(text);
+      MarkLength(b);
       break;
     }
     case FieldKind::CheckBox:

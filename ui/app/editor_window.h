@@ -8,6 +8,7 @@
 #include <QString>
 #include <QValidator>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 #include "model/configuration_record.h"
@@ -22,16 +23,29 @@ class QLineEdit;
 
 namespace zdl::ui {
 
-// Accepts only text that Windows-1252 can hold (the unit's and the files' character
-// set): anything else, typed or pasted, is refused where it enters.
+// The rule of a text box: only text that Windows-1252 can hold (the unit's and the files'
+// character set), and no more characters than its field keeps. A longer text that came
+// from a file is shown whole; it may be shortened but never lengthened.
 class Cp1252Validator final : public QValidator {
   Q_OBJECT
  public:
-  using QValidator::QValidator;
+  // `limit`: the characters the field keeps, 0 for no limit. `kept`: the length of the
+  // value the box stands for (a text longer than the limit that is already there).
+  Cp1252Validator(int limit, std::function<qsizetype()> kept, QObject* parent);
   State validate(QString& input, int& pos) const override;
+  // Whether `text` may stand in the box, without telling anyone.
+  bool Allows(const QString& text) const;
+  int Limit() const { return limit_; }
+
  signals:
   // A refused input: the characters that cannot be kept.
   void Refused(const QString& characters) const;
+  // A refused input: longer than the field keeps.
+  void TooLong(int limit) const;
+
+ private:
+  int limit_;
+  std::function<qsizetype()> kept_;
 };
 
 class EditorWindow : public QWidget {
@@ -68,7 +82,8 @@ class EditorWindow : public QWidget {
   QGroupBox* Frame(const QString& name);
   // A label with the object name `name`, speaking for `buddy` when given.
   QLabel* Label(const QString& name, QWidget* buddy = nullptr);
-  // A text box not bound to the record (it still refuses what Windows-1252 cannot hold).
+  // A text box not bound to the record (it still refuses what Windows-1252 cannot hold and
+  // what is longer than `maxLength`, on every path into it).
   QLineEdit* FreeText(const QString& name, int maxLength);
 
   // The enabling rules, from the record's state. Runs at the end of every refresh.
@@ -104,10 +119,16 @@ class EditorWindow : public QWidget {
   };
   const Field& RowOf(std::string_view control, int item) const;
   void RefreshBinding(const Binding& binding);
+  // The rule of one text box, telling the status bar what it refuses.
+  Cp1252Validator* RuleFor(QLineEdit* edit, int limit, std::function<qsizetype()> kept);
+  // A text that reached a bound box (typed, pasted, set by an assistive tool): into the
+  // record, or refused with the box back at the record's value.
+  void TakeText(const Binding& binding, const QString& text);
+  // A box showing a text longer than its field is marked (colour, spoken description).
+  void MarkLength(const Binding& binding);
 
   EditorId id_;
   std::vector<Binding> bindings_;
-  Cp1252Validator* validator_;
   bool refreshing_ = false;
 };
 

@@ -93,6 +93,7 @@ FirmwareForm::FirmwareForm(MainWindow& main, QWidget* parent)
   connect(&link_, &UnitLink::Stopped, this, &FirmwareForm::Prepare);
   connect(&link_, &UnitLink::ReadFinished, this, &FirmwareForm::Prepare);
   connect(&link_, &UnitLink::WriteFinished, this, &FirmwareForm::Prepare);
+  connect(&link_, &UnitLink::PortForUploadOpened, this, &FirmwareForm::OnPortOpened);
 
   LoadText();
   searchButt_->setEnabled(false);
@@ -115,12 +116,14 @@ void FirmwareForm::LoadText() {
   cancelButt_->setAccessibleName(T(kCancel));
   cancelButt_->setToolTip(T2("End the upload and close this window (Esc)",
                              "Termina la actualización y cierra esta ventana (Esc)"));
-  firmLabel_->setAccessibleName(T2("Upload status", "Estado de la actualización"));
+  // FirmLabel is spoken with its text: a label without a name of its own is named by its
+  // text, and each new text is announced to assistive tools. What it is: its description.
+  firmLabel_->setAccessibleDescription(T2("Upload status", "Estado de la actualización"));
   pBar1_->setAccessibleName(T2("Bytes sent", "Bytes enviados"));
 }
 
 void FirmwareForm::Prepare() {
-  if (!preparing_) return;
+  if (!preparing_ || opening_) return;
   GeneralEditor* general = main_.General();
   if (link_.Busy()) {
     // A start still running is ended; whatever runs, its end brings the next step.
@@ -131,9 +134,27 @@ void FirmwareForm::Prepare() {
     general->IniComClick();  // stops the connection and closes its port
     if (link_.Busy()) return;
   }
+  // The port is the upload's from now on; a busy or missing one is told at once.
+  opening_ = link_.OpenPortForUpload(general->PortName());
+  if (!opening_) Ready(QString());  // the upload opens it
+}
+
+void FirmwareForm::OnPortOpened(const QString& error) {
+  if (!preparing_) return;
+  if (!opening_) {
+    Prepare();  // the port of an earlier opening: the link is free now
+    return;
+  }
+  opening_ = false;
+  Ready(error);
+}
+
+void FirmwareForm::Ready(const QString& error) {
   preparing_ = false;
   searchButt_->setEnabled(true);
   searchButt_->setFocus(Qt::OtherFocusReason);
+  // The upload tries the port again: the user may free it and then choose the file.
+  if (!error.isEmpty()) QMessageBox::warning(this, QString::fromLatin1(kTitle), error);
 }
 
 QString FirmwareForm::AskFile() {

@@ -47,14 +47,18 @@ class FirmwareForm final : public QDialog {
  private:
   void LoadText();
   QString AskFile();
-  // While a connection is still being ended: the next step of ending it, then SearchButt
-  // is enabled.
+  // While a connection is still being ended: the next step of ending it; then the port is
+  // opened, and once it is (or could not be, which is told at once) SearchButt is enabled.
   void Prepare();
+  void OnPortOpened(const QString& error);
+  // SearchButt enabled; `error`: why the port could not be opened.
+  void Ready(const QString& error);
   void OnFinished(const FirmwareResult& result, const QString& portError);
 
   MainWindow& main_;
   UnitLink& link_;
   bool preparing_ = true;
+  bool opening_ = false;
   bool uploading_ = false;
   QLabel* label1_;
   QLineEdit* fileText_;

@@ -352,11 +352,16 @@ void GeneralEditor::LoadText() {
   escribir_->setAccessibleName(T(51));
   LoadConnectionText();
   pBar_->setAccessibleName(T2("Progress", "Progreso"));
+  // ProgStat has no name of its own: it is spoken with its text, and each new text is
+  // announced. What it is: its description.
+  progStat_->setAccessibleDescription(T2("Connection status", "Estado de la comunicación"));
 }
 
 void GeneralEditor::RefreshOthers() {
-  // The SMS-centre option of the record.
-  for (int i = 0; i < 4; ++i) csm_[i]->setChecked(record_.General.Csm == kCentres[i]);
+  // The SMS-centre option of the record, once a configuration or the user has chosen one.
+  if (smsCentreShown_) {
+    for (int i = 0; i < 4; ++i) csm_[i]->setChecked(record_.General.Csm == kCentres[i]);
+  }
   // The phone list, keeping the selected row where it can.
   const int selected = listaTlf_->currentRow();
   QStringList entries;
@@ -401,7 +406,10 @@ void GeneralEditor::ApplyMaskRule() {
   }
 }
 
+void GeneralEditor::ShowSmsCentreChoice() { smsCentreShown_ = true; }
+
 void GeneralEditor::ChooseSmsCentre(SmsCentre choice) {
+  smsCentreShown_ = true;
   record_.SelectSmsCentre(choice);
   Changed();
   if (choice == SmsCentre::CSMOtro && window()->isActiveWindow()) {
@@ -454,6 +462,9 @@ void GeneralEditor::DeletePhoneEntry() {
   const int row = listaTlf_->currentRow();
   if (row < 0 || !listaTlf_->currentItem() || !listaTlf_->currentItem()->isSelected()) return;
   record_.DeletePhoneEntry(static_cast<std::size_t>(row));
+  // No entry is selected afterwards: a second Delete removes nothing the user did not choose.
+  listaTlf_->setCurrentRow(-1);
+  listaTlf_->clearSelection();
   Changed();
 }
 

@@ -34,6 +34,10 @@ class GeneralEditor final : public EditorWindow {
   // Selects the first entry of ListaTlf; false when the list is empty.
   bool SelectFirstPhoneEntry();
 
+  // A configuration was set (loaded, read, taken over): from now on the SMS-centre option
+  // of the record shows. Until then no option is selected and SMSCBox is editable.
+  void ShowSmsCentreChoice();
+
   // Anadir_Click and Borrar_Click.
   void AddPhoneEntry();
   void DeletePhoneEntry();
@@ -119,6 +123,7 @@ class GeneralEditor final : public EditorWindow {
   Job job_ = Job::None;
   bool cancelled_ = false;
   bool connected_ = false;
+  bool smsCentreShown_ = false;
   int status_ = 52;  // the offset ProgStat shows, so a language switch can show it again
   QPushButton* cancel_ = nullptr;
   QRadioButton* csm_[4]{};

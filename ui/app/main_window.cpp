@@ -91,6 +91,7 @@ void MainWindow::Build() {
   area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setCentralWidget(area_);
   statusBar()->setObjectName(QStringLiteral("StatusBar"));
+  connect(statusBar(), &QStatusBar::messageChanged, this, &MainWindow::SpeakStatusNote);
   chooseFile = [this](bool save, bool* firstFilter) { return AskFile(save, firstFilter); };
   // What the link asks and tells while its worker waits.
   link_->askPassword = [this]() -> std::optional<std::string> {
@@ -141,9 +142,11 @@ void MainWindow::Build() {
     sub->setObjectName(QStringLiteral("Window_") + editor->objectName());
     sub->setWindowTitle(editor->windowTitle());
     sub->setWindowIcon(windowIcon());
-    // A child window cannot be closed away: it lives as long as the program.
-    sub->setWindowFlags(sub->windowFlags() & ~Qt::WindowCloseButtonHint);
-    sub->setSystemMenu(nullptr);
+    // An editor lives as long as the program: closing its child window (its close box,
+    // Ctrl+F4, its system menu) only hides it, and the toolbar, Ctrl+1 to Ctrl+6 and the
+    // Windows menu bring it back.
+    sub->setAttribute(Qt::WA_DeleteOnClose, false);
+    sub->installEventFilter(this);
     editors_[Slot(id)] = editor;
     subWindows_[Slot(id)] = sub;
     connect(editor, &EditorWindow::Note, this, [this](const QString& note) {
@@ -168,6 +171,19 @@ void MainWindow::SetExchangeRunning(bool running) {
   for (QWidget* frame : General()->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly)) {
     frame->setEnabled(!running);
   }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Close) {
+    for (QMdiSubWindow* sub : subWindows_) {
+      if (watched != sub) continue;
+      // Not the child window's own close, which would close the editor's scroll area.
+      event->ignore();
+      sub->hide();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -246,8 +262,28 @@ void MainWindow::BuildToolbar() {
 }
 
 void MainWindow::BuildMenus() {
-  // The menu bar repeats the toolbar so every command has a keyboard path (Alt).
+  // The menu bar repeats the toolbar so every command has a keyboard path (Alt). Built
+  // once; a language switch renames the menus in place.
   menuBar()->setObjectName(QStringLiteral("MenuBar"));
+  fileMenu_ = menuBar()->addMenu(QString());
+  fileMenu_->addAction(Action(QStringLiteral("Abrir")));
+  fileMenu_->addAction(Action(QStringLiteral("Guardar")));
+  fileMenu_->addSeparator();
+  fileMenu_->addAction(Action(QStringLiteral("Compare")));
+  fileMenu_->addSeparator();
+  quit_ = fileMenu_->addAction(QString(), this, &QWidget::close);
+  quit_->setShortcut(QKeySequence::Quit);
+  windowsMenu_ = menuBar()->addMenu(QString());
+  for (const char* key : {"General", "Alarmas1", "Alarmas2", "Macros", "Datalogger", "Timer"}) {
+    windowsMenu_->addAction(Action(QString::fromLatin1(key)));
+  }
+  viewMenu_ = menuBar()->addMenu(QString());
+  QAction* traceAction = trace_->toggleViewAction();
+  traceAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+T")));
+  viewMenu_->addAction(traceAction);
+  toolsMenu_ = menuBar()->addMenu(QString());
+  toolsMenu_->addAction(Action(QStringLiteral("Firmware")));
+  toolsMenu_->addAction(Action(QStringLiteral("Idioma")));
 }
 
 void MainWindow::LoadText() {
@@ -264,28 +300,20 @@ void MainWindow::LoadText() {
   if (auto* more = toolbar_->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"))) {
     more->setAccessibleName(T2("More buttons", "Más botones"));
   }
-  menuBar()->clear();
-  QMenu* file = menuBar()->addMenu(T2("&File", "&Archivo"));
-  file->addAction(Action(QStringLiteral("Abrir")));
-  file->addAction(Action(QStringLiteral("Guardar")));
-  file->addSeparator();
+  fileMenu_->setTitle(T2("&File", "&Archivo"));
   QAction* compare = Action(QStringLiteral("Compare"));
   compare->setText(QString::fromStdString(std::string(CompareTextIn(CurrentLang(), CompareText::CompareCommand))));
-  file->addAction(compare);
-  file->addSeparator();
-  QAction* quit = file->addAction(T2("&Quit", "&Salir"), this, &QWidget::close);
-  quit->setShortcut(QKeySequence::Quit);
-  QMenu* windows = menuBar()->addMenu(T2("&Windows", "&Ventanas"));
-  for (const char* key : {"General", "Alarmas1", "Alarmas2", "Macros", "Datalogger", "Timer"}) {
-    windows->addAction(Action(QString::fromLatin1(key)));
-  }
-  QMenu* view = menuBar()->addMenu(T2("&View", "Ve&r"));
-  QAction* traceAction = trace_->toggleViewAction();
-  traceAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+T")));
-  view->addAction(traceAction);
-  QMenu* tools = menuBar()->addMenu(T2("&Tools", "&Herramientas"));
-  tools->addAction(Action(QStringLiteral("Firmware")));
-  tools->addAction(Action(QStringLiteral("Idioma")));
+  quit_->setText(T2("&Quit", "&Salir"));
+  windowsMenu_->setTitle(T2("&Windows", "&Ventanas"));
+  viewMenu_->setTitle(T2("&View", "Ve&r"));
+  toolsMenu_->setTitle(T2("&Tools", "&Herramientas"));
+  SpeakStatusNote(statusBar()->currentMessage());
+}
+
+void MainWindow::SpeakStatusNote(const QString& note) {
+  // The status bar draws its note itself: a screen reader hears it as the bar's name,
+  // and the change of name is announced.
+  statusBar()->setAccessibleName(note.isEmpty() ? T2("Status bar", "Barra de estado") : note);
 }
 
 void MainWindow::LoadAllTexts() {
@@ -301,12 +329,15 @@ void MainWindow::LoadAllTexts() {
 }
 
 void MainWindow::RefreshEditors() {
+  // A configuration was set (loaded, read, taken over): its SMS-centre option shows.
+  General()->ShowSmsCentreChoice();
   for (EditorWindow* editor : editors_) editor->Refresh();
 }
 
 void MainWindow::BringToFront(EditorId id) {
   QMdiSubWindow* sub = SubWindow(id);
   sub->show();
+  sub->widget()->show();
   if (sub->isMinimized()) sub->showNormal();
   area_->setActiveSubWindow(sub);
   sub->raise();
@@ -321,14 +352,29 @@ void MainWindow::ChooseLanguage() {
 }
 
 QString MainWindow::AskFile(bool save, bool* firstFilter) {
-  QString selected;
   const QString filter = QString::fromLatin1(kFilter);
-  const QString first = filter.section(QStringLiteral(";;"), 0, 0);
-  const QString dir = currentFile_.isEmpty() ? QString() : QFileInfo(currentFile_).absolutePath();
-  QString path = save ? QFileDialog::getSaveFileName(this, T(kSaveCaption), dir, filter, &selected)
-                      : QFileDialog::getOpenFileName(this, T(kOpenCaption), dir, filter, &selected);
-  if (firstFilter) *firstFilter = selected.isEmpty() || selected == first;
-  return path;
+  const QStringList filters = filter.split(QStringLiteral(";;"));
+  // Qt's own dialog everywhere, so it behaves the same on every desktop: it adds ".ncf"
+  // to a name typed without an extension (under the first filter) before it asks whether
+  // to replace an existing file, so its question names the file that will be written.
+  QFileDialog dialog(this, T(save ? kSaveCaption : kOpenCaption));
+  dialog.setObjectName(QStringLiteral("FileDialog"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setNameFilters(filters);
+  dialog.selectNameFilter(filters.front());
+  if (!currentFile_.isEmpty()) dialog.setDirectory(QFileInfo(currentFile_).absolutePath());
+  if (save) {
+    dialog.setDefaultSuffix(QStringLiteral("ncf"));
+    // Under "all files" the name is taken as typed.
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, first = filters.front()](const QString& chosen) {
+      dialog.setDefaultSuffix(chosen == first ? QStringLiteral("ncf") : QString());
+    });
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  if (firstFilter) *firstFilter = dialog.selectedNameFilter() == filters.front();
+  return dialog.selectedFiles().front();
 }
 
 void MainWindow::Open() {
@@ -360,9 +406,9 @@ void MainWindow::OpenFile(const QString& path) {
 
 void MainWindow::Save() {
   bool firstFilter = true;
-  QString path = chooseFile(true, &firstFilter);
+  // The dialog adds the extension itself, before its overwrite question.
+  const QString path = chooseFile(true, &firstFilter);
   if (path.isEmpty()) return;
-  if (firstFilter && QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".ncf");
   currentFile_ = path;
   const SaveOutcome outcome = SaveConfigFile(std::filesystem::path(path.toStdString()), record_);
   if (!outcome.ok) {

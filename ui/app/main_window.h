@@ -14,6 +14,7 @@
 
 class QAction;
 class QLabel;
+class QMenu;
 class QMdiArea;
 class QMdiSubWindow;
 class QToolBar;
@@ -80,6 +81,8 @@ class MainWindow final : public QMainWindow {
   void showEvent(QShowEvent* event) override;
   // Ends a running exchange first; the link's worker ends at once and the port closes.
   void closeEvent(QCloseEvent* event) override;
+  // A child window's close only hides its editor.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildToolbar();
@@ -87,6 +90,8 @@ class MainWindow final : public QMainWindow {
   void LayOutWindows();
   void BuildMenus();
   void LoadText();
+  // The status bar's note, spoken as the bar's name.
+  void SpeakStatusNote(const QString& note);
   QString AskFile(bool save, bool* firstFilter);
   void ShowLoadOutcome(const LoadOutcome& outcome);
 
@@ -103,6 +108,11 @@ class MainWindow final : public QMainWindow {
   QString currentFile_;
   bool laidOut_ = false;
   CompareWindow* comparison_ = nullptr;
+  QMenu* fileMenu_ = nullptr;
+  QMenu* windowsMenu_ = nullptr;
+  QMenu* viewMenu_ = nullptr;
+  QMenu* toolsMenu_ = nullptr;
+  QAction* quit_ = nullptr;
 };
 
 }  // namespace zdl::ui

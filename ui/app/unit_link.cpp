@@ -398,6 +398,17 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
     });
   }
 
+  // The port of the next upload, opened ahead of it.
+  void OpenForUpload(const std::string& portName) {
+    watch_->stop();
+    QString error;
+    OpenFirmwarePort(portName, portName == VirtualUnitName().toStdString(), error);
+    link_.Post([error](UnitLink& l) {
+      l.busy_ = false;
+      emit l.PortForUploadOpened(error);
+    });
+  }
+
   // Closes the port an upload opened; nothing when none is open.
   void CloseFirmwarePort() {
     if (!firmwarePort_) return;
@@ -642,6 +653,11 @@ bool UnitLink::Upload(const QString& port, std::string image) {
   if (connected_) return false;
   auto bytes = std::make_shared<const std::string>(std::move(image));
   return Submit([name = port.toStdString(), bytes](Worker& worker) { worker.Upload(name, *bytes); });
+}
+
+bool UnitLink::OpenPortForUpload(const QString& port) {
+  if (connected_) return false;
+  return Submit([name = port.toStdString()](Worker& worker) { worker.OpenForUpload(name); });
 }
 
 void UnitLink::ClosePort() {

@@ -159,6 +159,10 @@ class UnitLink final : public QObject {
   // real unit. Refused while Busy() or Connected(); Cancel() ends it at once as Cancelled.
   // -> UploadStatus, UploadProgress, then UploadFinished.
   bool Upload(const QString& port, std::string image);
+  // Opens the port an upload will use, as Upload opens it, and leaves it open for it (the
+  // Firmware window opens it when it opens, so a busy port is reported at once). Refused
+  // while Busy() or Connected(). -> PortForUploadOpened.
+  bool OpenPortForUpload(const QString& port);
   // Closes the port an upload left open, once the running upload (if any) has ended; the
   // virtual unit is switched on again into its firmware. Never refused, signals nothing;
   // a connection's port is left alone.
@@ -173,6 +177,8 @@ class UnitLink final : public QObject {
   // `portError`: why the port could not be opened, or why it closed under the upload (the
   // outcome is then PortClosed); empty otherwise.
   void UploadFinished(const zdl::FirmwareResult& result, const QString& portError);
+  // `error`: why the port could not be opened; empty when it is open.
+  void PortForUploadOpened(const QString& error);
 
  private:
   class Worker;
