@@ -2,9 +2,8 @@
 // field that fails, naming the control that gets the focus and the message to show.
 #pragma once
 
-#include <string>
-
 #include <optional>
+#include <string>
 
 #include "model/configuration_record.h"
 #include "model/field_table.h"

@@ -121,7 +121,7 @@ ConfigurationRecord EveryItemSent() {
     r.Timers[static_cast<std::size_t>(t)].Days[LUNES] = true;
   }
   while (r.ListaTlf.size() < kPhoneListSize) {
-    r.ListaTlf.push_back("6" + std::to_string(r.ListaTlf.size()) + ",PRV0");
+    r.ListaTlf.push_back(std::to_string(600 + r.ListaTlf.size()) + ",PRV0");
   }
   return r;
 }
