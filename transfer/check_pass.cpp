@@ -150,7 +150,7 @@ const Field& PhoneListRow() {
   return row;
 }
 
-CheckResult TextFailure(const RefusedText& refused, const Text& text) {
+CheckResult TextFailure(const RefusedText& refused) {
   CheckResult result{CheckResult::Failed};
   result.field = refused.field != nullptr ? refused.field : &PhoneListRow();
   const FieldKey key = KeyOf(refused);
@@ -164,7 +164,7 @@ CheckResult TextFailure(const RefusedText& refused, const Text& text) {
     const std::size_t limit =
         refused.field != nullptr ? refused.field->maxLength : kPhoneEntryMaxLength;
     result.message = BilingualText::Format(
-        ExtraText::TextTooLong, {key.key, key.section, std::to_string(text.size()),
+        ExtraText::TextTooLong, {key.key, key.section, std::to_string(refused.length),
                                  std::to_string(limit)});
   }
   return result;
@@ -175,11 +175,7 @@ CheckResult TextFailure(const RefusedText& refused, const Text& text) {
 std::optional<CheckResult> CheckLineTexts(const ConfigurationRecord& record) {
   const WriteSequence sequence = BuildWriteSequence(record);
   if (!sequence.refused) return std::nullopt;
-  const RefusedText& refused = *sequence.refused;
-  const Text text = refused.field != nullptr
-                        ? refused.field->getText(record)
-                        : record.ListaTlf.at(static_cast<std::size_t>(refused.phoneEntry));
-  return TextFailure(refused, text);
+  return TextFailure(*sequence.refused);
 }
 
 const char* ControlName(Control control) {

@@ -44,10 +44,12 @@ class LineTexts {
   // The text of a control ("TextBox", input 3); empty once the line is refused.
   Text Of(std::string_view control, int item = -1) {
     const Field* field = FindField(control, item);
-    if (field == nullptr) return Refuse({});  // a builder naming no row: never sent
+    // A builder naming no row (a mistake of this file, which the tests would show) sends
+    // nothing rather than a text it cannot check.
+    if (field == nullptr) return Refuse({});
     Text text = field->getText(record_);
     if (const LineTextFault fault = CheckLineText(text, field->maxLength)) {
-      return Refuse({field, -1, fault});
+      return Refuse({field, -1, fault, text.size()});
     }
     return text;
   }
@@ -55,7 +57,7 @@ class LineTexts {
   Text Entry(std::size_t position) {
     const Text& entry = record_.ListaTlf[position];
     if (const LineTextFault fault = CheckLineText(entry, kPhoneEntryMaxLength)) {
-      return Refuse({nullptr, static_cast<int>(position), fault});
+      return Refuse({nullptr, static_cast<int>(position), fault, entry.size()});
     }
     return entry;
   }

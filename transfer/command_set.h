@@ -2,6 +2,7 @@
 // unit must give. Lines are logical commands ("#01ID=..."); SerialLine frames them.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@ struct RefusedText {
   const Field* field = nullptr;  // the text's row of the field table; null for a phone entry
   int phoneEntry = -1;           // a phone-list entry: its position in the list
   LineTextFault fault;
+  std::size_t length = 0;  // the text's length
   bool operator==(const RefusedText&) const = default;
 };
 
