@@ -7,6 +7,7 @@
 #include "link/firmware_version.h"
 #include "link/serial_line.h"
 #include "model/text_codec.h"
+#include "model/validators.h"
 #include "transfer/check_pass.h"
 #include "transfer/command_set.h"
 
@@ -30,6 +31,36 @@ bool TakePositionals(Args& args, std::size_t count, std::vector<std::string>& ou
   return true;
 }
 
+// A value as dump prints it: UTF-8, with every control byte escaped (\r, \n, \t, else
+// \xNN) so that it cannot break or hide a line. In a value that holds one, a backslash is
+// doubled, so the escapes read back unambiguously; any other value prints as it is.
+std::string Shown(const Text& value) {
+  bool control = false;
+  for (const char c : value) control = control || IsControlByte(c);
+  if (!control) return Cp1252ToUtf8(value);
+  std::string shown;
+  for (const char c : value) {
+    if (c == '\\') {
+      shown += "\\\\";
+    } else if (c == '\r') {
+      shown += "\\r";
+    } else if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\t') {
+      shown += "\\t";
+    } else if (IsControlByte(c)) {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      const auto byte = static_cast<unsigned char>(c);
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 0xF];
+    } else {
+      shown += Cp1252ToUtf8(std::string_view(&c, 1));
+    }
+  }
+  return shown;
+}
+
 }  // namespace
 
 int Dump(Args& args, const Context& ctx) {
@@ -39,7 +70,7 @@ int Dump(Args& args, const Context& ctx) {
   ConfigurationRecord record;
   if (!LoadForCommand(files[0], record, ctx)) return kFailure;
   for (const KeyedValue& kv : KeyedValues(record)) {
-    std::cout << kv.section << '.' << kv.key << '=' << Cp1252ToUtf8(kv.value) << '\n';
+    std::cout << kv.section << '.' << kv.key << '=' << Shown(kv.value) << '\n';
   }
   return std::cout.flush() ? kSuccess : kFailure;
 }
@@ -67,9 +98,10 @@ int Check(Args& args, const Context& ctx) {
   if (!TakePositionals(args, 1, files, "check", status)) return status;
   std::optional<std::string> firmText = Utf8ToCp1252(firmware);
   if (!firmText) return UsageError("--firmware holds a character the unit cannot take");
-  const FirmwareVersion version = FirmwareFromUserText(*firmText);
-  unit.FirmText = version.FirmText;
-  unit.FirmVersion = version.FirmVersion;
+  const std::optional<FirmwareVersion> version = FirmwareFromUserText(*firmText);
+  if (!version) return UsageError("--firmware holds a version number out of range");
+  unit.FirmText = version->FirmText;
+  unit.FirmVersion = version->FirmVersion;
 
   ConfigurationRecord record;
   if (!LoadForCommand(files[0], record, ctx)) return kFailure;
@@ -83,6 +115,11 @@ int Lines(Args& args, const Context& ctx) {
   if (!TakePositionals(args, 1, files, "lines", status)) return status;
   ConfigurationRecord record;
   if (!LoadForCommand(files[0], record, ctx)) return kFailure;
+  // A text that may not go out: refused as the check before a write refuses it.
+  if (const std::optional<CheckResult> refused = CheckLineTexts(record)) {
+    ReportCheck(*refused, UnitFacts{}, ctx, std::cerr);
+    return kFailure;
+  }
   for (const CommandLine& line : AllLines(BuildWriteSequence(record))) {
     std::cout << Cp1252ToUtf8(framed ? FrameCommand(line.text) : line.text) << '\n';
   }

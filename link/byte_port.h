@@ -75,6 +75,11 @@ class BytePort {
   // the cancel: a cancelled port refuses every exchange until the next BeginExchange.
   void BeginExchange() { Cancel().Clear(); }
   bool CancelRequested() { return Cancel().Requested(); }
+
+  // A remark of the layers above for the exchange's log (the line trace): a record the
+  // read did not take whole, a write refused before it began. A port without a log
+  // ignores it; a port that forwards to another one hands it on.
+  virtual void Note(std::string_view /*remark*/) {}
 };
 
 }  // namespace zdl

@@ -137,6 +137,12 @@ bool TracingPort::TakeCarrierLoss() {
   return lost;
 }
 
+void TracingPort::Note(std::string_view remark) {
+  FlushReceived();
+  Log("-- " + std::string(remark));
+  inner_.Note(remark);
+}
+
 std::string TracingPort::Reason() const {
   if (inner_.Cancel().Requested()) return "cancelled";
   const std::string error = inner_.ErrorString();

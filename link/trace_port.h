@@ -42,6 +42,8 @@ class TracingPort final : public BytePort {
   bool TakeCarrierLoss() override;
   // The inner port's: a cancel requested here or there ends the same waits.
   CancelToken& Cancel() override { return inner_.Cancel(); }
+  // Written as "-- " and the remark; then handed on.
+  void Note(std::string_view remark) override;
 
  private:
   void Log(std::string_view text);

@@ -187,6 +187,11 @@ int EffectiveMode(const DigitalInput& input);
 // The text of one phone-list entry: number, ",Prio=n", ",RXD", ",PRVn", mask codes.
 Text BuildPhoneEntry(const PhoneEntryChoice& choice);
 
+// The longest entry the phone-list editor builds: a number of NewTlf's 15 characters,
+// ",Prio=n", ",RXD", ",PRVn" and all fourteen mask codes. An entry read from a file or
+// the unit is carried as it comes, but no longer one goes out in a phone line.
+inline constexpr std::size_t kPhoneEntryMaxLength = 75;
+
 class ConfigurationRecord {
  public:
   GeneralGroup General;

@@ -142,4 +142,14 @@ double NumericValue(std::string_view text) {
                                 : std::numeric_limits<double>::max();
 }
 
+LineTextFault CheckLineText(std::string_view text, std::size_t maxLength) {
+  for (const char c : text) {
+    if (IsControlByte(c)) {
+      return {LineTextFault::ControlCharacter, static_cast<unsigned char>(c)};
+    }
+  }
+  if (maxLength != 0 && text.size() > maxLength) return {LineTextFault::TooLong, 0};
+  return {};
+}
+
 }  // namespace zdl

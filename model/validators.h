@@ -2,6 +2,7 @@
 // value of a text. They look at the text alone; ranges are the caller's business.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace zdl {
@@ -21,5 +22,26 @@ bool CheckTime(std::string_view text);
 // The value of the longest leading part that reads as a decimal number (blanks within
 // it ignored); 0 when the text does not begin with a number. "30x" gives 30.
 double NumericValue(std::string_view text);
+
+// Why a text may not go out inside a configuration line: a control byte (below 0x20, or
+// 0x7F), which would end or break the line, or more characters than its field takes.
+struct LineTextFault {
+  enum Kind { None, ControlCharacter, TooLong };
+  Kind kind = None;
+  unsigned char byte = 0;  // ControlCharacter: the first control byte
+
+  explicit operator bool() const { return kind != None; }
+  bool operator==(const LineTextFault&) const = default;
+};
+
+// The fault of a text that a line would carry as typed, at most `maxLength` characters
+// (0: no limit). A control byte is reported before the length.
+LineTextFault CheckLineText(std::string_view text, std::size_t maxLength);
+
+// True for a byte that never goes out inside a configuration line.
+inline bool IsControlByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7F;
+}
 
 }  // namespace zdl

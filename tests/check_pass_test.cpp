@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/sample_record.h"
+#include "transfer/command_set.h"
+
 namespace zdl {
 namespace {
 
@@ -106,6 +109,93 @@ TEST(CheckPass, Messages) {
   EXPECT_EQ(ConfirmationQuestion(Lang::English),
             "There isn't no prioritary number, alarms won't be notified.\r"
             "Do you really want to load this configuration?");
+}
+
+const UnitFacts kUnit{true, 5.0f, "5.01"};
+
+// Every text box: a text that may not go out fails the check at its own control, or
+// the write would not carry it as it stands (a number converted, a text not sent).
+TEST(CheckPass, RefusesEveryTextThatMayNotGoOutAtItsControl) {
+  ASSERT_EQ(CheckForWrite(testing::EveryItemSent(), kUnit).kind, Passed);
+  int refused = 0;
+  for (const Field& field : FieldTable()) {
+    if (field.kind != FieldKind::TextBox) continue;
+    // Whether the write carries the text as it stands: a text no other field holds shows.
+    ConfigurationRecord marked = testing::EveryItemSent();
+    field.setText(marked, "@");
+    bool asTyped = false;
+    for (const CommandLine& line : AllLines(BuildWriteSequence(marked))) {
+      asTyped = asTyped || line.text.find('@') != std::string::npos;
+    }
+    std::vector<std::string> texts = {"Granja\r#63;03", std::string("1\0", 2)};
+    if (field.maxLength != 0) texts.push_back(std::string(field.maxLength + 1, '7'));
+    for (const std::string& text : texts) {
+      ConfigurationRecord r = testing::EveryItemSent();
+      field.setText(r, text);
+      const CheckResult result = CheckForWrite(r, kUnit);
+      const WriteSequence seq = BuildWriteSequence(r);
+      if (result.kind != Failed) {
+        EXPECT_FALSE(asTyped) << field.key << " " << text.size();
+        EXPECT_FALSE(seq.refused.has_value()) << field.key;
+        continue;
+      }
+      EXPECT_EQ(FocusField(result), &field) << field.key << " " << text.size();
+      if (result.field == nullptr) continue;  // a number's own check came first
+      ++refused;
+      EXPECT_EQ(FocusName(result), field.section + "." + field.key);
+      for (const Lang lang : {Lang::English, Lang::Spanish}) {
+        EXPECT_NE(CheckMessage(result, kUnit, lang).find(field.key), std::string::npos)
+            << field.key;
+      }
+    }
+  }
+  EXPECT_GT(refused, 0);
+}
+
+TEST(CheckPass, TextsAfterTheNumbersAndBeforeThePriorityQuestion) {
+  ConfigurationRecord r = testing::EveryItemSent();
+  r.General.NOMBRE = "Granja\r#63;03";
+  r.General.RENVN = "21";
+  CheckResult result = CheckForWrite(r, kUnit);
+  EXPECT_EQ(FocusName(result), "RENVN");
+  EXPECT_EQ(result.offset, 175);
+
+  r.General.RENVN = "20";
+  r.ListaTlf.clear();
+  result = CheckForWrite(r, kUnit);
+  ASSERT_EQ(result.kind, Failed);
+  EXPECT_EQ(FocusName(result), "General.NOMBRE");
+  EXPECT_EQ(FocusField(result)->ObjectName(), "NameBox");
+  EXPECT_EQ(CheckMessage(result, kUnit, Lang::English),
+            "The text of key NOMBRE in section [General] holds a control character (code 13), "
+            "which cannot be sent to the unit.");
+  EXPECT_EQ(CheckMessage(result, kUnit, Lang::Spanish),
+            "El texto de la clave NOMBRE de la sección [General] tiene un carácter de control "
+            "(código 13), que no se puede enviar al equipo.");
+
+  r.General.NOMBRE = std::string(100'000, 'x');
+  result = CheckForWrite(r, kUnit);
+  EXPECT_EQ(CheckMessage(result, kUnit, Lang::English),
+            "The text of key NOMBRE in section [General] has 100000 characters; it may have at "
+            "most 50.");
+  EXPECT_EQ(CheckLineTexts(r)->key, "NOMBRE");
+}
+
+TEST(CheckPass, APhoneEntryThatMayNotGoOutFocusesThePhoneList) {
+  ConfigurationRecord r = testing::EveryItemSent();
+  r.ListaTlf[3] = "600,PRV2\r#03";
+  const CheckResult result = CheckForWrite(r, kUnit);
+  ASSERT_EQ(result.kind, Failed);
+  EXPECT_EQ(FocusName(result), "Telefonos.TLF3");
+  EXPECT_EQ(FocusField(result)->editor, EditorId::General);
+  EXPECT_EQ(FocusField(result)->ObjectName(), "ListaTlf");
+  EXPECT_EQ(CheckMessage(result, kUnit, Lang::English),
+            "The text of key TLF3 in section [Telefonos] holds a control character (code 13), "
+            "which cannot be sent to the unit.");
+  r.ListaTlf[3] = std::string(kPhoneEntryMaxLength + 1, '6');
+  EXPECT_EQ(CheckMessage(CheckForWrite(r, kUnit), kUnit, Lang::Spanish),
+            "El texto de la clave TLF3 de la sección [Telefonos] tiene 76 caracteres; admite "
+            "como máximo 75.");
 }
 
 }  // namespace

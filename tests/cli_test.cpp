@@ -162,6 +162,13 @@ TEST_F(CliFiles, CheckNamesTheFirstFailingFieldOrAsksForConfirmation) {
         << firmware;
   }
 
+  // A version number that is no sane version is a usage error.
+  for (const char* firmware : {"1e39", "ZDL410 v9E99", "-1"}) {
+    ProcessResult insane = Cli({"check", Saved(r, "vp.ncf"), "--firmware", firmware});
+    EXPECT_EQ(insane.exitCode, 2) << firmware;
+    EXPECT_NE(insane.err.find("--firmware"), std::string::npos) << firmware;
+  }
+
   ConfigurationRecord logger = testing::FullRecord();
   ProcessResult noLogger = Cli({"check", Saved(logger, "log.ncf"), "--no-datalogger"});
   EXPECT_EQ(noLogger.out, "LogTime: Datalogger functions disabled by Firmware\n");
@@ -180,6 +187,70 @@ TEST_F(CliFiles, CheckNamesTheFirstFailingFieldOrAsksForConfirmation) {
             "Do you really want to load this configuration?\n");
 
   EXPECT_EQ(Cli({"check", Sample()}).exitCode, 0);
+}
+
+// The sample file with the value of NOMBRE replaced by `value` as raw bytes: a file such
+// as another program or a hostile sender could make (the save never writes a line break).
+std::string WithName(const std::string& sample, const std::string& value, const std::string& path) {
+  std::string bytes = testing::ReadFileBytes(sample);
+  const std::size_t start = bytes.find("\nNOMBRE=") + 8;
+  bytes.replace(start, bytes.find("\r\n", start) - start, value);
+  testing::WriteFileBytes(path, bytes);
+  return path;
+}
+
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find('\n', at);
+    lines.push_back(text.substr(at, end - at));
+    at = end == std::string::npos ? text.size() : end + 1;
+  }
+  return lines;
+}
+
+constexpr const char* kInjectedName = "Granja\r#63;03";
+constexpr const char* kInjectedRefusal =
+    "General.NOMBRE: The text of key NOMBRE in section [General] holds a control character "
+    "(code 13), which cannot be sent to the unit.\n";
+
+TEST_F(CliFiles, ATextThatMayNotGoOutLoadsShowsEscapedAndIsRefused) {
+  const std::string file = WithName(Sample(), kInjectedName, dir_.File("injected.ncf"));
+  // dump shows it escaped, and every other line as before.
+  ProcessResult dumped = Cli({"dump", file});
+  ASSERT_EQ(dumped.exitCode, 0) << dumped.err;
+  const std::vector<std::string> hostile = LinesOf(dumped.out);
+  const std::vector<std::string> usual = LinesOf(Cli({"dump", Sample()}).out);
+  ASSERT_EQ(hostile.size(), usual.size());
+  for (std::size_t i = 0; i < usual.size(); ++i) {
+    EXPECT_EQ(hostile[i], usual[i].starts_with("General.NOMBRE=") ? "General.NOMBRE=Granja\\r#63;03"
+                                                                  : usual[i]);
+  }
+  const std::string odd = WithName(Sample(), std::string("a\\b\t\0\x7F\xE9", 7), dir_.File("odd.ncf"));
+  EXPECT_NE(Cli({"dump", odd}).out.find("\nGeneral.NOMBRE=a\\\\b\\t\\x00\\x7F\xC3\xA9\n"),
+            std::string::npos);
+  const std::string slash = WithName(Sample(), "C:\\unidad", dir_.File("slash.ncf"));
+  EXPECT_NE(Cli({"dump", slash}).out.find("\nGeneral.NOMBRE=C:\\unidad\n"), std::string::npos);
+
+  // check and lines refuse it, naming its key, and lines prints no line at all.
+  ProcessResult checked = Cli({"check", file});
+  EXPECT_EQ(checked.exitCode, 1);
+  EXPECT_EQ(checked.out, kInjectedRefusal);
+  ProcessResult lines = Cli({"lines", "--framed", file});
+  EXPECT_EQ(lines.exitCode, 1);
+  EXPECT_EQ(lines.out, "");
+  EXPECT_EQ(lines.err, kInjectedRefusal);
+  ProcessResult spanish = Cli({"--lang", "es", "check", file});
+  EXPECT_EQ(spanish.out,
+            "General.NOMBRE: El texto de la clave NOMBRE de la sección [General] tiene un carácter "
+            "de control (código 13), que no se puede enviar al equipo.\n");
+
+  const std::string longName =
+      WithName(Sample(), std::string(5000, 'x'), dir_.File("long.ncf"));
+  EXPECT_EQ(Cli({"check", longName}).out,
+            "General.NOMBRE: The text of key NOMBRE in section [General] has 5000 characters; it "
+            "may have at most 50.\n");
+  EXPECT_EQ(Cli({"lines", longName}).exitCode, 1);
 }
 
 TEST(CliLanguage, TheStoredLanguageIsTheDefault) {
@@ -293,6 +364,28 @@ TEST_F(CliUnit, WithoutAPriorityNumberOnlyYesWrites) {
   ProcessResult refused = Cli({"write", "--port", unit.Port(), "--yes", Saved(r, "renvt.ncf")});
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_EQ(refused.err, "RENVT: Out of range, set a value under 60\n");
+}
+
+// A file whose name would smuggle "#03" into the unit: the check before the write refuses
+// it, and the unit gets no configuration line at all (the trace shows every byte sent).
+TEST_F(CliUnit, ATextThatMayNotGoOutReachesNoLineOfTheUnit) {
+  Unit unit(dir_);
+  ASSERT_TRUE(unit.Started());
+  const std::string trace = dir_.File("trace.log");
+  ProcessResult written =
+      Cli({"write", "--port", unit.Port(), "--yes", "--trace", trace,
+           WithName(Sample(), kInjectedName, dir_.File("injected.ncf"))});
+  EXPECT_EQ(written.exitCode, 1);
+  EXPECT_EQ(written.err, kInjectedRefusal);
+  int sent = 0;
+  for (const std::string& line : LinesOf(testing::ReadFileBytes(trace))) {
+    if (line.find(" -> #") == std::string::npos) continue;
+    ++sent;
+    // A framed line is "#", its checksum, ";" and the command: "01..." and "03" configure.
+    const std::string command = line.substr(line.find(" -> #") + 8);
+    EXPECT_FALSE(command.starts_with("01") || command.starts_with("03")) << line;
+  }
+  EXPECT_GT(sent, 0);  // the connection start did talk to the unit
 }
 
 TEST_F(CliUnit, FailuresEndWithTheirMessages) {

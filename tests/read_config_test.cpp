@@ -9,9 +9,12 @@
 #include <tuple>
 #include <vector>
 
+#include "configfile/config_file.h"
+#include "link/trace_port.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/sample_record.h"
 #include "tests/support/transfer_support.h"
+#include "transfer/check_pass.h"
 
 namespace zdl {
 namespace {
@@ -200,6 +203,31 @@ TEST(ReadConfigProcedure, FailedUserReadLeavesTheRecordAsItWas) {
   EXPECT_TRUE(record == before);
   EXPECT_EQ(unit.progress.statuses, (std::vector<int>{131, 133}));
   EXPECT_EQ(unit.progress.values.back(), 0);
+}
+
+// A unit's text holding control bytes (a LF, a NUL, an escape, DEL) is kept without them:
+// the read succeeds, the trace says what was dropped, and the record saves and passes the
+// texts' check, so it can be backed up and written back.
+TEST(ReadConfigProcedure, ControlBytesOfAUnitsTextAreDroppedAndTheTraceSaysSo) {
+  ReadingUnit unit({std::string("007 Gra\nnja\0 1", 15), "200 Fallo\x1B[2J UPS", "220 1",
+                    "100 600,PRV2\x7F", "011 15", "999"});
+  std::ostringstream log;
+  TracingPort traced(unit.port, unit.clock, log);
+  SerialLine line(traced, unit.clock);
+  R record;
+  ASSERT_TRUE(ReadConfiguration(line, kComTimeout, false, record, unit.progress));
+  EXPECT_EQ(record.General.NOMBRE, "Granja 1");
+  EXPECT_EQ(record.Digital[0].TEXT, "Fallo[2J UPS");
+  EXPECT_EQ(record.ListaTlf, std::vector<Text>{"600,PRV2"});
+  EXPECT_NE(log.str().find("-- record 007: control characters not kept: <LF><NUL>"),
+            std::string::npos)
+      << log.str();
+  EXPECT_NE(log.str().find("-- record 100: control characters not kept: <0x7F>"),
+            std::string::npos);
+  EXPECT_NE(log.str().find("-- record 011 ignored: its field cannot take 15"), std::string::npos);
+  std::string saved;
+  EXPECT_TRUE(SaveConfigBytes(record, "", saved).ok);
+  EXPECT_FALSE(CheckLineTexts(record).has_value());
 }
 
 }  // namespace

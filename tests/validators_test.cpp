@@ -65,5 +65,25 @@ TEST(NumberFormat, RoundingAndZeroPadding) {
   EXPECT_EQ(ZeroPadded(std::numeric_limits<double>::max(), 5).size(), 309u);  // every digit
 }
 
+TEST(Validators, CheckLineText) {
+  using F = LineTextFault;
+  const struct { std::string text; std::size_t max; F fault; } rows[] = {
+      {"", 5, {}},
+      {"12345", 5, {}},
+      {"123456", 5, {F::TooLong, 0}},
+      {std::string(100'000, 'x'), 0, {}},  // no limit
+      {"Granja\r#63;03", 0, {F::ControlCharacter, '\r'}},
+      {"a\tb\nc", 0, {F::ControlCharacter, '\t'}},
+      {std::string("a\0", 2), 5, {F::ControlCharacter, 0}},
+      {"\x1F", 5, {F::ControlCharacter, 0x1F}},
+      {"\x7F", 5, {F::ControlCharacter, 0x7F}},
+      {"long\x01text", 3, {F::ControlCharacter, 0x01}},  // reported before the length
+      {" ~\x80\x81\xFF\"", 6, {}},  // blanks, quotes and bytes above DEL are characters
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(CheckLineText(row.text, row.max), row.fault) << row.text.size();
+  }
+}
+
 }  // namespace
 }  // namespace zdl

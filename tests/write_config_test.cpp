@@ -179,5 +179,17 @@ TEST(WriteConfig, SaveMustBeConfirmedWithinThirtySeconds) {
   }
 }
 
+// A text that may not go out (the check before a write was passed by) refuses the whole
+// write: nothing at all reaches the unit, least of all "#03".
+TEST(WriteConfig, ATextThatMayNotGoOutRefusesTheWriteBeforeAnythingIsSent) {
+  ConfigurationRecord record = testing::FullRecord();
+  record.Macros[13].MACRO_COM = "OUT1=1\r#63;03";
+  WritingUnit unit(record);
+  EXPECT_FALSE(unit.Write());
+  EXPECT_EQ(unit.port.Written(), "");
+  EXPECT_EQ(unit.progress.statuses, (std::vector<int>{134, 133}));
+  EXPECT_EQ(unit.progress.values.back(), 0);
+}
+
 }  // namespace
 }  // namespace zdl

@@ -9,6 +9,7 @@
 #include "model/number_format.h"
 #include "model/text_codec.h"
 #include "model/validators.h"
+#include "transfer/command_set.h"
 
 namespace zdl {
 namespace {
@@ -142,7 +143,40 @@ Check FirstFailure(const ConfigurationRecord& record, const UnitFacts& unit) {
   return std::nullopt;
 }
 
+// The phone list as a failure's focus: the General editor's list box.
+const Field& PhoneListRow() {
+  static const Field row{EditorId::General, "ListaTlf", -1, -1, FieldKind::List, 0,
+                         kPhoneListSize, "Telefonos", "", {}, {}, {}, {}};
+  return row;
+}
+
+CheckResult TextFailure(const RefusedText& refused) {
+  CheckResult result{CheckResult::Failed};
+  result.field = refused.field != nullptr ? refused.field : &PhoneListRow();
+  const FieldKey key = KeyOf(refused);
+  result.section = key.section;
+  result.key = key.key;
+  if (refused.fault.kind == LineTextFault::ControlCharacter) {
+    result.message = BilingualText::Format(
+        ExtraText::TextHoldsControlCharacter,
+        {key.key, key.section, std::to_string(static_cast<int>(refused.fault.byte))});
+  } else {
+    const std::size_t limit =
+        refused.field != nullptr ? refused.field->maxLength : kPhoneEntryMaxLength;
+    result.message = BilingualText::Format(
+        ExtraText::TextTooLong, {key.key, key.section, std::to_string(refused.length),
+                                 std::to_string(limit)});
+  }
+  return result;
+}
+
 }  // namespace
+
+std::optional<CheckResult> CheckLineTexts(const ConfigurationRecord& record) {
+  const WriteSequence sequence = BuildWriteSequence(record);
+  if (!sequence.refused) return std::nullopt;
+  return TextFailure(*sequence.refused);
+}
 
 const char* ControlName(Control control) {
   switch (control) {
@@ -173,11 +207,15 @@ const char* ControlName(Control control) {
 
 CheckResult CheckForWrite(const ConfigurationRecord& record, const UnitFacts& unit) {
   if (auto failure = FirstFailure(record, unit)) return *failure;
+  if (auto failure = CheckLineTexts(record)) return *failure;
   if (!record.HasPriorityNumber()) return {CheckResult::NeedsConfirmation};
   return {CheckResult::Passed};
 }
 
 std::string FocusName(const CheckResult& result) {
+  if (result.field != nullptr) {
+    return result.section.empty() ? result.key : result.section + '.' + result.key;
+  }
   std::string name = ControlName(result.control);
   if (result.index >= 0) name += '[' + std::to_string(result.index) + ']';
   return name;
@@ -185,11 +223,13 @@ std::string FocusName(const CheckResult& result) {
 
 const Field* FocusField(const CheckResult& result) {
   if (result.kind != CheckResult::Failed) return nullptr;
+  if (result.field != nullptr) return result.field;
   return FindField(ControlName(result.control), result.index);
 }
 
 std::string CheckMessage(const CheckResult& result, const UnitFacts& unit, Lang lang) {
   if (result.kind != CheckResult::Failed) return {};
+  if (result.field != nullptr) return result.message.In(lang);
   std::string message(LangText(lang, result.offset));
   if (result.offset == kTimersUnsupported) {
     message += Cp1252ToUtf8(unit.FirmText) + ' ';

@@ -2,10 +2,12 @@
 // field that fails, naming the control that gets the focus and the message to show.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "model/configuration_record.h"
 #include "model/field_table.h"
+#include "ui/strings/extra_texts.h"
 #include "ui/strings/string_table.h"
 
 namespace zdl {
@@ -37,15 +39,31 @@ struct CheckResult {
   // analog 0 to 3); -1 for a control that is not repeated.
   int index = -1;
   int offset = 0;  // message offset of a failure
+  // A text that may not go out (a control character, or longer than its control takes):
+  // its row of the field table (for a phone-list entry, the list's own row, see
+  // FocusField), the keyed file's section and key that hold it, and the message, which
+  // names them. `control`, `index` and `offset` then play no part.
+  const Field* field = nullptr;
+  std::string section{};
+  std::string key{};
+  BilingualText message{};
 };
 
+// The checks in their order: the numbers (data logger, timers, digital inputs, general
+// fields, analog inputs), then every text the write would carry as typed, in the order
+// of the write, then the priority number.
 CheckResult CheckForWrite(const ConfigurationRecord& record, const UnitFacts& unit);
 
-// "VPBox[3]", "RENVN".
+// The text step alone: the first text the write would carry as typed that may not go out.
+std::optional<CheckResult> CheckLineTexts(const ConfigurationRecord& record);
+
+// "VPBox[3]", "RENVN"; for a text, its section and key: "General.NOMBRE", "Telefonos.TLF2".
 std::string FocusName(const CheckResult& result);
 
 // The field whose control a failure puts the focus on (its editor and object name);
-// null for a result that is not a failure.
+// null for a result that is not a failure. A phone-list entry gives a row of its own that
+// names the General editor's list "ListaTlf" (the field table has none: its accessors
+// are empty).
 const Field* FocusField(const CheckResult& result);
 
 // The message of a failure, UTF-8, built as the write shows it: offset 212, the

@@ -1,8 +1,11 @@
 #include "transfer/command_set.h"
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 #include <utility>
 
+#include "link/trace_port.h"
 #include "model/number_format.h"
 #include "model/validators.h"
 
@@ -31,74 +34,147 @@ void AppendFlag(std::string& line, const char* part, bool present) {
 
 CommandLine Config(std::string text) { return {std::move(text), kParseOk}; }
 
+// The texts one line carries as typed, each taken through its row of the field table and
+// checked against the row's length; the first that may not go out refuses the line.
+class LineTexts {
+ public:
+  LineTexts(const ConfigurationRecord& record, RefusedText* refused)
+      : record_(record), refused_(refused) {}
+
+  // The text of a control ("TextBox", input 3); empty once the line is refused.
+  Text Of(std::string_view control, int item = -1) {
+    const Field* field = FindField(control, item);
+    // A builder naming no row (a mistake of this file, which the tests would show) sends
+    // nothing rather than a text it cannot check.
+    if (field == nullptr) return Refuse({});
+    Text text = field->getText(record_);
+    if (const LineTextFault fault = CheckLineText(text, field->maxLength)) {
+      return Refuse({field, -1, fault, text.size()});
+    }
+    return text;
+  }
+  // A phone-list entry, carried as it comes within the longest the editor builds.
+  Text Entry(std::size_t position) {
+    const Text& entry = record_.ListaTlf[position];
+    if (const LineTextFault fault = CheckLineText(entry, kPhoneEntryMaxLength)) {
+      return Refuse({nullptr, static_cast<int>(position), fault, entry.size()});
+    }
+    return entry;
+  }
+
+  std::optional<std::string> Line(std::string line) const {
+    if (refusedOne_) return std::nullopt;
+    return line;
+  }
+
+ private:
+  Text Refuse(const RefusedText& refused) {
+    if (!refusedOne_ && refused_ != nullptr) *refused_ = refused;
+    refusedOne_ = true;
+    return {};
+  }
+
+  const ConfigurationRecord& record_;
+  RefusedText* refused_;
+  bool refusedOne_ = false;
+};
+
 }  // namespace
 
-std::string DigitalAlarmLine(const ConfigurationRecord& record, int input) {
+FieldKey KeyOf(const RefusedText& refused) {
+  if (refused.field == nullptr) return {"Telefonos", "TLF" + std::to_string(refused.phoneEntry)};
+  if (refused.field->key.empty()) return {"", refused.field->ObjectName()};
+  return {refused.field->section, refused.field->key};
+}
+
+std::string RefusedTextNote(const RefusedText& refused) {
+  const FieldKey key = KeyOf(refused);
+  std::string note = key.section.empty() ? key.key : key.section + '.' + key.key;
+  if (refused.fault.kind == LineTextFault::ControlCharacter) {
+    note += " holds " + VisibleBytes(std::string(1, static_cast<char>(refused.fault.byte)));
+  } else {
+    note += " is longer than its field";
+  }
+  return note;
+}
+
+std::optional<std::string> DigitalAlarmLine(const ConfigurationRecord& record, int input,
+                                            RefusedText* refused) {
   const DigitalInput& in = record.Digital.at(static_cast<std::size_t>(input));
+  LineTexts texts(record, refused);
   const int mode = EffectiveMode(in);
   std::string line = "#01+ALM";
   line += ItemDigit(input);
-  line += '=' + Quoted(in.TEXT);
+  line += '=' + Quoted(texts.Of("TextBox", input));
   AppendFlag(line, ",NC", mode == ModeNormallyClosed);
   AppendFlag(line, ",BI", mode == ModeBistable);
   AppendFlag(line, ",RING", in.RING);
   AppendFlag(line, ",R", in.RENV);
   if (in.PERSIST) line += ",P=" + Tenths(in.PVAL);
-  if (in.CICLOS) line += ",C=" + in.CVAL;
+  if (in.CICLOS) line += ",C=" + texts.Of("CVal", input);
   // The unit's vocabulary carries the reset time of inputs 0 to 3 only.
-  if (input < 4 && in.CICLOS && !in.RST.empty()) line += ",RST=" + in.RST;
+  if (input < 4 && in.CICLOS && !in.RST.empty()) line += ",RST=" + texts.Of("RST_Time", input);
   AppendMacro(line, ",MACROT=", in.MACRO_TRUE);
   AppendMacro(line, ",MACROF=", in.MACRO_FALSE);
-  return line;
+  return texts.Line(std::move(line));
 }
 
-std::string AnalogAlarmLine(const ConfigurationRecord& record, int input) {
+std::optional<std::string> AnalogAlarmLine(const ConfigurationRecord& record, int input,
+                                           RefusedText* refused) {
   const AnalogInput& in = record.Analog.at(static_cast<std::size_t>(input));
+  LineTexts texts(record, refused);
   std::string line = "#01+ADALM";
   line += ItemDigit(input);
-  line += '=' + Quoted(in.TEXT);
-  line += ",IE=" + in.IE;
-  line += ",FE=" + in.FE;
-  line += ",UN=" + in.UN;
-  line += ",MIN=" + in.MIN;
-  line += ",MAX=" + in.MAX;
-  line += ",HIST=" + in.HIST;
+  line += '=' + Quoted(texts.Of("TextA", input));
+  line += ",IE=" + texts.Of("IE", input);
+  line += ",FE=" + texts.Of("FE", input);
+  line += ",UN=" + texts.Of("UN", input);
+  line += ",MIN=" + texts.Of("Min", input);
+  line += ",MAX=" + texts.Of("Max", input);
+  line += ",HIST=" + texts.Of("Hist", input);
   AppendFlag(line, ",RING", in.RING);
   AppendFlag(line, ",R", in.RENV);
   if (in.PERSIST) line += ",P=" + Tenths(in.PVAL);
   AppendMacro(line, ",MACROH=", in.MACRO_HIGH);
   AppendMacro(line, ",MACROL=", in.MACRO_LOW);
   AppendMacro(line, ",MACRON=", in.MACRO_NOM);
-  return line;
+  return texts.Line(std::move(line));
 }
 
-std::string TxAlarmLine(const ConfigurationRecord& record) {
+std::optional<std::string> TxAlarmLine(const ConfigurationRecord& record, RefusedText* refused) {
   const TxAlarmGroup& tx = record.TxAlarm;
-  std::string line = "#01+TXALM=" + Quoted(tx.TEXT);
+  LineTexts texts(record, refused);
+  std::string line = "#01+TXALM=" + Quoted(texts.Of("TxStatText"));
   AppendFlag(line, ",RING", tx.RING);
   AppendMacro(line, ",MACROT=", tx.MACRO_TX);
-  return line;
+  return texts.Line(std::move(line));
 }
 
-std::string MacroLine(const ConfigurationRecord& record, int macro) {
-  const Macro& m = record.Macros.at(static_cast<std::size_t>(macro - 1));
+std::optional<std::string> MacroLine(const ConfigurationRecord& record, int macro,
+                                     RefusedText* refused) {
+  const int element = macro - 1;
+  record.Macros.at(static_cast<std::size_t>(element));  // throws for a macro that does not exist
+  LineTexts texts(record, refused);
   // The macro line counts macros from 0; every reference to a macro counts from 1.
-  return "#01+MACRO=" + Quoted(m.MACRO_TEXT) + ",COM=" + Quoted(m.MACRO_COM) +
-         ",INDEX=" + SignSpaced(macro - 1);
+  std::string line = "#01+MACRO=" + Quoted(texts.Of("MacroText", element)) + ",COM=" +
+                     Quoted(texts.Of("MacroCom", element)) + ",INDEX=" + SignSpaced(macro - 1);
+  return texts.Line(std::move(line));
 }
 
-std::string TimerLine(const ConfigurationRecord& record, int timer) {
+std::optional<std::string> TimerLine(const ConfigurationRecord& record, int timer,
+                                     RefusedText* refused) {
   const Timer& t = record.Timers.at(static_cast<std::size_t>(timer));
+  LineTexts texts(record, refused);
   std::string line = "#01T";
   line += ItemDigit(timer);
-  line += '=' + t.TIME + ",sem=";
+  line += '=' + texts.Of("TimeBox", timer) + ",sem=";
   for (const bool day : t.Days) line += day ? '1' : '0';
   // A macro list with nothing selected counts as its first item, macro 1, as the
   // timer's enabling rule selects it.
   const int position = t.MACRO < 0 ? 0 : t.MACRO;
   line += ",macro=" + SignSpaced(position + 1);
-  line += ",vp=" + t.VP;
-  return line;
+  line += ",vp=" + texts.Of("VPBox", timer);
+  return texts.Line(std::move(line));
 }
 
 std::string DataLoggerChannelLine(const ConfigurationRecord& record) {
@@ -121,6 +197,7 @@ std::string DataLoggerInputLine(const ConfigurationRecord& record) {
 
 WriteSequence BuildWriteSequence(const ConfigurationRecord& record) {
   WriteSequence sequence;
+  RefusedText refused;
   // Each step's lines are filled before the next step is added; the reserve keeps the
   // references valid regardless.
   sequence.steps.reserve(21);
@@ -129,57 +206,85 @@ WriteSequence BuildWriteSequence(const ConfigurationRecord& record) {
     s.progress = static_cast<int>(sequence.steps.size());
     return s.lines;
   };
+  // Adds a built line; false (the sequence refused) when its builder refused a text.
+  auto add = [&sequence, &refused](std::vector<CommandLine>& lines,
+                                   std::optional<std::string> line) {
+    if (!line) {
+      sequence.refused = refused;
+      return false;
+    }
+    lines.push_back(Config(std::move(*line)));
+    return true;
+  };
+  auto refuse = [&sequence] {
+    sequence.steps.clear();
+    return std::move(sequence);
+  };
   const GeneralGroup& general = record.General;
 
   step().push_back(Config("#01LDDEF"));  // 1
 
   auto& digital_low = step();  // 2
   for (int i = 0; i < 4; ++i) {
-    if (EffectiveMode(record.Digital[static_cast<std::size_t>(i)]) != ModeDisabled) {
-      digital_low.push_back(Config(DigitalAlarmLine(record, i)));
+    if (EffectiveMode(record.Digital[static_cast<std::size_t>(i)]) != ModeDisabled &&
+        !add(digital_low, DigitalAlarmLine(record, i, &refused))) {
+      return refuse();
     }
   }
   auto& analog_low = step();  // 3
   for (int i = 0; i < 2; ++i) {
-    if (record.Analog[static_cast<std::size_t>(i)].HABIL) {
-      analog_low.push_back(Config(AnalogAlarmLine(record, i)));
+    if (record.Analog[static_cast<std::size_t>(i)].HABIL &&
+        !add(analog_low, AnalogAlarmLine(record, i, &refused))) {
+      return refuse();
     }
   }
   auto& high = step();  // 4
   for (int i = 4; i < kDigitalInputs; ++i) {
-    if (EffectiveMode(record.Digital[static_cast<std::size_t>(i)]) != ModeDisabled) {
-      high.push_back(Config(DigitalAlarmLine(record, i)));
+    if (EffectiveMode(record.Digital[static_cast<std::size_t>(i)]) != ModeDisabled &&
+        !add(high, DigitalAlarmLine(record, i, &refused))) {
+      return refuse();
     }
   }
   for (int i = 2; i < kAnalogInputs; ++i) {
-    if (record.Analog[static_cast<std::size_t>(i)].HABIL) {
-      high.push_back(Config(AnalogAlarmLine(record, i)));
+    if (record.Analog[static_cast<std::size_t>(i)].HABIL &&
+        !add(high, AnalogAlarmLine(record, i, &refused))) {
+      return refuse();
     }
   }
   auto& tx = step();  // 5
-  if (record.TxAlarm.HABIL) tx.push_back(Config(TxAlarmLine(record)));
+  if (record.TxAlarm.HABIL && !add(tx, TxAlarmLine(record, &refused))) return refuse();
 
   auto& macros = step();  // 6
   for (int k = 1; k <= kMacros; ++k) {
-    if (!record.Macros[static_cast<std::size_t>(k - 1)].MACRO_TEXT.empty()) {
-      macros.push_back(Config(MacroLine(record, k)));
+    if (!record.Macros[static_cast<std::size_t>(k - 1)].MACRO_TEXT.empty() &&
+        !add(macros, MacroLine(record, k, &refused))) {
+      return refuse();
     }
   }
 
-  step().push_back(Config("#01ID=" + general.NOMBRE));      // 7
-  step().push_back(Config("#01CSM=" + general.SMSC));       // 8
-  step().push_back(Config("#01PTLF=" + general.PTLF));      // 9
-  step().push_back(Config("#01RENVN=" + general.RENVN));    // 10
-  step().push_back(Config("#01RENVT=" + general.RENVT));    // 11
-  step().push_back(Config("#01ASINC=" + general.ASINC));    // 12
-  step().push_back(Config("#01AINFO=" + general.AINFO));    // 13
+  const std::pair<const char*, std::string_view> general_lines[] = {
+      {"#01ID=", "NameBox"},   // 7
+      {"#01CSM=", "SMSCBox"},  // 8
+      {"#01PTLF=", "PTLF"},    // 9
+      {"#01RENVN=", "RENVN"},  // 10
+      {"#01RENVT=", "RENVT"},  // 11
+      {"#01ASINC=", "ASINC"},  // 12
+      {"#01AINFO=", "AINFO"},  // 13
+  };
+  for (const auto& [command, control] : general_lines) {
+    LineTexts texts(record, &refused);
+    if (!add(step(), texts.Line(command + texts.Of(control)))) return refuse();
+  }
 
   auto& normal = step();  // 14
   if (NumericValue(general.NORMAL) != 0) {
     normal.push_back(Config("#01NORMAL=" + Tenths(general.NORMAL)));
   }
   auto& rest = step();  // 15
-  if (general.Habil_Restore) rest.push_back(Config("#01REST=" + Quoted(general.REST_TEXT)));
+  if (general.Habil_Restore) {
+    LineTexts texts(record, &refused);
+    if (!add(rest, texts.Line("#01REST=" + Quoted(texts.Of("RestoreText"))))) return refuse();
+  }
 
   const std::pair<const char*, int> start_macros[] = {
       {"#01MACROI=", general.MACRO_INICIO},   // 16
@@ -194,13 +299,15 @@ WriteSequence BuildWriteSequence(const ConfigurationRecord& record) {
   auto& phones = step();  // 19
   for (std::size_t i = 0; i < record.ListaTlf.size() && i < kPhoneListSize; ++i) {
     if (record.ListaTlf[i].empty()) break;  // the end of the list
-    phones.push_back(Config("#01+TLF=" + record.ListaTlf[i]));
+    LineTexts texts(record, &refused);
+    if (!add(phones, texts.Line("#01+TLF=" + texts.Entry(i)))) return refuse();
   }
 
   auto& timers = step();  // 20
   for (int t = 0; t < kTimers; ++t) {
-    if (record.Timers[static_cast<std::size_t>(t)].HABIL) {
-      timers.push_back(Config(TimerLine(record, t)));
+    if (record.Timers[static_cast<std::size_t>(t)].HABIL &&
+        !add(timers, TimerLine(record, t, &refused))) {
+      return refuse();
     }
   }
 
@@ -216,6 +323,7 @@ WriteSequence BuildWriteSequence(const ConfigurationRecord& record) {
 
 std::vector<CommandLine> AllLines(const WriteSequence& sequence) {
   std::vector<CommandLine> lines;
+  if (sequence.refused) return lines;
   for (const WriteStep& step : sequence.steps) {
     lines.insert(lines.end(), step.lines.begin(), step.lines.end());
   }

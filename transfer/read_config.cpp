@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "link/trace_port.h"
 #include "model/number_format.h"
 #include "model/validators.h"
 
@@ -29,8 +30,15 @@ std::string_view Chars(std::string_view line, std::size_t first, std::size_t cou
 // The value V: the line from its 6th character on.
 std::string_view Value(std::string_view line) { return Chars(line, 6, std::string_view::npos); }
 
-// text(L): the first L characters of V, as they are.
-Text TextOf(std::string_view v, std::size_t length) { return Text(v.substr(0, length)); }
+// text(L): the first L characters of V, as they are, but for control bytes: they are
+// dropped, as no configuration line may carry them.
+Text TextOf(std::string_view v, std::size_t length) {
+  Text text;
+  for (const char c : v.substr(0, length)) {
+    if (!IsControlByte(c)) text += c;
+  }
+  return text;
+}
 
 // The record number of a line: the value of characters 2-4 as a whole number. Garbage
 // gives a number no record uses.
@@ -310,6 +318,28 @@ void PresenceTest(SerialLine& line, Millis comTimeout, int& repeats) {
   }
 }
 
+// Decodes the record line in LastAnswer, noting in the line's log (the trace) a record
+// that was not taken whole: a value its field cannot take, control characters dropped.
+RecordOutcome DecodeAndNote(SerialLine& line, ConfigurationRecord& record) {
+  const std::string_view answer = line.LastAnswer;
+  const RecordOutcome outcome = DecodeRecordLine(answer, record);
+  const std::string number(Chars(answer, 2, 3));
+  if (outcome == RecordOutcome::Rejected) {
+    line.Port().Note("record " + VisibleBytes(number) + " ignored: its field cannot take " +
+                     VisibleBytes(Value(answer)));
+  } else if (outcome == RecordOutcome::Decoded) {
+    std::string dropped;
+    for (const char c : Value(answer)) {
+      if (IsControlByte(c)) dropped += c;
+    }
+    if (!dropped.empty()) {
+      line.Port().Note("record " + VisibleBytes(number) +
+                       ": control characters not kept: " + VisibleBytes(dropped));
+    }
+  }
+  return outcome;
+}
+
 enum class Attempt { Complete, Lost, NoStream };
 
 // One attempt: clear, "#02", then the record stream up to record 999.
@@ -333,7 +363,7 @@ Attempt ReadAttempt(SerialLine& line, Millis comTimeout, ConfigurationRecord& re
     if (bar < kReadProgressMax) progress.Value(++bar);
     // The unit sends the next line only after this acknowledgement.
     if (!line.WriteRaw(Acknowledgement(RecordNumber(line.LastAnswer)))) return Attempt::Lost;
-    if (DecodeRecordLine(line.LastAnswer, record) == RecordOutcome::End) return Attempt::Complete;
+    if (DecodeAndNote(line, record) == RecordOutcome::End) return Attempt::Complete;
     if (!line.ReadAnswer(comTimeout)) return Attempt::Lost;
   }
 }

@@ -25,6 +25,13 @@ bool RunWriteSequence(SerialLine& line, Millis comTimeout, const ConfigurationRe
   progress.Range(kWriteProgressMax);
   progress.Value(0);
 
+  // A text that may not go out refuses the whole write before anything is sent.
+  const WriteSequence sequence = BuildWriteSequence(record);
+  if (sequence.refused) {
+    line.Port().Note("write refused: " + RefusedTextNote(*sequence.refused));
+    return false;
+  }
+
   // Presence test: the outcome does not matter, the write goes on in any case.
   for (int i = 0; i < kPresenceSends; ++i) {
     std::string command = "#00";
@@ -34,7 +41,6 @@ bool RunWriteSequence(SerialLine& line, Millis comTimeout, const ConfigurationRe
 
   // The first wrong or missing answer ends the write: nothing further is sent, and
   // the unit never gets the "#03" that would make it save a partial configuration.
-  WriteSequence sequence = BuildWriteSequence(record);
   for (const WriteStep& step : sequence.steps) {
     for (const CommandLine& command : step.lines) {
       if (!Exchange(line, comTimeout, command)) return false;

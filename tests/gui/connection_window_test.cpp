@@ -293,6 +293,45 @@ TEST_F(ConnectionWindowTest, AFailingCheckFocusesItsControlAndTheConfirmationGua
   EXPECT_EQ(Status(), QStringLiteral("Configuration successfully upgraded."));
 }
 
+// A text that would smuggle a command into the unit: Escribir refuses it as it refuses a
+// bad number, with the message naming its key, and puts the focus on its control.
+TEST_F(ConnectionWindowTest, ATextThatMayNotGoOutFocusesItsControlOnEscribir) {
+  Open();
+  ASSERT_TRUE(StartOn(kVirtual));
+  ConfigurationRecord& r = window->Record();
+  MakeWritable(r);
+  r.ListaTlf = {"600,Prio=1,PRV2"};
+  r.General.NOMBRE = "Granja\r#63;03";
+  window->RefreshEditors();
+  window->BringToFront(EditorId::Macros);
+  {
+    Answerer answers;
+    general->EscribirClick();
+    ASSERT_EQ(answers.texts.size(), 1);
+    EXPECT_TRUE(answers.texts.front().contains(QStringLiteral("NOMBRE"))) << answers.texts.front().toStdString();
+    EXPECT_FALSE(general->ExchangeRunning());  // nothing sent
+  }
+  EXPECT_EQ(window->findChild<QMdiArea*>()->activeSubWindow(), window->SubWindow(EditorId::General));
+  ASSERT_NE(window->focusWidget(), nullptr);
+  EXPECT_EQ(window->focusWidget()->objectName(), QStringLiteral("NameBox"));
+
+  // A phone entry: the focus goes to the phone list.
+  r.General.NOMBRE = "Granja";
+  r.ListaTlf = {"600,Prio=1,PRV2\n#03"};
+  window->RefreshEditors();
+  window->BringToFront(EditorId::Temporizadores);
+  {
+    Answerer answers;
+    general->EscribirClick();
+    ASSERT_EQ(answers.texts.size(), 1);
+    EXPECT_TRUE(answers.texts.front().contains(QStringLiteral("TLF0")));
+  }
+  EXPECT_EQ(window->findChild<QMdiArea*>()->activeSubWindow(), window->SubWindow(EditorId::General));
+  EXPECT_EQ(window->focusWidget()->objectName(), QStringLiteral("ListaTlf"));
+  EXPECT_EQ(r.General.NOMBRE, "Granja");  // showing the record changed nothing in it
+  EXPECT_EQ(r.ListaTlf.front(), "600,Prio=1,PRV2\n#03");
+}
+
 TEST_F(ConnectionWindowTest, CancelDuringTheSaveKeepsTheConnectionAndSaysNothing) {
   UnitLinkOptions options = Unit();
   options.virtualSaveTime = Millis(20000);

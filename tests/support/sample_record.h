@@ -9,4 +9,9 @@ namespace zdl::testing {
 
 ConfigurationRecord FullRecord();
 
+// FullRecord with every item enabled (inputs with persistence and cycle counter, timers,
+// eight phone entries), so that a write carries every text it can; it passes the checks
+// before a write.
+ConfigurationRecord EveryItemSent();
+
 }  // namespace zdl::testing

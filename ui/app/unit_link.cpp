@@ -50,6 +50,7 @@ class RoutedPort final : public BytePort {
   void PollCarrier() override { Target().PollCarrier(); }
   bool TakeCarrierLoss() override { return Target().TakeCarrierLoss(); }
   CancelToken& Cancel() override { return Target().Cancel(); }
+  void Note(std::string_view remark) override { Target().Note(remark); }
 
  private:
   BytePort& Target() const {

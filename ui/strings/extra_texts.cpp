@@ -45,6 +45,15 @@ constexpr Entry kTexts[] = {
      "cannot keep.",
      "El texto de la clave %1 de la sección [%2] tiene un salto de línea, que un fichero de "
      "configuración no puede guardar."},
+    // Texts that may not go out in a configuration line (the checks before a write).
+    {ExtraText::TextHoldsControlCharacter,
+     "The text of key %1 in section [%2] holds a control character (code %3), which cannot "
+     "be sent to the unit.",
+     "El texto de la clave %1 de la sección [%2] tiene un carácter de control (código %3), "
+     "que no se puede enviar al equipo."},
+    {ExtraText::TextTooLong,
+     "The text of key %1 in section [%2] has %3 characters; it may have at most %4.",
+     "El texto de la clave %1 de la sección [%2] tiene %3 caracteres; admite como máximo %4."},
 };
 
 constexpr bool InEnumOrder() {

@@ -31,6 +31,9 @@ enum class ExtraText {
   CannotRead,            // "Cannot read %1: %2"
   CannotWrite,           // "Cannot write %1: %2"
   LineBreakInValue,      // "The text of key %1 in section [%2] holds a line break, ..."
+  // Texts that may not go out in a configuration line (the checks before a write).
+  TextHoldsControlCharacter,  // "The text of key %1 in section [%2] holds a control character (code %3), ..."
+  TextTooLong,                // "The text of key %1 in section [%2] has %3 characters; ... at most %4."
 };
 
 // The text in the language, UTF-8.
