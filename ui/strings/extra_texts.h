@@ -31,6 +31,19 @@ enum class ExtraText {
   CannotRead,            // "Cannot read %1: %2"
   CannotWrite,           // "Cannot write %1: %2"
   LineBreakInValue,      // "The text of key %1 in section [%2] holds a line break, ..."
+  // Files, traces, the password's sources and the serial port's failures
+  NotRegularFile,        // "not a regular file"
+  FileTooLarge,          // "larger than %1"
+  TraceIsOtherFile,      // "the trace file %1 is %2; ..."
+  TheInputFile,          // "the input file"
+  TheOutputFile,         // "the output file"
+  TheBackupFile,         // "the backup file"
+  NoPasswordTerminal,    // "no terminal to ask the password on: ..."
+  PortNoName,            // "No serial port given"
+  PortReadFailed,        // "reading failed: the device was removed or its far end closed"
+  PortWriteFailed,       // "writing failed: ..."
+  PortGone,              // "the device is no longer available"
+  PortCarrierLost,       // "carrier lost"
 };
 
 // The text in the language, UTF-8.
