@@ -1,5 +1,6 @@
 #include "link/trace_port.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "model/text_codec.h"
@@ -22,7 +23,27 @@ bool UndefinedInCp1252(unsigned char byte) {
   return byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
 }
 
+bool HexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
 }  // namespace
+
+std::string WithoutPassword(std::string_view bytes, bool received) {
+  std::string text(bytes);
+  for (std::size_t at = text.find('#'); at != std::string::npos; at = text.find('#', at + 1)) {
+    if (text.size() < at + 6 || !HexDigit(text[at + 1]) || !HexDigit(text[at + 2]) ||
+        text.compare(at + 3, 3, ";11") != 0) {
+      continue;
+    }
+    const std::size_t end = std::min(text.find_first_of("\r\n", at + 6), text.size());
+    if (received && text.find('=', at + 6) < end) continue;
+    text[at + 1] = text[at + 2] = '*';
+    for (std::size_t i = at + 6; i < end; ++i) text[i] = '*';
+    at = end == text.size() ? end - 1 : end;
+  }
+  return text;
+}
 
 std::string VisibleBytes(std::string_view bytes) {
   std::string text;
@@ -62,7 +83,7 @@ void TracingPort::Log(std::string_view text) {
 
 void TracingPort::FlushReceived() {
   if (received_.empty()) return;
-  Log("<- " + VisibleBytes(received_));
+  Log("<- " + VisibleBytes(WithoutPassword(received_, true)));
   received_.clear();
 }
 
@@ -92,7 +113,7 @@ void TracingPort::Close() {
 bool TracingPort::Write(std::string_view bytes) {
   FlushReceived();
   const bool written = inner_.Write(bytes);
-  Log("-> " + VisibleBytes(bytes) + (written ? "" : "  (not sent: " + Reason() + ")"));
+  Log("-> " + VisibleBytes(WithoutPassword(bytes, false)) + (written ? "" : "  (not sent: " + Reason() + ")"));
   return written;
 }
 

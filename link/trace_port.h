@@ -8,6 +8,10 @@
 // Times are milliseconds since the trace started. Control characters are shown by name
 // (<CR>, <LF>, <NUL>) or code (<0x1B>); other bytes are shown as their Windows-1252
 // characters in UTF-8.
+//
+// The password never reaches the log: the login line "#CC;11<password><CR>" is shown as
+// "#**;11****<CR>", one "*" for each character of the password (its length shows), and
+// the checksum digits masked too, since their byte sum would narrow the password down.
 #pragma once
 
 #include <optional>
@@ -22,6 +26,12 @@ namespace zdl {
 
 // Bytes made readable for the trace: control characters by name or code.
 std::string VisibleBytes(std::string_view bytes);
+
+// `bytes` with every framed login line's checksum and password replaced by "*": a "#",
+// two hexadecimal digits, ";11", then everything up to the CR or LF that ends the line.
+// A received line only when it holds no "=" (an echo of the login; the unit's record
+// lines "#CC;110=..." keep their value).
+std::string WithoutPassword(std::string_view bytes, bool received);
 
 class TracingPort final : public BytePort {
  public:
