@@ -2,11 +2,13 @@
 // write against the simulated unit on a real pseudo-terminal.
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -119,6 +121,46 @@ TEST_F(CliFiles, FailedLoadsSayWhyAndFail) {
   std::string out = dir_.File("never.ncf");
   EXPECT_EQ(Cli({"convert", text, out}).exitCode, 1);
   EXPECT_TRUE(testing::ReadFileBytes(out).empty());
+}
+
+// A trace that would overwrite a file of the command is refused before anything is
+// opened (no port is needed: the refusal comes first), whatever spelling names the file;
+// a trace that is not a regular file is refused without blocking.
+TEST_F(CliFiles, ATraceNeverReplacesAFileOfTheCommand) {
+  const std::string input = Sample(), sameInput = dir_.File("sub/../sample.ncf");
+  const std::string out = dir_.File("out.ncf"), backup = dir_.File("backup.ncf");
+  const std::string hex = dir_.File("fw.hex"), fifo = dir_.File("fifo.log");
+  testing::WriteFileBytes(hex, ":00000001FF\r\n");
+  std::filesystem::create_directory(dir_.File("sub"));
+  std::filesystem::create_symlink(input, dir_.File("link.ncf"));
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string before = testing::ReadFileBytes(input);
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    const char* says;
+  } rows[] = {
+      {{"write", "--port", "COM9", "--trace", sameInput, input}, 2, "is the input file"},
+      {{"write", "--port", "COM9", "--backup", backup, "--trace", dir_.File("sub/../backup.ncf"),
+        input},
+       2, "is the backup file"},
+      {{"read", "--port", "COM9", "--trace", out, dir_.File("./out.ncf")}, 2,
+       "is the output file"},
+      {{"--lang", "es", "diff", input, "--port", "COM9", "--trace", dir_.File("link.ncf")}, 2,
+       "es el fichero de entrada"},
+      {{"flash", "--port", "COM9", "--trace", hex, hex}, 2, "is the input file"},
+      {{"read", "--port", "COM9", "--trace", fifo, out}, 1, "not a regular file"},
+  };
+  for (const auto& row : rows) {
+    const ProcessResult r = Cli(row.args);
+    EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+    EXPECT_NE(r.err.find(row.says), std::string::npos) << r.err;
+    EXPECT_EQ(testing::ReadFileBytes(input), before);
+    EXPECT_EQ(testing::ReadFileBytes(hex), ":00000001FF\r\n");
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_FALSE(std::filesystem::exists(backup));
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  }
 }
 
 TEST_F(CliFiles, LinesPrintsTheWriteSequence) {
@@ -250,10 +292,18 @@ TEST_F(CliUnit, ThroughTheModemWithATrace) {
   EXPECT_NE(log.find("ATD600111222"), std::string::npos);
   EXPECT_NE(log.find("CONNECT"), std::string::npos);
   EXPECT_NE(log.find("SAVE_OK"), std::string::npos);
+  // The password is masked, and the trace is its owner's alone.
+  EXPECT_NE(log.find("-> #**;11****<CR>"), std::string::npos) << log;
+  EXPECT_EQ(log.find("1234"), std::string::npos);
+  struct stat st {};
+  ASSERT_EQ(stat(trace.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
 
+  // The password from the environment, out of sight of other users.
   std::string back = dir_.File("back.ncf");
-  ProcessResult read =
-      Cli({"read", "--port", unit.Port(), "--modem", "600111222", "--password", "1234", back});
+  setenv("ZDL410_PASSWORD", "1234", 1);
+  ProcessResult read = Cli({"read", "--port", unit.Port(), "--modem", "600111222", back});
+  unsetenv("ZDL410_PASSWORD");
   ASSERT_EQ(read.exitCode, 0) << read.err;
   EXPECT_EQ(Cli({"dump", back}).out, Cli({"dump", Sample()}).out);
 }
