@@ -317,7 +317,8 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
         link_.Post([](UnitLink& l) { emit l.BackupFailed(QString()); });
       } else {
         const QString path = extras.backupPath(unit);
-        const SaveOutcome saved = SaveConfigFile(std::filesystem::path(path.toStdString()), unit);
+        const SaveOutcome saved =
+            SaveConfigFile(std::filesystem::path(path.toStdString()), unit, FileAccess::OwnerOnly);
         ok = saved.ok;
         link_.Post([saved, path](UnitLink& l) {
           if (saved.ok) {
