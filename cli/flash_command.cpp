@@ -103,7 +103,7 @@ int Flash(Args& args, const Context& ctx) {
   PortSettings settings;
   settings.name = *portName;
   if (!port.Open(settings)) {
-    std::cerr << "zdl410: " << port.ErrorString() << '\n';
+    std::cerr << "zdl410: " << PortErrorText(port.Error()).In(ctx.lang) << '\n';
     return kFailure;
   }
 
@@ -119,7 +119,7 @@ int Flash(Args& args, const Context& ctx) {
     };
     result = UploadFirmware(port, clock, *image, progress, options);
   }
-  const std::string closeReason = port.ErrorString();
+  const std::string closeReason = PortErrorText(port.Error()).In(ctx.lang);
   port.Close();
 
   if (result.ok()) {

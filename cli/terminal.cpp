@@ -107,8 +107,8 @@ void TerminalConnectionUi::Message(int offset) {
   reasonTold_ = true;
 }
 
-void TerminalConnectionUi::ErrorMessage(const std::string& description) {
-  std::cerr << description << '\n';
+void TerminalConnectionUi::ErrorMessage(const BilingualText& description) {
+  std::cerr << description.In(ctx_.lang) << '\n';
   shownStatus_.clear();
   reasonTold_ = true;
 }

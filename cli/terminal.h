@@ -32,7 +32,7 @@ class TerminalConnectionUi final : public ConnectionUi {
 
   std::optional<std::string> AskPassword() override;
   void Message(int offset) override;
-  void ErrorMessage(const std::string& description) override;
+  void ErrorMessage(const BilingualText& description) override;
   void Status(int offset) override;
 
   // Why no password could be had (no terminal), for the final report.

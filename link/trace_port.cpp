@@ -113,7 +113,8 @@ void TracingPort::Close() {
 bool TracingPort::Write(std::string_view bytes) {
   FlushReceived();
   const bool written = inner_.Write(bytes);
-  Log("-> " + VisibleBytes(WithoutPassword(bytes, false)) + (written ? "" : "  (not sent: " + Reason() + ")"));
+  Log("-> " + VisibleBytes(WithoutPassword(bytes, false)) +
+      (written ? "" : "  (not sent: " + Reason() + ")"));
   return written;
 }
 

@@ -45,6 +45,7 @@ class TracingPort final : public BytePort {
   void Close() override;
   bool IsOpen() const override { return inner_.IsOpen(); }
   std::string ErrorString() const override { return inner_.ErrorString(); }
+  PortError Error() const override { return inner_.Error(); }
   bool Write(std::string_view bytes) override;
   std::optional<char> ReadByte(Micros deadline) override;
   bool WaitWritten(Micros deadline) override;

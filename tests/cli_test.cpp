@@ -1,6 +1,8 @@
 // The zdl410 command line as an installer runs it: offline commands on files, and read and
 // write against the simulated unit on a real pseudo-terminal.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -386,6 +388,67 @@ TEST_F(CliUnit, FailuresEndWithTheirMessages) {
   EXPECT_EQ(cut.exitCode, 1);
   EXPECT_NE(cut.err.find("Communication error, check your connections."), std::string::npos) << cut.err;
   EXPECT_EQ(cut.out, "Communication error.\n");
+}
+
+// Runs the command line against a far end the test holds (the master side of a
+// pseudo-terminal; "PORT" in `args` names its device), closes that end as soon as the
+// command has written to it, and returns what the command printed on stderr.
+std::string CliWhoseFarEndCloses(std::vector<std::string> args) {
+  setenv("XDG_CONFIG_HOME", SettingsHome().Path().c_str(), 1);
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  char name[128] = {};
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 ||
+      ptsname_r(master, name, sizeof name) != 0) {
+    return "no pseudo-terminal";
+  }
+  for (std::string& a : args) {
+    if (a == "PORT") a = name;
+  }
+  args.insert(args.begin(), ZDL_CLI_PATH);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  int err[2] = {-1, -1};
+  if (pipe2(err, O_CLOEXEC) != 0) return "no pipe";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setsid();  // no terminal to ask on
+    const int none = open("/dev/null", O_RDWR);
+    dup2(none, 0);
+    dup2(none, 1);
+    dup2(err[1], 2);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(err[1]);
+  pollfd written{master, POLLIN, 0};
+  char buffer[256];
+  if (poll(&written, 1, 10000) > 0) (void)!read(master, buffer, sizeof buffer);
+  close(master);
+  std::string printed;
+  pollfd readable{err[0], POLLIN, 0};
+  ssize_t n = 0;
+  while (poll(&readable, 1, 20000) > 0 && (n = read(err[0], buffer, sizeof buffer)) > 0) {
+    printed.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(err[0]);
+  if (pid > 0) waitpid(pid, nullptr, 0);
+  return printed;
+}
+
+// The port adapter's own reasons are worded in the session's language where they are
+// shown, as Qt's catalogue words the system's.
+TEST_F(CliFiles, APortThatFailsSaysSoInTheSessionsLanguage) {
+  const std::string spanish = CliWhoseFarEndCloses(
+      {"--lang", "es", "read", "--port", "PORT", "--password", "1", dir_.File("x.ncf")});
+  EXPECT_NE(spanish.find(": la lectura ha fallado: el dispositivo se ha retirado o su otro "
+                         "extremo se ha cerrado\n"),
+            std::string::npos)
+      << spanish;
+  const std::string english = CliWhoseFarEndCloses(
+      {"--lang", "en", "read", "--port", "PORT", "--password", "1", dir_.File("x.ncf")});
+  EXPECT_NE(english.find(": reading failed: "), std::string::npos) << english;
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("x.ncf")));
 }
 
 // Run from a script (no terminal), a failed dial still says why, once.

@@ -62,6 +62,13 @@ class BilingualText {
   static BilingualText Format(ExtraText text, std::initializer_list<BilingualText> args = {});
 
   const std::string& In(Lang lang) const { return lang == Lang::Spanish ? spanish_ : english_; }
+  // The same message after `prefix` (a device's name, a path), in both languages.
+  BilingualText Prefixed(std::string_view prefix) const {
+    BilingualText out;
+    out.spanish_ = std::string(prefix) + spanish_;
+    out.english_ = std::string(prefix) + english_;
+    return out;
+  }
   bool empty() const { return english_.empty() && spanish_.empty(); }
   bool operator==(const BilingualText&) const = default;
 
