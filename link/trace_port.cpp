@@ -29,8 +29,9 @@ bool HexDigit(char c) {
 
 }  // namespace
 
-std::string WithoutPassword(std::string_view bytes, bool received) {
+std::string WithoutPassword(std::string_view bytes, bool received, bool* unfinished) {
   std::string text(bytes);
+  if (unfinished != nullptr) *unfinished = false;
   for (std::size_t at = text.find('#'); at != std::string::npos; at = text.find('#', at + 1)) {
     if (text.size() < at + 6 || !HexDigit(text[at + 1]) || !HexDigit(text[at + 2]) ||
         text.compare(at + 3, 3, ";11") != 0) {
@@ -40,6 +41,7 @@ std::string WithoutPassword(std::string_view bytes, bool received) {
     if (received && text.find('=', at + 6) < end) continue;
     text[at + 1] = text[at + 2] = '*';
     for (std::size_t i = at + 6; i < end; ++i) text[i] = '*';
+    if (end == text.size() && unfinished != nullptr) *unfinished = true;
     at = end == text.size() ? end - 1 : end;
   }
   return text;
@@ -83,12 +85,37 @@ void TracingPort::Log(std::string_view text) {
 
 void TracingPort::FlushReceived() {
   if (received_.empty()) return;
-  Log("<- " + VisibleBytes(WithoutPassword(received_, true)));
+  bool unfinished = false;
+  std::string shown = WithoutPassword(received_, true, &unfinished);
+  if (loginGoesOn_) {
+    // The rest of a login line cut at the length limit.
+    const std::size_t end = std::min(shown.find_first_of("\r\n"), shown.size());
+    for (std::size_t i = 0; i < end; ++i) shown[i] = '*';
+    loginGoesOn_ = end == shown.size();
+  }
+  loginGoesOn_ = loginGoesOn_ || unfinished;
+  Log("<- " + VisibleBytes(shown));
   received_.clear();
+}
+
+void TracingPort::FlushLongReceived() {
+  // A frame that has begun after other bytes goes to a line of its own, so that a login
+  // echoed after noise is still seen whole, and masked.
+  const std::size_t frame = received_.rfind('#');
+  if (frame != std::string::npos && frame > 0 &&
+      received_.find_first_of("\r\n", frame) == std::string::npos) {
+    std::string rest = received_.substr(frame);
+    received_.erase(frame);
+    FlushReceived();
+    received_ = std::move(rest);
+    return;
+  }
+  FlushReceived();
 }
 
 bool TracingPort::Open(const PortSettings& settings) {
   FlushReceived();
+  loginGoesOn_ = false;
   const bool opened = inner_.Open(settings);
   std::string event = "-- open " + settings.name;
   if (opened) {
@@ -124,7 +151,11 @@ std::optional<char> TracingPort::ReadByte(Micros deadline) {
   if (byte) {
     cancelLogged_ = false;
     received_ += *byte;
-    if (*byte == '\r' || received_.size() >= kMaxTraceLine) FlushReceived();
+    if (*byte == '\r') {
+      FlushReceived();
+    } else if (received_.size() >= kMaxTraceLine) {
+      FlushLongReceived();
+    }
     return byte;
   }
   FlushReceived();

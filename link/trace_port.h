@@ -30,8 +30,9 @@ std::string VisibleBytes(std::string_view bytes);
 // `bytes` with every framed login line's checksum and password replaced by "*": a "#",
 // two hexadecimal digits, ";11", then everything up to the CR or LF that ends the line.
 // A received line only when it holds no "=" (an echo of the login; the unit's record
-// lines "#CC;110=..." keep their value).
-std::string WithoutPassword(std::string_view bytes, bool received);
+// lines "#CC;110=..." keep their value). `unfinished`, when given, tells whether the
+// bytes end inside a masked line (its rest is still to come).
+std::string WithoutPassword(std::string_view bytes, bool received, bool* unfinished = nullptr);
 
 class TracingPort final : public BytePort {
  public:
@@ -57,6 +58,8 @@ class TracingPort final : public BytePort {
  private:
   void Log(std::string_view text);
   void FlushReceived();
+  // The received bytes reached the length limit of a trace line.
+  void FlushLongReceived();
   // Why the last operation failed, for the log.
   std::string Reason() const;
 
@@ -65,6 +68,7 @@ class TracingPort final : public BytePort {
   std::ostream& out_;
   Micros start_;
   std::string received_;  // bytes of the line being received
+  bool loginGoesOn_ = false;  // a received login line was cut: mask up to its end
   bool cancelLogged_ = false;  // the current cancel has been written to the log
 };
 

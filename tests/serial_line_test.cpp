@@ -197,6 +197,18 @@ TEST(TracingPort, NeverShowsThePassword) {
   for (const auto& row : rows) {
     EXPECT_EQ(WithoutPassword(row.bytes, row.received), row.shown) << row.bytes;
   }
+
+  // An echo after a long run of noise, and one longer than a trace line, are masked too.
+  log.str("");
+  inner.SetResponder({});
+  inner.Feed(std::string(195, '~') + "#00;1186420\r#00;11" + std::string(450, '7') + "\r#60;00\r");
+  for (int i = 0; i < 195 + 12 + 457 + 7; ++i) ASSERT_TRUE(port.ReadByte(clock.Now() + kSecond));
+  std::istringstream lines(log.str());
+  for (std::string entry; std::getline(lines, entry);) {
+    const std::string shown = entry.substr(entry.find(" ms ") + 4);  // after the time
+    EXPECT_EQ(shown.find_first_of("2478"), std::string::npos) << entry;  // the passwords' digits
+  }
+  EXPECT_NE(log.str().find("<- #60;00<CR>"), std::string::npos) << log.str();
 }
 
 }  // namespace
