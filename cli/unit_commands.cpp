@@ -145,10 +145,8 @@ int Write(Args& args, const Context& ctx) {
   UnitOptions options;
   if (int usage = TakeUnitOptions(args, "write", options); usage >= 0) return usage;
   if (backup && !BackupPathUsable(*backup, options.file, ctx)) return kUsage;
-  if (!TracePathUsable(options.trace,
-                       {{options.file, ExtraText::TheInputFile},
-                        {backup.value_or(options.file), ExtraText::TheBackupFile}},
-                       ctx)) {
+  if (!TracePathUsable(options.trace, {{options.file, ExtraText::TheInputFile}}, ctx) ||
+      (backup && !TracePathUsable(options.trace, {{*backup, ExtraText::TheBackupFile}}, ctx))) {
     return kUsage;
   }
   ConfigurationRecord record;
