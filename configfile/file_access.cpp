@@ -186,14 +186,12 @@ FileResult ReplaceRegularFile(const std::filesystem::path& path, std::string_vie
   }
   Fd fd(rawFd);
 
-  int error = 0;
   if (exists) KeepOwner(fd.get(), old);  // before the mode: a change of owner clears set-id bits
-  if (ownerOnly) {
-    if (::fchmod(fd.get(), 0600) != 0) error = errno;
-  } else if (exists) {
-    if (::fchmod(fd.get(), old.st_mode & 07777) != 0) error = errno;
+  int error = WriteAll(fd.get(), bytes);
+  if (error == 0 && ownerOnly && ::fchmod(fd.get(), 0600) != 0) error = errno;
+  if (error == 0 && !ownerOnly && exists && ::fchmod(fd.get(), old.st_mode & 07777) != 0) {
+    error = errno;
   }
-  if (error == 0) error = WriteAll(fd.get(), bytes);
   if (error == 0 && ::fsync(fd.get()) != 0) error = errno;
   const int closeError = fd.Close();
   if (error == 0) error = closeError;
