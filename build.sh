@@ -5,8 +5,9 @@
 #                              dump the sample file). ARGS go to the program that runs.
 #   ./build.sh test            build and run every test under AddressSanitizer and
 #                              UndefinedBehaviorSanitizer, build the Release configuration
-#                              (no tests), then the fuzz targets for a bounded time, seeded
-#                              from ../shared/fuzz-corpus/<target>/ when it is there
+#                              (the tests too, not run), then the fuzz targets for a bounded
+#                              time, seeded from ../shared/fuzz-corpus/<target>/ when it is
+#                              there
 # Both build with warnings as errors (ZDL_WERROR); a plain cmake build does not.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -79,9 +80,9 @@ case "${1:-}" in
     configure_and_build "$top/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DZDL_SANITIZE=ON -DZDL_BENCH=OFF
     (cd "$top/build/sanitize" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
       ctest --output-on-failure -j2 --timeout 300)
-    # The optimiser finds warnings a Debug build does not: the Release build must stay clean.
-    configure_and_build "$top/build/release-check" -DCMAKE_BUILD_TYPE=Release -DZDL_TESTS=OFF \
-      -DZDL_BENCH=OFF
+    # The optimiser finds warnings a Debug build does not: the Release build must stay clean,
+    # the tests' sources included (they are built here, not run).
+    configure_and_build "$top/build/release-check" -DCMAKE_BUILD_TYPE=Release -DZDL_BENCH=OFF
     run_fuzzers
     ;;
   *)

@@ -29,6 +29,7 @@ class CountingPort final : public BytePort {
   void Close() override { inner_.Close(); }
   bool IsOpen() const override { return inner_.IsOpen(); }
   std::string ErrorString() const override { return inner_.ErrorString(); }
+  PortError Error() const override { return inner_.Error(); }
   bool Write(std::string_view bytes) override {
     sent += bytes.size();
     return inner_.Write(bytes);
@@ -54,7 +55,9 @@ class BenchUi final : public ConnectionUi {
  public:
   std::optional<std::string> AskPassword() override { return std::string("1234"); }
   void Message(int offset) override { std::fprintf(stderr, "message %d\n", offset); }
-  void ErrorMessage(const std::string& d) override { std::fprintf(stderr, "%s\n", d.c_str()); }
+  void ErrorMessage(const BilingualText& d) override {
+    std::fprintf(stderr, "%s\n", d.In(Lang::English).c_str());
+  }
 };
 
 struct CpuTime {

@@ -1,5 +1,6 @@
 #include "cli/common.h"
 
+#include <cstdlib>
 #include <iostream>
 
 #include "configfile/config_file.h"
@@ -38,6 +39,35 @@ bool ReportCheck(const CheckResult& result, const UnitFacts& unit, const Context
   }
   std::cout << ExtraTextIn(ctx.lang, ExtraText::ReadyToWrite) << '\n';
   return true;
+}
+
+bool TracePathUsable(const std::optional<std::string>& trace,
+                     std::initializer_list<CommandFile> files, const Context& ctx) {
+  if (!trace) return true;
+  for (const CommandFile& file : files) {
+    if (!SameFile(*trace, file.path)) continue;
+    UsageError(BilingualText::Format(ExtraText::TraceIsOtherFile,
+                                     {*trace, BilingualText::Format(file.role)})
+                   .In(ctx.lang));
+    return false;
+  }
+  return true;
+}
+
+bool OpenTrace(const std::string& path, LogFile& log, const Context& ctx) {
+  const FileResult opened = log.Open(path);
+  if (opened.ok()) return true;
+  std::cerr << "zdl410: "
+            << BilingualText::Format(ExtraText::CannotWrite, {path, opened.Reason()}).In(ctx.lang)
+            << '\n';
+  return false;
+}
+
+std::optional<std::string> PasswordToOffer(std::optional<std::string> option) {
+  if (option) return option;
+  const char* environment = std::getenv("ZDL410_PASSWORD");
+  if (environment != nullptr && *environment != '\0') return std::string(environment);
+  return std::nullopt;
 }
 
 }  // namespace zdl::cli

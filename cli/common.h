@@ -1,10 +1,13 @@
 // Pieces the offline and the unit commands share.
 #pragma once
 
+#include <initializer_list>
+#include <optional>
 #include <ostream>
 #include <string>
 
 #include "cli/cli.h"
+#include "configfile/file_access.h"
 #include "model/configuration_record.h"
 #include "transfer/check_pass.h"
 
@@ -23,5 +26,26 @@ std::string TerminalLines(std::string text);
 // ready text (true).
 bool ReportCheck(const CheckResult& result, const UnitFacts& unit, const Context& ctx,
                  std::ostream& failures);
+
+// A file a command reads or writes, and what it is to the command, for the refusal of a
+// trace that names it.
+struct CommandFile {
+  std::string path;
+  ExtraText role;  // TheInputFile, TheOutputFile, TheBackupFile
+};
+
+// Checked before anything is opened: the --trace file may not be any of `files` (the same
+// file by identity where it exists, by normalised path otherwise). False after a usage
+// message; then nothing has been touched.
+bool TracePathUsable(const std::optional<std::string>& trace,
+                     std::initializer_list<CommandFile> files, const Context& ctx);
+
+// Opens the --trace file: a new or existing regular file, emptied, readable by its owner
+// only. False after a message on stderr.
+bool OpenTrace(const std::string& path, LogFile& log, const Context& ctx);
+
+// The password of a unit command: --password, else the environment's ZDL410_PASSWORD
+// (not empty); without either the user is asked on the terminal.
+std::optional<std::string> PasswordToOffer(std::optional<std::string> option);
 
 }  // namespace zdl::cli

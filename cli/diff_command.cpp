@@ -1,7 +1,5 @@
 // zdl410 diff, and the pieces of write --backup and write --verify.
-#include <filesystem>
 #include <iostream>
-#include <system_error>
 
 #include "cli/common.h"
 #include "cli/compare_commands.h"
@@ -20,12 +18,11 @@ bool ReadUnitConfiguration(Connection& connection, ConfigurationRecord& record, 
 }
 
 bool BackupPathUsable(const std::string& backup, const std::string& input, const Context& ctx) {
-  std::error_code error;
   if (backup.empty()) {
     UsageError("--backup needs a file");
     return false;
   }
-  if (backup == input || std::filesystem::equivalent(backup, input, error)) {
+  if (SameFile(backup, input)) {
     UsageError(std::string(CompareTextIn(ctx.lang, CompareText::BackupIsInput)));
     return false;
   }
@@ -63,7 +60,8 @@ bool BackUpUnit(Connection& connection, const std::string& path, const Context& 
     std::cerr << CompareTextIn(ctx.lang, CompareText::BackupReadFailed) << '\n';
     return false;
   }
-  const SaveOutcome saved = SaveConfigFile(path, unit);
+  // The unit's authorised numbers and privileges: readable by the owner only.
+  const SaveOutcome saved = SaveConfigFile(path, unit, FileAccess::OwnerOnly);
   if (!saved.ok) {
     std::cerr << CompareTextWith(ctx.lang, CompareText::BackupSaveFailed, saved.description.In(ctx.lang)) << '\n';
     return false;

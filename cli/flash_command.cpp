@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <charconv>
-#include <fstream>
 #include <iostream>
 #include <memory>
 
 #include "cli/cli.h"
+#include "cli/common.h"
 #include "cli/terminal.h"
 #include "firmware/firmware_upload.h"
 #include "link/qt/qt_serial_port.h"
@@ -80,6 +80,8 @@ int Flash(Args& args, const Context& ctx) {
     options.promptWait = Millis(std::int64_t{*seconds} * 1000);
   }
 
+  if (!TracePathUsable(trace, {{files[0], ExtraText::TheInputFile}}, ctx)) return kUsage;
+
   // The file is read whole and closed before the port is touched.
   std::string error;
   const std::optional<std::string> image = ReadFirmwareFile(files[0], ctx.lang, error);
@@ -90,22 +92,18 @@ int Flash(Args& args, const Context& ctx) {
 
   SteadyClock clock;
   QtSerialPort real(clock);
-  std::ofstream traceFile;
+  LogFile traceFile;
   std::unique_ptr<TracingPort> tracing;
   if (trace) {
-    traceFile.open(*trace, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!traceFile) {
-      std::cerr << "zdl410: cannot write the trace file " << *trace << '\n';
-      return kFailure;
-    }
-    tracing = std::make_unique<TracingPort>(real, clock, traceFile);
+    if (!OpenTrace(*trace, traceFile, ctx)) return kFailure;
+    tracing = std::make_unique<TracingPort>(real, clock, traceFile.Stream());
   }
   BytePort& port = tracing ? static_cast<BytePort&>(*tracing) : real;
 
   PortSettings settings;
   settings.name = *portName;
   if (!port.Open(settings)) {
-    std::cerr << "zdl410: " << port.ErrorString() << '\n';
+    std::cerr << "zdl410: " << PortErrorText(port.Error()).In(ctx.lang) << '\n';
     return kFailure;
   }
 
@@ -121,7 +119,7 @@ int Flash(Args& args, const Context& ctx) {
     };
     result = UploadFirmware(port, clock, *image, progress, options);
   }
-  const std::string closeReason = port.ErrorString();
+  const std::string closeReason = PortErrorText(port.Error()).In(ctx.lang);
   port.Close();
 
   if (result.ok()) {

@@ -28,7 +28,12 @@ constexpr const char* kUsageText =
     "                                what a write of FILE would change in the unit\n"
     "  flash --port PORT [--trace LOG] [--wait SECONDS] FILE.hex\n"
     "                                upload firmware to the unit's boot loader\n"
-    "PORT is COM1 to COM16 or a device path. Exit status: 0 success, 1 failure, 2 usage.\n";
+    "PORT is COM1 to COM16 or a device path. Exit status: 0 success, 1 failure, 2 usage.\n"
+    "--password PW can be seen by other users of this computer (in the process list):\n"
+    "  rather set ZDL410_PASSWORD, or give neither to be asked on the terminal.\n"
+    "--trace LOG writes every byte exchanged, the password masked, to a file readable by\n"
+    "  its owner only; it may not name the command's input, output or backup file.\n"
+    "Files are read and replaced only when regular; a configuration file holds at most 1 MiB.\n";
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include <iostream>
 
 #include "model/validators.h"
+#include "ui/strings/extra_texts.h"
 
 namespace zdl::cli {
 
@@ -79,7 +80,7 @@ std::optional<std::string> TerminalConnectionUi::AskPassword() {
   for (;;) {
     std::optional<std::string> typed = AskTerminal(ctx_.Text(54) + " ", false, interruptFd_);
     if (!typed) {
-      if (!HaveTerminal()) problem_ = "no terminal to ask the password on: give --password";
+      if (!HaveTerminal()) problem_ = ExtraTextIn(ctx_.lang, ExtraText::NoPasswordTerminal);
       if (interruptFd_ >= 0) {
         pollfd wake{interruptFd_, POLLIN, 0};
         if (::poll(&wake, 1, 0) > 0) problem_ = "interrupted";
@@ -106,8 +107,8 @@ void TerminalConnectionUi::Message(int offset) {
   reasonTold_ = true;
 }
 
-void TerminalConnectionUi::ErrorMessage(const std::string& description) {
-  std::cerr << description << '\n';
+void TerminalConnectionUi::ErrorMessage(const BilingualText& description) {
+  std::cerr << description.In(ctx_.lang) << '\n';
   shownStatus_.clear();
   reasonTold_ = true;
 }

@@ -26,13 +26,13 @@ std::optional<std::string> AskTerminal(const std::string& prompt, bool echo, int
 // the status just shown ("Bad password" twice) is not printed again.
 class TerminalConnectionUi final : public ConnectionUi {
  public:
-  // `password`: given on the command line; offered once (a refusal is not retried with
-  // the same text). Without it the user is asked on the terminal.
+  // `password`: given on the command line or in ZDL410_PASSWORD; offered once (a refusal
+  // is not retried with the same text). Without it the user is asked on the terminal.
   TerminalConnectionUi(const Context& ctx, std::optional<std::string> password, int interruptFd);
 
   std::optional<std::string> AskPassword() override;
   void Message(int offset) override;
-  void ErrorMessage(const std::string& description) override;
+  void ErrorMessage(const BilingualText& description) override;
   void Status(int offset) override;
 
   // Why no password could be had (no terminal), for the final report.

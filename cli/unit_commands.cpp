@@ -1,5 +1,4 @@
 // The commands that talk to a unit: read and write.
-#include <fstream>
 #include <iostream>
 #include <memory>
 
@@ -31,7 +30,7 @@ struct UnitOptions {
 int TakeUnitOptions(Args& args, const char* command, UnitOptions& out) {
   std::optional<std::string> port = args.Option("--port");
   std::optional<std::string> modem = args.Option("--modem");
-  out.password = args.Option("--password");
+  out.password = PasswordToOffer(args.Option("--password"));
   out.trace = args.Option("--trace");
   std::vector<std::string> files = args.Positionals();
   if (!args.Error().empty()) return UsageError(args.Error());
@@ -45,16 +44,16 @@ int TakeUnitOptions(Args& args, const char* command, UnitOptions& out) {
 }
 
 // One connected session: the real port (optionally traced), the connection, Ctrl-C.
+// Made once the arguments have been checked: it opens the trace.
 class Session {
  public:
   Session(const UnitOptions& options, const Context& ctx)
       : interrupt_([this] { port_.RequestCancel(); }), ui_(ctx, options.password, interrupt_.WakeFd()) {
     if (options.trace) {
-      traceFile_.open(*options.trace, std::ios::out | std::ios::trunc | std::ios::binary);
-      if (traceFile_) {
-        tracing_ = std::make_unique<TracingPort>(port_, clock_, traceFile_);
+      if (OpenTrace(*options.trace, traceFile_, ctx)) {
+        tracing_ = std::make_unique<TracingPort>(port_, clock_, traceFile_.Stream());
       } else {
-        traceError_ = "cannot write the trace file " + *options.trace;
+        traceFailed_ = true;
       }
     }
     connection_ = std::make_unique<Connection>(Port(), clock_);
@@ -65,7 +64,8 @@ class Session {
   }
 
   BytePort& Port() { return tracing_ ? static_cast<BytePort&>(*tracing_) : port_; }
-  const std::string& TraceError() const { return traceError_; }
+  // The trace could not be opened (its message has been printed).
+  bool TraceFailed() const { return traceFailed_; }
   Connection& Link() { return *connection_; }
   TerminalConnectionUi& Ui() { return ui_; }
   bool Interrupted() const { return interrupt_.Interrupted(); }
@@ -77,9 +77,9 @@ class Session {
  private:
   SteadyClock clock_;
   QtSerialPort port_{clock_};
-  std::ofstream traceFile_;
+  LogFile traceFile_;
   std::unique_ptr<TracingPort> tracing_;
-  std::string traceError_;
+  bool traceFailed_ = false;
   std::unique_ptr<Connection> connection_;
   InterruptWatch interrupt_;
   TerminalConnectionUi ui_;
@@ -110,11 +110,11 @@ void ReportTransferFailure(Session& session, const Context& ctx) {
 int Read(Args& args, const Context& ctx) {
   UnitOptions options;
   if (int usage = TakeUnitOptions(args, "read", options); usage >= 0) return usage;
-  Session session(options, ctx);
-  if (!session.TraceError().empty()) {
-    std::cerr << "zdl410: " << session.TraceError() << '\n';
-    return kFailure;
+  if (!TracePathUsable(options.trace, {{options.file, ExtraText::TheOutputFile}}, ctx)) {
+    return kUsage;
   }
+  Session session(options, ctx);
+  if (session.TraceFailed()) return kFailure;
   if (!Connect(session, options, ctx)) return kFailure;
 
   ConfigurationRecord record;
@@ -145,14 +145,15 @@ int Write(Args& args, const Context& ctx) {
   UnitOptions options;
   if (int usage = TakeUnitOptions(args, "write", options); usage >= 0) return usage;
   if (backup && !BackupPathUsable(*backup, options.file, ctx)) return kUsage;
+  if (!TracePathUsable(options.trace, {{options.file, ExtraText::TheInputFile}}, ctx) ||
+      (backup && !TracePathUsable(options.trace, {{*backup, ExtraText::TheBackupFile}}, ctx))) {
+    return kUsage;
+  }
   ConfigurationRecord record;
   if (!LoadForCommand(options.file, record, ctx)) return kFailure;
 
   Session session(options, ctx);
-  if (!session.TraceError().empty()) {
-    std::cerr << "zdl410: " << session.TraceError() << '\n';
-    return kFailure;
-  }
+  if (session.TraceFailed()) return kFailure;
   if (!Connect(session, options, ctx)) return kFailure;
 
   UnitFacts unit{session.Link().HasDatalogger(), session.Link().FirmVersion(),
@@ -203,13 +204,13 @@ int Write(Args& args, const Context& ctx) {
 int DiffWithUnit(Args& args, const Context& ctx) {
   UnitOptions options;
   if (int usage = TakeUnitOptions(args, "diff", options); usage >= 0) return usage;
+  if (!TracePathUsable(options.trace, {{options.file, ExtraText::TheInputFile}}, ctx)) {
+    return kUsage;
+  }
   ConfigurationRecord file;
   if (!LoadForCommand(options.file, file, ctx)) return kUsage;
   Session session(options, ctx);
-  if (!session.TraceError().empty()) {
-    std::cerr << "zdl410: " << session.TraceError() << '\n';
-    return kUsage;
-  }
+  if (session.TraceFailed()) return kUsage;
   if (!Connect(session, options, ctx)) return kUsage;
   ConfigurationRecord unit;
   if (!ReadUnitConfiguration(session.Link(), unit, ctx)) {

@@ -2,7 +2,8 @@
 // sequential format of earlier releases, read only. A load is all-or-nothing: the file
 // is parsed into a fresh record that replaces the caller's only when the whole load
 // succeeded. A save is atomic: written beside the old file and renamed over it, keeping
-// the sections and keys of the old file that this program does not write.
+// the sections and keys of the old file that this program does not write, and its mode,
+// owner, group and symbolic link.
 #pragma once
 
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "configfile/file_access.h"
 #include "model/configuration_record.h"
 #include "ui/strings/extra_texts.h"
 #include "ui/strings/string_table.h"
@@ -43,7 +45,9 @@ std::string LoadMessageTitle(const LoadOutcome& outcome, Lang lang);
 
 // Parses file contents (no I/O). On success `record` is replaced by the loaded one.
 LoadOutcome LoadConfigBytes(std::string_view bytes, ConfigurationRecord& record);
-// Reads the file and loads it as above.
+// Reads the file and loads it as above: only a regular file of at most
+// kMaxConfigFileSize bytes (anything else fails with its reason, opening nothing that
+// could block).
 LoadOutcome LoadConfigFile(const std::filesystem::path& path, ConfigurationRecord& record);
 
 struct SaveOutcome {
@@ -51,7 +55,11 @@ struct SaveOutcome {
   BilingualText description;  // what went wrong, shown titled 185
 };
 
-SaveOutcome SaveConfigFile(const std::filesystem::path& path, const ConfigurationRecord& record);
+// Saves atomically (ReplaceRegularFile): a symbolic link stays and its target is written;
+// an existing file must be a regular one of at most kMaxConfigFileSize bytes, and keeps
+// its owner, group and, unless `access` says OwnerOnly (backups), its mode.
+SaveOutcome SaveConfigFile(const std::filesystem::path& path, const ConfigurationRecord& record,
+                           FileAccess access = FileAccess::Keep);
 
 // The bytes a save writes (no I/O): `existing` (the old file's contents, or empty) with
 // every key of KeyedValues set in order, CRLF line ends. Fails, leaving `bytes` empty,

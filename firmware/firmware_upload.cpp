@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "configfile/file_access.h"
+
 namespace zdl {
 namespace {
 
@@ -254,35 +256,24 @@ FirmwareResult UploadFirmware(BytePort& port, Clock& clock, std::string_view ima
 
 std::optional<std::string> ReadFirmwareFile(const std::string& path, Lang lang, std::string& error) {
   const bool es = lang == Lang::Spanish;
-  std::error_code ignored;
-  if (std::filesystem::exists(path, ignored) && !std::filesystem::is_regular_file(path, ignored)) {
-    error = path + (es ? " no es un archivo" : " is not a file");
-    return std::nullopt;
+  std::string bytes;
+  const FileResult read =
+      ReadRegularFile(path, static_cast<std::size_t>(kMaxFirmwareFileSize), bytes);
+  switch (read.fault) {
+    case FileFault::None:
+      return bytes;
+    case FileFault::NotRegular:
+      error = path + (es ? " no es un archivo" : " is not a file");
+      break;
+    case FileFault::TooLarge:
+      error = path + (es ? " no es un archivo de firmware: demasiado grande"
+                         : " is not a firmware file: too large");
+      break;
+    case FileFault::System:
+      error = (es ? "No se puede abrir " : "Cannot open ") + path + ": " + std::strerror(read.error);
+      break;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = (es ? "No se puede abrir " : "Cannot open ") + path + ": " + std::strerror(errno);
-    return std::nullopt;
-  }
-  in.seekg(0, std::ios::end);
-  const std::streamoff length = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (length < 0 || !in) {
-    error = (es ? "No se puede leer " : "Cannot read ") + path;
-    return std::nullopt;
-  }
-  if (length > kMaxFirmwareFileSize) {
-    error = path + (es ? " no es un archivo de firmware: demasiado grande"
-                       : " is not a firmware file: too large");
-    return std::nullopt;
-  }
-  std::string bytes(static_cast<std::size_t>(length), '\0');
-  in.read(bytes.data(), length);
-  if (in.gcount() != length) {
-    error = (es ? "No se puede leer " : "Cannot read ") + path;
-    return std::nullopt;
-  }
-  return bytes;
+  return std::nullopt;
 }
 
 std::string FirmwareRestartText(BootLoaderText missing, Lang lang) {

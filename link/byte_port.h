@@ -12,9 +12,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "link/cancel_token.h"
 #include "link/clock.h"
+#include "link/port_error.h"
 
 namespace zdl {
 
@@ -41,6 +43,13 @@ class BytePort {
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
   virtual std::string ErrorString() const = 0;
+  // The same as a typed reason, for a front end to word in its language. A port that has
+  // only words of its own gives them as PortFailure::Other.
+  virtual PortError Error() const {
+    std::string text = ErrorString();
+    if (text.empty()) return {};
+    return {PortFailure::Other, {}, std::move(text)};
+  }
 
   // Sends the bytes; false when the port is closed, a cancel is requested (nothing is
   // sent then) or the write failed.

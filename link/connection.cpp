@@ -114,9 +114,9 @@ StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) 
   // A cancel that came before the port was opened ends the start before it does.
   if (port_.CancelRequested()) return Abandon(ui, StartResult::Cancelled);
   if (!port_.Open(settings)) {
-    const std::string description = port_.ErrorString();
+    const PortError failure = port_.Error();
     port_.Close();
-    ui.ErrorMessage(description);
+    ui.ErrorMessage(PortErrorText(failure));
     ui.Status(kNotStarted);
     return StartResult::PortError;
   }
@@ -192,8 +192,8 @@ StartResult Connection::Abandon(ConnectionUi& ui, StartResult result) {
     result = StartResult::Cancelled;  // the user's own act: nothing to tell
   } else if (carrierLost) {
     ui.Message(kCarrierLost);
-  } else if (const std::string description = port_.ErrorString(); !description.empty()) {
-    ui.ErrorMessage(description);
+  } else if (const PortError failure = port_.Error(); !failure.empty()) {
+    ui.ErrorMessage(PortErrorText(failure));
   }
   firmText_.clear();
   ui.Status(kNotStarted);
@@ -219,8 +219,8 @@ bool Connection::WatchCarrier(ConnectionUi& ui) {
   port_.PollCarrier();
   if (HandleCarrierLoss(ui)) return false;
   if (port_.IsOpen()) return true;
-  if (const std::string description = port_.ErrorString(); !description.empty()) {
-    ui.ErrorMessage(description);
+  if (const PortError failure = port_.Error(); !failure.empty()) {
+    ui.ErrorMessage(PortErrorText(failure));
   }
   Stop(ui);
   return false;

@@ -22,8 +22,9 @@ class ConnectionUi {
   virtual std::optional<std::string> AskPassword() = 0;
   // A message box with the exclamation icon: a string-table offset...
   virtual void Message(int offset) = 0;
-  // ...or a description of an unexpected error (UTF-8).
-  virtual void ErrorMessage(const std::string& description) = 0;
+  // ...or a description of an unexpected error or of the port's failure (UTF-8), shown
+  // in the front end's language.
+  virtual void ErrorMessage(const BilingualText& description) = 0;
   // The status label (ProgStat).
   virtual void Status(int /*offset*/) {}
 };

@@ -1,5 +1,6 @@
 #include "link/trace_port.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "model/text_codec.h"
@@ -22,7 +23,29 @@ bool UndefinedInCp1252(unsigned char byte) {
   return byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
 }
 
+bool HexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
 }  // namespace
+
+std::string WithoutPassword(std::string_view bytes, bool received, bool* unfinished) {
+  std::string text(bytes);
+  if (unfinished != nullptr) *unfinished = false;
+  for (std::size_t at = text.find('#'); at != std::string::npos; at = text.find('#', at + 1)) {
+    if (text.size() < at + 6 || !HexDigit(text[at + 1]) || !HexDigit(text[at + 2]) ||
+        text.compare(at + 3, 3, ";11") != 0) {
+      continue;
+    }
+    const std::size_t end = std::min(text.find_first_of("\r\n", at + 6), text.size());
+    if (received && text.find('=', at + 6) < end) continue;
+    text[at + 1] = text[at + 2] = '*';
+    for (std::size_t i = at + 6; i < end; ++i) text[i] = '*';
+    if (end == text.size() && unfinished != nullptr) *unfinished = true;
+    at = end == text.size() ? end - 1 : end;
+  }
+  return text;
+}
 
 std::string VisibleBytes(std::string_view bytes) {
   std::string text;
@@ -62,12 +85,37 @@ void TracingPort::Log(std::string_view text) {
 
 void TracingPort::FlushReceived() {
   if (received_.empty()) return;
-  Log("<- " + VisibleBytes(received_));
+  bool unfinished = false;
+  std::string shown = WithoutPassword(received_, true, &unfinished);
+  if (loginGoesOn_) {
+    // The rest of a login line cut at the length limit.
+    const std::size_t end = std::min(shown.find_first_of("\r\n"), shown.size());
+    for (std::size_t i = 0; i < end; ++i) shown[i] = '*';
+    loginGoesOn_ = end == shown.size();
+  }
+  loginGoesOn_ = loginGoesOn_ || unfinished;
+  Log("<- " + VisibleBytes(shown));
   received_.clear();
+}
+
+void TracingPort::FlushLongReceived() {
+  // A frame that has begun after other bytes goes to a line of its own, so that a login
+  // echoed after noise is still seen whole, and masked.
+  const std::size_t frame = received_.rfind('#');
+  if (frame != std::string::npos && frame > 0 &&
+      received_.find_first_of("\r\n", frame) == std::string::npos) {
+    std::string rest = received_.substr(frame);
+    received_.erase(frame);
+    FlushReceived();
+    received_ = std::move(rest);
+    return;
+  }
+  FlushReceived();
 }
 
 bool TracingPort::Open(const PortSettings& settings) {
   FlushReceived();
+  loginGoesOn_ = false;
   const bool opened = inner_.Open(settings);
   std::string event = "-- open " + settings.name;
   if (opened) {
@@ -92,7 +140,8 @@ void TracingPort::Close() {
 bool TracingPort::Write(std::string_view bytes) {
   FlushReceived();
   const bool written = inner_.Write(bytes);
-  Log("-> " + VisibleBytes(bytes) + (written ? "" : "  (not sent: " + Reason() + ")"));
+  Log("-> " + VisibleBytes(WithoutPassword(bytes, false)) +
+      (written ? "" : "  (not sent: " + Reason() + ")"));
   return written;
 }
 
@@ -102,7 +151,11 @@ std::optional<char> TracingPort::ReadByte(Micros deadline) {
   if (byte) {
     cancelLogged_ = false;
     received_ += *byte;
-    if (*byte == '\r' || received_.size() >= kMaxTraceLine) FlushReceived();
+    if (*byte == '\r') {
+      FlushReceived();
+    } else if (received_.size() >= kMaxTraceLine) {
+      FlushLongReceived();
+    }
     return byte;
   }
   FlushReceived();

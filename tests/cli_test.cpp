@@ -1,12 +1,16 @@
 // The zdl410 command line as an installer runs it: offline commands on files, and read and
 // write against the simulated unit on a real pseudo-terminal.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -119,6 +123,46 @@ TEST_F(CliFiles, FailedLoadsSayWhyAndFail) {
   std::string out = dir_.File("never.ncf");
   EXPECT_EQ(Cli({"convert", text, out}).exitCode, 1);
   EXPECT_TRUE(testing::ReadFileBytes(out).empty());
+}
+
+// A trace that would overwrite a file of the command is refused before anything is
+// opened (no port is needed: the refusal comes first), whatever spelling names the file;
+// a trace that is not a regular file is refused without blocking.
+TEST_F(CliFiles, ATraceNeverReplacesAFileOfTheCommand) {
+  const std::string input = Sample(), sameInput = dir_.File("sub/../sample.ncf");
+  const std::string out = dir_.File("out.ncf"), backup = dir_.File("backup.ncf");
+  const std::string hex = dir_.File("fw.hex"), fifo = dir_.File("fifo.log");
+  testing::WriteFileBytes(hex, ":00000001FF\r\n");
+  std::filesystem::create_directory(dir_.File("sub"));
+  std::filesystem::create_symlink(input, dir_.File("link.ncf"));
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string before = testing::ReadFileBytes(input);
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    const char* says;
+  } rows[] = {
+      {{"write", "--port", "COM9", "--trace", sameInput, input}, 2, "is the input file"},
+      {{"write", "--port", "COM9", "--backup", backup, "--trace", dir_.File("sub/../backup.ncf"),
+        input},
+       2, "is the backup file"},
+      {{"read", "--port", "COM9", "--trace", out, dir_.File("./out.ncf")}, 2,
+       "is the output file"},
+      {{"--lang", "es", "diff", input, "--port", "COM9", "--trace", dir_.File("link.ncf")}, 2,
+       "es el fichero de entrada"},
+      {{"flash", "--port", "COM9", "--trace", hex, hex}, 2, "is the input file"},
+      {{"read", "--port", "COM9", "--trace", fifo, out}, 1, "not a regular file"},
+  };
+  for (const auto& row : rows) {
+    const ProcessResult r = Cli(row.args);
+    EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+    EXPECT_NE(r.err.find(row.says), std::string::npos) << r.err;
+    EXPECT_EQ(testing::ReadFileBytes(input), before);
+    EXPECT_EQ(testing::ReadFileBytes(hex), ":00000001FF\r\n");
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_FALSE(std::filesystem::exists(backup));
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  }
 }
 
 TEST_F(CliFiles, LinesPrintsTheWriteSequence) {
@@ -321,10 +365,18 @@ TEST_F(CliUnit, ThroughTheModemWithATrace) {
   EXPECT_NE(log.find("ATD600111222"), std::string::npos);
   EXPECT_NE(log.find("CONNECT"), std::string::npos);
   EXPECT_NE(log.find("SAVE_OK"), std::string::npos);
+  // The password is masked, and the trace is its owner's alone.
+  EXPECT_NE(log.find("-> #**;11****<CR>"), std::string::npos) << log;
+  EXPECT_EQ(log.find("1234"), std::string::npos);
+  struct stat st {};
+  ASSERT_EQ(stat(trace.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
 
+  // The password from the environment, out of sight of other users.
   std::string back = dir_.File("back.ncf");
-  ProcessResult read =
-      Cli({"read", "--port", unit.Port(), "--modem", "600111222", "--password", "1234", back});
+  setenv("ZDL410_PASSWORD", "1234", 1);
+  ProcessResult read = Cli({"read", "--port", unit.Port(), "--modem", "600111222", back});
+  unsetenv("ZDL410_PASSWORD");
   ASSERT_EQ(read.exitCode, 0) << read.err;
   EXPECT_EQ(Cli({"dump", back}).out, Cli({"dump", Sample()}).out);
 }
@@ -429,6 +481,67 @@ TEST_F(CliUnit, FailuresEndWithTheirMessages) {
   EXPECT_EQ(cut.exitCode, 1);
   EXPECT_NE(cut.err.find("Communication error, check your connections."), std::string::npos) << cut.err;
   EXPECT_EQ(cut.out, "Communication error.\n");
+}
+
+// Runs the command line against a far end the test holds (the master side of a
+// pseudo-terminal; "PORT" in `args` names its device), closes that end as soon as the
+// command has written to it, and returns what the command printed on stderr.
+std::string CliWhoseFarEndCloses(std::vector<std::string> args) {
+  setenv("XDG_CONFIG_HOME", SettingsHome().Path().c_str(), 1);
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  char name[128] = {};
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 ||
+      ptsname_r(master, name, sizeof name) != 0) {
+    return "no pseudo-terminal";
+  }
+  for (std::string& a : args) {
+    if (a == "PORT") a = name;
+  }
+  args.insert(args.begin(), ZDL_CLI_PATH);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  int err[2] = {-1, -1};
+  if (pipe2(err, O_CLOEXEC) != 0) return "no pipe";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setsid();  // no terminal to ask on
+    const int none = open("/dev/null", O_RDWR);
+    dup2(none, 0);
+    dup2(none, 1);
+    dup2(err[1], 2);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(err[1]);
+  pollfd written{master, POLLIN, 0};
+  char buffer[256];
+  if (poll(&written, 1, 10000) > 0) (void)!read(master, buffer, sizeof buffer);
+  close(master);
+  std::string printed;
+  pollfd readable{err[0], POLLIN, 0};
+  ssize_t n = 0;
+  while (poll(&readable, 1, 20000) > 0 && (n = read(err[0], buffer, sizeof buffer)) > 0) {
+    printed.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(err[0]);
+  if (pid > 0) waitpid(pid, nullptr, 0);
+  return printed;
+}
+
+// The port adapter's own reasons are worded in the session's language where they are
+// shown, as Qt's catalogue words the system's.
+TEST_F(CliFiles, APortThatFailsSaysSoInTheSessionsLanguage) {
+  const std::string spanish = CliWhoseFarEndCloses(
+      {"--lang", "es", "read", "--port", "PORT", "--password", "1", dir_.File("x.ncf")});
+  EXPECT_NE(spanish.find(": la lectura ha fallado: el dispositivo se ha retirado o su otro "
+                         "extremo se ha cerrado\n"),
+            std::string::npos)
+      << spanish;
+  const std::string english = CliWhoseFarEndCloses(
+      {"--lang", "en", "read", "--port", "PORT", "--password", "1", dir_.File("x.ncf")});
+  EXPECT_NE(english.find(": reading failed: "), std::string::npos) << english;
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("x.ncf")));
 }
 
 // Run from a script (no terminal), a failed dial still says why, once.

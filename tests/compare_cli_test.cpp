@@ -1,6 +1,7 @@
 // zdl410 diff between files and against a unit, and write --backup and --verify against
 // the simulated unit on a pseudo-terminal.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -119,6 +120,9 @@ TEST_F(CompareCli, WriteWithBackupSavesTheUnitsConfigurationFirst) {
   ProcessResult written = Cli({"write", "--port", Port(), "--backup", backup, nextFile});
   ASSERT_EQ(written.exitCode, 0) << written.err;
   EXPECT_NE(written.out.find("backup.ncf"), std::string::npos) << written.out;
+  struct stat st {};  // the unit's numbers and privileges: the owner's alone
+  ASSERT_EQ(stat(backup.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
   EXPECT_EQ(Cli({"diff", backup, before}).exitCode, 0);
   EXPECT_EQ(Cli({"diff", nextFile, "--port", Port()}).exitCode, 0);
 

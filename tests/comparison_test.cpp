@@ -36,10 +36,11 @@ ConfigurationRecord EverythingEnabled() {
   for (int i : {3, 6}) r.SetDigitalMode(i, ModeNormallyOpen);
   for (int i = 0; i < kDigitalInputs; ++i) {
     DigitalInput& d = r.Digital[static_cast<std::size_t>(i)];
-    d.TEXT = "Entrada " + std::to_string(i);
+    d.TEXT = "Entrada ";
+    d.TEXT += std::to_string(i);
     d.PERSIST = d.CICLOS = true;
     d.PVAL = " 3";
-    d.CVAL = "4";
+    d.CVAL.assign(1, '4');  // not = "4": GCC 12 -O3 warns there (a false -Wrestrict)
     d.RST = "30";
   }
   for (int j : {1, 3}) {
@@ -124,7 +125,9 @@ std::vector<Case> FieldCases(bool enabledBase) {
       switch (f.kind) {
         case FieldKind::TextBox:
           for (const Text& t : baseName == "enabled" ? texts : fewTexts) {
-            add("\"" + t.substr(0, 12) + "\"", [&](ConfigurationRecord& r) { f.setText(r, t); });
+            std::string quoted(1, '"');
+            quoted.append(t, 0, 12).append(1, '"');
+            add(quoted, [&](ConfigurationRecord& r) { f.setText(r, t); });
           }
           break;
         case FieldKind::CheckBox:

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <filesystem>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "configfile/config_file.h"
+#include "configfile/file_access.h"
 #include "configfile/ini_document.h"
 #include "model/text_codec.h"
 #include "tests/support/process.h"
@@ -188,10 +191,44 @@ TEST(ConfigFileLoad, WhatIsNoConfigurationFileChangesNothing) {
     EXPECT_EQ(LoadConfigBytes(bytes, r).status, LoadStatus::NotConfigFile) << bytes.substr(0, 40);
   }
   EXPECT_EQ(LoadConfigFile(ZDL_TEST_DATA "/absent.ncf", r).status, LoadStatus::FileNotFound);
-  const LoadOutcome outcome = LoadConfigFile(ZDL_TEST_DATA, r);
-  EXPECT_NE(LoadMessage(outcome, Lang::English).find("Is a directory"), std::string::npos);
-  EXPECT_EQ(LoadMessage(outcome, Lang::Spanish).rfind("No se puede leer ", 0), 0u);
   EXPECT_EQ(r, FullRecord());
+}
+
+// What is not a regular file of a configuration's size is refused with its reason, and
+// nothing is opened that could block (a FIFO without a writer) or grow without end.
+TEST(ConfigFileDisk, OnlyRegularFilesUpToTheSizeLimitLoad) {
+  testing::TempDir dir;
+  const std::string fifo = dir.File("fifo.ncf"), big = dir.File("big.ncf"),
+                    limit = dir.File("limit.ncf");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  testing::WriteFileBytes(big, std::string(kMaxConfigFileSize + 1, 'x'));
+  testing::WriteFileBytes(limit, std::string(kMaxConfigFileSize, 'x'));
+  const struct {
+    std::string path;
+    LoadStatus status;
+    const char* english;  // the end of the English message
+    const char* spanish;
+  } rows[] = {
+      {"/dev/zero", LoadStatus::Failed, ": not a regular file", ": no es un fichero regular"},
+      {fifo, LoadStatus::Failed, ": not a regular file", ": no es un fichero regular"},
+      {ZDL_TEST_DATA, LoadStatus::Failed, ": not a regular file", ": no es un fichero regular"},
+      {big, LoadStatus::Failed, ": larger than 1 MiB", ": mayor de 1 MiB"},
+      {limit, LoadStatus::NotConfigFile, "", ""},
+  };
+  for (const auto& row : rows) {
+    ConfigurationRecord r = FullRecord();
+    const LoadOutcome outcome = LoadConfigFile(row.path, r);
+    EXPECT_EQ(outcome.status, row.status) << row.path;
+    const std::string english = LoadMessage(outcome, Lang::English);
+    const std::string spanish = LoadMessage(outcome, Lang::Spanish);
+    EXPECT_TRUE(english.ends_with(row.english)) << english;
+    EXPECT_TRUE(spanish.ends_with(row.spanish)) << spanish;
+    if (row.status == LoadStatus::Failed) {
+      EXPECT_EQ(english, "Cannot read " + row.path + row.english);
+      EXPECT_EQ(spanish.rfind("No se puede leer " + row.path, 0), 0u);
+    }
+    EXPECT_EQ(r, FullRecord()) << row.path;
+  }
 }
 
 TEST(ConfigFileDisk, SavesReplaceTheFileWholeOrNotAtAll) {
@@ -222,6 +259,132 @@ TEST(ConfigFileDisk, SavesReplaceTheFileWholeOrNotAtAll) {
   testing::WriteFileBytes(old, Fixture("seq_v2.ncf"));
   ASSERT_TRUE(SaveConfigFile(old, FullRecord()).ok);
   EXPECT_EQ(ReadFileBytes(old), Fixture("full.ncf"));
+}
+
+// A save replaces only a regular file: a FIFO, a folder or a file far too large for a
+// configuration stay as they are, and the save neither blocks nor leaves a temporary.
+TEST(ConfigFileDisk, SavesReplaceOnlyRegularFiles) {
+  testing::TempDir dir;
+  const std::string fifo = dir.File("fifo.ncf"), folder = dir.File("folder.ncf"),
+                    big = dir.File("big.ncf");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::create_directory(folder);
+  const std::string bigBytes(kMaxConfigFileSize + 1, 'x');
+  testing::WriteFileBytes(big, bigBytes);
+  for (const std::string& path : {fifo, folder, big}) {
+    const SaveOutcome saved = SaveConfigFile(path, FullRecord());
+    EXPECT_FALSE(saved.ok) << path;
+    EXPECT_EQ(saved.description.In(Lang::English).rfind("Cannot write " + path + ": ", 0), 0u)
+        << saved.description.In(Lang::English);
+  }
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+  EXPECT_EQ(ReadFileBytes(big), bigBytes);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3);
+}
+
+struct stat StatOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  return st;
+}
+
+// A save keeps what it replaces: the mode, the owner and group (where the process may set
+// them: as root, another user's), a symbolic link (also one whose target does not exist
+// yet), and works beside a name as long as the folder allows.
+TEST(ConfigFileDisk, ASaveKeepsModeOwnerGroupAndLinks) {
+  testing::TempDir dir;
+  const std::string shared = dir.File("shared.ncf");
+  testing::WriteFileBytes(shared, "[General]\nVERSION=ZDL410\n");
+  ASSERT_EQ(::chmod(shared.c_str(), 0640), 0);
+  const bool root = ::geteuid() == 0;
+  const uid_t owner = root ? 4321 : ::geteuid();
+  const gid_t group = root ? 8765 : ::getegid();
+  ASSERT_EQ(::chown(shared.c_str(), owner, group), 0);
+  ASSERT_TRUE(SaveConfigFile(shared, FullRecord()).ok);
+  const struct stat after = StatOf(shared);
+  EXPECT_EQ(after.st_mode & 07777, 0640u);
+  EXPECT_EQ(after.st_uid, owner);
+  EXPECT_EQ(after.st_gid, group);
+  EXPECT_EQ(ReadFileBytes(shared), Fixture("full.ncf"));
+
+  // Links: a dangling one, and a relative chain of two, each written at its end.
+  std::filesystem::create_directory(dir.File("sub"));
+  const std::string dangling = dir.File("dangling.ncf"), chain = dir.File("chain.ncf");
+  std::filesystem::create_symlink("sub/new.ncf", dangling);
+  std::filesystem::create_symlink("sub/../dangling.ncf", chain);
+  ASSERT_TRUE(SaveConfigFile(chain, FullRecord()).ok);
+  EXPECT_TRUE(std::filesystem::is_symlink(chain));
+  EXPECT_TRUE(std::filesystem::is_symlink(dangling));
+  EXPECT_EQ(ReadFileBytes(dir.File("sub/new.ncf")), Fixture("full.ncf"));
+
+  // A name of the longest length a folder takes.
+  const std::string longName = dir.File(std::string(251, 'n') + ".ncf");
+  ASSERT_TRUE(SaveConfigFile(longName, FullRecord()).ok);
+  ASSERT_TRUE(SaveConfigFile(longName, FullRecord()).ok);  // and again, over it
+  EXPECT_EQ(ReadFileBytes(longName), Fixture("full.ncf"));
+
+  // Backups: readable by their owner only, new or replaced.
+  const std::string backup = dir.File("backup.ncf");
+  ASSERT_TRUE(SaveConfigFile(backup, FullRecord(), FileAccess::OwnerOnly).ok);
+  EXPECT_EQ(StatOf(backup).st_mode & 0777, 0600u);
+  ASSERT_EQ(::chmod(backup.c_str(), 0644), 0);
+  ASSERT_TRUE(SaveConfigFile(backup, FullRecord(), FileAccess::OwnerOnly).ok);
+  EXPECT_EQ(StatOf(backup).st_mode & 0777, 0600u);
+
+  // No temporary is left: shared, the two links, sub, the long name, the backup.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 6);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("sub")), {}), 1);
+}
+
+// A trace or log: created readable by its owner only, an old one emptied and made so; a
+// FIFO or a folder refused without blocking.
+TEST(FileAccess, LogFilesAreRegularAndPrivate) {
+  testing::TempDir dir;
+  const std::string fresh = dir.File("fresh.log"), old = dir.File("old.log"),
+                    fifo = dir.File("fifo.log");
+  testing::WriteFileBytes(old, "older and longer text");
+  ASSERT_EQ(::chmod(old.c_str(), 0644), 0);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fresh, old}) {
+    LogFile log;
+    ASSERT_TRUE(log.Open(path).ok()) << path;
+    log.Stream() << "line" << std::endl;
+    EXPECT_TRUE(log.Stream().good());
+    EXPECT_EQ(ReadFileBytes(path), "line\n");
+    EXPECT_EQ(StatOf(path).st_mode & 0777, 0600u) << path;
+  }
+  for (const std::string& path : {fifo, dir.Path()}) {
+    LogFile log;
+    EXPECT_EQ(log.Open(path).fault, FileFault::NotRegular) << path;
+    log.Stream() << "nothing";
+    EXPECT_FALSE(log.Stream().good());
+  }
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+}
+
+TEST(FileAccess, SameFileByIdentityOrByNormalisedPath) {
+  testing::TempDir dir;
+  const std::string file = dir.File("a.ncf");
+  testing::WriteFileBytes(file, "x");
+  std::filesystem::create_directory(dir.File("sub"));
+  std::filesystem::create_hard_link(file, dir.File("hard.ncf"));
+  std::filesystem::create_symlink(file, dir.File("link.ncf"));
+  std::filesystem::create_symlink(dir.File("sub/none.ncf"), dir.File("dangling.ncf"));
+  const struct {
+    std::string a, b;
+    bool same;
+  } rows[] = {
+      {file, dir.File("sub/../a.ncf"), true},
+      {file, dir.File("hard.ncf"), true},
+      {file, dir.File("link.ncf"), true},
+      {dir.File("none.ncf"), dir.File("sub/../none.ncf"), true},
+      {dir.File("dangling.ncf"), dir.File("sub/none.ncf"), true},
+      {file, dir.File("none.ncf"), false},
+      {dir.File("none.ncf"), dir.File("other.ncf"), false},
+      {file, dir.File("sub"), false},
+  };
+  for (const auto& row : rows) EXPECT_EQ(SameFile(row.a, row.b), row.same) << row.a << " " << row.b;
 }
 
 }  // namespace

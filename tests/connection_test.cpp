@@ -44,7 +44,9 @@ struct Rig final : ConnectionUi {
     return passwords[prompts++];
   }
   void Message(int offset) override { messages.push_back(offset); }
-  void ErrorMessage(const std::string& description) override { errors.push_back(description); }
+  void ErrorMessage(const BilingualText& description) override {
+    errors.push_back(description.In(Lang::English));
+  }
   void Status(int offset) override { statuses.push_back(offset); }
 
   std::map<std::string, std::string> replies{

@@ -17,7 +17,7 @@ std::multiset<std::string> Placeholders(std::string_view text) {
 }
 
 TEST(ExtraTexts, EveryTextHasBothLanguagesWithTheSamePlaceholders) {
-  for (int i = 0; i <= static_cast<int>(ExtraText::TextTooLong); ++i) {
+  for (int i = 0; i < ExtraTextCount(); ++i) {
     const auto id = static_cast<ExtraText>(i);
     const std::string_view english = ExtraTextIn(Lang::English, id);
     const std::string_view spanish = ExtraTextIn(Lang::Spanish, id);

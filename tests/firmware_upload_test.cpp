@@ -2,6 +2,7 @@
 // boot loader's texts inside other characters, every return to the wait for "*", the
 // communication error, and a cancel in each phase.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <functional>
 #include <optional>
@@ -297,7 +298,10 @@ TEST(FirmwareFile, IsReadWholeOrRefusedWithAMessage) {
   testing::WriteFileBytes(dir.File("empty.hex"), "");
   EXPECT_EQ(ReadFirmwareFile(dir.File("empty.hex"), Lang::English, error), "");
 
-  for (const std::string& bad : {dir.File("missing.hex"), dir.Path()}) {
+  // A FIFO without a writer and an endless device are refused without reading them.
+  ASSERT_EQ(::mkfifo(dir.File("fifo.hex").c_str(), 0600), 0);
+  for (const std::string& bad :
+       {dir.File("missing.hex"), dir.Path(), dir.File("fifo.hex"), std::string("/dev/zero")}) {
     error.clear();
     EXPECT_FALSE(ReadFirmwareFile(bad, Lang::Spanish, error));
     EXPECT_NE(error.find(bad), std::string::npos) << error;

@@ -158,5 +158,58 @@ TEST(TracingPort, LogsBothDirectionsLineByLineWithTimesAndCarrierLoss) {
             "     172 ms -> x  (not sent: port closed)\n");
 }
 
+// The login's password and checksum are masked wherever they pass, written or echoed;
+// other lines, record lines of the unit beginning "11" among them, stay as they are.
+TEST(TracingPort, NeverShowsThePassword) {
+  FakeClock clock;
+  FakePort inner(clock);
+  std::ostringstream log;
+  TracingPort port(inner, clock, log);
+  inner.SetResponder([](std::string_view written, FakePort& p) {
+    p.Feed(written);  // a modem that echoes
+    p.FeedAnswer("PassWord=1", Ms(5));
+  });
+  ASSERT_TRUE(port.Open({}));
+  SerialLine line(port, clock);
+  std::string login = "#1190210";
+  line.SendCommand(login, kSecond);
+  EXPECT_TRUE(line.ReadAnswer(kSecond));
+  EXPECT_EQ(line.LastAnswer, "#PassWord=1");
+  const std::string text = log.str();
+  EXPECT_EQ(text.find("90210"), std::string::npos) << text;
+  EXPECT_EQ(text.find(login.substr(1, 2)), std::string::npos) << text;  // the checksum
+  EXPECT_NE(text.find("-> #**;11*****<CR>\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("<- #**;11*****<CR>\n"), std::string::npos) << text;
+
+  const struct {
+    std::string bytes;
+    bool received;
+    std::string shown;
+  } rows[] = {
+      {"#C4;111234\r", false, "#**;11****\r"},
+      {"noise#c4;111234\n#60;00\r", true, "noise#**;11****\n#60;00\r"},
+      {"#C4;111234", false, "#**;11****"},                  // no CR yet
+      {"#A1;110=Texto\r", true, "#A1;110=Texto\r"},        // a record line of the unit
+      {"#A1;110=Texto\r", false, "#**;11*******\r"},       // never sent: masked all the same
+      {"#G4;111234\r#4;111\r#60;00\r", false, "#G4;111234\r#4;111\r#60;00\r"},  // not frames
+      {"#C4;11", false, "#**;11"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(WithoutPassword(row.bytes, row.received), row.shown) << row.bytes;
+  }
+
+  // An echo after a long run of noise, and one longer than a trace line, are masked too.
+  log.str("");
+  inner.SetResponder({});
+  inner.Feed(std::string(195, '~') + "#00;1186420\r#00;11" + std::string(450, '7') + "\r#60;00\r");
+  for (int i = 0; i < 195 + 12 + 457 + 7; ++i) ASSERT_TRUE(port.ReadByte(clock.Now() + kSecond));
+  std::istringstream lines(log.str());
+  for (std::string entry; std::getline(lines, entry);) {
+    const std::string shown = entry.substr(entry.find(" ms ") + 4);  // after the time
+    EXPECT_EQ(shown.find_first_of("2478"), std::string::npos) << entry;  // the passwords' digits
+  }
+  EXPECT_NE(log.str().find("<- #60;00<CR>"), std::string::npos) << log.str();
+}
+
 }  // namespace
 }  // namespace zdl

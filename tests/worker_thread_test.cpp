@@ -108,8 +108,8 @@ class Desk final : public ConnectionUi, public ProgressSink {
     return answer;
   }
   void Message(int offset) override { OnMain([this, offset] { messages.push_back(offset); }); }
-  void ErrorMessage(const std::string& text) override {
-    OnMain([this, text] { errors.push_back(text); });
+  void ErrorMessage(const BilingualText& text) override {
+    OnMain([this, english = text.In(Lang::English)] { errors.push_back(english); });
   }
   void Status(int offset) override {
     OnMain([this, offset] {

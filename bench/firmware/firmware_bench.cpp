@@ -35,6 +35,7 @@ class TimingPort final : public BytePort {
   void Close() override { inner_.Close(); }
   bool IsOpen() const override { return inner_.IsOpen(); }
   std::string ErrorString() const override { return inner_.ErrorString(); }
+  PortError Error() const override { return inner_.Error(); }
   bool Write(std::string_view bytes) override {
     if (++writes == 3) first = std::chrono::steady_clock::now();
     if (writes >= 3) {

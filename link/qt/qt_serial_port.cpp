@@ -37,15 +37,15 @@ bool EndsThePort(QSerialPort::SerialPortError error) {
 
 // Qt's text for these errors repeats whatever errno was left behind (a read of a
 // pseudo-terminal whose far end closed reports "No such file or directory"), so the
-// description is ours.
-std::string Describe(QSerialPort::SerialPortError error) {
+// reason is ours.
+PortFailure Describe(QSerialPort::SerialPortError error) {
   switch (error) {
     case QSerialPort::ReadError:
-      return "reading failed: the device was removed or its far end closed";
+      return PortFailure::ReadFailed;
     case QSerialPort::WriteError:
-      return "writing failed: the device was removed or its far end closed";
+      return PortFailure::WriteFailed;
     default:
-      return "the device is no longer available";
+      return PortFailure::Gone;
   }
 }
 
@@ -68,16 +68,17 @@ struct QtSerialPort::Shared {
   std::atomic<bool> closeAsked{false};
 
   mutable std::mutex errorMutex;
-  std::string error;         // ErrorString()
-  std::string pendingError;  // a device error seen by the port's signal, not acted on yet
+  PortError error;  // Error()
+  // A device error seen by the port's signal, not acted on yet.
+  PortFailure pendingError = PortFailure::None;
 
-  void SetError(std::string text) {
+  void SetError(PortError reason) {
     std::lock_guard lock(errorMutex);
-    error = std::move(text);
+    error = std::move(reason);
   }
-  std::string TakePendingError() {
+  PortFailure TakePendingError() {
     std::lock_guard lock(errorMutex);
-    return std::exchange(pendingError, std::string());
+    return std::exchange(pendingError, PortFailure::None);
   }
 
   enum class Delete { Now, Deferred };
@@ -107,8 +108,9 @@ struct QtSerialPort::Shared {
           if (!shared) return;
           std::lock_guard lock(shared->call);
           if (shared->port != port) return;
-          if (std::string pending = shared->TakePendingError(); !pending.empty()) {
-            shared->SetError(port->portName().toStdString() + ": " + pending);
+          const PortFailure pending = shared->TakePendingError();
+          if (pending != PortFailure::None) {
+            shared->SetError({pending, port->portName().toStdString(), {}});
           }
           shared->CloseHere(Delete::Deferred);
         },
@@ -167,22 +169,22 @@ bool QtSerialPort::Open(const PortSettings& settings) {
 #ifndef QT_NO_DEBUG
     qFatal("%s", kNeedsQThread);
 #endif
-    shared_->SetError(kNeedsQThread);
+    shared_->SetError({PortFailure::Other, {}, kNeedsQThread});
     return false;
   }
   if (!OnOwnerThread("QtSerialPort::Open")) {
-    shared_->SetError(kForeignThread);
+    shared_->SetError({PortFailure::Other, {}, kForeignThread});
     return false;
   }
   Close();
   std::lock_guard lock(shared_->call);
   shared_->closeAsked = false;
   shared_->TakePendingError();
-  shared_->SetError("");
+  shared_->SetError({});
   carrierLost_ = false;
   device_ = DevicePath(settings.name);
   if (device_.empty()) {
-    shared_->SetError("No serial port given");
+    shared_->SetError({PortFailure::NoName, {}, {}});
     return false;
   }
 
@@ -196,7 +198,7 @@ bool QtSerialPort::Open(const PortSettings& settings) {
                                                                 : QSerialPort::NoFlowControl);
   port->setReadBufferSize(0);  // unlimited: at least the 8192 bytes a record stream needs
   if (!port->open(QIODevice::ReadWrite)) {
-    shared_->SetError(device_ + ": " + port->errorString().toStdString());
+    shared_->SetError({PortFailure::OpenFailed, device_, port->errorString().toStdString()});
     return false;
   }
   // A pseudo-terminal has no modem lines: DTR cannot be set there, which is harmless.
@@ -214,7 +216,7 @@ bool QtSerialPort::Open(const PortSettings& settings) {
                      if (!shared || !EndsThePort(error)) return;
                      {
                        std::lock_guard errorLock(shared->errorMutex);
-                       if (!shared->pendingError.empty()) return;
+                       if (shared->pendingError != PortFailure::None) return;
                        shared->pendingError = Describe(error);
                      }
                      Shared::CloseFromEventLoop(weak, raw);
@@ -258,12 +260,14 @@ void QtSerialPort::Close() {
 
 bool QtSerialPort::IsOpen() const { return shared_->open && !shared_->closeAsked; }
 
-std::string QtSerialPort::ErrorString() const {
+std::string QtSerialPort::ErrorString() const { return PortErrorText(Error()).In(Lang::English); }
+
+PortError QtSerialPort::Error() const {
   std::lock_guard lock(shared_->errorMutex);
   return shared_->error;
 }
 
-void QtSerialPort::CloseFor(std::string reason) {
+void QtSerialPort::CloseFor(PortError reason) {
   shared_->SetError(std::move(reason));
   shared_->CloseHere(Shared::Delete::Now);
   received_.clear();
@@ -288,17 +292,17 @@ bool QtSerialPort::CarrierDropped() {
 
 bool QtSerialPort::StillUsable() {
   if (shared_->port == nullptr) return false;
-  if (std::string pending = shared_->TakePendingError(); !pending.empty()) {
-    CloseFor(device_ + ": " + pending);
+  if (const PortFailure pending = shared_->TakePendingError(); pending != PortFailure::None) {
+    CloseFor({pending, device_, {}});
     return false;
   }
   if (shared_->closeAsked) {
-    CloseFor("");
+    CloseFor({});
     return false;
   }
   if (watchCarrier_ && CarrierDropped()) {
     carrierLost_ = true;
-    CloseFor(device_ + ": carrier lost");
+    CloseFor({PortFailure::CarrierLost, device_, {}});
     return false;
   }
   return true;
@@ -319,7 +323,9 @@ bool QtSerialPort::Write(std::string_view bytes) {
   if (port.write(bytes.data(), size) != size) {
     {
       std::lock_guard errorLock(shared_->errorMutex);
-      if (shared_->pendingError.empty()) shared_->pendingError = Describe(QSerialPort::WriteError);
+      if (shared_->pendingError == PortFailure::None) {
+        shared_->pendingError = Describe(QSerialPort::WriteError);
+      }
     }
     StillUsable();
     return false;

@@ -65,8 +65,10 @@ class QtSerialPort final : public BytePort {
   bool Open(const PortSettings& settings) override;
   void Close() override;
   bool IsOpen() const override;
-  // Why the last open failed or why the port closed by itself ("" after a plain close).
+  // Why the last open failed or why the port closed by itself (empty after a plain
+  // close); ErrorString() words it in English, for traces.
   std::string ErrorString() const override;
+  PortError Error() const override;
 
   bool Write(std::string_view bytes) override;
   std::optional<char> ReadByte(Micros deadline) override;
@@ -81,8 +83,8 @@ class QtSerialPort final : public BytePort {
 
   // True on the owner thread, or anywhere while the port is closed.
   bool OnOwnerThread(const char* what) const;
-  // Closes the port on its own thread, keeping `reason` for ErrorString().
-  void CloseFor(std::string reason);
+  // Closes the port on its own thread, keeping `reason` for Error().
+  void CloseFor(PortError reason);
   // False when the port is closed or had to close (a close asked, a device error, a
   // carrier drop). Cancels are checked by the callers: they do not close the port.
   bool StillUsable();

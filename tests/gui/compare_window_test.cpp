@@ -323,6 +323,12 @@ TEST_F(CompareWindowTest, AWriteWithBothBoxesLeavesABackupOfThePreviousConfigura
   EXPECT_TRUE(backups.absolutePath().startsWith(data.path())) << backups.absolutePath().toStdString();
   const QStringList files = backups.entryList({QStringLiteral("*.ncf")}, QDir::Files);
   ASSERT_EQ(files.size(), 1);
+  // The user's alone: the folder and the file.
+  const auto ownerOnly = [](const QString& path) {
+    return QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+  };
+  EXPECT_EQ(ownerOnly(backups.absolutePath()), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  EXPECT_EQ(ownerOnly(backups.filePath(files.front())), QFile::ReadOwner | QFile::WriteOwner);
   // Named by date, time ("yyyy-MM-dd_HH-mm-ss_") and the unit's name.
   EXPECT_EQ(files.front().mid(20), GeneralEditor::BackupFileName(previous, QDateTime::currentDateTime()).mid(20));
   ConfigurationRecord backup;

@@ -425,6 +425,8 @@ TEST_F(ConnectionWindowTest, TheTraceShowsTheExchangeOnlyWhileShownAndSavesIt) {
   const QString path = dir.filePath(QStringLiteral("trace.txt"));
   ASSERT_TRUE(trace->SaveTo(path));
   QFile saved(path);
+  EXPECT_EQ(saved.permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+            QFile::ReadOwner | QFile::WriteOwner);  // the owner's alone
   ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
   EXPECT_TRUE(saved.readAll().contains("#CF;ACK<CR>"));
   trace->Clear();

@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "configfile/config_file.h"
+#include "link/port_error.h"
+#include "ui/app/language.h"
 #include "tests/support/process.h"
 #include "tests/support/sample_record.h"
 #include "tests/support/stderr_capture.h"
@@ -219,6 +221,20 @@ TEST(UnitLink, ABadNumberOrAMissingUnitEndsTheStartWithItsMessage) {
       EXPECT_TRUE(desk.statuses.empty()) << "nothing else changed";
     }
   }
+}
+
+// The port's own reason is worded when it is shown, in the language of that moment.
+TEST(UnitLink, APortFailureIsShownInTheCurrentLanguage) {
+  const Lang before = CurrentLang();
+  for (const Lang lang : {Lang::Spanish, Lang::English}) {
+    SetCurrentLang(lang);
+    Desk desk;
+    ASSERT_TRUE(desk.Start({"", false, ""}));
+    EXPECT_EQ(desk.started, StartResult::PortError);
+    ASSERT_EQ(desk.errors.size(), 1u);
+    EXPECT_EQ(desk.errors[0], PortErrorText({PortFailure::NoName, {}, {}}).In(lang));
+  }
+  SetCurrentLang(before);
 }
 
 TEST(UnitLink, TheVirtualUnitKeepsWhatWasWrittenAcrossConnections) {

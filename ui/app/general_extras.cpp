@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
@@ -106,7 +107,11 @@ WriteExtras GeneralEditor::ExtrasToAsk() {
   extras.verify = verifyAfter_->isChecked();
   if (backUpFirst_->isChecked()) {
     const QString folder = BackupFolder();
-    QDir().mkpath(folder);
+    // The backups hold the unit's authorised numbers and privileges: the folder and its
+    // files are the user's alone (an older, open folder is closed too).
+    if (QDir().mkpath(folder)) {
+      QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
     extras.backupPath = [folder](const ConfigurationRecord& unit) {
       const QString name = BackupFileName(unit, QDateTime::currentDateTime());
       // Two backups within a second do not overwrite each other.

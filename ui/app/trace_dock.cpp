@@ -6,9 +6,10 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
+#include <QFile>
 #include <QVBoxLayout>
 
+#include "configfile/file_access.h"
 #include "ui/app/language.h"
 
 namespace zdl::ui {
@@ -69,11 +70,18 @@ QString TraceDock::Text() const { return text_->toPlainText(); }
 void TraceDock::Clear() { text_->clear(); }
 
 bool TraceDock::SaveTo(const QString& path) {
-  QSaveFile file(path);
   QByteArray bytes = Text().toUtf8();
   if (!bytes.isEmpty()) bytes += '\n';
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-    QMessageBox::warning(this, T(kErrorTitle), file.errorString());
+  // Atomic, a regular file only, readable by its owner only: a trace tells much about
+  // the unit.
+  const std::string name = QFile::encodeName(path).toStdString();
+  const FileResult saved = ReplaceRegularFile(
+      name, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+      FileAccess::OwnerOnly);
+  if (!saved.ok()) {
+    const BilingualText text =
+        BilingualText::Format(ExtraText::CannotWrite, {path.toStdString(), saved.Reason()});
+    QMessageBox::warning(this, T(kErrorTitle), QString::fromStdString(text.In(CurrentLang())));
     return false;
   }
   return true;

@@ -44,6 +44,7 @@ class RoutedPort final : public BytePort {
   void Close() override { Target().Close(); }
   bool IsOpen() const override { return Target().IsOpen(); }
   std::string ErrorString() const override { return Target().ErrorString(); }
+  PortError Error() const override { return Target().Error(); }
   bool Write(std::string_view bytes) override { return Target().Write(bytes); }
   std::optional<char> ReadByte(Micros deadline) override { return Target().ReadByte(deadline); }
   bool WaitWritten(Micros deadline) override { return Target().WaitWritten(deadline); }
@@ -318,7 +319,8 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
         link_.Post([](UnitLink& l) { emit l.BackupFailed(QString()); });
       } else {
         const QString path = extras.backupPath(unit);
-        const SaveOutcome saved = SaveConfigFile(std::filesystem::path(path.toStdString()), unit);
+        const SaveOutcome saved =
+            SaveConfigFile(std::filesystem::path(path.toStdString()), unit, FileAccess::OwnerOnly);
         ok = saved.ok;
         link_.Post([saved, path](UnitLink& l) {
           if (saved.ok) {
@@ -370,7 +372,7 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
     watch_->stop();
     const bool virtualUnit = portName == VirtualUnitName().toStdString();
     FirmwareResult result;  // PortClosed
-    QString portError;
+    BilingualText portError;
     std::string received;
     if (OpenFirmwarePort(portName, virtualUnit, portError)) {
       ForwardingSink sink(
@@ -387,7 +389,7 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
       };
       result = UploadFirmware(port_, clock_, image, sink, options);
       if (result.outcome == FirmwareResult::PortClosed && !port_.CancelRequested()) {
-        portError = QString::fromStdString(port_.ErrorString());
+        portError = PortErrorText(port_.Error());
       }
       if (virtualUnit && unit_->BootLoader()) received = unit_->BootLoader()->Received();
       if (!port_.IsOpen()) CloseFirmwarePort();
@@ -395,7 +397,7 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
     link_.Post([result, portError, virtualUnit, received = std::move(received)](UnitLink& l) mutable {
       l.busy_ = false;
       if (virtualUnit) l.virtualFirmware_ = std::move(received);
-      emit l.UploadFinished(result, portError);
+      emit l.UploadFinished(result, QString::fromStdString(portError.In(CurrentLang())));
     });
   }
 
@@ -435,10 +437,11 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
       if (show) show(offset);
     });
   }
-  void ErrorMessage(const std::string& description) override {
-    prompts_->Ask(link_, [text = QString::fromStdString(description)](UnitLink& l) {
+  void ErrorMessage(const BilingualText& description) override {
+    // Worded where it is shown, in the language of that moment.
+    prompts_->Ask(link_, [description](UnitLink& l) {
       const auto show = l.errorMessage;
-      if (show) show(text);
+      if (show) show(QString::fromStdString(description.In(CurrentLang())));
     });
   }
   void Status(int offset) override {
@@ -474,7 +477,7 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
 
   // The port of an upload, open on `portName`: the one an earlier upload left open, or
   // opened now as a direct line (the virtual unit on its direct cable).
-  bool OpenFirmwarePort(const std::string& portName, bool virtualUnit, QString& error) {
+  bool OpenFirmwarePort(const std::string& portName, bool virtualUnit, BilingualText& error) {
     if (firmwarePort_ == portName && port_.IsOpen()) return true;
     CloseFirmwarePort();
     port_.Close();
@@ -483,7 +486,7 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
     PortSettings settings;
     settings.name = portName;
     if (!port_.Open(settings)) {
-      error = QString::fromStdString(port_.ErrorString());
+      error = PortErrorText(port_.Error());
       port_.Close();
       return false;
     }
@@ -509,8 +512,8 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
     if (connection_.HandleCarrierLoss(*this)) return true;
     if (connection_.IsOpen()) return false;
     if (!port_.CancelRequested()) {
-      if (const std::string description = port_.ErrorString(); !description.empty()) {
-        ErrorMessage(description);
+      if (const PortError failure = port_.Error(); !failure.empty()) {
+        ErrorMessage(PortErrorText(failure));
       }
     }
     connection_.Stop(*this);

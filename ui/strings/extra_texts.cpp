@@ -54,6 +54,25 @@ constexpr Entry kTexts[] = {
     {ExtraText::TextTooLong,
      "The text of key %1 in section [%2] has %3 characters; it may have at most %4.",
      "El texto de la clave %1 de la sección [%2] tiene %3 caracteres; admite como máximo %4."},
+    // Files, traces, the password's sources and the serial port's failures
+    {ExtraText::NotRegularFile, "not a regular file", "no es un fichero regular"},
+    {ExtraText::FileTooLarge, "larger than %1", "mayor de %1"},
+    {ExtraText::TraceIsOtherFile, "the trace file %1 is %2; nothing was touched",
+     "el fichero de traza %1 es %2; no se ha tocado nada"},
+    {ExtraText::TheInputFile, "the input file", "el fichero de entrada"},
+    {ExtraText::TheOutputFile, "the output file", "el fichero de salida"},
+    {ExtraText::TheBackupFile, "the backup file", "el fichero de copia de seguridad"},
+    {ExtraText::NoPasswordTerminal,
+     "no terminal to ask the password on: set ZDL410_PASSWORD or give --password",
+     "no hay terminal en que pedir la clave: defina ZDL410_PASSWORD o indique --password"},
+    {ExtraText::PortNoName, "No serial port given", "No se ha indicado ningún puerto serie"},
+    {ExtraText::PortReadFailed, "reading failed: the device was removed or its far end closed",
+     "la lectura ha fallado: el dispositivo se ha retirado o su otro extremo se ha cerrado"},
+    {ExtraText::PortWriteFailed, "writing failed: the device was removed or its far end closed",
+     "la escritura ha fallado: el dispositivo se ha retirado o su otro extremo se ha cerrado"},
+    {ExtraText::PortGone, "the device is no longer available",
+     "el dispositivo ya no está disponible"},
+    {ExtraText::PortCarrierLost, "carrier lost", "se ha perdido la portadora"},
 };
 
 constexpr bool InEnumOrder() {
@@ -85,6 +104,8 @@ std::string Fill(std::string_view pattern, Lang lang, std::initializer_list<Bili
 }
 
 }  // namespace
+
+int ExtraTextCount() { return static_cast<int>(std::size(kTexts)); }
 
 std::string_view ExtraTextIn(Lang lang, ExtraText text) {
   const Entry& entry = kTexts[static_cast<std::size_t>(text)];

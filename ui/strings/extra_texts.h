@@ -34,10 +34,26 @@ enum class ExtraText {
   // Texts that may not go out in a configuration line (the checks before a write).
   TextHoldsControlCharacter,  // "The text of key %1 in section [%2] holds a control character (code %3), ..."
   TextTooLong,                // "The text of key %1 in section [%2] has %3 characters; ... at most %4."
+  // Files, traces, the password's sources and the serial port's failures
+  NotRegularFile,        // "not a regular file"
+  FileTooLarge,          // "larger than %1"
+  TraceIsOtherFile,      // "the trace file %1 is %2; ..."
+  TheInputFile,          // "the input file"
+  TheOutputFile,         // "the output file"
+  TheBackupFile,         // "the backup file"
+  NoPasswordTerminal,    // "no terminal to ask the password on: ..."
+  PortNoName,            // "No serial port given"
+  PortReadFailed,        // "reading failed: the device was removed or its far end closed"
+  PortWriteFailed,       // "writing failed: ..."
+  PortGone,              // "the device is no longer available"
+  PortCarrierLost,       // "carrier lost"
 };
 
 // The text in the language, UTF-8.
 std::string_view ExtraTextIn(Lang lang, ExtraText text);
+
+// How many texts ExtraText names (they are numbered from 0).
+int ExtraTextCount();
 
 // A message held in both languages at once, UTF-8.
 class BilingualText {
@@ -52,6 +68,13 @@ class BilingualText {
   static BilingualText Format(ExtraText text, std::initializer_list<BilingualText> args = {});
 
   const std::string& In(Lang lang) const { return lang == Lang::Spanish ? spanish_ : english_; }
+  // The same message after `prefix` (a device's name, a path), in both languages.
+  BilingualText Prefixed(std::string_view prefix) const {
+    BilingualText out;
+    out.spanish_ = std::string(prefix) + spanish_;
+    out.english_ = std::string(prefix) + english_;
+    return out;
+  }
   bool empty() const { return english_.empty() && spanish_.empty(); }
   bool operator==(const BilingualText&) const = default;
 
