@@ -404,11 +404,11 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
   // The port of the next upload, opened ahead of it.
   void OpenForUpload(const std::string& portName) {
     watch_->stop();
-    QString error;
+    BilingualText error;
     OpenFirmwarePort(portName, portName == VirtualUnitName().toStdString(), error);
     link_.Post([error](UnitLink& l) {
       l.busy_ = false;
-      emit l.PortForUploadOpened(error);
+      emit l.PortForUploadOpened(QString::fromStdString(error.In(CurrentLang())));
     });
   }
 
