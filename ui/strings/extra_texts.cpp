@@ -45,6 +45,14 @@ constexpr Entry kTexts[] = {
      "cannot keep.",
      "El texto de la clave %1 de la sección [%2] tiene un salto de línea, que un fichero de "
      "configuración no puede guardar."},
+    // A write stopped after the unit took part of the configuration.
+    {ExtraText::WriteStoppedStatus, "Write stopped: the unit holds an incomplete configuration.",
+     "Escritura detenida: el equipo tiene una configuración incompleta."},
+    {ExtraText::WriteStoppedMessage,
+     "The write was stopped after the unit had taken part of the configuration. The unit "
+     "holds an incomplete configuration and must be written again.",
+     "La escritura se ha detenido cuando el equipo ya había recibido parte de la "
+     "configuración. El equipo tiene una configuración incompleta y debe escribirse de nuevo."},
 };
 
 constexpr bool InEnumOrder() {

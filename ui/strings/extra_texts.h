@@ -31,6 +31,9 @@ enum class ExtraText {
   CannotRead,            // "Cannot read %1: %2"
   CannotWrite,           // "Cannot write %1: %2"
   LineBreakInValue,      // "The text of key %1 in section [%2] holds a line break, ..."
+  // A write stopped after the unit took part of the configuration.
+  WriteStoppedStatus,    // "Write stopped: the unit holds an incomplete configuration."
+  WriteStoppedMessage,   // "The write was stopped ... must be written again."
 };
 
 // The text in the language, UTF-8.
