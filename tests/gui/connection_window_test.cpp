@@ -559,12 +559,14 @@ TEST_F(ExchangeGateTest, ACancelAfterTheFirstLineAnsweredYesStopsItAndSaysTheUni
   EXPECT_EQ(Status(), QStringLiteral("Write stopped: the unit holds an incomplete configuration."));
 }
 
-TEST_F(ExchangeGateTest, TheQuestionClosesWhenTheWriteEndsMeanwhile) {
+// Nobody answers: once the unit has acknowledged "#03" the question is withdrawn (its
+// premise no longer holds) and the write goes on to its end. A write that fails while
+// the question is open closes it too.
+TEST_F(ExchangeGateTest, TheQuestionIsWithdrawnOnceTheUnitHoldsTheWholeConfiguration) {
   ASSERT_TRUE(StartOn(kVirtual));
   MakeWritable(window->Record());
   ListaTlfHasPriority();
-  WriteUntilCommitted();
-  // Nobody answers; a guard closes the box with Yes after 30 s, which the test would see.
+  // A guard answers Yes after 30 s, which the test would see.
   QTimer guard;
   guard.setSingleShot(true);
   QObject::connect(&guard, &QTimer::timeout, [] {
@@ -572,12 +574,51 @@ TEST_F(ExchangeGateTest, TheQuestionClosesWhenTheWriteEndsMeanwhile) {
       box->button(QMessageBox::Yes)->click();
     }
   });
+  WriteUntilCommitted();
   guard.start(30000);
-  EXPECT_TRUE(general->CancelExchange());  // returns once the write has ended
+  EXPECT_FALSE(general->CancelExchange());  // returns once the unit has acknowledged "#03"
   EXPECT_TRUE(guard.isActive());
-  EXPECT_FALSE(general->ExchangeRunning());
+  ASSERT_TRUE(Idle());
   EXPECT_EQ(Status(), QStringLiteral("Configuration successfully upgraded."));
   EXPECT_TRUE(Received(*window, "#03"));
+
+}
+
+TEST_F(ExchangeGateTest, AWriteThatFailsWhileTheQuestionIsOpenClosesIt) {
+  UnitLinkOptions options = Unit(true);
+  options.virtualFaults.silentAfter = 12;  // a few lines into the write
+  Open(options);
+  ASSERT_TRUE(StartOn(kVirtual));
+  MakeWritable(window->Record());
+  ListaTlfHasPriority();
+  WriteUntilCommitted();
+  // Answers the write's own message; the question is left to the write's end (or, after
+  // 30 s, answered Yes, which the test would see).
+  QStringList messages;
+  bool forced = false;
+  QElapsedTimer waited;
+  waited.start();
+  QTimer answerer;
+  answerer.setInterval(2);
+  QObject::connect(&answerer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    if (box->objectName() != QStringLiteral("StopWriteQuestion")) {
+      messages << box->text();
+      box->button(QMessageBox::Ok)->click();
+    } else if (waited.elapsed() > 30000) {
+      forced = true;
+      box->button(QMessageBox::Yes)->click();
+    }
+  });
+  answerer.start();
+  EXPECT_TRUE(general->CancelExchange());  // the write ended meanwhile
+  EXPECT_FALSE(forced);
+  EXPECT_FALSE(general->ExchangeRunning());
+  EXPECT_EQ(messages, QStringList{QStringLiteral("Communication error, check your connections.")});
+  EXPECT_EQ(Status(), QStringLiteral("Communication error."));
+  EXPECT_TRUE(Received(*window, "#01LDDEF"));
+  EXPECT_FALSE(Received(*window, "#03"));
 }
 
 TEST_F(ExchangeGateTest, ClosingTheWindowMidWriteAsksTheSameQuestion) {

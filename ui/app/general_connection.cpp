@@ -53,6 +53,9 @@ void GeneralEditor::ConnectLink() {
     status_ = offset;
     statusText_ = {};
     progStat_->setText(T(offset));
+    // Saving: the unit has acknowledged "#03" and holds the whole configuration, so the
+    // question about stopping is withdrawn (the write goes on to its end).
+    if (stopQuestion_ && !link_.WriteCommitted()) stopQuestion_->reject();
   });
   connect(&link_, &UnitLink::Progress, this, [this](int value, int maximum) {
     pBar_->setRange(0, maximum);
@@ -220,7 +223,8 @@ bool GeneralEditor::AskToStopWrite() {
   const int answer = box.exec();
   stopQuestion_ = nullptr;
   if (job_ != Job::Write || writes_ != write) return true;  // it ended meanwhile
-  if (answer != QMessageBox::Yes) return false;
+  // No, or the unit holds the whole configuration by now: nothing is stopped.
+  if (answer != QMessageBox::Yes || !link_.WriteCommitted()) return false;
   cancelled_ = true;
   link_.Cancel();
   return true;

@@ -103,7 +103,8 @@ class GeneralEditor final : public EditorWindow {
   void OnRead(bool ok, const ConfigurationRecord& record);
   void OnWritten(bool ok, bool incomplete);
   // The question before stopping a write that the unit has partly taken; true on Yes
-  // (the write is being stopped) or when the write ended while it was asked.
+  // (the write is being stopped) or when the write ended while it was asked. Withdrawn
+  // (false, the write goes on) once the unit has acknowledged "#03".
   bool AskToStopWrite();
   void Message(const QString& text);
   // The write's extras.

@@ -662,6 +662,8 @@ bool UnitLink::CancelUnlessCommitted() {
   return true;
 }
 
+bool UnitLink::WriteCommitted() const { return busy_ && worker_->Commit().Committed(); }
+
 void UnitLink::SetTraceEnabled(bool on) { worker_->SetTrace(on); }
 
 void UnitLink::DropVirtualUnitCarrier() { worker_->DropVirtualCarrier(); }

@@ -124,6 +124,8 @@ class UnitLink final : public QObject {
   // and calls Cancel() to stop it. Race-free with the worker: a write this call cancels
   // never sends "#01LDDEF". True when nothing runs.
   bool CancelUnlessCommitted();
+  // A write runs whose unit has taken "#01LDDEF" and not yet acknowledged "#03".
+  bool WriteCommitted() const;
 
   // While on, every byte exchanged is signalled as TraceLine, as the command line's
   // trace writes it. Off, the port is used directly. Takes effect at once.
