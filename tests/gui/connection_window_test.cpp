@@ -645,5 +645,31 @@ TEST_F(ExchangeGateTest, ClosingTheWindowMidWriteAsksTheSameQuestion) {
   EXPECT_FALSE(Received(*window, "#03"));
 }
 
+// The backup before a write and the verify after it are reads: a cancel there ends them
+// at once, without the question.
+TEST_F(ExchangeGateTest, ACancelDuringTheBackupOrTheVerifyEndsItAtOnce) {
+  Answerer answers(QMessageBox::Yes);
+  ASSERT_TRUE(StartOn(kVirtual));
+  MakeWritable(window->Record());
+  ListaTlfHasPriority();
+  general->BackUpFirst()->setChecked(true);
+  general->EscribirClick();
+  ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() > 5; }));  // reading
+  EXPECT_TRUE(general->CancelExchange());
+  ASSERT_TRUE(Idle());
+  EXPECT_FALSE(Received(*window, "#01LDDEF"));
+  EXPECT_TRUE(Received(*window, "#02"));
+
+  general->BackUpFirst()->setChecked(false);
+  general->VerifyAfterWriting()->setChecked(true);
+  general->EscribirClick();
+  ASSERT_TRUE(WaitFor([this] { return Status() == T(131); }));  // the verify's read
+  EXPECT_TRUE(general->CancelExchange());
+  ASSERT_TRUE(Idle());
+  EXPECT_TRUE(Received(*window, "#03"));
+  EXPECT_TRUE(answers.questions.isEmpty());
+  EXPECT_TRUE(general->Connected());
+}
+
 }  // namespace
 }  // namespace zdl::ui
