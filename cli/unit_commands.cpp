@@ -14,6 +14,7 @@
 #include "transfer/read_config.h"
 #include "transfer/write_config.h"
 #include "ui/strings/compare_texts.h"
+#include "ui/strings/extra_texts.h"
 
 namespace zdl::cli {
 
@@ -48,7 +49,13 @@ int TakeUnitOptions(Args& args, const char* command, UnitOptions& out) {
 class Session {
  public:
   Session(const UnitOptions& options, const Context& ctx)
-      : interrupt_([this] { port_.RequestCancel(); }), ui_(ctx, options.password, interrupt_.WakeFd()) {
+      : interrupt_([this] {
+          // Before "#01LDDEF" the write gives up without sending it; after it the stop
+          // leaves the unit with part of the configuration, which the write reports.
+          commit_.CancelUnlessCommitted();
+          port_.RequestCancel();
+        }),
+        ui_(ctx, options.password, interrupt_.WakeFd()) {
     if (options.trace) {
       if (OpenTrace(*options.trace, traceFile_, ctx)) {
         tracing_ = std::make_unique<TracingPort>(port_, clock_, traceFile_.Stream());
@@ -70,6 +77,7 @@ class Session {
   TerminalConnectionUi& Ui() { return ui_; }
   bool Interrupted() const { return interrupt_.Interrupted(); }
   int InterruptFd() const { return interrupt_.WakeFd(); }
+  WriteCommit& Commit() { return commit_; }
 
   // After a failed exchange: a carrier drop ends the connection with its message.
   void AfterFailure() { connection_->HandleCarrierLoss(ui_); }
@@ -81,6 +89,7 @@ class Session {
   std::unique_ptr<TracingPort> tracing_;
   bool traceFailed_ = false;
   std::unique_ptr<Connection> connection_;
+  WriteCommit commit_;
   InterruptWatch interrupt_;
   TerminalConnectionUi ui_;
 };
@@ -103,6 +112,13 @@ void ReportTransferFailure(Session& session, const Context& ctx) {
   if (session.Interrupted()) std::cerr << "zdl410: interrupted\n";
   std::cerr << ctx.Text(169) << '\n';
   std::cout << ctx.Text(133) << '\n';
+}
+
+// Ctrl-C after "#01LDDEF": the unit runs part of a configuration until it is written again.
+void ReportIncompleteWrite(Session& session, const Context& ctx) {
+  session.AfterFailure();
+  std::cerr << "zdl410: interrupted\n" << ExtraTextIn(ctx.lang, ExtraText::WriteStoppedMessage) << '\n';
+  std::cout << ExtraTextIn(ctx.lang, ExtraText::WriteStoppedStatus) << '\n';
 }
 
 }  // namespace
@@ -182,12 +198,17 @@ int Write(Args& args, const Context& ctx) {
     session.AfterFailure();
     return kFailure;
   }
-  bool written = false;
+  WriteOutcome written = WriteOutcome::Failed;
   {
     TerminalProgress progress(ctx);
-    written = WriteConfiguration(session.Link().Line(), session.Link().ComTimeOut(), record, progress);
+    written = WriteConfiguration(session.Link().Line(), session.Link().ComTimeOut(), record, progress,
+                                 session.Commit());
   }
-  if (!written) {
+  if (written == WriteOutcome::Incomplete) {
+    ReportIncompleteWrite(session, ctx);
+    return kFailure;
+  }
+  if (written != WriteOutcome::Written) {
     ReportTransferFailure(session, ctx);
     return kFailure;
   }

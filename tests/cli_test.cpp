@@ -1,13 +1,16 @@
 // The zdl410 command line as an installer runs it: offline commands on files, and read and
 // write against the simulated unit on a real pseudo-terminal.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "configfile/config_file.h"
+#include "link/serial_line.h"
 #include "tests/support/process.h"
 #include "tests/support/sample_record.h"
 
@@ -591,6 +595,67 @@ TEST_F(CliUnit, OnATerminalEveryReasonShowsOnce) {
       Cli({"write", "--port", busy.Port(), "--modem", "555", "--password", "1", Sample()});
   EXPECT_EQ(written.exitCode, 1);
   EXPECT_EQ(written.err, "Busy\n");
+}
+
+// Ctrl-C once the unit has taken "#01LDDEF": the write stops without "#03" and says, in
+// the session's language, that the unit must be written again.
+TEST_F(CliUnit, AnInterruptAfterTheFirstLineWarnsThatTheUnitIsIncomplete) {
+  Unit unit(dir_, {"--paced"});
+  ASSERT_TRUE(unit.Started());
+  const std::string trace = dir_.File("stopped.log");
+  const std::string out = dir_.File("stopped.out");
+  // Every change of a file in the folder (the trace among them) wakes the wait below.
+  const int watch = inotify_init1(IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(inotify_add_watch(watch, dir_.Path().c_str(), IN_MODIFY | IN_CREATE), 0);
+  int err[2];
+  ASSERT_EQ(pipe(err), 0);
+  setenv("XDG_CONFIG_HOME", SettingsHome().Path().c_str(), 1);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(open("/dev/null", O_RDONLY), 0);
+    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+    dup2(err[1], 2);
+    execl(ZDL_CLI_PATH, ZDL_CLI_PATH, "--lang", "es", "write", "--port", unit.Port().c_str(), "--password",
+          "1234", "--trace", trace.c_str(), Sample().c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(err[1]);
+  // The trace is written line by line: wait (on inotify, with a deadline) until the unit
+  // has answered "#01LDDEF".
+  auto lddefTaken = [&] {
+    const std::string log = testing::ReadFileBytes(trace);
+    const std::size_t sent = log.find(";01LDDEF");
+    return sent != std::string::npos && log.find("PARSE_OK", sent) != std::string::npos;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!lddefTaken() && std::chrono::steady_clock::now() < deadline) {
+    pollfd changed{watch, POLLIN, 0};
+    if (poll(&changed, 1, 1000) > 0) {
+      char events[4096];
+      if (read(watch, events, sizeof events) < 0) break;
+    }
+  }
+  close(watch);
+  ASSERT_TRUE(lddefTaken()) << testing::ReadFileBytes(trace);
+  kill(pid, SIGINT);
+  std::string text;
+  char buffer[256];
+  pollfd readable{err[0], POLLIN, 0};
+  ssize_t n = 0;
+  while (poll(&readable, 1, 10000) > 0 && (n = read(err[0], buffer, sizeof buffer)) > 0) {
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(err[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << text;
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(text.find("configuración incompleta y debe escribirse de nuevo"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Error de comunicación"), std::string::npos) << text;
+  EXPECT_EQ(testing::ReadFileBytes(out), "Escritura detenida: el equipo tiene una configuración incompleta.\n");
+  const std::string log = testing::ReadFileBytes(trace);
+  EXPECT_EQ(log.find("-> " + FrameCommand("#03")), std::string::npos) << log;
 }
 
 }  // namespace

@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
+#include <latch>
+#include <optional>
+
 #include <algorithm>
 #include <map>
+#include <functional>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -28,12 +34,17 @@ class WritingUnit {
     port.SetResponder([this](std::string_view bytes, auto&) {
       std::string command(1, '#');
       command += testing::Payload(std::string(bytes.substr(0, bytes.find('\r'))));
+      if (onLine) onLine(command);
       Answer(command);
     });
   }
   bool Write() {
     SerialLine line(port, clock);
     return WriteConfiguration(line, Millis{1000}, record, progress);
+  }
+  WriteOutcome WriteWithCommit() {
+    SerialLine line(port, clock);
+    return WriteConfiguration(line, Millis{1000}, record, progress, commit);
   }
   int Count(const std::string& command) const {  // how often the command was written
     const std::vector<std::string> sent = port.WrittenLines();
@@ -43,7 +54,18 @@ class WritingUnit {
   ConfigurationRecord record;
   testing::FakeClock clock;
   testing::FakePort port{clock};
-  testing::RecordingProgress progress;
+  // Told of every status, before it is recorded.
+  class Progress final : public testing::RecordingProgress {
+   public:
+    std::function<void(int)> onStatus;
+    void Status(int offset) override {
+      if (onStatus) onStatus(offset);
+      RecordingProgress::Status(offset);
+    }
+  } progress;
+  WriteCommit commit;
+  // Told of every logical command as it is written, before the unit answers it.
+  std::function<void(const std::string&)> onLine;
   std::map<std::string, std::string> answers;
   std::string saveAnswer = "#SAVE_OK";
   Millis saveDelay{2000};
@@ -189,6 +211,98 @@ TEST(WriteConfig, ATextThatMayNotGoOutRefusesTheWriteBeforeAnythingIsSent) {
   EXPECT_EQ(unit.port.Written(), "");
   EXPECT_EQ(unit.progress.statuses, (std::vector<int>{134, 133}));
   EXPECT_EQ(unit.progress.values.back(), 0);
+}
+
+// The user stops the write at a moment of the sequence: at once while the unit has not
+// taken "#01LDDEF" (nothing of the configuration goes out) or once it has acknowledged
+// "#03"; in between the gate refuses and the stop comes only after the user's word, and
+// the write ends Incomplete, without "#03".
+TEST(WriteConfig, AStopBetweenTheFirstLineAndTheSaveLeavesTheUnitIncomplete) {
+  const std::string mid = "#01ID=" + testing::FullRecord().General.NOMBRE;
+  struct Row {
+    std::string at;  // a command as it is written, or "saving": the status 136
+    bool atOnce;     // the gate lets the stop through without asking
+    WriteOutcome outcome;
+    int lddefSent;
+    int saveSent;
+    std::vector<int> statuses;
+  };
+  for (const Row& row : std::vector<Row>{
+           {"#00", true, WriteOutcome::Failed, 0, 0, {134, 133}},
+           {"#01LDDEF", false, WriteOutcome::Incomplete, 1, 0, {134}},
+           {mid, false, WriteOutcome::Incomplete, 1, 0, {134}},
+           // "#03" written but not acknowledged: the unit may not have it.
+           {"#03", false, WriteOutcome::Incomplete, 1, 1, {134}},
+           {"saving", true, WriteOutcome::Failed, 1, 1, {134, 136, 133}},
+       }) {
+    SCOPED_TRACE(row.at);
+    WritingUnit unit;
+    std::optional<bool> atOnce;
+    auto stop = [&] {
+      atOnce = unit.commit.CancelUnlessCommitted();
+      unit.port.Cancel().Request();  // at once, or after the user said Yes
+    };
+    unit.onLine = [&](const std::string& command) {
+      if (command == row.at && !atOnce) stop();
+    };
+    unit.progress.onStatus = [&](int offset) {
+      if (offset == 136 && row.at == "saving") stop();
+    };
+    EXPECT_EQ(unit.WriteWithCommit(), row.outcome);
+    EXPECT_EQ(atOnce, std::optional<bool>(row.atOnce));
+    EXPECT_EQ(unit.Count("#01LDDEF"), row.lddefSent);
+    EXPECT_EQ(unit.Count("#03"), row.saveSent);
+    EXPECT_EQ(unit.progress.statuses, row.statuses);
+    EXPECT_EQ(unit.progress.values.back(), 0);
+  }
+}
+
+TEST(WriteConfig, NoStopAndACompleteWriteAreNotIncomplete) {
+  WritingUnit unit;
+  EXPECT_EQ(unit.WriteWithCommit(), WriteOutcome::Written);
+  EXPECT_FALSE(unit.commit.Committed());
+  WritingUnit failing;  // a unit that stops answering part-way, nobody cancelled
+  failing.answers["#01RENVN=" + testing::FullRecord().General.RENVN] = "";
+  EXPECT_EQ(failing.WriteWithCommit(), WriteOutcome::Failed);
+  EXPECT_TRUE(failing.commit.Committed());
+  EXPECT_EQ(failing.progress.statuses, (std::vector<int>{134, 133}));
+}
+
+// The write's thread commits while the interface thread cancels: exactly one of them
+// wins, whichever order the threads happen to run in.
+TEST(WriteCommit, ACancelAndTheCommitNeverBothWin) {
+  int cancelsFirst = 0;
+  for (int i = 0; i < 300; ++i) {
+    WriteCommit commit;
+    bool committed = false;
+    bool cancelled = false;
+    std::latch go(2);  // both threads start together; which side runs on which alternates
+    std::function<void()> commitSide = [&] { committed = commit.Commit(); };
+    std::function<void()> cancelSide = [&] { cancelled = commit.CancelUnlessCommitted(); };
+    std::thread writer([&] {
+      go.arrive_and_wait();
+      (i % 2 ? cancelSide : commitSide)();
+    });
+    go.arrive_and_wait();
+    (i % 2 ? commitSide : cancelSide)();
+    writer.join();
+    ASSERT_NE(committed, cancelled) << i;
+    EXPECT_EQ(commit.Committed(), committed);
+    cancelsFirst += cancelled ? 1 : 0;
+  }
+  std::cout << "[ measured ] the cancel came first " << cancelsFirst << " times in 300\n";
+
+  WriteCommit commit;
+  EXPECT_TRUE(commit.CancelUnlessCommitted());
+  EXPECT_FALSE(commit.Commit());  // the cancel stands
+  commit.Reset();                 // until the next write
+  EXPECT_TRUE(commit.Commit());
+  EXPECT_FALSE(commit.CancelUnlessCommitted());
+  EXPECT_FALSE(commit.CancelUnlessCommitted());  // asking does not change it
+  EXPECT_TRUE(commit.Committed());
+  commit.Complete();
+  EXPECT_TRUE(commit.CancelUnlessCommitted());
+  EXPECT_FALSE(commit.Committed());
 }
 
 }  // namespace

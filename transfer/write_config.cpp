@@ -20,8 +20,37 @@ bool Exchange(SerialLine& line, Millis comTimeout, const CommandLine& command) {
 
 }  // namespace
 
+void WriteCommit::Reset() {
+  std::lock_guard lock(mutex_);
+  phase_ = Phase::Before;
+}
+
+bool WriteCommit::Commit() {
+  std::lock_guard lock(mutex_);
+  if (phase_ == Phase::Cancelled) return false;
+  phase_ = Phase::Committed;
+  return true;
+}
+
+void WriteCommit::Complete() {
+  std::lock_guard lock(mutex_);
+  phase_ = Phase::Whole;
+}
+
+bool WriteCommit::CancelUnlessCommitted() {
+  std::lock_guard lock(mutex_);
+  if (phase_ == Phase::Committed) return false;
+  if (phase_ == Phase::Before) phase_ = Phase::Cancelled;
+  return true;
+}
+
+bool WriteCommit::Committed() const {
+  std::lock_guard lock(mutex_);
+  return phase_ == Phase::Committed;
+}
+
 bool RunWriteSequence(SerialLine& line, Millis comTimeout, const ConfigurationRecord& record,
-                      ProgressSink& progress) {
+                      ProgressSink& progress, WriteCommit& commit) {
   progress.Range(kWriteProgressMax);
   progress.Value(0);
 
@@ -41,6 +70,8 @@ bool RunWriteSequence(SerialLine& line, Millis comTimeout, const ConfigurationRe
 
   // The first wrong or missing answer ends the write: nothing further is sent, and
   // the unit never gets the "#03" that would make it save a partial configuration.
+  // The first line is "#01LDDEF": from it on the unit has dropped its configuration.
+  if (!commit.Commit()) return false;
   for (const WriteStep& step : sequence.steps) {
     for (const CommandLine& command : step.lines) {
       if (!Exchange(line, comTimeout, command)) return false;
@@ -49,23 +80,37 @@ bool RunWriteSequence(SerialLine& line, Millis comTimeout, const ConfigurationRe
   }
 
   if (!Exchange(line, comTimeout, sequence.save)) return false;
+  commit.Complete();
   progress.Status(136);
   // The unit answers a second time once the EEPROM is written.
   line.ReadAnswer(kSaveTimeout);
   return line.LastAnswer == "#SAVE_OK";
 }
 
-bool WriteConfiguration(SerialLine& line, Millis comTimeout, const ConfigurationRecord& record,
-                        ProgressSink& progress) {
+bool RunWriteSequence(SerialLine& line, Millis comTimeout, const ConfigurationRecord& record,
+                      ProgressSink& progress) {
+  WriteCommit commit;
+  return RunWriteSequence(line, comTimeout, record, progress, commit);
+}
+
+WriteOutcome WriteConfiguration(SerialLine& line, Millis comTimeout, const ConfigurationRecord& record,
+                                ProgressSink& progress, WriteCommit& commit) {
   progress.Status(134);
   progress.Value(0);
-  if (!RunWriteSequence(line, comTimeout, record, progress)) {
-    progress.Status(133);
-    progress.Value(0);
-    return false;
+  if (RunWriteSequence(line, comTimeout, record, progress, commit)) {
+    progress.Status(135);
+    return WriteOutcome::Written;
   }
-  progress.Status(135);
-  return true;
+  progress.Value(0);
+  if (commit.Committed() && line.Port().Cancel().Requested()) return WriteOutcome::Incomplete;
+  progress.Status(133);
+  return WriteOutcome::Failed;
+}
+
+bool WriteConfiguration(SerialLine& line, Millis comTimeout, const ConfigurationRecord& record,
+                        ProgressSink& progress) {
+  WriteCommit commit;
+  return WriteConfiguration(line, comTimeout, record, progress, commit) == WriteOutcome::Written;
 }
 
 }  // namespace zdl

@@ -7,6 +7,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -16,10 +18,16 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QPushButton>
+#include <algorithm>
 #include <deque>
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "configfile/config_file.h"
 #include "model/text_codec.h"
@@ -340,7 +348,8 @@ TEST_F(ConnectionWindowTest, CancelDuringTheSaveKeepsTheConnectionAndSaysNothing
   ASSERT_TRUE(StartOn(kVirtual));
   MakeWritable(window->Record());
   general->EscribirClick();
-  ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() >= 20; }, 8000))
+  // Once "#03" is acknowledged the unit holds the whole configuration: no question.
+  ASSERT_TRUE(WaitFor([this] { return Status() == QStringLiteral("Saving on EEPROM..."); }, 8000))
       << Get<QProgressBar>("PBar")->value() << " " << Status().toStdString() << " "
       << answers.texts.join(QLatin1Char('|')).toStdString() << answers.questions.size();
   EXPECT_TRUE(Get<QPushButton>("CancelCom")->isEnabled());
@@ -354,6 +363,7 @@ TEST_F(ConnectionWindowTest, CancelDuringTheSaveKeepsTheConnectionAndSaysNothing
   EXPECT_TRUE(window->Editor(EditorId::Macros)->isEnabled());
   EXPECT_EQ(Status(), QStringLiteral("Communication error."));
   EXPECT_TRUE(answers.texts.isEmpty());
+  EXPECT_EQ(answers.questions.size(), 1);  // the no-priority confirmation, nothing more
 }
 
 TEST_F(ConnectionWindowTest, CancelDuringTheDialEndsTheStart) {
@@ -431,6 +441,275 @@ TEST_F(ConnectionWindowTest, TheTraceShowsTheExchangeOnlyWhileShownAndSavesIt) {
   EXPECT_TRUE(saved.readAll().contains("#CF;ACK<CR>"));
   trace->Clear();
   EXPECT_TRUE(trace->Text().isEmpty());
+}
+
+// --- Only Cancel acts while an exchange runs; a write the unit has partly taken stops only
+// --- on the user's word. Against the paced virtual unit, judged by what it received.
+
+// The virtual unit received this logical line during the last write.
+bool Received(MainWindow& window, const std::string& line) {
+  const std::vector<std::string>& lines = window.Link().VirtualUnitLines();
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// Drags a file over the window and drops it there: whether the drag was taken.
+bool DragAndDrop(MainWindow& window, const QString& path) {
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(path)});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window, &enter);
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window, &drop);
+  return enter.isAccepted();
+}
+
+class ExchangeGateTest : public ConnectionWindowTest {
+ protected:
+  void SetUp() override {
+    UnitLinkOptions options = Unit(true);
+    options.virtualConfiguration = zdl::testing::FullRecord();
+    Open(options);
+    ConfigurationRecord dropped = zdl::testing::FullRecord();
+    dropped.General.NOMBRE = "Soltado";
+    droppedFile = dir.filePath(QStringLiteral("dropped.ncf"));
+    ASSERT_TRUE(SaveConfigFile(std::filesystem::path(droppedFile.toStdString()), dropped).ok);
+  }
+  bool BoxesEnabled() {
+    return Get<QCheckBox>("BackUpFirst")->isEnabled() || Get<QCheckBox>("VerifyAfterWriting")->isEnabled();
+  }
+  // Starts a write of the editors' record and waits until the unit has taken "#01LDDEF".
+  void WriteUntilCommitted() {
+    general->EscribirClick();
+    ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() >= 1; }));
+    ASSERT_TRUE(general->ExchangeRunning());
+  }
+  QString Note() { return window->statusBar()->currentMessage(); }
+  // A priority number: the write asks no confirmation first.
+  void ListaTlfHasPriority() {
+    window->Record().ListaTlf = {"600111222,Prio=1"};
+    window->RefreshEditors();
+  }
+  // Answers the stop question with `button` (none: its default) and records its text.
+  void AnswerTheQuestion(testing::SeenBox& seen, QMessageBox::StandardButton button) {
+    testing::AnswerNextBox(seen, button);
+  }
+
+  QTemporaryDir dir;
+  QString droppedFile;
+};
+
+TEST_F(ExchangeGateTest, DropsAreRefusedAndTheWriteBoxesLockedWhileAnExchangeRuns) {
+  Answerer answers(QMessageBox::Yes);
+  ChoosePort(kVirtual);
+  general->IniComClick();  // the start: the boxes beside Escribir take no input meanwhile
+  EXPECT_FALSE(BoxesEnabled());
+  EXPECT_FALSE(DragAndDrop(*window, droppedFile));
+  EXPECT_TRUE(Note().contains(QStringLiteral("cannot be opened"))) << Note().toStdString();
+  ASSERT_TRUE(Idle());
+  ASSERT_TRUE(general->Connected());
+  EXPECT_TRUE(BoxesEnabled());
+  const QString caption = window->windowTitle();
+
+  general->LeerClick();
+  ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() > 5; }));
+  EXPECT_FALSE(BoxesEnabled());
+  window->statusBar()->clearMessage();
+  EXPECT_FALSE(DragAndDrop(*window, droppedFile));
+  EXPECT_TRUE(Note().contains(QStringLiteral("cannot be opened"))) << Note().toStdString();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(Status(), QStringLiteral("Configuration successfully read."));
+  EXPECT_EQ(window->Record().General.NOMBRE, zdl::testing::FullRecord().General.NOMBRE);
+  EXPECT_EQ(window->windowTitle(), caption);
+  EXPECT_TRUE(BoxesEnabled());
+
+  SetCurrentLang(Lang::Spanish);
+  window->LoadAllTexts();
+  MakeWritable(window->Record());
+  const ConfigurationRecord written = window->Record();
+  WriteUntilCommitted();
+  EXPECT_FALSE(BoxesEnabled());
+  EXPECT_FALSE(DragAndDrop(*window, droppedFile));
+  EXPECT_TRUE(Note().contains(QStringLiteral("No se puede abrir un archivo"))) << Note().toStdString();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(Status(), QStringLiteral("Configuración actualizada con éxito."));
+  EXPECT_TRUE(Received(*window, "#03"));
+  EXPECT_EQ(window->Record(), written);
+  EXPECT_EQ(window->windowTitle(), caption);
+  EXPECT_TRUE(BoxesEnabled());
+
+  EXPECT_TRUE(DragAndDrop(*window, droppedFile));  // idle again: the drop opens the file
+  EXPECT_EQ(window->Record().General.NOMBRE, "Soltado");
+  EXPECT_NE(window->windowTitle(), caption);
+}
+
+TEST_F(ExchangeGateTest, ACancelBeforeTheFirstLineEndsTheWriteAtOnce) {
+  Answerer answers(QMessageBox::Yes);
+  ASSERT_TRUE(StartOn(kVirtual));
+  MakeWritable(window->Record());
+  ListaTlfHasPriority();
+  general->EscribirClick();
+  EXPECT_TRUE(general->CancelExchange());  // the unit is still being asked "#00"
+  ASSERT_TRUE(Idle());
+  EXPECT_TRUE(answers.questions.isEmpty());
+  EXPECT_TRUE(answers.texts.isEmpty());
+  EXPECT_EQ(Status(), QStringLiteral("Communication error."));
+  EXPECT_FALSE(Received(*window, "#01LDDEF"));
+  EXPECT_TRUE(general->Connected());
+}
+
+TEST_F(ExchangeGateTest, ACancelAfterTheFirstLineAsksAndNoLetsTheWriteEndWhole) {
+  ASSERT_TRUE(StartOn(kVirtual));
+  MakeWritable(window->Record());
+  ListaTlfHasPriority();
+  WriteUntilCommitted();
+  testing::SeenBox seen;
+  AnswerTheQuestion(seen, QMessageBox::NoButton);  // Enter: the default button
+  EXPECT_FALSE(general->CancelExchange());
+  EXPECT_TRUE(seen.seen);
+  EXPECT_TRUE(seen.text.contains(QStringLiteral("keep only part of the configuration"))) << seen.text.toStdString();
+  EXPECT_EQ(seen.icon, QMessageBox::Warning);
+  Answerer messages;  // the write's own boxes, none expected
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(Status(), QStringLiteral("Configuration successfully upgraded."));
+  EXPECT_TRUE(Received(*window, "#01LDDEF"));
+  EXPECT_TRUE(Received(*window, "#03"));
+  EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(QLatin1Char('|')).toStdString();
+}
+
+TEST_F(ExchangeGateTest, ACancelAfterTheFirstLineAnsweredYesStopsItAndSaysTheUnitIsIncomplete) {
+  ASSERT_TRUE(StartOn(kVirtual));
+  SetCurrentLang(Lang::Spanish);
+  window->LoadAllTexts();
+  MakeWritable(window->Record());
+  ListaTlfHasPriority();
+  WriteUntilCommitted();
+  Answerer answers(QMessageBox::Yes);
+  EXPECT_TRUE(general->CancelExchange());
+  ASSERT_TRUE(Idle());
+  ASSERT_EQ(answers.questions.size(), 1);
+  EXPECT_TRUE(answers.questions[0].contains(QStringLiteral("¿Detener la escritura?")));
+  EXPECT_TRUE(Received(*window, "#01LDDEF"));
+  EXPECT_FALSE(Received(*window, "#03"));
+  EXPECT_EQ(Status(), QStringLiteral("Escritura detenida: el equipo tiene una configuración incompleta."));
+  EXPECT_EQ(Get<QProgressBar>("PBar")->value(), 0);
+  ASSERT_EQ(answers.texts.size(), 1);
+  EXPECT_TRUE(answers.texts[0].contains(QStringLiteral("debe escribirse de nuevo"))) << answers.texts[0].toStdString();
+  EXPECT_TRUE(general->Connected());
+  SetCurrentLang(Lang::English);  // the status follows the language
+  window->LoadAllTexts();
+  EXPECT_EQ(Status(), QStringLiteral("Write stopped: the unit holds an incomplete configuration."));
+}
+
+// Nobody answers: once the unit has acknowledged "#03" the question is withdrawn (its
+// premise no longer holds) and the write goes on to its end. A write that fails while
+// the question is open closes it too.
+TEST_F(ExchangeGateTest, TheQuestionIsWithdrawnOnceTheUnitHoldsTheWholeConfiguration) {
+  ASSERT_TRUE(StartOn(kVirtual));
+  MakeWritable(window->Record());
+  ListaTlfHasPriority();
+  // A guard answers Yes after 30 s, which the test would see.
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      box->button(QMessageBox::Yes)->click();
+    }
+  });
+  WriteUntilCommitted();
+  guard.start(30000);
+  EXPECT_FALSE(general->CancelExchange());  // returns once the unit has acknowledged "#03"
+  EXPECT_TRUE(guard.isActive());
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(Status(), QStringLiteral("Configuration successfully upgraded."));
+  EXPECT_TRUE(Received(*window, "#03"));
+
+}
+
+TEST_F(ExchangeGateTest, AWriteThatFailsWhileTheQuestionIsOpenClosesIt) {
+  UnitLinkOptions options = Unit(true);
+  options.virtualFaults.silentAfter = 12;  // a few lines into the write
+  Open(options);
+  ASSERT_TRUE(StartOn(kVirtual));
+  MakeWritable(window->Record());
+  ListaTlfHasPriority();
+  WriteUntilCommitted();
+  // Answers the write's own message; the question is left to the write's end (or, after
+  // 30 s, answered Yes, which the test would see).
+  QStringList messages;
+  bool forced = false;
+  QElapsedTimer waited;
+  waited.start();
+  QTimer answerer;
+  answerer.setInterval(2);
+  QObject::connect(&answerer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    if (box->objectName() != QStringLiteral("StopWriteQuestion")) {
+      messages << box->text();
+      box->button(QMessageBox::Ok)->click();
+    } else if (waited.elapsed() > 30000) {
+      forced = true;
+      box->button(QMessageBox::Yes)->click();
+    }
+  });
+  answerer.start();
+  EXPECT_TRUE(general->CancelExchange());  // the write ended meanwhile
+  EXPECT_FALSE(forced);
+  EXPECT_FALSE(general->ExchangeRunning());
+  EXPECT_EQ(messages, QStringList{QStringLiteral("Communication error, check your connections.")});
+  EXPECT_EQ(Status(), QStringLiteral("Communication error."));
+  EXPECT_TRUE(Received(*window, "#01LDDEF"));
+  EXPECT_FALSE(Received(*window, "#03"));
+}
+
+TEST_F(ExchangeGateTest, ClosingTheWindowMidWriteAsksTheSameQuestion) {
+  ASSERT_TRUE(StartOn(kVirtual));
+  MakeWritable(window->Record());
+  ListaTlfHasPriority();
+  WriteUntilCommitted();
+  {
+    Answerer no(QMessageBox::No);
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(no.questions.size(), 1);
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(Status(), QStringLiteral("Configuration successfully upgraded."));
+    EXPECT_TRUE(Received(*window, "#03"));
+  }
+  WriteUntilCommitted();
+  Answerer yes(QMessageBox::Yes);
+  EXPECT_TRUE(window->close());
+  EXPECT_EQ(yes.questions.size(), 1);
+  EXPECT_FALSE(window->isVisible());
+  ASSERT_TRUE(Idle());  // the link outlives the hidden window here: see what the unit got
+  EXPECT_TRUE(Received(*window, "#01LDDEF"));
+  EXPECT_FALSE(Received(*window, "#03"));
+}
+
+// The backup before a write and the verify after it are reads: a cancel there ends them
+// at once, without the question.
+TEST_F(ExchangeGateTest, ACancelDuringTheBackupOrTheVerifyEndsItAtOnce) {
+  Answerer answers(QMessageBox::Yes);
+  ASSERT_TRUE(StartOn(kVirtual));
+  MakeWritable(window->Record());
+  ListaTlfHasPriority();
+  general->BackUpFirst()->setChecked(true);
+  general->EscribirClick();
+  ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() > 5; }));  // reading
+  EXPECT_TRUE(general->CancelExchange());
+  ASSERT_TRUE(Idle());
+  EXPECT_FALSE(Received(*window, "#01LDDEF"));
+  EXPECT_TRUE(Received(*window, "#02"));
+
+  general->BackUpFirst()->setChecked(false);
+  general->VerifyAfterWriting()->setChecked(true);
+  general->EscribirClick();
+  ASSERT_TRUE(WaitFor([this] { return Status() == T(131); }));  // the verify's read
+  EXPECT_TRUE(general->CancelExchange());
+  ASSERT_TRUE(Idle());
+  EXPECT_TRUE(Received(*window, "#03"));
+  EXPECT_TRUE(answers.questions.isEmpty());
+  EXPECT_TRUE(general->Connected());
 }
 
 }  // namespace

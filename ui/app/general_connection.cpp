@@ -16,6 +16,7 @@
 #include "ui/app/language.h"
 #include "ui/app/main_window.h"
 #include "ui/app/unit_link.h"
+#include "ui/strings/extra_texts.h"
 
 namespace zdl::ui {
 
@@ -27,6 +28,8 @@ constexpr int kStartCaption = 49, kStopCaption = 120, kNotStarted = 52, kBadNumb
 constexpr int kReadSteps = 176, kWriteSteps = 21;
 
 QString FromCp1252(const std::string& bytes) { return QString::fromStdString(Cp1252ToUtf8(bytes)); }
+
+QString X(ExtraText text) { return QString::fromStdString(std::string(ExtraTextIn(CurrentLang(), text))); }
 
 }  // namespace
 
@@ -50,6 +53,9 @@ void GeneralEditor::ConnectLink() {
     status_ = offset;
     statusText_ = {};
     progStat_->setText(T(offset));
+    // Saving: the unit has acknowledged "#03" and holds the whole configuration, so the
+    // question about stopping is withdrawn (the write goes on to its end).
+    if (stopQuestion_ && !link_.WriteCommitted()) stopQuestion_->reject();
   });
   connect(&link_, &UnitLink::Progress, this, [this](int value, int maximum) {
     pBar_->setRange(0, maximum);
@@ -96,17 +102,25 @@ void GeneralEditor::Message(const QString& text) {
 
 void GeneralEditor::Begin(Job job) {
   job_ = job;
+  if (job == Job::Write) ++writes_;
   cancelled_ = false;
   iniCom_->setEnabled(false);
   leer_->setEnabled(false);
   escribir_->setEnabled(false);
+  // Read when a write is handed over: changing them during an exchange would do nothing.
+  backUpFirst_->setEnabled(false);
+  verifyAfter_->setEnabled(false);
   cancel_->setEnabled(job != Job::Stop);
   main_.SetExchangeRunning(job == Job::Read || job == Job::Write);
 }
 
 void GeneralEditor::End() {
   job_ = Job::None;
+  // A question about stopping the write that just ended is answered by its end.
+  if (stopQuestion_) stopQuestion_->reject();
   cancel_->setEnabled(false);
+  backUpFirst_->setEnabled(true);
+  verifyAfter_->setEnabled(true);
   main_.SetExchangeRunning(false);
   ShowConnected(link_.Connected());
 }
@@ -182,10 +196,38 @@ void GeneralEditor::EscribirClick() {
   if (!link_.Write(record_, ExtrasToAsk())) End();
 }
 
-void GeneralEditor::CancelExchange() {
-  if (job_ == Job::None || job_ == Job::Stop) return;
+bool GeneralEditor::CancelExchange() {
+  if (job_ == Job::None || job_ == Job::Stop) return true;
+  if (stopQuestion_) return false;  // already asked (a second Esc, a close meanwhile)
+  if (cancelled_) return true;      // already being ended
+  if (!link_.CancelUnlessCommitted()) return AskToStopWrite();
+  cancelled_ = true;
+  return true;
+}
+
+bool GeneralEditor::AskToStopWrite() {
+  QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kTitle),
+                  T2("The unit has already taken part of the new configuration. If the write "
+                     "stops now, the unit will keep only part of the configuration until it is "
+                     "written again.\n\nStop the write?",
+                     "El equipo ya ha recibido parte de la nueva configuración. Si la escritura "
+                     "se detiene ahora, el equipo conservará solo parte de la configuración hasta "
+                     "que se escriba de nuevo.\n\n¿Detener la escritura?"),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setObjectName(QStringLiteral("StopWriteQuestion"));
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  const int write = writes_;
+  stopQuestion_ = &box;
+  // The write goes on while the user reads: the worker never waits for this answer.
+  const int answer = box.exec();
+  stopQuestion_ = nullptr;
+  if (job_ != Job::Write || writes_ != write) return true;  // it ended meanwhile
+  // No, or the unit holds the whole configuration by now: nothing is stopped.
+  if (answer != QMessageBox::Yes || !link_.WriteCommitted()) return false;
   cancelled_ = true;
   link_.Cancel();
+  return true;
 }
 
 void GeneralEditor::OnStarted(StartResult result) {
@@ -223,14 +265,20 @@ void GeneralEditor::OnRead(bool ok, const ConfigurationRecord& record) {
   pBar_->setValue(0);
 }
 
-void GeneralEditor::OnWritten(bool ok) {
+void GeneralEditor::OnWritten(bool ok, bool incomplete) {
   const bool cancelled = cancelled_;
   End();
   if (ok) return;
+  pBar_->setValue(0);
+  if (incomplete) {
+    // Stopped on request after "#01LDDEF": said even though the user asked for it.
+    ShowStatusText([] { return X(ExtraText::WriteStoppedStatus); });
+    Message(X(ExtraText::WriteStoppedMessage));
+    return;
+  }
   if (!cancelled) Message(backupProblem_ ? *backupProblem_ : T(kCommunicationError));
   status_ = kStatusError;
   progStat_->setText(T(kStatusError));
-  pBar_->setValue(0);
 }
 
 }  // namespace zdl::ui

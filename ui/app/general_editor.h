@@ -15,6 +15,7 @@ class QBoxLayout;
 class QComboBox;
 class QDateTime;
 class QListWidget;
+class QMessageBox;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -46,7 +47,11 @@ class GeneralEditor final : public EditorWindow {
   void IniComClick();
   void LeerClick();
   void EscribirClick();
-  void CancelExchange();
+  // Cancel and Esc (and closing the main window): ends the running exchange at once;
+  // a write whose unit has taken part of the configuration only after the user says so
+  // (Yes/No, No the default; the write goes on meanwhile). False when the user let the
+  // write go on.
+  bool CancelExchange();
   // The connection controls show a running connection.
   bool Connected() const { return connected_; }
   // A start, read or write is running.
@@ -100,7 +105,11 @@ class GeneralEditor final : public EditorWindow {
   void OnStarted(StartResult result);
   void OnStopped();
   void OnRead(bool ok, const ConfigurationRecord& record);
-  void OnWritten(bool ok);
+  void OnWritten(bool ok, bool incomplete);
+  // The question before stopping a write that the unit has partly taken; true on Yes
+  // (the write is being stopped) or when the write ended while it was asked. Withdrawn
+  // (false, the write goes on) once the unit has acknowledged "#03".
+  bool AskToStopWrite();
   void Message(const QString& text);
   // The write's extras.
   void BuildExtras(QBoxLayout* layout);
@@ -121,6 +130,8 @@ class GeneralEditor final : public EditorWindow {
   MainWindow& main_;
   UnitLink& link_;
   Job job_ = Job::None;
+  int writes_ = 0;  // writes begun, to tell whether the one a question was about still runs
+  QMessageBox* stopQuestion_ = nullptr;  // the open question of AskToStopWrite
   bool cancelled_ = false;
   bool connected_ = false;
   bool smsCentreShown_ = false;

@@ -72,6 +72,18 @@ const char kFilter[] = "Norvik configuration file (*.ncf);;Todos los ficheros (*
 
 std::size_t Slot(EditorId id) { return static_cast<std::size_t>(id); }
 
+// While an exchange with the unit runs only Cancel acts: a file dragged or dropped on the
+// window is refused, with a note saying why.
+bool RefusedDuringExchange(MainWindow& window) {
+  if (!window.General()->ExchangeRunning()) return false;
+  window.statusBar()->showMessage(T2("A file cannot be opened while an exchange with the unit runs "
+                                     "(Cancel or Esc ends it).",
+                                     "No se puede abrir un archivo mientras hay un intercambio con el "
+                                     "equipo en curso (Cancelar o Esc lo termina)."),
+                                  6000);
+  return true;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(QWidget* parent) : MainWindow(UnitLinkOptions{}, parent) {}
@@ -187,7 +199,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (General()->ExchangeRunning()) General()->CancelExchange();
+  // A write the unit has partly taken is stopped only on the user's word; No keeps the
+  // window open and the write going.
+  if (!General()->CancelExchange()) {
+    event->ignore();
+    return;
+  }
   QMainWindow::closeEvent(event);
 }
 
@@ -458,12 +475,17 @@ void MainWindow::CompareWithUnit() { General()->CompareWithUnit(); }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
-  if (urls.size() == 1 && urls.front().isLocalFile()) event->acceptProposedAction();
+  if (urls.size() != 1 || !urls.front().isLocalFile() || RefusedDuringExchange(*this)) return;
+  event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
   if (urls.size() != 1 || !urls.front().isLocalFile()) return;
+  if (RefusedDuringExchange(*this)) {  // a drag that began before the exchange
+    event->ignore();
+    return;
+  }
   event->acceptProposedAction();
   OpenFile(QDir::toNativeSeparators(urls.front().toLocalFile()));
 }

@@ -225,9 +225,11 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
     sim_.RequestCancel();
   }
   void BeginExchange() {
+    commit_.Reset();
     real_.BeginExchange();
     sim_.BeginExchange();
   }
+  WriteCommit& Commit() { return commit_; }
   void SetTrace(bool on) { trace_.store(on, std::memory_order_relaxed); }
   void DropVirtualCarrier() { sim_.DropCarrier(); }
   // No more trace lines (the link is going).
@@ -279,13 +281,18 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
 
   void Write(const ConfigurationRecord& record) {
     watch_->stop();
-    const bool ok = WriteConfiguration(connection_.Line(), connection_.ComTimeOut(), record, *this);
+    TakeVirtualUnitLines();
+    const WriteOutcome outcome =
+        WriteConfiguration(connection_.Line(), connection_.ComTimeOut(), record, *this, commit_);
+    const bool ok = outcome == WriteOutcome::Written;
     const bool ended = !ok && EndedByFailure();
     if (!ended) watch_->start();
-    link_.Post([ok, ended](UnitLink& l) {
+    link_.Post([ok, ended, incomplete = outcome == WriteOutcome::Incomplete,
+                lines = TakeVirtualUnitLines()](UnitLink& l) mutable {
       l.busy_ = false;
       if (ended) l.connected_ = false;
-      emit l.WriteFinished(ok);
+      l.virtualLines_ = std::move(lines);
+      emit l.WriteFinished(ok, incomplete);
       if (ended) emit l.Stopped();
     });
   }
@@ -309,8 +316,11 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
   void WriteWithExtras(const ConfigurationRecord& record, const WriteExtras& extras) {
     watch_->stop();
     const bool hasDatalogger = connection_.HasDatalogger();
+    TakeVirtualUnitLines();
     bool ended = false;
     bool ok = true;
+    bool incomplete = false;
+    // Only the write commits: a cancel during the backup or the verify ends it at once.
     if (extras.backupPath) {
       ConfigurationRecord unit;
       ok = ReadConfiguration(connection_.Line(), connection_.ComTimeOut(), hasDatalogger, unit, *this);
@@ -332,7 +342,10 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
       }
     }
     if (ok) {
-      ok = WriteConfiguration(connection_.Line(), connection_.ComTimeOut(), record, *this);
+      const WriteOutcome outcome =
+          WriteConfiguration(connection_.Line(), connection_.ComTimeOut(), record, *this, commit_);
+      ok = outcome == WriteOutcome::Written;
+      incomplete = outcome == WriteOutcome::Incomplete;
       if (!ok) ended = EndedByFailure();
     }
     bool verified = false;
@@ -349,11 +362,12 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
       }
     }
     if (!ended) watch_->start();
-    link_.Post([ok, ended, verified, readBackOk, differences = std::move(differences),
-                back = std::move(back)](UnitLink& l) {
+    link_.Post([ok, ended, incomplete, verified, readBackOk, differences = std::move(differences),
+                back = std::move(back), lines = TakeVirtualUnitLines()](UnitLink& l) mutable {
       l.busy_ = false;
       if (ended) l.connected_ = false;
-      emit l.WriteFinished(ok);
+      l.virtualLines_ = std::move(lines);
+      emit l.WriteFinished(ok, incomplete);
       if (verified) emit l.VerifyFinished(readBackOk, differences, back);
       if (ended) emit l.Stopped();
     });
@@ -506,6 +520,16 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
     unit_->EnterBootLoader(options, clock_.Now());
   }
 
+  // The logical lines the virtual unit received since the last call, as it parsed them.
+  std::vector<std::string> TakeVirtualUnitLines() {
+    static constexpr std::string_view kReceived = "received ";
+    std::vector<std::string> lines;
+    for (std::string& entry : unit_->TakeTrace()) {
+      if (entry.starts_with(kReceived)) lines.push_back(entry.substr(kReceived.size()));
+    }
+    return lines;
+  }
+
   // After a failed read or write: true when the connection ended (carrier lost through
   // the modem, message 182; or the port closed under the exchange, its description).
   bool EndedByFailure() {
@@ -543,6 +567,7 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
   std::atomic<bool> trace_{false};
   RoutedPort port_;
   Connection connection_;
+  WriteCommit commit_;  // reset on the interface thread as each exchange is handed over
   int maximum_ = 0;
   BootLoaderFaults bootLoaderFaults_;
   std::optional<std::string> firmwarePort_;  // the port an upload opened and left open
@@ -644,6 +669,15 @@ void UnitLink::Cancel() {
   worker_->RequestCancel();
   prompts_->CancelPending();
 }
+
+bool UnitLink::CancelUnlessCommitted() {
+  if (!busy_) return true;
+  if (!worker_->Commit().CancelUnlessCommitted()) return false;
+  Cancel();
+  return true;
+}
+
+bool UnitLink::WriteCommitted() const { return busy_ && worker_->Commit().Committed(); }
 
 void UnitLink::SetTraceEnabled(bool on) { worker_->SetTrace(on); }
 

@@ -24,6 +24,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "firmware/firmware_upload.h"
 #include "link/clock.h"
@@ -32,6 +33,7 @@
 #include "sim/simulated_unit.h"
 #include "transfer/check_pass.h"
 #include "transfer/comparison.h"
+#include "transfer/write_config.h"
 
 namespace zdl::ui {
 
@@ -99,19 +101,31 @@ class UnitLink final : public QObject {
   // back unchanged when the read fails.
   bool Read(const ConfigurationRecord& current);
   // The write phase (the check pass and the confirmation are the caller's):
-  // -> WriteFinished(ok).
+  // -> WriteFinished(ok, incomplete).
   bool Write(const ConfigurationRecord& record);
   // The same write with a backup first and a verify after, as `extras` asks; with
   // neither, exactly the write above. -> BackupSaved(path) or BackupFailed(problem)
-  // first when a backup was asked for, then WriteFinished(ok) (false when the backup
+  // first when a backup was asked for, then WriteFinished (ok false when the backup
   // failed), then VerifyFinished when a verify was asked for and the write succeeded.
   bool Write(const ConfigurationRecord& record, const WriteExtras& extras);
+  // The logical lines ("#00", "#01LDDEF", ..., "#03") the virtual unit received during
+  // the last write, its backup and verify included, as it parsed them (set when
+  // WriteFinished is signalled).
+  const std::vector<std::string>& VirtualUnitLines() const { return virtualLines_; }
   // Reads the unit's configuration into a fresh record that no window shows (to compare
   // it): -> CompareReadFinished(ok, record).
   bool ReadForCompare();
   // Ends the running start, read or write at once as failed: a start closes the port, a
   // read or a write keeps the connection. Nothing happens while no exchange runs.
   void Cancel();
+  // Cancel(), unless a write runs whose unit has taken "#01LDDEF" and not yet
+  // acknowledged "#03" (a stop would leave it with part of the configuration): then
+  // nothing happens, the write goes on and the result is false; the caller asks the user
+  // and calls Cancel() to stop it. Race-free with the worker: a write this call cancels
+  // never sends "#01LDDEF". True when nothing runs.
+  bool CancelUnlessCommitted();
+  // A write runs whose unit has taken "#01LDDEF" and not yet acknowledged "#03".
+  bool WriteCommitted() const;
 
   // While on, every byte exchanged is signalled as TraceLine, as the command line's
   // trace writes it. Off, the port is used directly. Takes effect at once.
@@ -137,7 +151,9 @@ class UnitLink final : public QObject {
   // (message 182 first) or after a failed read or write, or the device went away.
   void Stopped();
   void ReadFinished(bool ok, const zdl::ConfigurationRecord& record);
-  void WriteFinished(bool ok);
+  // `incomplete`: stopped on request after the unit took "#01LDDEF" and before it
+  // acknowledged "#03"; it holds part of the configuration until it is written again.
+  void WriteFinished(bool ok, bool incomplete);
   void TraceLine(const QString& line);
   void CompareReadFinished(bool ok, const zdl::ConfigurationRecord& record);
   // The backup before a write: saved in `path`; or not made: `problem` is empty when the
@@ -198,6 +214,7 @@ class UnitLink final : public QObject {
   bool connected_ = false;
   UnitFacts facts_;
   std::string virtualFirmware_;
+  std::vector<std::string> virtualLines_;
 };
 
 }  // namespace zdl::ui

@@ -73,6 +73,14 @@ constexpr Entry kTexts[] = {
     {ExtraText::PortGone, "the device is no longer available",
      "el dispositivo ya no está disponible"},
     {ExtraText::PortCarrierLost, "carrier lost", "se ha perdido la portadora"},
+    // A write stopped after the unit took part of the configuration.
+    {ExtraText::WriteStoppedStatus, "Write stopped: the unit holds an incomplete configuration.",
+     "Escritura detenida: el equipo tiene una configuración incompleta."},
+    {ExtraText::WriteStoppedMessage,
+     "The write was stopped after the unit had taken part of the configuration. The unit "
+     "holds an incomplete configuration and must be written again.",
+     "La escritura se ha detenido cuando el equipo ya había recibido parte de la "
+     "configuración. El equipo tiene una configuración incompleta y debe escribirse de nuevo."},
 };
 
 constexpr bool InEnumOrder() {

@@ -47,6 +47,9 @@ enum class ExtraText {
   PortWriteFailed,       // "writing failed: ..."
   PortGone,              // "the device is no longer available"
   PortCarrierLost,       // "carrier lost"
+  // A write stopped after the unit took part of the configuration.
+  WriteStoppedStatus,    // "Write stopped: the unit holds an incomplete configuration."
+  WriteStoppedMessage,   // "The write was stopped ... must be written again."
 };
 
 // The text in the language, UTF-8.
