@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "configfile/file_access.h"
+#include "link/byte_wait.h"
 
 namespace zdl {
 namespace {
@@ -108,15 +109,13 @@ class Upload {
     return true;
   }
 
-  // The next received byte by `deadline` (empty: no limit), waiting in slices so that a
-  // cancel is seen within one. Empty on time-out and when stopped.
-  std::optional<char> Next(std::optional<Micros> deadline) {
+  // The next received byte of `wait`, waiting in slices so that a cancel is seen within
+  // one. Empty when the wait is over (see ByteWait) and when stopped.
+  std::optional<char> Next(ByteWait& wait) {
     for (;;) {
       if (Stopped()) return std::nullopt;
-      const Micros slice = clock_.Now() + kCancelSlice;
-      const Micros until = deadline ? std::min(*deadline, slice) : slice;
-      if (const std::optional<char> c = port_.ReadByte(until)) return c;
-      if (deadline && clock_.Now() >= *deadline) {
+      if (const std::optional<char> c = wait.Next(clock_.Now() + kCancelSlice)) return c;
+      if (wait.Over()) {
         Stopped();  // a cancel in the last slice still counts as one
         return std::nullopt;
       }
@@ -124,18 +123,20 @@ class Upload {
   }
 
   // Everything already received: the rest of the read that held an awaited character.
+  // At most kLateBytes, so a boot loader that keeps sending cannot hold the upload here.
   void DropReceived() {
-    const Micros now = clock_.Now();
-    while (!Stopped() && port_.ReadByte(now)) {
+    ByteWait rest(port_, clock_, clock_.Now());
+    while (!Stopped() && rest.Next()) {
     }
   }
 
   // Waits for "*"; false when stopped or when FirmwareOptions::promptWait ran out.
   bool WaitForPrompt() {
-    std::optional<Micros> deadline;
-    if (options_.promptWait) deadline = clock_.Now() + *options_.promptWait;
+    const Micros deadline =
+        options_.promptWait ? clock_.Now() + *options_.promptWait : Micros::max();
+    ByteWait wait(port_, clock_, deadline);
     for (;;) {
-      const std::optional<char> c = Next(deadline);
+      const std::optional<char> c = Next(wait);
       if (!c) return false;
       if (*c == '*') {
         DropReceived();
@@ -148,8 +149,8 @@ class Upload {
   // text came in what was received meanwhile. False when stopped.
   bool Collect(BootLoaderText text, Millis wait, bool& found) {
     TextWatch watch(BootLoaderWords(text));
-    const Micros deadline = clock_.Now() + wait;
-    while (const std::optional<char> c = Next(deadline)) watch.Add(*c);
+    ByteWait received(port_, clock_, clock_.Now() + wait);
+    while (const std::optional<char> c = Next(received)) watch.Add(*c);
     found = watch.Found();
     return !Stopped();
   }
@@ -192,7 +193,8 @@ class Upload {
   // file's last byte, where an "Ok" right behind the "." must still be found.
   bool ProgressCheck(std::int64_t check, bool last) {
     if (!WaitLeft()) return false;
-    const std::optional<char> first = Next(clock_.Now() + kProgressAnswerWait);
+    ByteWait answer(port_, clock_, clock_.Now() + kProgressAnswerWait);
+    const std::optional<char> first = Next(answer);
     if (Stopped()) return false;
     if (first == '.') {
       if (!last) DropReceived();

@@ -56,7 +56,8 @@ class BytePort {
   virtual bool Write(std::string_view bytes) = 0;
   // The next received byte, waiting at most until `deadline` (clock time). Empty on
   // time-out, and at once when the port is closed (also when it closes during the
-  // wait: a carrier drop, the far end going away) or a cancel is requested.
+  // wait: a carrier drop, the far end going away) or a cancel is requested. Bytes already
+  // received may be handed over after the deadline: a loop over them ends by ByteWait.
   virtual std::optional<char> ReadByte(Micros deadline) = 0;
   // Waits until every byte written so far has left the port, at most until `deadline`.
   // False on time-out, on a closed port and on a cancel.

@@ -2,16 +2,19 @@
 
 #include <cstdio>
 
+#include "link/byte_wait.h"
+
 namespace zdl {
 
 namespace {
 
 constexpr Millis kFlushTimeout{100};
+// A flush drops at most this many pending lines, so a device that keeps sending valid
+// lines cannot hold the next command back for ever (sixteen times 100 ms at most when
+// they trickle in; at once when they pour).
+constexpr int kFlushLines = 16;
 constexpr int kSends = 4;
 constexpr std::string_view kCmeRetry = "+CME ERROR: 515";
-// A line longer than this is noise, not an answer: it is read to its end and dropped.
-// The unit's longest line is far shorter; the limit only bounds memory on a flooding line.
-constexpr std::size_t kMaxLine = 8192;
 
 unsigned ByteSum(std::string_view text) {
   unsigned sum = 0;
@@ -50,33 +53,29 @@ std::string FrameCommand(std::string_view command) {
 }
 
 bool SerialLine::ReadLine(Millis timeout) {
-  const Micros deadline = clock_.Now() + timeout;
+  ByteWait wait(port_, clock_, clock_.Now() + timeout);
   LastAnswer.clear();
   settled_ = false;
   // Phase one: skip blanks, control characters and bytes above 126 (what is left of an
   // earlier line's CR LF, for instance).
   std::optional<char> c;
   do {
-    c = port_.ReadByte(deadline);
+    c = wait.Next();
     if (!c) return false;
   } while (static_cast<unsigned char>(*c) < 33 || static_cast<unsigned char>(*c) > 126);
   LastAnswer += *c;
-  if (ReadRestOfLine(deadline)) return true;
+  if (ReadRestOfLine(wait)) return true;
   LastAnswer.clear();
   return false;
 }
 
-bool SerialLine::ReadRestOfLine(Micros deadline) {
-  // Everything up to the CR belongs to the line; an overlong one is read to its end and
-  // dropped.
-  bool overlong = false;
-  while (std::optional<char> c = port_.ReadByte(deadline)) {
-    if (*c == '\r') return !overlong;
-    if (LastAnswer.size() < kMaxLine) {
-      LastAnswer += *c;
-    } else {
-      overlong = true;
-    }
+bool SerialLine::ReadRestOfLine(ByteWait& wait) {
+  // Everything up to the CR belongs to the line; a line longer than kMaxLineBytes is noise,
+  // not an answer, and fails the wait at once.
+  while (std::optional<char> c = wait.Next()) {
+    if (*c == '\r') return true;
+    if (LastAnswer.size() >= kMaxLineBytes) return false;
+    LastAnswer += *c;
   }
   return false;
 }
@@ -84,7 +83,7 @@ bool SerialLine::ReadRestOfLine(Micros deadline) {
 bool SerialLine::Usable() { return port_.IsOpen() && !port_.CancelRequested(); }
 
 void SerialLine::SendAT(std::string_view command, Millis timeout) {
-  while (ReadLine(kFlushTimeout)) {
+  for (int dropped = 0; dropped < kFlushLines && ReadLine(kFlushTimeout); ++dropped) {
   }
   std::string line(command);
   line += '\r';
@@ -96,17 +95,17 @@ void SerialLine::SendAT(std::string_view command, Millis timeout) {
 }
 
 bool SerialLine::ReadAnswer(Millis timeout) {
-  const Micros deadline = clock_.Now() + timeout;
+  ByteWait wait(port_, clock_, clock_.Now() + timeout);
   LastAnswer.clear();
   settled_ = false;
   // Phase one: echoes and modem noise before the "#" are dropped.
   std::optional<char> c;
   do {
-    c = port_.ReadByte(deadline);
+    c = wait.Next();
     if (!c) return false;
   } while (*c != '#');
   LastAnswer += '#';
-  if (ReadRestOfLine(deadline) && AnswerOK(LastAnswer)) {
+  if (ReadRestOfLine(wait) && AnswerOK(LastAnswer)) {
     LastAnswer.erase(1, 3);  // the checksum and ";"
     settled_ = true;
     return true;
@@ -123,7 +122,7 @@ void SerialLine::SendCommand(std::string& command, Millis timeout) {
   // of some fifty lines does not spend seconds in flushes. After a retry, a failure or
   // modem talk the flush waits its full 100 ms for stragglers.
   const Millis flush = settled_ ? Millis{0} : kFlushTimeout;
-  while (ReadAnswer(flush)) {
+  for (int dropped = 0; dropped < kFlushLines && ReadAnswer(flush); ++dropped) {
   }
   const std::string line = command + '\r';
   for (int attempt = 0; attempt < kSends && Usable(); ++attempt) {

@@ -15,6 +15,13 @@
 
 namespace zdl {
 
+class ByteWait;
+
+// The longest line the link takes from the unit or the modem, without its CR. The unit's
+// longest line (a record of 80 characters of text, framed) is under 100 bytes; a longer
+// one is noise and fails its wait at once.
+inline constexpr std::size_t kMaxLineBytes = 1024;
+
 // The checksum test of a raw answer line ("#", two hex digits, ";", payload; no CR).
 bool AnswerOK(std::string_view line);
 
@@ -29,14 +36,18 @@ class SerialLine {
   std::string LastAnswer;
 
   // One CR-terminated line, leading bytes below 33 or above 126 skipped. The time-out
-  // covers the whole line; a partial line is dropped.
+  // covers the whole line; a partial line is dropped. Every wait here ends by its
+  // deadline however many bytes keep arriving (see ByteWait), and a line longer than
+  // kMaxLineBytes fails it.
   bool ReadLine(Millis timeout);
-  // A modem command: flush pending lines, then up to four sends while the reply is
-  // missing or "+CME ERROR: 515". Time-out 0: write after the flush, read nothing.
+  // A modem command: flush pending lines (at most sixteen), then up to four sends while
+  // the reply is missing or "+CME ERROR: 515". Time-out 0: write after the flush, read
+  // nothing.
   void SendAT(std::string_view command, Millis timeout);
   // One framed answer: text before "#" dropped; on success LastAnswer is "#" + payload.
   bool ReadAnswer(Millis timeout);
-  // Frames the command (which starts with "#"), flushes valid pending answers, then up
+  // Frames the command (which starts with "#"), flushes valid pending answers (at most
+  // sixteen), then up
   // to four sends until a valid answer. `command` holds the framed line afterwards.
   void SendCommand(std::string& command, Millis timeout);
   // Waits, reading nothing. False when a cancel of the exchange ended it early.
@@ -56,8 +67,9 @@ class SerialLine {
  private:
   // The port is open and the exchange not cancelled: another send is worth making.
   bool Usable();
-  // Appends to LastAnswer up to the CR; false on time-out or an overlong line.
-  bool ReadRestOfLine(Micros deadline);
+  // Appends to LastAnswer up to the CR; false when the wait ends first or the line is
+  // longer than kMaxLineBytes.
+  bool ReadRestOfLine(ByteWait& wait);
 
   BytePort& port_;
   Clock& clock_;

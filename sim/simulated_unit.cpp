@@ -62,6 +62,18 @@ int RecordNumber(std::string_view digits) {
   return number;
 }
 
+// One helping of a flood: kFloodBytes bytes, the first a "#" for an open-line flood.
+constexpr std::size_t kFloodBytes = 4096;
+
+std::string FloodBytes(SimFlood flood) {
+  constexpr std::string_view kNoise = "\n\x01zz ~flood\t";
+  std::string bytes;
+  bytes.reserve(kFloodBytes);
+  if (flood == SimFlood::OpenLine) bytes += '#';
+  while (bytes.size() < kFloodBytes) bytes += kNoise.substr(0, kFloodBytes - bytes.size());
+  return bytes;
+}
+
 }  // namespace
 
 std::string CorruptedValue(std::string_view value) {
@@ -131,17 +143,22 @@ void SimulatedUnit::Receive(std::string_view bytes, Micros now) {
 }
 
 std::optional<Micros> SimulatedUnit::NextOutputTime() const {
+  if (options_.faults.flood != SimFlood::None) return Micros{0};
   if (bootLoader_) return bootLoader_->NextOutputTime();
   return out_.NextTime();
 }
 
 std::string SimulatedUnit::TakeOutput(Micros now) {
+  std::string bytes;
   if (bootLoader_) {
-    std::string bytes = bootLoader_->TakeOutput(now);
+    bytes = bootLoader_->TakeOutput(now);
     TakeBootLoaderLog();
-    return bytes;
+  } else {
+    bytes = out_.Take(now);
   }
-  return out_.Take(now);
+  // A flooding device's own answers are lost in the flood.
+  if (options_.faults.flood != SimFlood::None) return FloodBytes(options_.faults.flood);
+  return bytes;
 }
 
 void SimulatedUnit::HangUp(Micros now) {
@@ -326,6 +343,12 @@ void SimulatedUnit::HandleConfigLine(std::string_view body, Micros at) {
 
 void SimulatedUnit::StartStream(Micros at) {
   records_ = RecordStream(record_);
+  if (options_.faults.endlessStream) {
+    std::erase_if(records_, [](const std::string& record) {
+      return RecordNumber(std::string_view(record).substr(0, 3)) == kStreamEndRecord;
+    });
+    Log("stream without end");
+  }
   if (options_.faults.corruptRecord) {
     for (std::string& record : records_) {
       // "NNN=value"
@@ -342,6 +365,7 @@ void SimulatedUnit::StartStream(Micros at) {
 }
 
 void SimulatedUnit::SendNextRecord(Micros at) {
+  if (options_.faults.endlessStream && nextRecord_ >= records_.size()) nextRecord_ = 0;
   if (nextRecord_ >= records_.size()) {
     streaming_ = false;
     return;

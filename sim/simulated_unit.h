@@ -29,6 +29,13 @@ namespace zdl {
 // Noise the unit sends before each framed answer when asked to.
 inline constexpr std::string_view kSimGarbage = "\n\x01zz ~";
 
+// A device that keeps sending, as fast as the line takes it, and answers nothing.
+enum class SimFlood {
+  None,
+  Noise,     // bytes without "#", CR or "*"
+  OpenLine,  // "#" and bytes without CR, again and again: answers that never end
+};
+
 struct SimFaults {
   // The Nth framed answer (1-based, every framed answer counted, record lines included)
   // goes out with a wrong checksum. 0: never.
@@ -45,6 +52,14 @@ struct SimFaults {
   // The unit's memory does not hold the value of this record: every "#02" stream sends
   // it changed (see CorruptedValue), whatever was written.
   std::optional<int> corruptRecord;
+
+  // Floods and endless streams.
+  // From the start the unit (or its boot loader) sends this flood instead of anything
+  // else; pacing does not slow it.
+  SimFlood flood = SimFlood::None;
+  // Every "#02" stream goes round its record lines again and again and never sends the
+  // end record 999.
+  bool endlessStream = false;
 };
 
 struct SimOptions {
@@ -91,7 +106,8 @@ class SimulatedUnit {
   // complete line is acted on at once, its answer timed from the line's arrival; so
   // Record() may show the effect of a line a little before its last byte is due.
   void Receive(std::string_view bytes, Micros now);
-  // When the next answer byte is due; empty when nothing is pending.
+  // When the next answer byte is due; empty when nothing is pending. A flood is always
+  // due, and each TakeOutput gives a few kilobytes more of it.
   std::optional<Micros> NextOutputTime() const;
   // The answer bytes due by `now`, in order.
   std::string TakeOutput(Micros now);

@@ -548,6 +548,27 @@ TEST_F(CliFiles, APortThatFailsSaysSoInTheSessionsLanguage) {
   EXPECT_FALSE(std::filesystem::exists(dir_.File("x.ncf")));
 }
 
+// A device that floods the line, and a unit whose record stream never ends: each read
+// fails with its message (the flood: no unit found) and saves nothing.
+TEST_F(CliUnit, AFloodOrAStreamWithoutEndFailsTheReadAndSavesNothing) {
+  const struct {
+    std::string fault;
+    std::string message;
+  } cases[] = {
+      {"--flood", "Norvik not found, check your connections."},
+      {"--endless-read", "Communication error, check your connections."},
+  };
+  for (const auto& c : cases) {
+    Unit unit(dir_, {c.fault});
+    ASSERT_TRUE(unit.Started());
+    const std::string out = dir_.File("out.ncf");
+    ProcessResult read = Cli({"read", "--port", unit.Port(), "--password", "1234", out});
+    EXPECT_EQ(read.exitCode, 1) << c.fault;
+    EXPECT_NE(read.err.find(c.message), std::string::npos) << c.fault << ": " << read.err;
+    EXPECT_FALSE(std::filesystem::exists(out)) << c.fault;
+  }
+}
+
 // Run from a script (no terminal), a failed dial still says why, once.
 TEST_F(CliUnit, EveryDialOutcomeIsNamedWithoutATerminal) {
   struct Row {

@@ -241,6 +241,23 @@ TEST(FirmwareUpload, ABoundedWaitForThePromptEndsNamingWhatWasMissing) {
   EXPECT_EQ(silent.port.Written(), "");
 }
 
+// A boot loader that announces itself and then keeps sending noise at full speed: the drop
+// of what came with the "*", the erase dialogue and the next wait for "*" all end, long
+// before the flood would run dry.
+TEST(FirmwareUpload, AFloodAfterThePromptEndsEveryWait) {
+  constexpr std::int64_t kFlood = 5'000'000;  // bytes, 10 us each
+  Fixture f(10);
+  f.options.promptWait = Millis(3000);
+  f.loader.erase = [](int) { return ""; };
+  f.port.Feed("*");
+  f.port.Flood("no prompt, no answer\r\n", Micros{10}, kFlood);
+  const FirmwareResult result = UploadFirmware(f.port, f.clock, f.image, f.progress, f.options);
+  EXPECT_EQ(result.outcome, FirmwareResult::NoPrompt);
+  EXPECT_EQ(result.missing, BootLoaderText::EraseQuestion);
+  EXPECT_EQ(f.port.Written(), "D");
+  EXPECT_GT(f.port.FloodLeft(), kFlood / 2);
+}
+
 // A cancel is seen within one wait slice, wherever the upload is, and nothing more is sent.
 TEST(FirmwareUpload, ACancelEndsTheUploadInEveryPhase) {
   struct Case {

@@ -136,6 +136,11 @@ class ReadingUnit {
   testing::RecordingProgress progress;
   std::function<bool(std::size_t)> lose = [](std::size_t) { return false; };
   std::map<std::string, std::string> answers = {{"00", "ACK"}};
+  // The records go round without end (until `endlessLimit` lines, so a read that never
+  // stops still ends the test).
+  bool endless = false;
+  std::size_t endlessLimit = 20000;
+  std::size_t recordsSent = 0;
 
  private:
   void Answer(const std::string& payload) {
@@ -143,7 +148,11 @@ class ReadingUnit {
     if (!answers[payload].empty()) port.FeedAnswer(answers[payload]);
     if (payload == "02") next_ = 0;
     if (payload != "02" && !payload.starts_with("#ACK_")) return;
-    if (next_ < records_.size() && !lose(next_)) port.FeedAnswer(records_[next_]);
+    if (endless && recordsSent < endlessLimit) next_ %= records_.size();
+    if (next_ < records_.size() && !lose(next_)) {
+      port.FeedAnswer(records_[next_]);
+      ++recordsSent;
+    }
     ++next_;
   }
   std::vector<std::string> records_;
@@ -228,6 +237,20 @@ TEST(ReadConfigProcedure, ControlBytesOfAUnitsTextAreDroppedAndTheTraceSaysSo) {
   std::string saved;
   EXPECT_TRUE(SaveConfigBytes(record, "", saved).ok);
   EXPECT_FALSE(CheckLineTexts(record).has_value());
+}
+
+// Valid records that never reach 999 (with the progress bar long full): the read gives up
+// as a communication error without starting the stream again, and the record stays.
+TEST(ReadConfigProcedure, AStreamWithoutEndFailsTheRead) {
+  const R before = testing::FullRecord();
+  R record = before;
+  ReadingUnit unit({"007 Other name", "100 600,PRV0", "200 Input"});
+  unit.endless = true;
+  EXPECT_FALSE(unit.Read(record, false, true));
+  EXPECT_TRUE(record == before);
+  EXPECT_EQ(unit.progress.statuses, (std::vector<int>{131, 133}));
+  EXPECT_EQ(unit.Sent("02"), 1);
+  EXPECT_LT(unit.recordsSent, unit.endlessLimit);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <sstream>
 
 #include "link/trace_port.h"
@@ -127,6 +128,54 @@ TEST(SerialLine, FlushWaitsForStragglersOnlyAfterAnUnsettledExchange) {
   r.line.SendCommand(third, kSecond);
   EXPECT_EQ(r.clock.Now() - before, Ms(10));
   EXPECT_EQ(sends, 4);
+}
+
+// A device that keeps sending at the speed of a USB adapter: every wait still ends (the
+// flood is far from dry), the flushes give up, and an answer that never ends fails at the
+// line limit. The flood hands its bytes over whatever a read's deadline, as a real port's
+// buffer does.
+TEST(SerialLine, EveryWaitEndsUnderAFlood) {
+  constexpr std::int64_t kFlood = 5'000'000;  // bytes, 10 us each: 50 s on the clock
+  const std::string kOpenLine = "#" + std::string(5000, 'x');
+  enum Exchange { Line, Answer, Command, ModemCommand };
+  const struct {
+    Exchange exchange;
+    std::string flood;
+    std::string last;  // LastAnswer afterwards
+  } cases[] = {
+      {Line, "noise without a line end ", ""},
+      {Answer, "noise without a hash\r\n", ""},
+      {Answer, kOpenLine, ""},              // "#" and bytes without CR
+      {Command, "#CF;ACK\r", "#ACK"},       // valid answers pour in: the flush gives up
+      {ModemCommand, "\r\nRING\r\n", "RING"},  // modem lines pour in
+      {Command, "noise ", ""},
+  };
+  int row = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(++row);
+    Rig r;
+    r.port.Flood(c.flood, Micros{10}, kFlood);
+    std::string command = "#00";
+    switch (c.exchange) {
+      case Line:
+        EXPECT_FALSE(r.line.ReadLine(kSecond));
+        break;
+      case Answer:
+        EXPECT_FALSE(r.line.ReadAnswer(kSecond));
+        break;
+      case Command:
+        r.line.SendCommand(command, kSecond);
+        break;
+      case ModemCommand:
+        r.line.SendAT("AT", kSecond);
+        break;
+    }
+    EXPECT_EQ(r.line.LastAnswer, c.last);
+    EXPECT_GT(r.port.FloodLeft(), kFlood / 2) << "the wait went on long after its deadline";
+    if (c.exchange == Command || c.exchange == ModemCommand) {
+      EXPECT_FALSE(r.port.WrittenLines().empty()) << "the flush never let the command out";
+    }
+  }
 }
 
 TEST(TracingPort, LogsBothDirectionsLineByLineWithTimesAndCarrierLoss) {

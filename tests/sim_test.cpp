@@ -2,6 +2,7 @@
 // stream with its acknowledgements, the injected faults, the modem, and SimPort's pacing.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -77,6 +78,37 @@ TEST(SimDialogue, SaveOkFollowsAfterTheSaveTimeUnlessTheCallDrops) {
   unit.Receive(F("#03"), Millis(3000));
   unit.HangUp(Millis(4000));
   EXPECT_EQ(unit.TakeOutput(Millis(9000)), F("#ACK")) << "no #SAVE_OK after the hang-up";
+}
+
+// A flooding unit answers nothing but its flood, always due; an endless stream goes round
+// its records and never reaches 999.
+TEST(SimDialogue, FloodsAndAStreamWithoutEnd) {
+  for (const SimFlood flood : {SimFlood::Noise, SimFlood::OpenLine}) {
+    SimOptions options;
+    options.faults.flood = flood;
+    SimulatedUnit unit(options);
+    unit.Receive(F("#00"), Micros(0));
+    for (int helping = 0; helping < 3; ++helping) {
+      EXPECT_EQ(unit.NextOutputTime(), Micros(0));
+      const std::string bytes = unit.TakeOutput(Micros(0));
+      EXPECT_FALSE(bytes.empty());
+      EXPECT_EQ(bytes.find_first_of("\r*"), std::string::npos);
+      EXPECT_EQ(bytes.find('#'), flood == SimFlood::OpenLine ? 0 : std::string::npos);
+    }
+  }
+
+  SimulatedUnit unit(With([](SimOptions& o) { o.faults.endlessStream = true; }));
+  unit.Receive(F("#02"), Micros(0));
+  std::set<std::string> numbers;
+  for (int record = 0; record < 1000; ++record) {
+    const std::string line = unit.TakeOutput(Micros(0));
+    ASSERT_GE(line.size(), 7u) << record;
+    const std::string number = line.substr(4, 3);
+    EXPECT_NE(number, "999");
+    numbers.insert(number);
+    unit.Receive("#ACK_" + number + "\r", Micros(0));
+  }
+  EXPECT_LT(numbers.size(), 1000u) << "the records come round again";
 }
 
 TEST(SimPort, PacedAt9600BaudAndAClosedPortDoesNotWait) {

@@ -55,5 +55,36 @@ TEST(SimTool, BadUsageExitsWithStatus2AndAnUnreadableConfigurationWith1) {
   EXPECT_EQ(help.out.back(), '\n');
 }
 
+// --link replaces only a symbolic link into /dev/pts/ (left by a killed run) and on exit
+// removes only the link it made; any other file at the path is refused and left alone.
+TEST(SimTool, TheLinkReplacesOnlyATerminalLink) {
+  testing::TempDir dir;
+  const std::string file = dir.File("file");
+  testing::WriteFileBytes(file, "keep me");
+  const std::string otherLink = dir.File("other");
+  std::filesystem::create_symlink(file, otherLink);
+  for (const std::string& taken : {file, otherLink, dir.Path()}) {
+    // Under timeout(1), so a program that takes the path and serves fails the test instead
+    // of hanging it.
+    const testing::ProcessResult refused =
+        testing::RunProcess({"/usr/bin/timeout", "20", ZDL_SIM_PATH, "--link", taken});
+    EXPECT_EQ(refused.exitCode, 2) << taken;
+    EXPECT_NE(refused.err.find(taken), std::string::npos) << refused.err;
+  }
+  EXPECT_EQ(testing::ReadFileBytes(file), "keep me");
+  EXPECT_EQ(std::filesystem::read_symlink(otherLink), file);
+
+  const std::string stale = dir.File("stale");
+  std::filesystem::create_symlink("/dev/pts/999999", stale);
+  testing::BackgroundProcess sim({ZDL_SIM_PATH, "--link", stale});
+  ASSERT_FALSE(sim.FirstLine().empty());
+  EXPECT_EQ(std::filesystem::read_symlink(stale), sim.FirstLine());
+  // Another run took the link over meanwhile: this one leaves it alone on exit.
+  std::filesystem::remove(stale);
+  std::filesystem::create_symlink("/dev/pts/999998", stale);
+  EXPECT_EQ(sim.Stop(), 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(stale));
+}
+
 }  // namespace
 }  // namespace zdl

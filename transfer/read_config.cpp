@@ -19,6 +19,10 @@ constexpr int kReadAttempts = 3;
 // "#00" repetitions that got an answer other than "#ACK", over the whole read.
 constexpr int kPresenceRepeats = 5;
 constexpr int kEndRecord = 999;
+// Record lines one stream may bring: twice every three-digit record number, about eight
+// times what a full configuration sends. A device that keeps sending valid records and
+// never the end record fails the read here instead of holding it for ever.
+constexpr int kMaxRecords = 2000;
 
 // Characters `first` (1-based) to `first + count - 1` of `line`; shorter when the line
 // is shorter, empty when it ends before `first`.
@@ -340,7 +344,7 @@ RecordOutcome DecodeAndNote(SerialLine& line, ConfigurationRecord& record) {
   return outcome;
 }
 
-enum class Attempt { Complete, Lost, NoStream };
+enum class Attempt { Complete, Lost, NoStream, Endless };
 
 // One attempt: clear, "#02", then the record stream up to record 999.
 Attempt ReadAttempt(SerialLine& line, Millis comTimeout, ConfigurationRecord& record,
@@ -359,7 +363,8 @@ Attempt ReadAttempt(SerialLine& line, Millis comTimeout, ConfigurationRecord& re
   if (line.LastAnswer.empty()) return Attempt::NoStream;
 
   int bar = 0;
-  while (true) {
+  for (int records = 1;; ++records) {
+    if (records > kMaxRecords) return Attempt::Endless;
     if (bar < kReadProgressMax) progress.Value(++bar);
     // The unit sends the next line only after this acknowledgement.
     if (!line.WriteRaw(Acknowledgement(RecordNumber(line.LastAnswer)))) return Attempt::Lost;
@@ -426,6 +431,7 @@ bool ReadConfig(SerialLine& line, Millis comTimeout, bool hasDatalogger,
     if (!line.Port().IsOpen()) return false;
     switch (ReadAttempt(line, comTimeout, record, progress, presenceRepeats)) {
       case Attempt::NoStream:
+      case Attempt::Endless:  // a stream without end would only run as long again
         return false;
       case Attempt::Lost:
         continue;

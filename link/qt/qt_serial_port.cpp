@@ -21,6 +21,12 @@ constexpr Millis kSlice{50};
 constexpr int kComPorts = 16;
 // Time one byte takes on the line at 9600,N,8,1 (ten bits).
 constexpr Micros kByteTime{1042};
+// What QSerialPort keeps of received bytes nobody has read yet, as the unit's receive
+// buffer of 8192 characters: while a connection is idle (its thread's event loop reads the
+// port) a device that keeps sending fills this much and then waits in the system's own
+// small buffer, instead of filling the memory. A wait takes all of it at once into
+// received_, so QSerialPort always has room again when the wait asks it for more.
+constexpr qint64 kReadBuffer = 8192;
 
 constexpr const char* kNeedsQThread =
     "QtSerialPort: the port must be opened and driven on a QThread or on the main thread of "
@@ -196,7 +202,7 @@ bool QtSerialPort::Open(const PortSettings& settings) {
   port->setStopBits(QSerialPort::OneStop);
   port->setFlowControl(settings.handshake == Handshake::RtsCts ? QSerialPort::HardwareControl
                                                                 : QSerialPort::NoFlowControl);
-  port->setReadBufferSize(0);  // unlimited: at least the 8192 bytes a record stream needs
+  port->setReadBufferSize(kReadBuffer);
   if (!port->open(QIODevice::ReadWrite)) {
     shared_->SetError({PortFailure::OpenFailed, device_, port->errorString().toStdString()});
     return false;
@@ -314,6 +320,19 @@ void QtSerialPort::TakeReceived() {
   readPos_ = 0;
 }
 
+void QtSerialPort::MakeRoomToRead() {
+  QSerialPort& port = *shared_->port;
+  if (port.bytesAvailable() < kReadBuffer) return;
+  // Kept for the next read, up to twice the buffer; beyond that the device is flooding
+  // the line and what it sends is of no use to anyone.
+  received_.erase(0, readPos_);
+  readPos_ = 0;
+  const QByteArray bytes = port.readAll();
+  const auto keep = static_cast<std::size_t>(2 * kReadBuffer);
+  const std::size_t room = received_.size() < keep ? keep - received_.size() : 0;
+  received_.append(bytes.constData(), std::min(room, static_cast<std::size_t>(bytes.size())));
+}
+
 bool QtSerialPort::Write(std::string_view bytes) {
   if (!OnOwnerThread("QtSerialPort::Write")) return false;
   std::lock_guard lock(shared_->call);
@@ -370,6 +389,9 @@ bool QtSerialPort::WaitWritten(Micros deadline) {
     const Micros now = clock_.Now();
     if (port.bytesToWrite() > 0) {
       if (now >= deadline) return false;
+      // With its read buffer full QSerialPort's wait returns at once while the device
+      // has more to give: without room it would turn in a tight loop.
+      MakeRoomToRead();
       port.waitForBytesWritten(SliceMillis(deadline - now));
       continue;
     }

@@ -4,6 +4,10 @@
 // at most 50 ms, checking between slices for a cancel, a close asked by another thread
 // and, when asked, a drop of the carrier-detect line.
 //
+// Received bytes nobody has read yet are kept up to 8192 (QSerialPort's read buffer); a
+// device that keeps sending while the connection is idle waits behind them in the
+// system's buffer instead of filling the memory.
+//
 // Threads. The thread that opens the port owns it until the port is closed. It must be
 // a thread with a Qt event dispatcher: a QThread (in its run() or its event loop) or the
 // main thread of a QCoreApplication. A plain std::thread has none, and QSerialPort's
@@ -90,6 +94,9 @@ class QtSerialPort final : public BytePort {
   bool StillUsable();
   bool CarrierDropped();
   void TakeReceived();
+  // Moves what QSerialPort holds into received_ when its buffer is full (a write waiting
+  // to leave, a flood coming in); what does not fit is dropped.
+  void MakeRoomToRead();
 
   Clock& clock_;
   CancelToken cancel_;

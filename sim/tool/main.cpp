@@ -1,7 +1,7 @@
 // zdl410-sim: a simulated unit on a pseudo-terminal. Prints the terminal's path on the
 // first line of standard output, then answers whatever opens that terminal until SIGINT,
 // SIGTERM or SIGHUP; SIGUSR1 switches the unit off and on. Exit status 0 after a signal,
-// 1 on a failure, 2 on bad usage.
+// 1 on a failure, 2 on bad usage (a --link path that is not ours to replace included).
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -34,7 +34,9 @@ constexpr const char* kUsage =
     "usage: zdl410-sim [options]\n"
     "A simulated ZDL410 unit on a pseudo-terminal; prints the terminal's path, runs until\n"
     "SIGINT or SIGTERM.\n"
-    "  --link PATH          also make PATH a symbolic link to the terminal (removed on exit)\n"
+    "  --link PATH          also make PATH a symbolic link to the terminal (removed on exit);\n"
+    "                       an existing PATH is replaced only when it is a symbolic link\n"
+    "                       into /dev/pts/ (left by a killed run), else refused (status 2)\n"
     "  --password PW        the unit's password (default 1234)\n"
     "  --modem              a Hayes modem in front of the unit (ATD to connect)\n"
     "  --dial-reply TEXT    the modem's answer to ATD (default \"CONNECT 9600\"; BUSY,\n"
@@ -52,6 +54,11 @@ constexpr const char* kUsage =
     "                       does not keep)\n"
     "  --garbage            send noise before every answer\n"
     "  --refuse-password    refuse every password\n"
+    "  --flood              send nothing but bytes without \"#\", CR or \"*\", as fast as\n"
+    "                       the terminal takes them (a device that keeps sending noise)\n"
+    "  --flood-open-line    the same, each run of bytes starting with \"#\" (answers\n"
+    "                       that never end)\n"
+    "  --endless-read       every #02 stream repeats its records and never sends 999\n"
     "  --bootloader         the unit's boot loader instead (firmware upload); it announces\n"
     "                       \"*\" at start and after each SIGUSR1 (the unit switched off and on)\n"
     "  --save-received PATH on exit, write the file bytes the boot loader received to PATH\n"
@@ -111,6 +118,12 @@ std::optional<Args> ParseArgs(const std::vector<std::string_view>& argv, std::st
       faults.garbage = true;
     } else if (arg == "--refuse-password") {
       faults.refusePassword = true;
+    } else if (arg == "--flood") {
+      faults.flood = SimFlood::Noise;
+    } else if (arg == "--flood-open-line") {
+      faults.flood = SimFlood::OpenLine;
+    } else if (arg == "--endless-read") {
+      faults.endlessStream = true;
     } else if (arg == "--bootloader") {
       args.bootLoader = true;
     } else if (arg == "--no-ok") {
@@ -223,26 +236,47 @@ class Pty {
   std::string path_;
 };
 
-// A symbolic link removed when the object goes. An existing symbolic link at the path
-// (left by a run that was killed) is replaced; any other file is left alone.
+// The symbolic link of --link, removed when the object goes if it is still the one made.
+// Only a symbolic link into /dev/pts/ (a terminal link, most likely left by a run that was
+// killed) is replaced; any other file at the path is refused.
 class Link {
  public:
   ~Link() {
-    if (!path_.empty()) unlink(path_.c_str());
+    if (!path_.empty() && Target(path_) == target_) unlink(path_.c_str());
   }
-  bool Make(const std::string& target, const std::string& path, std::string& error) {
+  // False with a message in `error`; `refused` tells a path that was not ours to replace.
+  bool Make(const std::string& target, const std::string& path, std::string& error, bool& refused) {
     struct stat info{};
-    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) unlink(path.c_str());
+    if (lstat(path.c_str(), &info) == 0) {
+      const std::optional<std::string> old = Target(path);
+      if (!old || !old->starts_with("/dev/pts/")) {
+        refused = true;
+        error = "--link " + path + ": the path exists and is not a link to a pseudo-terminal; "
+                "remove it or choose another path";
+        return false;
+      }
+      unlink(path.c_str());
+    }
     if (symlink(target.c_str(), path.c_str()) != 0) {
       error = "cannot make the link " + path + ": " + std::strerror(errno);
       return false;
     }
     path_ = path;
+    target_ = target;
     return true;
   }
 
  private:
+  // Where the symbolic link at `path` points; empty when it is not one.
+  static std::optional<std::string> Target(const std::string& path) {
+    char target[4096];
+    const ssize_t n = readlink(path.c_str(), target, sizeof target);
+    if (n < 0 || static_cast<std::size_t>(n) >= sizeof target) return std::nullopt;
+    return std::string(target, static_cast<std::size_t>(n));
+  }
+
   std::string path_;
+  std::optional<std::string> target_;
 };
 
 // A descriptor that becomes readable on SIGINT, SIGTERM, SIGHUP or SIGUSR1 (blocked
@@ -283,7 +317,8 @@ bool Serve(SimulatedUnit& unit, int master, int signals, bool verbose) {
   char buffer[4096];
   for (;;) {
     const Micros now = clock.Now();
-    pending += unit.TakeOutput(now);
+    // What the terminal has not taken yet stays with the unit (a flood has no end).
+    if (pending.size() < sizeof buffer) pending += unit.TakeOutput(now);
     PrintTrace(unit, verbose);
     pollfd fds[2] = {{master, static_cast<short>(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0},
                      {signals, POLLIN, 0}};
@@ -343,12 +378,13 @@ int Run(int argc, char** argv) {
   Pty pty;
   Link link;
   if (signals < 0) error = std::string("signalfd: ") + std::strerror(errno);
+  bool refused = false;
   const bool ready = signals >= 0 && pty.Open(error) &&
-                     (!args->link || link.Make(pty.Path(), *args->link, error));
+                     (!args->link || link.Make(pty.Path(), *args->link, error, refused));
   if (!ready) {
     std::cerr << "zdl410-sim: " << error << '\n';
     if (signals >= 0) close(signals);
-    return 1;
+    return refused ? 2 : 1;
   }
   std::cout << pty.Path() << std::endl;
   const bool served = Serve(unit, pty.Master(), signals, args->verbose);

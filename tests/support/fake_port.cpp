@@ -23,6 +23,13 @@ void FakePort::Feed(std::string_view bytes, Micros delay) {
   for (char c : bytes) incoming_.push_back({at, c});
 }
 
+void FakePort::Flood(std::string pattern, Micros perByte, std::int64_t total) {
+  floodPattern_ = std::move(pattern);
+  floodPos_ = 0;
+  floodPerByte_ = perByte;
+  floodLeft_ = floodPattern_.empty() ? 0 : total;
+}
+
 void FakePort::FeedAnswer(std::string_view payload, Micros delay) {
   unsigned sum = 0;
   for (char c : payload) sum += static_cast<unsigned char>(c);
@@ -83,6 +90,18 @@ void FakePort::LoseCarrier() {
 
 std::optional<char> FakePort::ReadByte(Micros deadline) {
   if (!open_ || cancel_.Requested()) return std::nullopt;
+  const bool fedWaiting = !incoming_.empty() && incoming_.front().at <= clock_.Now();
+  if (floodLeft_ > 0 && !fedWaiting) {
+    if (CarrierDropsBy(clock_.Now() + floodPerByte_)) {
+      if (clock_.SleepUntil(*carrierDropAt_, cancel_)) LoseCarrier();
+      return std::nullopt;
+    }
+    if (!clock_.SleepUntil(clock_.Now() + floodPerByte_, cancel_)) return std::nullopt;
+    --floodLeft_;
+    const char c = floodPattern_[floodPos_];
+    floodPos_ = (floodPos_ + 1) % floodPattern_.size();
+    return c;
+  }
   if (!incoming_.empty() && incoming_.front().at <= deadline &&
       !CarrierDropsBy(std::max(clock_.Now(), incoming_.front().at))) {
     if (!clock_.SleepUntil(incoming_.front().at, cancel_)) return std::nullopt;

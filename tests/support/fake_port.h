@@ -2,6 +2,7 @@
 // time-out is exercised in microseconds.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -45,6 +46,13 @@ class FakePort final : public BytePort {
   void Feed(std::string_view bytes, Micros delay = Micros{0});
   // A framed answer: "#" + checksum + ";" + payload + CR. `payload` without the "#".
   void FeedAnswer(std::string_view payload, Micros delay = Micros{0});
+  // A device that keeps sending: once the fed bytes that have arrived are taken, `pattern`
+  // repeats without end. As in a real port's buffer, a byte of it is always waiting and is
+  // handed over whatever the read's deadline; taking one moves the clock on by `perByte`.
+  // After `total` bytes the flood dries up, so a wait that would never end still ends the
+  // test (and FloodLeft() tells it ran dry).
+  void Flood(std::string pattern, Micros perByte, std::int64_t total);
+  std::int64_t FloodLeft() const { return floodLeft_; }
   // Carrier drops at the given clock time (the watch closes the port during a wait).
   void DropCarrierAt(Micros when) { carrierDropAt_ = when; }
   void FailOpen(std::string error) { openError_ = std::move(error); }
@@ -91,6 +99,10 @@ class FakePort final : public BytePort {
   std::optional<Micros> carrierDropAt_;
   std::string openError_;
   CancelToken cancel_;
+  std::string floodPattern_;
+  std::size_t floodPos_ = 0;
+  Micros floodPerByte_{0};
+  std::int64_t floodLeft_ = 0;
 };
 
 }  // namespace zdl::testing
