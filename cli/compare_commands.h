@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "compare/comparison.h"
 #include "link/connection.h"
 #include "model/configuration_record.h"
-#include "transfer/comparison.h"
 
 namespace zdl::cli {
 

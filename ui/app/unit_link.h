@@ -26,13 +26,13 @@
 #include <string>
 #include <vector>
 
+#include "compare/comparison.h"
 #include "firmware/firmware_upload.h"
 #include "link/clock.h"
 #include "link/connection.h"
 #include "model/configuration_record.h"
 #include "sim/simulated_unit.h"
 #include "transfer/check_pass.h"
-#include "transfer/comparison.h"
 #include "transfer/write_config.h"
 
 namespace zdl::ui {
