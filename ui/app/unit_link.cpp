@@ -308,15 +308,17 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
     options.verify = extras.verify;
     backupPath_.clear();
     ended_ = false;
-    const WriteSessionResult result =
+    WriteSessionResult result =
         RunWriteSession(connection_.Line(), connection_.ComTimeOut(), connection_.HasDatalogger(),
                         record, options, *this, commit_);
+    using Outcome = WriteSessionResult::Outcome;
     const bool ok = result.Written();
+    const bool incomplete = result.outcome == Outcome::Incomplete;
     const bool verified = ok && extras.verify;
-    const bool readBackOk = result.outcome != WriteSessionResult::Outcome::VerifyReadFailed;
+    const bool readBackOk = result.outcome != Outcome::VerifyReadFailed;
     if (!ended_) watch_->start();
-    link_.Post([ok, ended = ended_, incomplete = result.outcome == WriteSessionResult::Outcome::Incomplete,
-                verified, readBackOk, differences = result.differences, back = result.readBack,
+    link_.Post([ok, ended = ended_, incomplete, verified, readBackOk,
+                differences = std::move(result.differences), back = std::move(result.readBack),
                 lines = TakeVirtualUnitLines()](UnitLink& l) mutable {
       l.busy_ = false;
       if (ended) l.connected_ = false;
@@ -394,15 +396,14 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
     using Outcome = WriteSessionResult::Outcome;
     if (!ok && result.outcome != Outcome::BackupSaveFailed) ended_ = EndedByFailure();
     if (step != WriteStep::Backup) return;
-    QString problem;
-    if (result.outcome == Outcome::BackupSaveFailed) {
-      problem = QString::fromStdString(result.saveProblem.In(CurrentLang()));
-    }
+    // Empty when the unit's configuration could not be read.
+    const BilingualText problem = result.saveProblem;
     link_.Post([ok, problem, path = backupPath_](UnitLink& l) {
       if (ok) {
         emit l.BackupSaved(path);
       } else {
-        emit l.BackupFailed(problem);
+        // Worded where it is shown, in the language of that moment.
+        emit l.BackupFailed(QString::fromStdString(problem.In(CurrentLang())));
       }
     });
   }
