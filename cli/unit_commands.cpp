@@ -1,6 +1,9 @@
-// The commands that talk to a unit: read and write.
+// The commands that talk to a unit: read, write (with its backup and verify) and diff
+// against the unit.
 #include <iostream>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "cli/cli.h"
 #include "cli/common.h"
@@ -12,7 +15,7 @@
 #include "link/trace_port.h"
 #include "transfer/check_pass.h"
 #include "transfer/read_config.h"
-#include "transfer/write_config.h"
+#include "transfer/write_session.h"
 #include "ui/strings/compare_texts.h"
 #include "ui/strings/extra_texts.h"
 
@@ -121,6 +124,53 @@ void ReportIncompleteWrite(Session& session, const Context& ctx) {
   std::cout << ExtraTextIn(ctx.lang, ExtraText::WriteStoppedStatus) << '\n';
 }
 
+// False, after a usage message, when `backup` cannot be a backup for a write of `input`
+// (empty, or the very file being written).
+bool BackupPathUsable(const std::string& backup, const std::string& input, const Context& ctx) {
+  if (backup.empty()) {
+    UsageError("--backup needs a file");
+    return false;
+  }
+  if (SameFile(backup, input)) {
+    UsageError(std::string(CompareTextIn(ctx.lang, CompareText::BackupIsInput)));
+    return false;
+  }
+  return true;
+}
+
+// The terminal side of a write session: a progress line of its own for each read and
+// for the write, the backup's and the write's success told as each ends.
+class WriteSteps final : public WriteSessionSink {
+ public:
+  WriteSteps(const Context& ctx, std::string backup) : ctx_(ctx), backup_(std::move(backup)) {}
+
+  void StepBegins(WriteStep step) override {
+    if (step == WriteStep::Backup) {
+      std::cerr << CompareTextIn(ctx_.lang, CompareText::ReadingBackup) << '\n';
+    } else if (step == WriteStep::Verify) {
+      std::cerr << CompareTextIn(ctx_.lang, CompareText::ReadingBack) << '\n';
+    }
+    progress_.emplace(ctx_);
+  }
+  void StepEnded(WriteStep step, bool ok, const WriteSessionResult&) override {
+    progress_.reset();
+    if (!ok) return;
+    if (step == WriteStep::Backup) {
+      std::cout << CompareTextWith(ctx_.lang, CompareText::BackupSaved, backup_) << '\n';
+    } else if (step == WriteStep::Write) {
+      std::cout << ctx_.Text(135) << '\n';
+    }
+  }
+  void Status(int offset) override { progress_->Status(offset); }
+  void Range(int maximum) override { progress_->Range(maximum); }
+  void Value(int value) override { progress_->Value(value); }
+
+ private:
+  const Context& ctx_;
+  std::string backup_;
+  std::optional<TerminalProgress> progress_;
+};
+
 }  // namespace
 
 int Read(Args& args, const Context& ctx) {
@@ -194,32 +244,50 @@ int Write(Args& args, const Context& ctx) {
     if (!confirmed) return kFailure;
   }
 
-  if (backup && !BackUpUnit(session.Link(), *backup, ctx)) {
-    session.AfterFailure();
-    return kFailure;
+  WriteSessionOptions extras;
+  if (backup) extras.backupPath = [&backup](const ConfigurationRecord&) { return *backup; };
+  extras.verify = verify;
+  WriteSteps steps(ctx, backup.value_or(""));
+  const WriteSessionResult result =
+      RunWriteSession(session.Link().Line(), session.Link().ComTimeOut(),
+                      session.Link().HasDatalogger(), record, extras, steps, session.Commit());
+  using Outcome = WriteSessionResult::Outcome;
+  switch (result.outcome) {
+    case Outcome::BackupReadFailed:
+      std::cerr << CompareTextIn(ctx.lang, CompareText::BackupReadFailed) << '\n';
+      session.AfterFailure();
+      return kFailure;
+    case Outcome::BackupSaveFailed:
+      std::cerr << CompareTextWith(ctx.lang, CompareText::BackupSaveFailed,
+                                   result.saveProblem.In(ctx.lang))
+                << '\n';
+      session.AfterFailure();
+      return kFailure;
+    case Outcome::Incomplete:
+      ReportIncompleteWrite(session, ctx);
+      return kFailure;
+    case Outcome::WriteFailed:
+      ReportTransferFailure(session, ctx);
+      return kFailure;
+    case Outcome::Written:
+      session.Link().Stop(session.Ui());
+      return kSuccess;
+    case Outcome::VerifyReadFailed:
+      std::cerr << CompareTextIn(ctx.lang, CompareText::VerifyReadFailed) << '\n';
+      session.AfterFailure();
+      return kFailure;
+    case Outcome::Verified:
+      std::cout << CompareTextIn(ctx.lang, CompareText::Verified) << '\n';
+      return kSuccess;
+    case Outcome::VerifyDiffers:
+      std::cout << CompareTextWith(ctx.lang, CompareText::VerifyDiffers,
+                                   std::to_string(result.differences.size()))
+                << '\n';
+      PrintDifferences(result.differences, std::cout);
+      session.AfterFailure();
+      return kFailure;
   }
-  WriteOutcome written = WriteOutcome::Failed;
-  {
-    TerminalProgress progress(ctx);
-    written = WriteConfiguration(session.Link().Line(), session.Link().ComTimeOut(), record, progress,
-                                 session.Commit());
-  }
-  if (written == WriteOutcome::Incomplete) {
-    ReportIncompleteWrite(session, ctx);
-    return kFailure;
-  }
-  if (written != WriteOutcome::Written) {
-    ReportTransferFailure(session, ctx);
-    return kFailure;
-  }
-  std::cout << ctx.Text(135) << '\n';
-  if (verify) {
-    const int verified = VerifyUnit(session.Link(), record, ctx);
-    if (verified != kSuccess) session.AfterFailure();
-    return verified;
-  }
-  session.Link().Stop(session.Ui());
-  return kSuccess;
+  return kFailure;
 }
 
 int DiffWithUnit(Args& args, const Context& ctx) {
@@ -234,7 +302,13 @@ int DiffWithUnit(Args& args, const Context& ctx) {
   if (session.TraceFailed()) return kUsage;
   if (!Connect(session, options, ctx)) return kUsage;
   ConfigurationRecord unit;
-  if (!ReadUnitConfiguration(session.Link(), unit, ctx)) {
+  bool read = false;
+  {
+    TerminalProgress progress(ctx);
+    read = ReadConfiguration(session.Link().Line(), session.Link().ComTimeOut(),
+                             session.Link().HasDatalogger(), unit, progress);
+  }
+  if (!read) {
     session.AfterFailure();
     std::cerr << CompareTextIn(ctx.lang, CompareText::UnitReadFailed) << '\n';
     return kUsage;

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "compare/comparison.h"
 #include "configfile/config_file.h"
 #include "link/serial_line.h"
 #include "sim/sim_port.h"
 #include "sim/simulated_unit.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/sample_record.h"
-#include "transfer/comparison.h"
 #include "transfer/read_config.h"
 #include "transfer/write_config.h"
 

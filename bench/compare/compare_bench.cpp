@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "compare/comparison.h"
 #include "configfile/config_file.h"
 #include "tests/support/process.h"
 #include "tests/support/sample_record.h"
-#include "transfer/comparison.h"
 
 namespace zdl {
 namespace {

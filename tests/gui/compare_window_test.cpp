@@ -28,9 +28,9 @@
 #include <memory>
 #include <set>
 
+#include "compare/comparison.h"
 #include "configfile/config_file.h"
 #include "model/text_codec.h"
-#include "transfer/comparison.h"
 #include "tests/gui/gui_support.h"
 #include "tests/support/sample_record.h"
 #include "transfer/check_pass.h"

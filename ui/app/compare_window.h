@@ -8,8 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "compare/comparison.h"
 #include "model/configuration_record.h"
-#include "transfer/comparison.h"
 
 class QLabel;
 class QPushButton;

@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "compare/comparison.h"
 #include "link/connection.h"
-#include "transfer/comparison.h"
 #include "ui/app/editor_window.h"
 
 class QBoxLayout;

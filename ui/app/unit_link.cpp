@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
 #include <ostream>
 #include <streambuf>
@@ -15,9 +16,8 @@
 #include "sim/sim_port.h"
 #include "sim/unit_setup.h"
 #include "transfer/read_config.h"
-#include "transfer/write_config.h"
+#include "transfer/write_session.h"
 #include "ui/app/language.h"
-#include "configfile/config_file.h"
 
 namespace zdl::ui {
 
@@ -194,7 +194,7 @@ class UnitLink::Prompts : public std::enable_shared_from_this<UnitLink::Prompts>
 // carrier watch. Built on the interface thread (nothing in it is bound to a thread until
 // a port opens, which happens on the worker), used only on the worker, except for the
 // cancel, the trace switch and the virtual unit's carrier drop, which are thread-safe.
-class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
+class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
  public:
   Worker(UnitLink& link, const Options& options)
       : link_(link),
@@ -279,24 +279,6 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
     });
   }
 
-  void Write(const ConfigurationRecord& record) {
-    watch_->stop();
-    TakeVirtualUnitLines();
-    const WriteOutcome outcome =
-        WriteConfiguration(connection_.Line(), connection_.ComTimeOut(), record, *this, commit_);
-    const bool ok = outcome == WriteOutcome::Written;
-    const bool ended = !ok && EndedByFailure();
-    if (!ended) watch_->start();
-    link_.Post([ok, ended, incomplete = outcome == WriteOutcome::Incomplete,
-                lines = TakeVirtualUnitLines()](UnitLink& l) mutable {
-      l.busy_ = false;
-      if (ended) l.connected_ = false;
-      l.virtualLines_ = std::move(lines);
-      emit l.WriteFinished(ok, incomplete);
-      if (ended) emit l.Stopped();
-    });
-  }
-
   void ReadForCompare() {
     watch_->stop();
     ConfigurationRecord record;
@@ -312,58 +294,32 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
     });
   }
 
-  // The write with a backup before it and a verify after it, each when asked for.
-  void WriteWithExtras(const ConfigurationRecord& record, const WriteExtras& extras) {
+  // The write, with a backup before it and a verify after it when `extras` asks for them.
+  void Write(const ConfigurationRecord& record, const WriteExtras& extras) {
     watch_->stop();
-    const bool hasDatalogger = connection_.HasDatalogger();
     TakeVirtualUnitLines();
-    bool ended = false;
-    bool ok = true;
-    bool incomplete = false;
-    // Only the write commits: a cancel during the backup or the verify ends it at once.
+    WriteSessionOptions options;
     if (extras.backupPath) {
-      ConfigurationRecord unit;
-      ok = ReadConfiguration(connection_.Line(), connection_.ComTimeOut(), hasDatalogger, unit, *this);
-      if (!ok) {
-        ended = EndedByFailure();
-        link_.Post([](UnitLink& l) { emit l.BackupFailed(QString()); });
-      } else {
-        const QString path = extras.backupPath(unit);
-        const SaveOutcome saved =
-            SaveConfigFile(std::filesystem::path(path.toStdString()), unit, FileAccess::OwnerOnly);
-        ok = saved.ok;
-        link_.Post([saved, path](UnitLink& l) {
-          if (saved.ok) {
-            emit l.BackupSaved(path);
-          } else {
-            emit l.BackupFailed(QString::fromStdString(saved.description.In(CurrentLang())));
-          }
-        });
-      }
+      options.backupPath = [this, &extras](const ConfigurationRecord& unit) {
+        backupPath_ = extras.backupPath(unit);
+        return std::filesystem::path(backupPath_.toStdString());
+      };
     }
-    if (ok) {
-      const WriteOutcome outcome =
-          WriteConfiguration(connection_.Line(), connection_.ComTimeOut(), record, *this, commit_);
-      ok = outcome == WriteOutcome::Written;
-      incomplete = outcome == WriteOutcome::Incomplete;
-      if (!ok) ended = EndedByFailure();
-    }
-    bool verified = false;
-    bool readBackOk = false;
-    ConfigurationRecord back;
-    std::vector<FieldDifference> differences;
-    if (ok && extras.verify) {
-      verified = true;
-      readBackOk = ReadConfiguration(connection_.Line(), connection_.ComTimeOut(), hasDatalogger, back, *this);
-      if (readBackOk) {
-        differences = CompareWithUnit(record, back, {.hasDatalogger = hasDatalogger});
-      } else {
-        ended = EndedByFailure();
-      }
-    }
-    if (!ended) watch_->start();
-    link_.Post([ok, ended, incomplete, verified, readBackOk, differences = std::move(differences),
-                back = std::move(back), lines = TakeVirtualUnitLines()](UnitLink& l) mutable {
+    options.verify = extras.verify;
+    backupPath_.clear();
+    ended_ = false;
+    WriteSessionResult result =
+        RunWriteSession(connection_.Line(), connection_.ComTimeOut(), connection_.HasDatalogger(),
+                        record, options, *this, commit_);
+    using Outcome = WriteSessionResult::Outcome;
+    const bool ok = result.Written();
+    const bool incomplete = result.outcome == Outcome::Incomplete;
+    const bool verified = ok && extras.verify;
+    const bool readBackOk = result.outcome != Outcome::VerifyReadFailed;
+    if (!ended_) watch_->start();
+    link_.Post([ok, ended = ended_, incomplete, verified, readBackOk,
+                differences = std::move(result.differences), back = std::move(result.readBack),
+                lines = TakeVirtualUnitLines()](UnitLink& l) mutable {
       l.busy_ = false;
       if (ended) l.connected_ = false;
       l.virtualLines_ = std::move(lines);
@@ -432,6 +388,24 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
     port_.Close();
     firmwarePort_.reset();
     if (unit_->BootLoader()) unit_->LeaveBootLoader(clock_.Now());
+  }
+
+  // --- WriteSessionSink: a write's backup handed on as it ends, a failed step's end of
+  // the connection looked at at once (a carrier drop, a port that closed) ---
+  void StepEnded(WriteStep step, bool ok, const WriteSessionResult& result) override {
+    using Outcome = WriteSessionResult::Outcome;
+    if (!ok && result.outcome != Outcome::BackupSaveFailed) ended_ = EndedByFailure();
+    if (step != WriteStep::Backup) return;
+    // Empty when the unit's configuration could not be read.
+    const BilingualText problem = result.saveProblem;
+    link_.Post([ok, problem, path = backupPath_](UnitLink& l) {
+      if (ok) {
+        emit l.BackupSaved(path);
+      } else {
+        // Worded where it is shown, in the language of that moment.
+        emit l.BackupFailed(QString::fromStdString(problem.In(CurrentLang())));
+      }
+    });
   }
 
   // --- ConnectionUi and ProgressSink, called by the core on the worker thread ---
@@ -568,6 +542,8 @@ class UnitLink::Worker final : public ConnectionUi, public ProgressSink {
   RoutedPort port_;
   Connection connection_;
   WriteCommit commit_;  // reset on the interface thread as each exchange is handed over
+  QString backupPath_;  // the running write's backup file
+  bool ended_ = false;  // the running write's failure ended the connection
   int maximum_ = 0;
   BootLoaderFaults bootLoaderFaults_;
   std::optional<std::string> firmwarePort_;  // the port an upload opened and left open
@@ -648,15 +624,11 @@ bool UnitLink::Read(const ConfigurationRecord& current) {
   return Submit([current](Worker& worker) { worker.Read(current); });
 }
 
-bool UnitLink::Write(const ConfigurationRecord& record) {
-  if (!connected_) return false;
-  return Submit([record](Worker& worker) { worker.Write(record); });
-}
+bool UnitLink::Write(const ConfigurationRecord& record) { return Write(record, {}); }
 
 bool UnitLink::Write(const ConfigurationRecord& record, const WriteExtras& extras) {
-  if (!extras.backupPath && !extras.verify) return Write(record);
   if (!connected_) return false;
-  return Submit([record, extras](Worker& worker) { worker.WriteWithExtras(record, extras); });
+  return Submit([record, extras](Worker& worker) { worker.Write(record, extras); });
 }
 
 bool UnitLink::ReadForCompare() {

@@ -2,7 +2,7 @@
 // and the write phase, each run on one worker thread that owns the port, so the windows
 // stay responsive while the program waits for the unit or the modem and no CPU is used.
 //
-// The worker drives the core (Connection, ReadConfiguration, WriteConfiguration); what
+// The worker drives the core (Connection, ReadConfiguration, RunWriteSession); what
 // it has to tell or ask reaches the interface thread as queued calls: status, progress
 // and trace lines as signals, the password prompt and the message boxes through the
 // callbacks below, which the worker waits for without blocking on the interface thread's
@@ -26,13 +26,13 @@
 #include <string>
 #include <vector>
 
+#include "compare/comparison.h"
 #include "firmware/firmware_upload.h"
 #include "link/clock.h"
 #include "link/connection.h"
 #include "model/configuration_record.h"
 #include "sim/simulated_unit.h"
 #include "transfer/check_pass.h"
-#include "transfer/comparison.h"
 #include "transfer/write_config.h"
 
 namespace zdl::ui {

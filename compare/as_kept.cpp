@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "compare/comparison.h"
 #include "model/number_format.h"
 #include "model/validators.h"
-#include "transfer/comparison.h"
 
 namespace zdl {
 

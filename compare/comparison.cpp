@@ -1,4 +1,4 @@
-#include "transfer/comparison.h"
+#include "compare/comparison.h"
 
 #include <array>
 #include <cstddef>
