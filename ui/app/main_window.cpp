@@ -6,7 +6,6 @@
 #include <QDropEvent>
 #include <QCloseEvent>
 #include <QFileDialog>
-#include <QGroupBox>
 #include <QShortcut>
 #include <QFileInfo>
 #include <QKeySequence>
@@ -26,6 +25,7 @@
 #include <QToolButton>
 
 #include "ui/app/compare_window.h"
+#include "ui/app/connection_panel.h"
 #include "ui/app/editor_window.h"
 #include "ui/app/editors.h"
 #include "ui/app/firmware_form.h"
@@ -75,7 +75,7 @@ std::size_t Slot(EditorId id) { return static_cast<std::size_t>(id); }
 // While an exchange with the unit runs only Cancel acts: a file dragged or dropped on the
 // window is refused, with a note saying why.
 bool RefusedDuringExchange(MainWindow& window) {
-  if (!window.General()->ExchangeRunning()) return false;
+  if (!window.General()->Connection().ExchangeRunning()) return false;
   window.statusBar()->showMessage(T2("A file cannot be opened while an exchange with the unit runs "
                                      "(Cancel or Esc ends it).",
                                      "No se puede abrir un archivo mientras hay un intercambio con el "
@@ -141,7 +141,7 @@ void MainWindow::Build() {
       case EditorId::Alarmas2: editor = NewAlarmEditor(id, record_, nullptr); break;
       case EditorId::Datalogger: editor = NewDataloggerEditor(record_, nullptr); break;
       case EditorId::Temporizadores: editor = NewTimersEditor(record_, nullptr); break;
-      case EditorId::General: editor = new GeneralEditor(record_, *this, *link_, nullptr); break;
+      case EditorId::General: editor = new GeneralEditor(record_, *link_, nullptr); break;
     }
     editor->ApplyTexts();
     editor->Refresh();
@@ -166,23 +166,39 @@ void MainWindow::Build() {
     });
     sub->show();
   }
+  ConnectConnection();
   // Esc ends a running start, read or write.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   escape->setContext(Qt::ApplicationShortcut);
-  connect(escape, &QShortcut::activated, this, [this] { General()->CancelExchange(); });
+  connect(escape, &QShortcut::activated, this, [this] { General()->Connection().CancelExchange(); });
   resize(1280, 720);
 }
 
 void MainWindow::SetExchangeRunning(bool running) {
   toolbar_->setEnabled(!running);
   menuBar()->setEnabled(!running);
+  // The General editor keeps its Cancel button: it locks its own frames.
   for (EditorWindow* editor : editors_) {
     if (editor != General()) editor->setEnabled(!running);
   }
-  // The General editor keeps its Cancel button; its frames take no input.
-  for (QWidget* frame : General()->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly)) {
-    frame->setEnabled(!running);
-  }
+}
+
+void MainWindow::ConnectConnection() {
+  ConnectionPanel* connection = &General()->Connection();
+  connect(connection, &ConnectionPanel::ExchangeStarted, this, &MainWindow::SetExchangeRunning);
+  connect(connection, &ConnectionPanel::ExchangeEnded, this, [this] { SetExchangeRunning(false); });
+  connect(connection, &ConnectionPanel::RecordRead, this, [this](const ConfigurationRecord& record) {
+    record_ = record;
+    RefreshEditors();
+  });
+  connect(connection, &ConnectionPanel::FieldToMend, this, [this](EditorId id, const QString& objectName) {
+    BringToFront(id);
+    Editor(id)->FocusControl(objectName);
+  });
+  connect(connection, &ConnectionPanel::ComparisonReady, this,
+          [this](const ConfigurationRecord& other, CompareSide side, bool hasDatalogger) {
+            Comparison()->Show(other, side, {}, hasDatalogger);
+          });
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -201,7 +217,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
   // A write the unit has partly taken is stopped only on the user's word; No keeps the
   // window open and the write going.
-  if (!General()->CancelExchange()) {
+  if (!General()->Connection().CancelExchange()) {
     event->ignore();
     return;
   }
@@ -441,7 +457,7 @@ CompareWindow* MainWindow::Comparison() {
 }
 
 void MainWindow::Compare() {
-  if (General()->ExchangeRunning()) return;
+  if (General()->Connection().ExchangeRunning()) return;
   if (link_->Connected()) {
     auto text = [](CompareText t) { return QString::fromStdString(std::string(CompareTextIn(CurrentLang(), t))); };
     QMessageBox ask(QMessageBox::Question, QString::fromLatin1(kTitle), text(CompareText::CompareQuestion),
@@ -471,7 +487,7 @@ void MainWindow::CompareWithFile(const QString& path) {
   Comparison()->Show(other, CompareSide::File, QDir::toNativeSeparators(path));
 }
 
-void MainWindow::CompareWithUnit() { General()->CompareWithUnit(); }
+void MainWindow::CompareWithUnit() { General()->Connection().CompareWithUnit(); }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
