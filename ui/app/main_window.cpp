@@ -44,28 +44,27 @@ namespace {
 
 constexpr int kOpenCaption = 0, kSaveCaption = 1, kErrorTitle = 185;
 
-// The toolbar: key, caption offset, editor shown (or none), shortcut. An empty key is a
-// separator.
+// The toolbar: key, caption offset, shortcut and command. An empty key is a separator.
 struct Button {
   const char* key;
   int caption;
-  int editor;  // EditorId, or -1
   const char* shortcut;
+  void (*run)(MainWindow& window);
 };
 constexpr Button kButtons[] = {
-    {"Abrir", kOpenCaption, -1, "Ctrl+O"},
-    {"Guardar", kSaveCaption, -1, "Ctrl+S"},
-    {"", 0, -1, ""},
-    {"General", 2, static_cast<int>(EditorId::General), "Ctrl+1"},
-    {"Alarmas1", 3, static_cast<int>(EditorId::Alarmas), "Ctrl+2"},
-    {"Alarmas2", 4, static_cast<int>(EditorId::Alarmas2), "Ctrl+3"},
-    {"Macros", 5, static_cast<int>(EditorId::Macros), "Ctrl+4"},
-    {"Datalogger", 6, static_cast<int>(EditorId::Datalogger), "Ctrl+5"},
-    {"Timer", 215, static_cast<int>(EditorId::Temporizadores), "Ctrl+6"},
-    {"", 0, -1, ""},
-    {"Firmware", 7, -1, "Ctrl+F"},
-    {"", 0, -1, ""},
-    {"Idioma", 217, -1, "Ctrl+L"},
+    {"Abrir", kOpenCaption, "Ctrl+O", [](MainWindow& w) { w.Open(); }},
+    {"Guardar", kSaveCaption, "Ctrl+S", [](MainWindow& w) { w.Save(); }},
+    {"", 0, "", nullptr},
+    {"General", 2, "Ctrl+1", [](MainWindow& w) { w.BringToFront(EditorId::General); }},
+    {"Alarmas1", 3, "Ctrl+2", [](MainWindow& w) { w.BringToFront(EditorId::Alarmas); }},
+    {"Alarmas2", 4, "Ctrl+3", [](MainWindow& w) { w.BringToFront(EditorId::Alarmas2); }},
+    {"Macros", 5, "Ctrl+4", [](MainWindow& w) { w.BringToFront(EditorId::Macros); }},
+    {"Datalogger", 6, "Ctrl+5", [](MainWindow& w) { w.BringToFront(EditorId::Datalogger); }},
+    {"Timer", 215, "Ctrl+6", [](MainWindow& w) { w.BringToFront(EditorId::Temporizadores); }},
+    {"", 0, "", nullptr},
+    {"Firmware", 7, "Ctrl+F", [](MainWindow& w) { OpenFirmwareForm(w); }},
+    {"", 0, "", nullptr},
+    {"Idioma", 217, "Ctrl+L", [](MainWindow& w) { w.ChooseLanguage(); }},
 };
 
 const char kFilter[] = "Norvik configuration file (*.ncf);;Todos los ficheros (*.*)";
@@ -279,18 +278,7 @@ void MainWindow::BuildToolbar() {
     action->setShortcutContext(Qt::ApplicationShortcut);
     toolbar_->addAction(action);
     if (QWidget* button = toolbar_->widgetForAction(action)) button->setObjectName(key);
-    if (b.editor >= 0) {
-      const auto id = static_cast<EditorId>(b.editor);
-      connect(action, &QAction::triggered, this, [this, id] { BringToFront(id); });
-    } else if (key == QLatin1String("Abrir")) {
-      connect(action, &QAction::triggered, this, &MainWindow::Open);
-    } else if (key == QLatin1String("Guardar")) {
-      connect(action, &QAction::triggered, this, &MainWindow::Save);
-    } else if (key == QLatin1String("Idioma")) {
-      connect(action, &QAction::triggered, this, &MainWindow::ChooseLanguage);
-    } else if (key == QLatin1String("Firmware")) {
-      connect(action, &QAction::triggered, this, [this] { OpenFirmwareForm(*this); });
-    }
+    connect(action, &QAction::triggered, this, [this, run = b.run] { run(*this); });
   }
 }
 
