@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -253,6 +254,45 @@ TEST_F(ConnectionWindowTest, ReadFillsEveryEditorAndWriteThenReadGivesItBack) {
   ASSERT_TRUE(Idle());
   EXPECT_EQ(Get<QLineEdit>("NameBox")->text(), QStringLiteral("Nuevo nombre"));
   EXPECT_EQ(KeyedValues(window->Record()), written);
+  EXPECT_TRUE(answers.texts.isEmpty()) << answers.texts.join(QLatin1Char('|')).toStdString();
+}
+
+// The connection panel tells the windows of each exchange by its signals alone: a start or
+// a stop locks nothing, a read, a write or a read for the comparison locks them, each one
+// ends before its result is handed on, and only a read's configuration replaces the record.
+TEST_F(ConnectionWindowTest, ThePanelTellsEveryExchangeBySignals) {
+  UnitLinkOptions options = Unit();
+  options.virtualConfiguration = zdl::testing::FullRecord();
+  Open(options);
+  Answerer answers(QMessageBox::Yes);
+  ConnectionPanel& panel = general->Connection();
+  std::vector<std::string> events;
+  QObject::connect(&panel, &ConnectionPanel::ExchangeStarted,
+                   [&](bool locks) { events.push_back(locks ? "locked" : "started"); });
+  QObject::connect(&panel, &ConnectionPanel::ExchangeEnded, [&] { events.push_back("ended"); });
+  QObject::connect(&panel, &ConnectionPanel::RecordRead,
+                   [&](const ConfigurationRecord&) { events.push_back("record"); });
+  QObject::connect(&panel, &ConnectionPanel::ComparisonReady,
+                   [&](const ConfigurationRecord&, CompareSide, bool) { events.push_back("comparison"); });
+  struct Step {
+    const char* name;
+    std::function<void()> act;
+    std::vector<std::string> expected;
+  };
+  const Step steps[] = {
+      {"start", [&] { ChoosePort(kVirtual); panel.IniComClick(); }, {"started", "ended"}},
+      {"read", [&] { panel.LeerClick(); }, {"locked", "ended", "record"}},
+      {"compare", [&] { panel.CompareWithUnit(); }, {"locked", "ended", "comparison"}},
+      {"write", [&] { panel.EscribirClick(); }, {"locked", "ended"}},
+      {"stop", [&] { panel.IniComClick(); }, {"started", "ended"}},
+  };
+  for (const Step& step : steps) {
+    events.clear();
+    step.act();
+    ASSERT_TRUE(Idle()) << step.name;
+    EXPECT_EQ(events, step.expected) << step.name;
+  }
+  EXPECT_EQ(window->Record().General.NOMBRE, zdl::testing::FullRecord().General.NOMBRE);
   EXPECT_TRUE(answers.texts.isEmpty()) << answers.texts.join(QLatin1Char('|')).toStdString();
 }
 
