@@ -131,7 +131,7 @@ void GeneralEditor::BuildLayout() {
   borrar_ = new QPushButton(this);
   borrar_->setObjectName(Name("Borrar"));
   listaTlf_ = new QListWidget(this);
-  listaTlf_->setObjectName(Name("ListaTlf"));
+  listaTlf_->setObjectName(QString::fromStdString(PhoneListField().ObjectName()));
   listaTlf_->setMinimumHeight(100);
   phone->addWidget(Label(Name("Label11"), newTlf_), 0, 0);
   phone->addWidget(newTlf_, 0, 1);
