@@ -3,7 +3,8 @@
 #   ./build.sh run [ARGS...]   build and start the desktop program zdl410-config when a display
 #                              is available; without one, run the zdl410 command line (default:
 #                              dump the sample file). ARGS go to the program that runs.
-#   ./build.sh test            build and run every test under AddressSanitizer and
+#   ./build.sh test            check the layers (tools/check_layers.sh), then
+#                              build and run every test under AddressSanitizer and
 #                              UndefinedBehaviorSanitizer, build the Release configuration
 #                              (the tests too, not run), then the fuzz targets for a bounded
 #                              time, seeded from ../shared/fuzz-corpus/<target>/ when it is
@@ -72,6 +73,9 @@ case "${1:-}" in
     exec "$top/build/release/zdl410" "$@"
     ;;
   test)
+    # The layers hold before anything is built: an include going up or sideways, or a
+    # source no target lists, fails at once.
+    "$top/tools/check_layers.sh"
     # The suite runs once, in the stricter build: AddressSanitizer and
     # UndefinedBehaviorSanitizer on, any report fails the test that caused it.
     export QT_QPA_PLATFORM=offscreen

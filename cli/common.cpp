@@ -4,6 +4,8 @@
 #include <iostream>
 
 #include "configfile/config_file.h"
+#include "model/text_codec.h"
+#include "model/validators.h"
 #include "ui/strings/extra_texts.h"
 
 namespace zdl::cli {
@@ -69,5 +71,33 @@ std::optional<std::string> PasswordToOffer(std::optional<std::string> option) {
   if (environment != nullptr && *environment != '\0') return std::string(environment);
   return std::nullopt;
 }
+
+std::string Shown(const Text& value) {
+  bool control = false;
+  for (const char c : value) control = control || IsControlByte(c);
+  if (!control) return Cp1252ToUtf8(value);
+  std::string shown;
+  for (const char c : value) {
+    if (c == '\\') {
+      shown += "\\\\";
+    } else if (c == '\r') {
+      shown += "\\r";
+    } else if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\t') {
+      shown += "\\t";
+    } else if (IsControlByte(c)) {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      const auto byte = static_cast<unsigned char>(c);
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 0xF];
+    } else {
+      shown += Cp1252ToUtf8(std::string_view(&c, 1));
+    }
+  }
+  return shown;
+}
+
 
 }  // namespace zdl::cli

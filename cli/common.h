@@ -48,4 +48,8 @@ bool OpenTrace(const std::string& path, LogFile& log, const Context& ctx);
 // (not empty); without either the user is asked on the terminal.
 std::optional<std::string> PasswordToOffer(std::optional<std::string> option);
 
+// A value as dump and diff print it: UTF-8, every control byte escaped (\r, \n, \t, else
+// \xNN) so that it cannot break or hide a line; in such a value a backslash is doubled.
+std::string Shown(const Text& value);
+
 }  // namespace zdl::cli

@@ -10,8 +10,8 @@ namespace zdl::cli {
 
 void PrintDifferences(const std::vector<FieldDifference>& differences, std::ostream& out) {
   for (const FieldDifference& d : differences) {
-    out << d.section << '.' << d.key << ": \"" << Cp1252ToUtf8(d.left) << "\" -> \""
-        << Cp1252ToUtf8(d.right) << "\"\n";
+    out << d.section << '.' << d.key << ": \"" << Shown(d.left) << "\" -> \"" << Shown(d.right)
+        << "\"\n";
   }
 }
 

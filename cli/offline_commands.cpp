@@ -31,36 +31,6 @@ bool TakePositionals(Args& args, std::size_t count, std::vector<std::string>& ou
   return true;
 }
 
-// A value as dump prints it: UTF-8, with every control byte escaped (\r, \n, \t, else
-// \xNN) so that it cannot break or hide a line. In a value that holds one, a backslash is
-// doubled, so the escapes read back unambiguously; any other value prints as it is.
-std::string Shown(const Text& value) {
-  bool control = false;
-  for (const char c : value) control = control || IsControlByte(c);
-  if (!control) return Cp1252ToUtf8(value);
-  std::string shown;
-  for (const char c : value) {
-    if (c == '\\') {
-      shown += "\\\\";
-    } else if (c == '\r') {
-      shown += "\\r";
-    } else if (c == '\n') {
-      shown += "\\n";
-    } else if (c == '\t') {
-      shown += "\\t";
-    } else if (IsControlByte(c)) {
-      static constexpr char kHex[] = "0123456789ABCDEF";
-      const auto byte = static_cast<unsigned char>(c);
-      shown += "\\x";
-      shown += kHex[byte >> 4];
-      shown += kHex[byte & 0xF];
-    } else {
-      shown += Cp1252ToUtf8(std::string_view(&c, 1));
-    }
-  }
-  return shown;
-}
-
 }  // namespace
 
 int Dump(Args& args, const Context& ctx) {

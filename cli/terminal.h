@@ -10,7 +10,7 @@
 
 #include "cli/cli.h"
 #include "link/connection.h"
-#include "transfer/progress.h"
+#include "link/progress.h"
 
 namespace zdl::cli {
 

@@ -22,7 +22,7 @@
 
 #include "link/byte_port.h"
 #include "link/clock.h"
-#include "transfer/progress.h"
+#include "link/progress.h"
 #include "ui/strings/string_table.h"
 
 namespace zdl {

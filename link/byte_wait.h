@@ -36,7 +36,6 @@ class ByteWait {
   }
   // The deadline has passed.
   bool Over() { return clock_.Now() >= deadline_; }
-  Micros Deadline() const { return deadline_; }
 
  private:
   BytePort& port_;

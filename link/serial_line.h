@@ -62,7 +62,6 @@ class SerialLine {
   }
 
   BytePort& Port() { return port_; }
-  Clock& GetClock() { return clock_; }
 
  private:
   // The port is open and the exchange not cancelled: another send is worth making.

@@ -55,7 +55,6 @@ class SimPort final : public BytePort {
   void DropCarrier() { dropAsked_.store(true, std::memory_order_release); }
 
   SimulatedUnit& Unit() { return *unit_; }
-  const PortSettings& Settings() const { return settings_; }
 
  private:
   // Acts on a drop asked by DropCarrier; false when the port is (now) closed.

@@ -139,9 +139,6 @@ class SimulatedUnit {
   const SimOptions& Options() const { return options_; }
   // Modem: a call is up. Direct: always.
   bool Connected() const { return connected_; }
-  bool LoggedIn() const { return loggedIn_; }
-  // Framed answers sent so far (the fault counters count these).
-  int AnswersSent() const { return answersSent_; }
 
   // What the unit received, parsed, ignored and answered, oldest first.
   const std::deque<std::string>& Trace() const { return trace_; }
@@ -186,7 +183,7 @@ class SimulatedUnit {
   int awaitedAck_ = -1;
   bool recordDropped_ = false;
 
-  int answersSent_ = 0;
+  int answersSent_ = 0;  // framed answers sent so far (the fault counters count these)
   std::deque<std::string> trace_;
 
   std::unique_ptr<SimulatedBootLoader> bootLoader_;

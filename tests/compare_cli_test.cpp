@@ -75,6 +75,12 @@ TEST_F(CompareCli, DiffOfTwoFilesPrintsTheDifferingKeysAndExitsAsDiffDoes) {
             "Digital.CVAL4: \"10\" -> \"\"\n"
             "Timer.MACRO0: \" 9\" -> \" 0\"\n");
 
+  // A value holding a control byte cannot break or hide a line of the listing.
+  b.General.NOMBRE = "Granja\x01\t#03";
+  ProcessResult hostile = Cli({"diff", fileA, Saved(b, "hostile.ncf")});
+  EXPECT_EQ(hostile.out.substr(0, hostile.out.find('\n') + 1),
+            "General.NOMBRE: \"Depósito nº 3 €\" -> \"Granja\\x01\\t#03\"\n");
+
   ProcessResult missing = Cli({"diff", fileA, dir_.File("none.ncf")});
   EXPECT_EQ(missing.exitCode, 2);
   EXPECT_NE(missing.err.find("File not found"), std::string::npos) << missing.err;

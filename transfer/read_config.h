@@ -5,9 +5,9 @@
 
 #include <string_view>
 
+#include "link/progress.h"
 #include "link/serial_line.h"
 #include "model/configuration_record.h"
-#include "transfer/progress.h"
 
 namespace zdl {
 

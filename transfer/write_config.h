@@ -4,9 +4,9 @@
 
 #include <mutex>
 
+#include "link/progress.h"
 #include "link/serial_line.h"
 #include "model/configuration_record.h"
-#include "transfer/progress.h"
 
 namespace zdl {
 

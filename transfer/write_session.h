@@ -16,7 +16,7 @@
 #include "compare/comparison.h"
 #include "link/serial_line.h"
 #include "model/configuration_record.h"
-#include "transfer/progress.h"
+#include "link/progress.h"
 #include "transfer/write_config.h"
 #include "ui/strings/extra_texts.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "transfer/progress.h"
+#include "link/progress.h"
 
 namespace zdl::testing {
 

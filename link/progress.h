@@ -1,5 +1,5 @@
-// How a transfer tells the front end where it is: a status text (a string-table offset)
-// and a progress bar.
+// How an exchange with the unit (a read, a write, a firmware upload) tells the front end
+// where it is: a status text (a string-table offset) and a progress bar.
 #pragma once
 
 namespace zdl {
