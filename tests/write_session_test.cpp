@@ -45,7 +45,9 @@ class StepLog final : public WriteSessionSink {
 
   void StepBegins(WriteStep step) override { step_ = step; }
   void StepEnded(WriteStep step, bool ok, const WriteSessionResult&) override {
-    steps += (steps.empty() ? "" : " ") + std::string(StepName(step)) + (ok ? "" : "!");
+    if (!steps.empty()) steps += ' ';
+    steps += StepName(step);
+    if (!ok) steps += '!';
   }
   void Value(int value) override {
     if (stopIn != step_ || value < 3 || stopAllowedAtOnce.has_value()) return;
