@@ -52,15 +52,11 @@ inline constexpr std::string_view kSmsCentreAmena = "+34656000311";
 // The number an option sets; empty for CSMOtro.
 Text OperatorNumber(SmsCentre choice);
 
-// Maximum lengths of the editors' text boxes (0: no limit). The record itself takes any
-// text a file or the unit gives it; only the editors refuse further characters.
+// The most characters the phone-list editor's number box NewTlf takes. The other texts'
+// limits are the field table's: the record itself takes any text a file or the unit
+// gives it; only the editors refuse further characters.
 namespace maxlen {
-inline constexpr std::size_t NOMBRE = 50, SMSC = 15, RENVN = 2, RENVT = 2, PTLF = 16,
-                             AINFO = 3, ASINC = 3, NORMAL = 5, REST_TEXT = 19, PIN = 4,
-                             TxTEXT = 50, DigitalTEXT = 50, PVAL = 5, CVAL = 5, RST = 0,
-                             AnalogTEXT = 50, Scale = 6 /* IE FE UN MIN MAX HIST */,
-                             MACRO_TEXT = 24, MACRO_COM = 39, LOG_TIME = 0,
-                             DIGITAL_REARM = 0, TIME = 5, VP = 5, NewTlf = 15;
+inline constexpr std::size_t NewTlf = 15;
 }  // namespace maxlen
 
 struct GeneralGroup {

@@ -1,12 +1,14 @@
-// The record's fields as the editor windows see them: one row per control that shows a
-// field, with the control's name and index within its window, the file key of the field,
-// its maximum length or list size, and the setter that applies the field's rules.
+// The record's fields as the editor windows and the keyed file see them: one row per
+// control that shows a field, with the control's name and index within its window, the
+// file section and key of the field, its maximum length or list size, the record member
+// it shows and the setter that applies the field's rules. This table is the one place
+// that spells a file key, a control name, a list size or a maximum length.
 //
-// The editors bind their controls from this table, the check pass names its failing
-// control through it, and comparisons name their differences with it, so no control is
-// wired by hand in two places. Texts cross it as Unicode (UTF-8); a text that
-// Windows-1252 cannot hold is refused and changes nothing, so the windows never see the
-// record's bytes.
+// The rows are in the keyed file's order. The keyed format walks them; the editors bind
+// their controls from them by the record member a control shows; the check pass and the
+// line builders point at them by the member they test; comparisons name their differences
+// with them. Texts cross it as Unicode (UTF-8); a text that Windows-1252 cannot hold is
+// refused and changes nothing, so the windows never see the record's bytes.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +16,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
+#include <vector>
 
 #include "model/configuration_record.h"
 
@@ -28,6 +32,18 @@ enum class FieldKind {
   List,     // a list: a position, or kNoSelection
 };
 
+// How the keyed file carries a row's key.
+enum class FileForm {
+  Value,        // the row's value, as its kind is written
+  DigitalMode,  // the input's enable flag; its N.C. and bistable flags follow, keyed apart
+  EnabledText,  // the restored-alarm text while the row's box is checked, else empty
+};
+
+// The record member a row shows, as the file and the unit carry it (no rule applied).
+using FieldMember = std::variant<std::function<Text&(ConfigurationRecord&)>,   // text boxes
+                                 std::function<bool&(ConfigurationRecord&)>,   // check boxes
+                                 std::function<int&(ConfigurationRecord&)>>;   // lists
+
 struct Field {
   EditorId editor;
   std::string_view control;  // "TextBox", "Habil", "NameBox"
@@ -38,6 +54,8 @@ struct Field {
   int items;              // lists: the number of items
   std::string section;    // the keyed file's section and key, "" when the file has none
   std::string key;
+  FileForm form = FileForm::Value;
+  FieldMember member{};
 
   std::function<Text(const ConfigurationRecord&)> getText;
   std::function<void(ConfigurationRecord&, const Text&)> setText;
@@ -56,14 +74,30 @@ struct Field {
   void SetChecked(ConfigurationRecord& record, bool value) const { setInt(record, value ? 1 : 0); }
   int Position(const ConfigurationRecord& record) const { return getInt(record); }
   void SetPosition(ConfigurationRecord& record, int position) const { setInt(record, position); }
+
+  // The member itself, without the row's rules (for the file); `member` must be of that kind.
+  Text& TextIn(ConfigurationRecord& record) const;
+  bool& FlagIn(ConfigurationRecord& record) const;
+  int& PositionIn(ConfigurationRecord& record) const;
+  // True when the row shows that very object of `record`.
+  bool Shows(const ConfigurationRecord& record, const void* object) const;
 };
 
 // True when Windows-1252 can hold every character of the UTF-8 text.
 bool CanEncode(std::string_view utf8);
 
-// Every field of every editor, editors in opening order, each editor's fields in the
-// order of its frames.
+// Every field of every editor, in the keyed file's order of their keys (the fields no
+// file holds, PinHabil and PIN, at the end).
 std::span<const Field> FieldTable();
+
+// The General editor's phone list ListaTlf: the file's section, the base of its keys
+// (the base and the entry's digit) and the most entries it holds. Its accessors are
+// empty: the entries are the record's list, not a member of this table.
+const Field& PhoneListField();
+
+// Every row with a file key, and the phone list's row at its place, in the keyed file's
+// order.
+std::span<const Field* const> FileOrder();
 
 // The fields of one editor window, in table order.
 std::vector<const Field*> FieldsOf(EditorId editor);
@@ -75,5 +109,11 @@ const Field* FindField(std::string_view control, int item);
 
 // The row that shows a key of the keyed file; null for a key no control shows.
 const Field* FieldOfKey(std::string_view section, std::string_view key);
+
+// The row that shows `member`, a member of `record` itself; null when no control shows
+// it. The editors bind, and the checks name their failures, by the member.
+const Field* FieldOf(const ConfigurationRecord& record, const Text& member);
+const Field* FieldOf(const ConfigurationRecord& record, const bool& member);
+const Field* FieldOf(const ConfigurationRecord& record, const int& member);
 
 }  // namespace zdl

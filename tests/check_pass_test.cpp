@@ -102,9 +102,9 @@ TEST(CheckPass, StopsAtTheFirstFailingField) {
 
 TEST(CheckPass, Messages) {
   const UnitFacts unit{true, 4.3f, "4.3\xe9"};  // Windows-1252 e-acute
-  EXPECT_EQ(CheckMessage({Failed, Control::MacroInicio, -1, 212}, unit, Lang::English),
+  EXPECT_EQ(CheckMessage({Failed, FindField("MacroInicio", -1), 212}, unit, Lang::English),
             "Firmware4.3\xc3\xa9 don't support Timers");
-  EXPECT_EQ(CheckMessage({Failed, Control::VPBox, 4, 214}, unit, Lang::English),
+  EXPECT_EQ(CheckMessage({Failed, FindField("VPBox", 4), 214}, unit, Lang::English),
             "You have not selected any day in timer  4");
   EXPECT_EQ(ConfirmationQuestion(Lang::English),
             "There isn't no prioritary number, alarms won't be notified.\r"

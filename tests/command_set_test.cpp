@@ -195,7 +195,7 @@ TEST(CommandSet, EachBuilderRefusesItsOwnTexts) {
   ConfigurationRecord r = testing::EveryItemSent();
   r.Digital[5].CVAL = "3\r#03";
   r.Analog[1].UN = "\t";
-  r.TxAlarm.TEXT = std::string(maxlen::TxTEXT + 1, 'x');
+  r.TxAlarm.TEXT = std::string(FindField("TxStatText", -1)->maxLength + 1, 'x');
   r.Macros[13].MACRO_COM = "\x01";
   r.Timers[2].VP = "60\n";
   RefusedText refused;

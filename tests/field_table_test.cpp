@@ -6,9 +6,9 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "configfile/config_file.h"
-#include "transfer/check_pass.h"
 #include "ui/strings/string_table.h"
 
 namespace zdl {
@@ -23,14 +23,18 @@ KeyMap Written(const ConfigurationRecord& r) {
 }
 
 // Each row must reach the field its key names: a value set through the row shows up in
-// the keyed writer's output under that key and nowhere else.
+// the keyed writer's output under that key and nowhere else, and it does change there
+// (a row bound to another input's member would leave its own key as it was).
 TEST(FieldTable, EveryRowReachesTheFieldOfItsKey) {
   ConfigurationRecord fresh;
   fresh.General.Habil_Restore = true;  // RESTORE_TEXT shows REST_TEXT only while enabled
+  fresh.General.REST_TEXT = "restored";
   const KeyMap before = Written(fresh);
   int n = 0;
+  int rows = 0;
   for (const Field& f : FieldTable()) {
     if (f.key.empty()) continue;
+    ++rows;
     SCOPED_TRACE(f.ObjectName() + " " + f.section + "." + f.key);
     ConfigurationRecord r = fresh;
     std::string expected;
@@ -52,8 +56,9 @@ TEST(FieldTable, EveryRowReachesTheFieldOfItsKey) {
     }
     const KeyMap after = Written(r);
     ASSERT_TRUE(after.count({f.section, f.key}));
+    EXPECT_NE(after.at({f.section, f.key}), before.at({f.section, f.key}));
     // A mode is written as three flags; Habil_Restore as the text it enables.
-    if (f.control != "Modo" && f.control != "Habil_Restore") {
+    if (f.form == FileForm::Value) {
       EXPECT_EQ(after.at({f.section, f.key}), expected);
     }
     int changed = 0;
@@ -61,6 +66,79 @@ TEST(FieldTable, EveryRowReachesTheFieldOfItsKey) {
     // A mode also sets its N.C. flag; RESTORE_TEXT repeats REST_TEXT.
     EXPECT_LE(changed, f.control == "Modo" || f.control == "RestoreText" ? 2 : 1);
   }
+  EXPECT_GT(rows, 0);
+}
+
+// The keyed reader takes every key to the member of its row: a file holding one key
+// with a value other than the default loads into the field of that row alone.
+TEST(FieldTable, EveryKeyLoadsIntoTheFieldOfItsRow) {
+  ConfigurationRecord probe;
+  // REST_TEXT is read, then replaced by RESTORE_TEXT (the restored-alarm text's own test).
+  const Field* replaced = FieldOf(probe, probe.General.REST_TEXT);
+  int rows = 0;
+  for (const Field& f : FieldTable()) {
+    if (f.key.empty() || f.form != FileForm::Value || &f == replaced) continue;
+    ++rows;
+    SCOPED_TRACE(f.ObjectName() + " " + f.section + "." + f.key);
+    std::string value = f.kind == FieldKind::TextBox ? "loaded" : f.kind == FieldKind::CheckBox ? "1" : " 2";
+    const std::string head = "[General]\r\nVERSION=ZDL410\r\n";
+    const std::string section = f.section == "General" ? "" : "[" + f.section + "]\r\n";
+    const std::string bytes = head + section + f.key + "=" + value + "\r\n";
+    ConfigurationRecord loaded;
+    ASSERT_EQ(LoadConfigBytes(bytes, loaded).status, LoadStatus::Loaded);
+    ConfigurationRecord expected;
+    ASSERT_EQ(LoadConfigBytes(head, expected).status, LoadStatus::Loaded);
+    if (f.kind == FieldKind::TextBox) {
+      f.TextIn(expected) = value;
+    } else if (f.kind == FieldKind::CheckBox) {
+      f.FlagIn(expected) = true;
+    } else {
+      f.PositionIn(expected) = 2;
+    }
+    EXPECT_EQ(loaded, expected);
+  }
+  EXPECT_GT(rows, 0);
+}
+
+// The editors bind and the checks point by the member a control shows: every row is
+// found again from its own member, and a member no control shows finds none.
+TEST(FieldTable, EveryRowIsFoundByItsMember) {
+  ConfigurationRecord r;
+  for (const Field& f : FieldTable()) {
+    const Field* found = f.kind == FieldKind::TextBox    ? FieldOf(r, f.TextIn(r))
+                         : f.kind == FieldKind::CheckBox ? FieldOf(r, f.FlagIn(r))
+                                                         : FieldOf(r, f.PositionIn(r));
+    EXPECT_EQ(found, &f) << f.ObjectName();
+  }
+  EXPECT_EQ(FieldOf(r, r.Digital[3].NcFlag), nullptr);
+  const ConfigurationRecord other;
+  EXPECT_EQ(FieldOf(r, other.General.NOMBRE), nullptr);  // a member of another record
+  EXPECT_EQ(FieldOf(r, r.Digital[6].CVAL)->editor, EditorId::Alarmas2);
+  EXPECT_EQ(FieldOf(r, r.Digital[6].CVAL)->ObjectName(), "CVal_2");
+  EXPECT_EQ(FieldOf(r, r.Analog[3].MACRO_NOM)->ObjectName(), "MacroExeNominal_1");
+  EXPECT_EQ(FieldOf(r, r.Timers[5].Days[SABADO])->ObjectName(), "Sabado_5");
+  EXPECT_EQ(FieldOf(r, r.DataLogger.REG_A[2])->ObjectName(), "RegAlmAD2");
+}
+
+// The file's order: the phone list's keys between RESTORE_TEXT and the digital inputs.
+TEST(FieldTable, ThePhoneListHasItsPlaceInTheFilesOrder) {
+  const Field& phones = PhoneListField();
+  EXPECT_EQ(phones.ObjectName(), "ListaTlf");
+  EXPECT_EQ(phones.editor, EditorId::General);
+  std::vector<std::string> keys;
+  for (const KeyedValue& v : KeyedValues(ConfigurationRecord{})) {
+    if (v.section == phones.section) keys.push_back(v.key);
+  }
+  ASSERT_EQ(keys.size(), static_cast<std::size_t>(phones.items));
+  EXPECT_EQ(keys.front(), phones.key + "0");
+  int at = 0;
+  for (const Field* f : FileOrder()) {
+    if (f == &phones) break;
+    ++at;
+  }
+  ASSERT_GT(at, 0);
+  EXPECT_EQ(FileOrder()[static_cast<std::size_t>(at) - 1]->form, FileForm::EnabledText);
+  EXPECT_EQ(FileOrder()[static_cast<std::size_t>(at) + 1]->form, FileForm::DigitalMode);
 }
 
 TEST(FieldTable, EveryKeyOfTheFileHasAControlButThePhoneListAndTheModeFlags) {
@@ -150,22 +228,6 @@ TEST(FieldTable, TextsCrossAsUnicodeAndWindows1252IsEnforced) {
   EXPECT_EQ(r.General.NOMBRE, "Dep\xF3sito \x80");
   EXPECT_TRUE(CanEncode("ñÑ¿¡"));
   EXPECT_FALSE(CanEncode("→"));
-}
-
-TEST(FieldTable, EveryControlTheChecksFocusExists) {
-  for (int c = 0; c <= static_cast<int>(Control::PValA); ++c) {
-    const auto control = static_cast<Control>(c);
-    const std::set<Control> single{Control::LogTime, Control::ReArmTime, Control::MacroInicio,
-                                   Control::RENVN,   Control::RENVT,     Control::ASINC,
-                                   Control::AINFO,   Control::SMSCBox,   Control::PTLF,
-                                   Control::NORMAL};
-    const bool repeated = !single.count(control);
-    const CheckResult failure{CheckResult::Failed, control, repeated ? 3 : -1, 171};
-    EXPECT_NE(FocusField(failure), nullptr) << ControlName(control);
-  }
-  const CheckResult cval{CheckResult::Failed, Control::CVal, 6, 171};
-  EXPECT_EQ(FocusField(cval)->editor, EditorId::Alarmas2);
-  EXPECT_EQ(FocusField(cval)->ObjectName(), "CVal_2");
 }
 
 TEST(FieldTable, OperatorNumbersAreTheCaptionsOfTheStringTable) {

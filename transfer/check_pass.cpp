@@ -30,8 +30,10 @@ inline constexpr int kNoDay = 214;
 // Timers need firmware 4.4 or later (compared as the single-precision version).
 inline constexpr float kTimerFirmware = 4.4f;
 
-CheckResult Fail(Control control, int offset, int index = -1) {
-  return {CheckResult::Failed, control, index, offset};
+// A failure at the control that shows `member` of `record`.
+template <class Member>
+CheckResult Fail(const ConfigurationRecord& record, const Member& member, int offset) {
+  return {CheckResult::Failed, FieldOf(record, member), offset};
 }
 
 // Range tests accept the limit itself and have no lower bound.
@@ -39,10 +41,11 @@ bool AboveLimit(const Text& text, double limit) { return NumericValue(text) > li
 
 using Check = std::optional<CheckResult>;
 
-Check CheckDatalogger(const DataLoggerGroup& log, const UnitFacts& unit) {
+Check CheckDatalogger(const ConfigurationRecord& record, const UnitFacts& unit) {
+  const DataLoggerGroup& log = record.DataLogger;
   if (unit.HasDatalogger) return std::nullopt;
-  if (!log.LOG_TIME.empty()) return Fail(Control::LogTime, kNoDatalogger);
-  if (!log.DIGITAL_REARM.empty()) return Fail(Control::ReArmTime, kNoDatalogger);
+  if (!log.LOG_TIME.empty()) return Fail(record, log.LOG_TIME, kNoDatalogger);
+  if (!log.DIGITAL_REARM.empty()) return Fail(record, log.DIGITAL_REARM, kNoDatalogger);
   return std::nullopt;
 }
 
@@ -50,19 +53,19 @@ Check CheckTimers(const ConfigurationRecord& record, const UnitFacts& unit) {
   bool any_enabled = false;
   for (const Timer& timer : record.Timers) any_enabled = any_enabled || timer.HABIL;
   if (any_enabled && unit.FirmVersion < kTimerFirmware) {
-    return Fail(Control::MacroInicio, kTimersUnsupported);
+    return Fail(record, record.General.MACRO_INICIO, kTimersUnsupported);
   }
   for (int t = 0; t < kTimers; ++t) {
     const Timer& timer = record.Timers[static_cast<std::size_t>(t)];
     if (!timer.HABIL) continue;
     if (!CheckTime(timer.TIME) && !CheckInt(timer.TIME)) {
-      return Fail(Control::TimeBox, kNotANumber, t);
+      return Fail(record, timer.TIME, kNotANumber);
     }
-    if (!CheckInt(timer.VP)) return Fail(Control::VPBox, kNotANumber, t);
-    if (AboveLimit(timer.VP, 30000)) return Fail(Control::VPBox, kOver30000, t);
+    if (!CheckInt(timer.VP)) return Fail(record, timer.VP, kNotANumber);
+    if (AboveLimit(timer.VP, 30000)) return Fail(record, timer.VP, kOver30000);
     bool any_day = false;
     for (const bool day : timer.Days) any_day = any_day || day;
-    if (!any_day) return Fail(Control::VPBox, kNoDay, t);
+    if (!any_day) return Fail(record, timer.VP, kNoDay);
   }
   return std::nullopt;
 }
@@ -72,87 +75,72 @@ Check CheckDigital(const ConfigurationRecord& record, int input) {
   const DigitalInput& in = record.Digital[static_cast<std::size_t>(input)];
   if (EffectiveMode(in) == ModeDisabled) return std::nullopt;
   if (in.CICLOS) {
-    if (!CheckInt(in.CVAL)) return Fail(Control::CVal, kNotANumber, input);
-    if (AboveLimit(in.CVAL, 30000)) return Fail(Control::CVal, kOver30000, input);
+    if (!CheckInt(in.CVAL)) return Fail(record, in.CVAL, kNotANumber);
+    if (AboveLimit(in.CVAL, 30000)) return Fail(record, in.CVAL, kOver30000);
     if (input < 4) {
-      if (!CheckInt(in.RST)) return Fail(Control::RST_Time, kNotANumber, input);
-      if (AboveLimit(in.RST, 65535)) return Fail(Control::RST_Time, kOver65535, input);
+      if (!CheckInt(in.RST)) return Fail(record, in.RST, kNotANumber);
+      if (AboveLimit(in.RST, 65535)) return Fail(record, in.RST, kOver65535);
     }
   }
   if (in.PERSIST) {
-    if (!CheckNum(in.PVAL)) return Fail(Control::PVal, kNotANumber, input);
-    if (AboveLimit(in.PVAL, 3000)) return Fail(Control::PVal, kOver3000, input);
+    if (!CheckNum(in.PVAL)) return Fail(record, in.PVAL, kNotANumber);
+    if (AboveLimit(in.PVAL, 3000)) return Fail(record, in.PVAL, kOver3000);
   }
   return std::nullopt;
 }
 
-Check CheckGeneral(const GeneralGroup& general) {
+Check CheckGeneral(const ConfigurationRecord& record) {
+  const GeneralGroup& general = record.General;
   struct Row {
     const Text& text;
-    Control control;
     int not_a_number;
     double limit;  // 0: no range test
     int out_of_range;
   };
   const std::array<Row, 7> rows{{
-      {general.RENVN, Control::RENVN, kNotANumber, 20, 175},
-      {general.RENVT, Control::RENVT, kNotANumber, 60, 176},
-      {general.ASINC, Control::ASINC, kNotANumber, 100, 177},
-      {general.AINFO, Control::AINFO, kNotANumber, 30, 178},
-      {general.SMSC, Control::SMSCBox, kNotANumber, 0, 0},
-      {general.PTLF, Control::PTLF, kBadPhone, 0, 0},
-      {general.NORMAL, Control::NORMAL, kNotANumber, 3000, kOver3000},
+      {general.RENVN, kNotANumber, 20, 175},
+      {general.RENVT, kNotANumber, 60, 176},
+      {general.ASINC, kNotANumber, 100, 177},
+      {general.AINFO, kNotANumber, 30, 178},
+      {general.SMSC, kNotANumber, 0, 0},
+      {general.PTLF, kBadPhone, 0, 0},
+      {general.NORMAL, kNotANumber, 3000, kOver3000},
   }};
   for (const Row& row : rows) {
-    if (!CheckInt(row.text)) return Fail(row.control, row.not_a_number);
+    if (!CheckInt(row.text)) return Fail(record, row.text, row.not_a_number);
     if (row.out_of_range != 0 && AboveLimit(row.text, row.limit)) {
-      return Fail(row.control, row.out_of_range);
+      return Fail(record, row.text, row.out_of_range);
     }
   }
   return std::nullopt;
 }
 
-Check CheckAnalog(const AnalogInput& in, int input) {
+Check CheckAnalog(const ConfigurationRecord& record, int input) {
+  const AnalogInput& in = record.Analog[static_cast<std::size_t>(input)];
   if (!in.HABIL) return std::nullopt;
-  const std::array<std::pair<const Text&, Control>, 5> scale{{
-      {in.IE, Control::IE},
-      {in.FE, Control::FE},
-      {in.MIN, Control::Min},
-      {in.MAX, Control::Max},
-      {in.HIST, Control::Hist},
-  }};
-  for (const auto& [text, control] : scale) {
-    if (!CheckNum(text)) return Fail(control, kNotANumber, input);
+  for (const Text* text : {&in.IE, &in.FE, &in.MIN, &in.MAX, &in.HIST}) {
+    if (!CheckNum(*text)) return Fail(record, *text, kNotANumber);
   }
-  if (in.PERSIST && !CheckNum(in.PVAL)) return Fail(Control::PValA, kNotANumber, input);
+  if (in.PERSIST && !CheckNum(in.PVAL)) return Fail(record, in.PVAL, kNotANumber);
   return std::nullopt;
 }
 
 Check FirstFailure(const ConfigurationRecord& record, const UnitFacts& unit) {
-  if (auto failure = CheckDatalogger(record.DataLogger, unit)) return failure;
+  if (auto failure = CheckDatalogger(record, unit)) return failure;
   if (auto failure = CheckTimers(record, unit)) return failure;
   for (int i = 0; i < kDigitalInputs; ++i) {
     if (auto failure = CheckDigital(record, i)) return failure;
   }
-  if (auto failure = CheckGeneral(record.General)) return failure;
+  if (auto failure = CheckGeneral(record)) return failure;
   for (int j = 0; j < kAnalogInputs; ++j) {
-    if (auto failure = CheckAnalog(record.Analog[static_cast<std::size_t>(j)], j)) {
-      return failure;
-    }
+    if (auto failure = CheckAnalog(record, j)) return failure;
   }
   return std::nullopt;
 }
 
-// The phone list as a failure's focus: the General editor's list box.
-const Field& PhoneListRow() {
-  static const Field row{EditorId::General, "ListaTlf", -1, -1, FieldKind::List, 0,
-                         kPhoneListSize, "Telefonos", "", {}, {}, {}, {}};
-  return row;
-}
-
 CheckResult TextFailure(const RefusedText& refused) {
   CheckResult result{CheckResult::Failed};
-  result.field = refused.field != nullptr ? refused.field : &PhoneListRow();
+  result.field = refused.field != nullptr ? refused.field : &PhoneListField();
   const FieldKey key = KeyOf(refused);
   result.section = key.section;
   result.key = key.key;
@@ -178,33 +166,6 @@ std::optional<CheckResult> CheckLineTexts(const ConfigurationRecord& record) {
   return TextFailure(*sequence.refused);
 }
 
-const char* ControlName(Control control) {
-  switch (control) {
-    case Control::LogTime: return "LogTime";
-    case Control::ReArmTime: return "ReArmTime";
-    case Control::MacroInicio: return "MacroInicio";
-    case Control::TimeBox: return "TimeBox";
-    case Control::VPBox: return "VPBox";
-    case Control::CVal: return "CVal";
-    case Control::RST_Time: return "RST_Time";
-    case Control::PVal: return "PVal";
-    case Control::RENVN: return "RENVN";
-    case Control::RENVT: return "RENVT";
-    case Control::ASINC: return "ASINC";
-    case Control::AINFO: return "AINFO";
-    case Control::SMSCBox: return "SMSCBox";
-    case Control::PTLF: return "PTLF";
-    case Control::NORMAL: return "NORMAL";
-    case Control::IE: return "IE";
-    case Control::FE: return "FE";
-    case Control::Min: return "Min";
-    case Control::Max: return "Max";
-    case Control::Hist: return "Hist";
-    case Control::PValA: return "PValA";
-  }
-  return "";
-}
-
 CheckResult CheckForWrite(const ConfigurationRecord& record, const UnitFacts& unit) {
   if (auto failure = FirstFailure(record, unit)) return *failure;
   if (auto failure = CheckLineTexts(record)) return *failure;
@@ -216,15 +177,15 @@ std::string FocusName(const CheckResult& result) {
   if (result.field != nullptr) {
     return result.section.empty() ? result.key : result.section + '.' + result.key;
   }
-  std::string name = ControlName(result.control);
-  if (result.index >= 0) name += '[' + std::to_string(result.index) + ']';
+  if (result.control == nullptr) return {};
+  std::string name(result.control->control);
+  if (result.control->item >= 0) name += '[' + std::to_string(result.control->item) + ']';
   return name;
 }
 
 const Field* FocusField(const CheckResult& result) {
   if (result.kind != CheckResult::Failed) return nullptr;
-  if (result.field != nullptr) return result.field;
-  return FindField(ControlName(result.control), result.index);
+  return result.field != nullptr ? result.field : result.control;
 }
 
 std::string CheckMessage(const CheckResult& result, const UnitFacts& unit, Lang lang) {
@@ -235,7 +196,7 @@ std::string CheckMessage(const CheckResult& result, const UnitFacts& unit, Lang 
     message += Cp1252ToUtf8(unit.FirmText) + ' ';
     message += LangText(lang, kTimersUnsupportedEnd);
   } else if (result.offset == kNoDay) {
-    message += SignSpaced(result.index);
+    message += SignSpaced(result.control != nullptr ? result.control->item : -1);
   }
   return message;
 }

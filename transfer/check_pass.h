@@ -19,14 +19,6 @@ struct UnitFacts {
   Text FirmText;  // the version text as shown, Windows-1252
 };
 
-// The controls a failing check puts the focus on.
-enum class Control {
-  LogTime, ReArmTime, MacroInicio, TimeBox, VPBox, CVal, RST_Time, PVal,
-  RENVN, RENVT, ASINC, AINFO, SMSCBox, PTLF, NORMAL, IE, FE, Min, Max, Hist, PValA,
-};
-
-const char* ControlName(Control control);
-
 struct CheckResult {
   enum Kind {
     Passed,              // nothing to ask: write
@@ -34,15 +26,15 @@ struct CheckResult {
     Failed,              // show `offset`, focus `control`
   };
   Kind kind = Passed;
-  Control control = Control::RENVN;
-  // For a repeated control, the item: the timer, or the input number (digital 0 to 7,
-  // analog 0 to 3); -1 for a control that is not repeated.
-  int index = -1;
-  int offset = 0;  // message offset of a failure
+  // A number's failure: the field table's row of the control that gets the focus (for a
+  // repeated control its item is the timer, or the input number: digital 0 to 7, analog
+  // 0 to 3), and the message offset.
+  const Field* control = nullptr;
+  int offset = 0;
   // A text that may not go out (a control character, or longer than its control takes):
-  // its row of the field table (for a phone-list entry, the list's own row, see
-  // FocusField), the keyed file's section and key that hold it, and the message, which
-  // names them. `control`, `index` and `offset` then play no part.
+  // its row of the field table (for a phone-list entry, PhoneListField()), the keyed
+  // file's section and key that hold it, and the message, which names them. `control`
+  // and `offset` then play no part.
   const Field* field = nullptr;
   std::string section{};
   std::string key{};
@@ -60,10 +52,9 @@ std::optional<CheckResult> CheckLineTexts(const ConfigurationRecord& record);
 // "VPBox[3]", "RENVN"; for a text, its section and key: "General.NOMBRE", "Telefonos.TLF2".
 std::string FocusName(const CheckResult& result);
 
-// The field whose control a failure puts the focus on (its editor and object name);
-// null for a result that is not a failure. A phone-list entry gives a row of its own that
-// names the General editor's list "ListaTlf" (the field table has none: its accessors
-// are empty).
+// The field whose control a failure puts the focus on (its editor and object name):
+// `field` for a text, else `control`; null for a result that is not a failure. A
+// phone-list entry gives PhoneListField(), the General editor's list.
 const Field* FocusField(const CheckResult& result);
 
 // The message of a failure, UTF-8, built as the write shows it: offset 212, the

@@ -41,9 +41,10 @@ class LineTexts {
   LineTexts(const ConfigurationRecord& record, RefusedText* refused)
       : record_(record), refused_(refused) {}
 
-  // The text of a control ("TextBox", input 3); empty once the line is refused.
-  Text Of(std::string_view control, int item = -1) {
-    const Field* field = FindField(control, item);
+  // The text of a member of the record that a control shows (an input's TEXT); empty
+  // once the line is refused.
+  Text Of(const Text& member) {
+    const Field* field = FieldOf(record_, member);
     // A builder naming no row (a mistake of this file, which the tests would show) sends
     // nothing rather than a text it cannot check.
     if (field == nullptr) return Refuse({});
@@ -82,7 +83,10 @@ class LineTexts {
 }  // namespace
 
 FieldKey KeyOf(const RefusedText& refused) {
-  if (refused.field == nullptr) return {"Telefonos", "TLF" + std::to_string(refused.phoneEntry)};
+  if (refused.field == nullptr) {
+    const Field& phones = PhoneListField();
+    return {phones.section, phones.key + std::to_string(refused.phoneEntry)};
+  }
   if (refused.field->key.empty()) return {"", refused.field->ObjectName()};
   return {refused.field->section, refused.field->key};
 }
@@ -105,15 +109,15 @@ std::optional<std::string> DigitalAlarmLine(const ConfigurationRecord& record, i
   const int mode = EffectiveMode(in);
   std::string line = "#01+ALM";
   line += ItemDigit(input);
-  line += '=' + Quoted(texts.Of("TextBox", input));
+  line += '=' + Quoted(texts.Of(in.TEXT));
   AppendFlag(line, ",NC", mode == ModeNormallyClosed);
   AppendFlag(line, ",BI", mode == ModeBistable);
   AppendFlag(line, ",RING", in.RING);
   AppendFlag(line, ",R", in.RENV);
   if (in.PERSIST) line += ",P=" + Tenths(in.PVAL);
-  if (in.CICLOS) line += ",C=" + texts.Of("CVal", input);
+  if (in.CICLOS) line += ",C=" + texts.Of(in.CVAL);
   // The unit's vocabulary carries the reset time of inputs 0 to 3 only.
-  if (input < 4 && in.CICLOS && !in.RST.empty()) line += ",RST=" + texts.Of("RST_Time", input);
+  if (input < 4 && in.CICLOS && !in.RST.empty()) line += ",RST=" + texts.Of(in.RST);
   AppendMacro(line, ",MACROT=", in.MACRO_TRUE);
   AppendMacro(line, ",MACROF=", in.MACRO_FALSE);
   return texts.Line(std::move(line));
@@ -125,13 +129,13 @@ std::optional<std::string> AnalogAlarmLine(const ConfigurationRecord& record, in
   LineTexts texts(record, refused);
   std::string line = "#01+ADALM";
   line += ItemDigit(input);
-  line += '=' + Quoted(texts.Of("TextA", input));
-  line += ",IE=" + texts.Of("IE", input);
-  line += ",FE=" + texts.Of("FE", input);
-  line += ",UN=" + texts.Of("UN", input);
-  line += ",MIN=" + texts.Of("Min", input);
-  line += ",MAX=" + texts.Of("Max", input);
-  line += ",HIST=" + texts.Of("Hist", input);
+  line += '=' + Quoted(texts.Of(in.TEXT));
+  line += ",IE=" + texts.Of(in.IE);
+  line += ",FE=" + texts.Of(in.FE);
+  line += ",UN=" + texts.Of(in.UN);
+  line += ",MIN=" + texts.Of(in.MIN);
+  line += ",MAX=" + texts.Of(in.MAX);
+  line += ",HIST=" + texts.Of(in.HIST);
   AppendFlag(line, ",RING", in.RING);
   AppendFlag(line, ",R", in.RENV);
   if (in.PERSIST) line += ",P=" + Tenths(in.PVAL);
@@ -144,7 +148,7 @@ std::optional<std::string> AnalogAlarmLine(const ConfigurationRecord& record, in
 std::optional<std::string> TxAlarmLine(const ConfigurationRecord& record, RefusedText* refused) {
   const TxAlarmGroup& tx = record.TxAlarm;
   LineTexts texts(record, refused);
-  std::string line = "#01+TXALM=" + Quoted(texts.Of("TxStatText"));
+  std::string line = "#01+TXALM=" + Quoted(texts.Of(tx.TEXT));
   AppendFlag(line, ",RING", tx.RING);
   AppendMacro(line, ",MACROT=", tx.MACRO_TX);
   return texts.Line(std::move(line));
@@ -153,11 +157,12 @@ std::optional<std::string> TxAlarmLine(const ConfigurationRecord& record, Refuse
 std::optional<std::string> MacroLine(const ConfigurationRecord& record, int macro,
                                      RefusedText* refused) {
   const int element = macro - 1;
-  record.Macros.at(static_cast<std::size_t>(element));  // throws for a macro that does not exist
+  // Throws for a macro that does not exist.
+  const Macro& m = record.Macros.at(static_cast<std::size_t>(element));
   LineTexts texts(record, refused);
   // The macro line counts macros from 0; every reference to a macro counts from 1.
-  std::string line = "#01+MACRO=" + Quoted(texts.Of("MacroText", element)) + ",COM=" +
-                     Quoted(texts.Of("MacroCom", element)) + ",INDEX=" + SignSpaced(macro - 1);
+  std::string line = "#01+MACRO=" + Quoted(texts.Of(m.MACRO_TEXT)) + ",COM=" +
+                     Quoted(texts.Of(m.MACRO_COM)) + ",INDEX=" + SignSpaced(macro - 1);
   return texts.Line(std::move(line));
 }
 
@@ -167,13 +172,13 @@ std::optional<std::string> TimerLine(const ConfigurationRecord& record, int time
   LineTexts texts(record, refused);
   std::string line = "#01T";
   line += ItemDigit(timer);
-  line += '=' + texts.Of("TimeBox", timer) + ",sem=";
+  line += '=' + texts.Of(t.TIME) + ",sem=";
   for (const bool day : t.Days) line += day ? '1' : '0';
   // A macro list with nothing selected counts as its first item, macro 1, as the
   // timer's enabling rule selects it.
   const int position = t.MACRO < 0 ? 0 : t.MACRO;
   line += ",macro=" + SignSpaced(position + 1);
-  line += ",vp=" + texts.Of("VPBox", timer);
+  line += ",vp=" + texts.Of(t.VP);
   return texts.Line(std::move(line));
 }
 
@@ -262,18 +267,18 @@ WriteSequence BuildWriteSequence(const ConfigurationRecord& record) {
     }
   }
 
-  const std::pair<const char*, std::string_view> general_lines[] = {
-      {"#01ID=", "NameBox"},   // 7
-      {"#01CSM=", "SMSCBox"},  // 8
-      {"#01PTLF=", "PTLF"},    // 9
-      {"#01RENVN=", "RENVN"},  // 10
-      {"#01RENVT=", "RENVT"},  // 11
-      {"#01ASINC=", "ASINC"},  // 12
-      {"#01AINFO=", "AINFO"},  // 13
+  const std::pair<const char*, const Text*> general_lines[] = {
+      {"#01ID=", &general.NOMBRE},   // 7
+      {"#01CSM=", &general.SMSC},    // 8
+      {"#01PTLF=", &general.PTLF},   // 9
+      {"#01RENVN=", &general.RENVN}, // 10
+      {"#01RENVT=", &general.RENVT}, // 11
+      {"#01ASINC=", &general.ASINC}, // 12
+      {"#01AINFO=", &general.AINFO}, // 13
   };
-  for (const auto& [command, control] : general_lines) {
+  for (const auto& [command, text] : general_lines) {
     LineTexts texts(record, &refused);
-    if (!add(step(), texts.Line(command + texts.Of(control)))) return refuse();
+    if (!add(step(), texts.Line(command + texts.Of(*text)))) return refuse();
   }
 
   auto& normal = step();  // 14
@@ -283,7 +288,7 @@ WriteSequence BuildWriteSequence(const ConfigurationRecord& record) {
   auto& rest = step();  // 15
   if (general.Habil_Restore) {
     LineTexts texts(record, &refused);
-    if (!add(rest, texts.Line("#01REST=" + Quoted(texts.Of("RestoreText"))))) return refuse();
+    if (!add(rest, texts.Line("#01REST=" + Quoted(texts.Of(general.REST_TEXT))))) return refuse();
   }
 
   const std::pair<const char*, int> start_macros[] = {

@@ -409,6 +409,28 @@ TEST_F(CompareWindowTest, ABackupThatCannotBeSavedWritesNothing) {
   EXPECT_FALSE(window->Comparison()->Differences().empty());
 }
 
+// A key no control shows alone names the control where its value is seen.
+TEST(DifferenceControl, KeysWithoutARowOfTheirOwnNameTheControlThatShowsThem) {
+  struct Case {
+    const char* section;
+    const char* key;
+    EditorId editor;
+    const char* objectName;
+  };
+  const Case cases[] = {
+      {"Telefonos", "TLF3", EditorId::General, "ListaTlf"},
+      {"Digital", "NC1", EditorId::Alarmas, "Modo_1"},
+      {"Digital", "BI6", EditorId::Alarmas2, "Modo_2"},
+  };
+  for (const Case& c : cases) {
+    const std::optional<DifferenceControl> control = ControlOf(FieldDifference{c.section, c.key, nullptr, {}, {}});
+    ASSERT_TRUE(control.has_value()) << c.key;
+    EXPECT_EQ(control->editor, c.editor) << c.key;
+    EXPECT_EQ(control->objectName, QString::fromLatin1(c.objectName)) << c.key;
+  }
+  EXPECT_FALSE(ControlOf(FieldDifference{"General", "VERSION", nullptr, {}, {}}).has_value());
+}
+
 TEST(BackupFileName, DateTimeAndAFileNameSafeUnitName) {
   struct Case {
     const char* name;  // UTF-8

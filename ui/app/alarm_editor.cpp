@@ -21,11 +21,16 @@ namespace {
 constexpr int kDigitalPerWindow = 4;
 constexpr int kAnalogPerWindow = 2;
 
-// A macro list: "No" (the language's word), then the macro numbers 1 to 14.
-QStringList MacroChoices() {
+// The items of a macro list of `count` entries: "No" (the language's word), then the
+// macro numbers 1 on.
+QStringList MacroChoices(int count) {
   QStringList items{T(40)};
-  for (int k = 1; k < kMacroChoiceItems; ++k) items << QString::number(k);
+  for (int k = 1; k < count; ++k) items << QString::number(k);
   return items;
+}
+
+QString Name(std::string_view control) {
+  return QString::fromLatin1(control.data(), static_cast<qsizetype>(control.size()));
 }
 
 class AlarmEditor final : public EditorWindow {
@@ -51,7 +56,7 @@ class AlarmEditor final : public EditorWindow {
   void LoadText() override {
     setWindowTitle(T(Id() == EditorId::Alarmas ? 3 : 4));
     const QStringList modes{T(57), T(58), T(59), T(60)};
-    const QStringList macros = MacroChoices();
+    const QStringList macros = MacroChoices(digital_[0].macroTrue->count());
     for (int i = 0; i < kDigitalPerWindow; ++i) {
       const int input = firstDigital_ + i;
       DigitalControls& d = digital_[static_cast<std::size_t>(i)];
@@ -173,23 +178,23 @@ class AlarmEditor final : public EditorWindow {
   // Modo, Ring and Retry; the text; Persist, Cycles and their values; the reset time
   // under Cycles; the two macro lists.
   QGroupBox* BuildDigital(int i, std::vector<QWidget*>& order) {
-    const int input = firstDigital_ + i;
+    const DigitalInput& in = record_.Digital[static_cast<std::size_t>(firstDigital_ + i)];
     const QString n = QString::number(i);
     DigitalControls& d = digital_[static_cast<std::size_t>(i)];
     d.frame = Frame(QStringLiteral("DigitalFrame_") + n);
-    d.modo = BindList("Modo", input);
-    d.ring = BindCheck("Ring", input);
-    d.renv = BindCheck("RENV", input);
-    d.text = BindText("TextBox", input);
-    d.persist = BindCheck("Persist", input);
-    d.pval = BindText("PVal", input);
-    d.ciclos = BindCheck("Ciclos", input);
-    d.cval = BindText("CVal", input);
-    d.rst = BindText("RST_Time", input);
+    d.modo = BindList(in.Modo);
+    d.ring = BindCheck(in.RING);
+    d.renv = BindCheck(in.RENV);
+    d.text = BindText(in.TEXT);
+    d.persist = BindCheck(in.PERSIST);
+    d.pval = BindText(in.PVAL);
+    d.ciclos = BindCheck(in.CICLOS);
+    d.cval = BindText(in.CVAL);
+    d.rst = BindText(in.RST);
     d.resetLab = Label(QStringLiteral("ResetLab_") + n, d.rst);
-    d.macroTrue = BindList("MacroExeTrue", input);
+    d.macroTrue = BindList(in.MACRO_TRUE);
     d.macroSiLab = Label(QStringLiteral("MacroSiLab_") + n, d.macroTrue);
-    d.macroFalse = BindList("MacroExeFalse", input);
+    d.macroFalse = BindList(in.MACRO_FALSE);
     d.macroNoLab = Label(QStringLiteral("MacroNoLab_") + n, d.macroFalse);
     FitDigits(d.pval, 5);
     FitDigits(d.cval, 5);
@@ -219,17 +224,20 @@ class AlarmEditor final : public EditorWindow {
   // Enab., the text, Ring and Retry; the scale in two rows of three; persistence; the
   // three macro lists side by side.
   QGroupBox* BuildAnalog(int j, std::vector<QWidget*>& order) {
-    static constexpr std::array<const char*, 6> kScale{"IE", "FE", "UN", "Min", "Max", "Hist"};
-    static constexpr std::array<const char*, 3> kMacro{"MacroExeHigh", "MacroExeNominal", "MacroExeLow"};
+    static constexpr std::array<Text AnalogInput::*, 6> kScale{&AnalogInput::IE,  &AnalogInput::FE,
+                                                               &AnalogInput::UN,  &AnalogInput::MIN,
+                                                               &AnalogInput::MAX, &AnalogInput::HIST};
+    static constexpr std::array<int AnalogInput::*, 3> kMacro{&AnalogInput::MACRO_HIGH, &AnalogInput::MACRO_NOM,
+                                                              &AnalogInput::MACRO_LOW};
     static constexpr std::array<const char*, 3> kMacroLab{"MacroHighLab", "MacroNominalLab", "MacroLowLab"};
-    const int input = firstAnalog_ + j;
+    const AnalogInput& in = record_.Analog[static_cast<std::size_t>(firstAnalog_ + j)];
     const QString n = QString::number(j);
     AnalogControls& a = analog_[static_cast<std::size_t>(j)];
     a.frame = Frame(QStringLiteral("AnalogFrame_") + n);
-    a.habil = BindCheck("HabilA", input);
-    a.text = BindText("TextA", input);
-    a.ring = BindCheck("RingA", input);
-    a.renv = BindCheck("RENVA", input);
+    a.habil = BindCheck(in.HABIL);
+    a.text = BindText(in.TEXT);
+    a.ring = BindCheck(in.RING);
+    a.renv = BindCheck(in.RENV);
     order.insert(order.end(), {a.habil, a.text, a.ring, a.renv});
 
     auto* grid = new QGridLayout(a.frame);
@@ -238,8 +246,9 @@ class AlarmEditor final : public EditorWindow {
     grid->addWidget(a.ring, 0, 4);
     grid->addWidget(a.renv, 0, 5);
     for (std::size_t s = 0; s < kScale.size(); ++s) {
-      a.scale[s] = BindText(kScale[s], input);
-      a.scaleLab[s] = Label(QString::fromLatin1(kScale[s]) + QStringLiteral("Lab_") + n, a.scale[s]);
+      const Text& value = in.*kScale[s];
+      a.scale[s] = BindText(value);
+      a.scaleLab[s] = Label(Name(RowOf(value).control) + QStringLiteral("Lab_") + n, a.scale[s]);
       FitDigits(a.scale[s], 6);
       const int row = 1 + static_cast<int>(s) / 3;
       const int column = 2 * (static_cast<int>(s) % 3);
@@ -247,14 +256,14 @@ class AlarmEditor final : public EditorWindow {
       grid->addWidget(a.scale[s], row, column + 1);
       order.push_back(a.scale[s]);
     }
-    a.persist = BindCheck("PersistA", input);
-    a.pval = BindText("PValA", input);
+    a.persist = BindCheck(in.PERSIST);
+    a.pval = BindText(in.PVAL);
     FitDigits(a.pval, 5);
     grid->addWidget(a.persist, 3, 0);
     grid->addWidget(a.pval, 3, 1);
     order.insert(order.end(), {a.persist, a.pval});
     for (std::size_t m = 0; m < kMacro.size(); ++m) {
-      a.macro[m] = BindList(kMacro[m], input);
+      a.macro[m] = BindList(in.*kMacro[m]);
       a.macroLab[m] = Label(QString::fromLatin1(kMacroLab[m]) + QStringLiteral("_") + n, a.macro[m]);
       grid->addWidget(a.macroLab[m], 4, 2 * static_cast<int>(m));
       grid->addWidget(a.macro[m], 4, 2 * static_cast<int>(m) + 1);

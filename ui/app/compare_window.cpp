@@ -48,15 +48,16 @@ std::optional<DifferenceControl> ControlOf(const FieldDifference& difference) {
   if (difference.field) {
     return DifferenceControl{difference.field->editor, QString::fromStdString(difference.field->ObjectName())};
   }
-  if (TrailingNumber(difference.key, "TLF") >= 0) {
-    return DifferenceControl{EditorId::General, QStringLiteral("ListaTlf")};
+  const Field& phones = PhoneListField();
+  if (difference.section == phones.section && TrailingNumber(difference.key, phones.key) >= 0) {
+    return DifferenceControl{phones.editor, QString::fromStdString(phones.ObjectName())};
   }
-  // The N.C. and bistable flags of a digital input show in its Modo list, with HABIL.
-  for (std::string_view base : {"NC", "BI"}) {
-    const int input = TrailingNumber(difference.key, base);
-    if (input < 0) continue;
-    if (const Field* mode = FieldOfKey(difference.section, "HABIL" + std::to_string(input))) {
-      return DifferenceControl{mode->editor, QString::fromStdString(mode->ObjectName())};
+  // The N.C. and bistable flags of a digital input (keyed by the input's digit) show in
+  // its Modo list, the row of the input's enable flag.
+  const int input = difference.key.empty() ? -1 : difference.key.back() - '0';
+  for (const Field& mode : FieldTable()) {
+    if (mode.form == FileForm::DigitalMode && mode.section == difference.section && mode.item == input) {
+      return DifferenceControl{mode.editor, QString::fromStdString(mode.ObjectName())};
     }
   }
   return std::nullopt;
@@ -161,7 +162,9 @@ QString CompareWindow::FieldCaption(const FieldDifference& difference) const {
   while (name.endsWith(QLatin1Char(':'))) name.chop(1);
   QString caption = name;
   if (!frame.isEmpty() && !name.contains(frame)) caption = name.isEmpty() ? frame : frame + QStringLiteral(": ") + name;
-  if (const int entry = TrailingNumber(difference.key, "TLF"); entry >= 0) {
+  const Field& phones = PhoneListField();
+  if (const int entry = difference.section == phones.section ? TrailingNumber(difference.key, phones.key) : -1;
+      entry >= 0) {
     // An entry of the phone list: the list's frame and the entry's position.
     caption = (frame.isEmpty() ? name : frame) + QStringLiteral(" %1").arg(entry + 1);
   } else if (!difference.field) {

@@ -23,15 +23,11 @@ class DataloggerEditor final : public EditorWindow {
  public:
   DataloggerEditor(ConfigurationRecord& record, QWidget* parent)
       : EditorWindow(EditorId::Datalogger, record, parent) {
-    static constexpr std::array<const char*, kAnalogInputs> kRegA{"RegAlmAD0", "RegAlmAD1", "RegAlmAD2",
-                                                                  "RegAlmAD3"};
-    static constexpr std::array<const char*, kDigitalInputs> kRegD{"RegD0", "RegD1", "RegD2", "RegD3",
-                                                                   "RegD4", "RegD5", "RegD6", "RegD7"};
     setObjectName(QStringLiteral("Datalogger"));
     std::vector<QWidget*> order;
 
     histor_ = Frame(QStringLiteral("HistorFrame"));
-    logTime_ = BindText("LogTime");
+    logTime_ = BindText(record_.DataLogger.LOG_TIME);
     label1_ = Label(QStringLiteral("Label1"), logTime_);
     label2_ = Label(QStringLiteral("Label2"));
     order.push_back(logTime_);
@@ -41,7 +37,7 @@ class DataloggerEditor final : public EditorWindow {
     hist->addWidget(label2_, 1, 0, 1, 2);
     auto* analog = new QHBoxLayout;
     for (std::size_t j = 0; j < regA_.size(); ++j) {
-      regA_[j] = BindCheck(kRegA[j], static_cast<int>(j));
+      regA_[j] = BindCheck(record_.DataLogger.REG_A[j]);
       analog->addWidget(regA_[j]);
       order.push_back(regA_[j]);
     }
@@ -50,7 +46,7 @@ class DataloggerEditor final : public EditorWindow {
     hist->setColumnStretch(2, 1);
 
     digital_ = Frame(QStringLiteral("DigitalFrame"));
-    reArmTime_ = BindText("ReArmTime");
+    reArmTime_ = BindText(record_.DataLogger.DIGITAL_REARM);
     label3_ = Label(QStringLiteral("Label3"), reArmTime_);
     label4_ = Label(QStringLiteral("Label4"));
     order.push_back(reArmTime_);
@@ -60,7 +56,7 @@ class DataloggerEditor final : public EditorWindow {
     dig->addWidget(label4_, 1, 0, 1, 2);
     auto* inputs = new QHBoxLayout;
     for (std::size_t i = 0; i < regD_.size(); ++i) {
-      regD_[i] = BindCheck(kRegD[i], static_cast<int>(i));
+      regD_[i] = BindCheck(record_.DataLogger.REG_D[i]);
       regD_[i]->setText(QStringLiteral("D") + QString::number(i));
       inputs->addWidget(regD_[i]);
       order.push_back(regD_[i]);

@@ -69,16 +69,20 @@ Cp1252Validator* EditorWindow::RuleFor(QLineEdit* edit, int limit, std::function
   return rule;
 }
 
-const Field& EditorWindow::RowOf(std::string_view control, int item) const {
-  const Field* field = FindField(control, item);
-  if (!field || field->editor != id_) {
-    throw std::logic_error("no control " + std::string(control) + " in this window");
-  }
-  return *field;
+const Field& EditorWindow::InThisWindow(const Field* row) const {
+  if (!row || row->editor != id_) throw std::logic_error("no control of that field in this window");
+  return *row;
 }
 
-QLineEdit* EditorWindow::BindText(std::string_view control, int item) {
-  const Field& field = RowOf(control, item);
+QWidget* EditorWindow::BoundTo(const Field& row) const {
+  for (const Binding& b : bindings_) {
+    if (b.field == &row) return b.widget;
+  }
+  throw std::logic_error("control " + row.ObjectName() + " not bound");
+}
+
+QLineEdit* EditorWindow::BindText(const Text& member) {
+  const Field& field = RowOf(member);
   auto* edit = new QLineEdit(this);
   edit->setObjectName(QString::fromStdString(field.ObjectName()));
   // No maximum length of the box's own: it would cut what the box shows of a longer text
@@ -139,8 +143,8 @@ void EditorWindow::MarkLength(const Binding& b) {
   edit->setToolTip(over ? plain + QLatin1Char('\n') + mark : plain);
 }
 
-QCheckBox* EditorWindow::BindCheck(std::string_view control, int item) {
-  const Field& field = RowOf(control, item);
+QCheckBox* EditorWindow::BindCheck(const bool& member) {
+  const Field& field = RowOf(member);
   auto* box = new QCheckBox(this);
   box->setObjectName(QString::fromStdString(field.ObjectName()));
   bindings_.push_back({&field, box});
@@ -152,8 +156,8 @@ QCheckBox* EditorWindow::BindCheck(std::string_view control, int item) {
   return box;
 }
 
-QComboBox* EditorWindow::BindList(std::string_view control, int item) {
-  const Field& field = RowOf(control, item);
+QComboBox* EditorWindow::BindList(const int& member) {
+  const Field& field = RowOf(member);
   auto* list = new QComboBox(this);
   list->setObjectName(QString::fromStdString(field.ObjectName()));
   for (int i = 0; i < field.items; ++i) list->addItem(QString());

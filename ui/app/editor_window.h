@@ -73,10 +73,20 @@ class EditorWindow : public QWidget {
   void Note(const QString& text);
 
  protected:
-  // Controls bound to the field table row of `control` with record item `item`.
-  QLineEdit* BindText(std::string_view control, int item = -1);
-  QCheckBox* BindCheck(std::string_view control, int item = -1);
-  QComboBox* BindList(std::string_view control, int item = -1);
+  // Controls bound to the field table's row of a member of record_ (an input's TEXT):
+  // the row gives the control its object name, its limit or list size, and its rules.
+  QLineEdit* BindText(const Text& member);
+  QCheckBox* BindCheck(const bool& member);
+  QComboBox* BindList(const int& member);
+  // The row of a member of record_ that this window shows.
+  const Field& RowOf(const Text& member) const { return InThisWindow(FieldOf(record_, member)); }
+  const Field& RowOf(const bool& member) const { return InThisWindow(FieldOf(record_, member)); }
+  const Field& RowOf(const int& member) const { return InThisWindow(FieldOf(record_, member)); }
+  // The control bound to a member of record_.
+  template <class Member>
+  QWidget* ControlOf(const Member& member) const {
+    return BoundTo(RowOf(member));
+  }
 
   // A frame with the object name `name`.
   QGroupBox* Frame(const QString& name);
@@ -117,7 +127,8 @@ class EditorWindow : public QWidget {
     const Field* field;
     QWidget* widget;
   };
-  const Field& RowOf(std::string_view control, int item) const;
+  const Field& InThisWindow(const Field* row) const;
+  QWidget* BoundTo(const Field& row) const;
   void RefreshBinding(const Binding& binding);
   // The rule of one text box, telling the status bar what it refuses.
   Cp1252Validator* RuleFor(QLineEdit* edit, int limit, std::function<qsizetype()> kept);

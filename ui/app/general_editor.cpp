@@ -55,8 +55,9 @@ GeneralEditor::GeneralEditor(ConfigurationRecord& record, MainWindow& main, Unit
 
 void GeneralEditor::BuildLayout() {
   // Left column: the unit's identity and the general parameters.
-  QGroupBox* frame3 = Row(Frame(Name("Frame3")), {BindText("NameBox")});
-  QGroupBox* frame4 = Row(Frame(Name("Frame4")), {BindText("PTLF")});
+  GeneralGroup& g = record_.General;
+  QGroupBox* frame3 = Row(Frame(Name("Frame3")), {BindText(g.NOMBRE)});
+  QGroupBox* frame4 = Row(Frame(Name("Frame4")), {BindText(g.PTLF)});
 
   QGroupBox* frame2 = Frame(Name("Frame2"));
   auto* smsLayout = new QGridLayout(frame2);
@@ -67,28 +68,28 @@ void GeneralEditor::BuildLayout() {
     const SmsCentre choice = kCentres[i];
     connect(csm_[i], &QRadioButton::clicked, this, [this, choice] { ChooseSmsCentre(choice); });
   }
-  smsLayout->addWidget(BindText("SMSCBox"), 2, 0, 1, 2);
+  smsLayout->addWidget(BindText(g.SMSC), 2, 0, 1, 2);
 
-  auto small = [this](const char* frame, const char* control, const char* label) {
+  auto small = [this](const char* frame, const Text& value, const char* label) {
     QGroupBox* box = Frame(Name(frame));
     auto* layout = new QHBoxLayout(box);
-    QLineEdit* edit = BindText(control);
+    QLineEdit* edit = BindText(value);
     edit->setMaximumWidth(70);
     layout->addWidget(edit);
     if (label) layout->addWidget(Label(Name(label), edit));
     layout->addStretch();
     return box;
   };
-  QGroupBox* frame9 = small("Frame9", "RENVN", nullptr);
-  QGroupBox* frame10 = small("Frame10", "RENVT", "Label3");
-  QGroupBox* frame5 = small("Frame5", "ASINC", "Label1");
-  QGroupBox* frame6 = small("Frame6", "AINFO", "Label2");
-  QGroupBox* frame13 = small("Frame13", "NORMAL", "Label4");
+  QGroupBox* frame9 = small("Frame9", g.RENVN, nullptr);
+  QGroupBox* frame10 = small("Frame10", g.RENVT, "Label3");
+  QGroupBox* frame5 = small("Frame5", g.ASINC, "Label1");
+  QGroupBox* frame6 = small("Frame6", g.AINFO, "Label2");
+  QGroupBox* frame13 = small("Frame13", g.NORMAL, "Label4");
 
   QGroupBox* frame18 = Frame(Name("Frame18"));
   auto* pinLayout = new QHBoxLayout(frame18);
-  QCheckBox* pinHabil = BindCheck("PinHabil");
-  QLineEdit* pin = BindText("PIN");
+  QCheckBox* pinHabil = BindCheck(g.PinHabil);
+  QLineEdit* pin = BindText(g.PIN);
   pin->setEchoMode(QLineEdit::Password);
   pin->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
   pin->setMaximumWidth(70);
@@ -98,8 +99,8 @@ void GeneralEditor::BuildLayout() {
 
   QGroupBox* frame17 = Frame(Name("Frame17"));
   auto* restoreLayout = new QHBoxLayout(frame17);
-  restoreLayout->addWidget(BindCheck("Habil_Restore"));
-  restoreLayout->addWidget(BindText("RestoreText"), 1);
+  restoreLayout->addWidget(BindCheck(g.Habil_Restore));
+  restoreLayout->addWidget(BindText(g.REST_TEXT), 1);
 
   auto* left = new QGridLayout;
   left->addWidget(frame3, 0, 0, 1, 2);
@@ -130,7 +131,7 @@ void GeneralEditor::BuildLayout() {
   borrar_ = new QPushButton(this);
   borrar_->setObjectName(Name("Borrar"));
   listaTlf_ = new QListWidget(this);
-  listaTlf_->setObjectName(Name("ListaTlf"));
+  listaTlf_->setObjectName(QString::fromStdString(PhoneListField().ObjectName()));
   listaTlf_->setMinimumHeight(100);
   phone->addWidget(Label(Name("Label11"), newTlf_), 0, 0);
   phone->addWidget(newTlf_, 0, 1);
@@ -200,19 +201,20 @@ void GeneralEditor::BuildLayout() {
   firmText_->setReadOnly(true);
   Row(frame12, {firmText_});
 
-  QGroupBox* frame14 = Row(Frame(Name("Frame14")), {BindList("MacroInicio")});
-  QGroupBox* frame15 = Row(Frame(Name("Frame15")), {BindList("MacroGsmOk")});
-  QGroupBox* frame16 = Row(Frame(Name("Frame16")), {BindList("MacroGsmMal")});
+  QGroupBox* frame14 = Row(Frame(Name("Frame14")), {BindList(g.MACRO_INICIO)});
+  QGroupBox* frame15 = Row(Frame(Name("Frame15")), {BindList(g.MACRO_GSMOK)});
+  QGroupBox* frame16 = Row(Frame(Name("Frame16")), {BindList(g.MACRO_GSMMAL)});
 
   QGroupBox* tx = Frame(Name("DigitalFrame"));
   auto* txLayout = new QGridLayout(tx);
-  QCheckBox* habilTx = BindCheck("Habil_TxAlarm");
-  QCheckBox* ringTx = BindCheck("RING_TxStat");
+  const TxAlarmGroup& txAlarm = record_.TxAlarm;
+  QCheckBox* habilTx = BindCheck(txAlarm.HABIL);
+  QCheckBox* ringTx = BindCheck(txAlarm.RING);
   ringTx->setText(QStringLiteral("Ring"));
-  QComboBox* macroTx = BindList("MacroTxExeTrue");
+  QComboBox* macroTx = BindList(txAlarm.MACRO_TX);
   txLayout->addWidget(habilTx, 0, 0);
   txLayout->addWidget(ringTx, 0, 1);
-  txLayout->addWidget(BindText("TxStatText"), 1, 0, 1, 2);
+  txLayout->addWidget(BindText(txAlarm.TEXT), 1, 0, 1, 2);
   txLayout->addWidget(Label(Name("MacroTxSiLab"), macroTx), 2, 0);
   txLayout->addWidget(macroTx, 2, 1);
 
@@ -267,16 +269,17 @@ void GeneralEditor::BuildLayout() {
 void GeneralEditor::LoadText() {
   setWindowTitle(T(8));
   auto frame = [this](const char* name, int offset) { Child<QGroupBox>(Name(name))->setTitle(T(offset)); };
-  auto text = [this](const char* name) { return Child<QWidget>(Name(name)); };
+  const GeneralGroup& g = record_.General;
+  const TxAlarmGroup& tx = record_.TxAlarm;
   frame("Frame3", 10);
-  Describe(text("NameBox"), T(10));
-  Describe(text("PinHabil"), T(137), QStringLiteral("PIN"));
-  Describe(text("PIN"), T(138));
+  Describe(ControlOf(g.NOMBRE), T(10));
+  Describe(ControlOf(g.PinHabil), T(137), QStringLiteral("PIN"));
+  Describe(ControlOf(g.PIN), T(138));
   frame("Frame9", 11);
-  Describe(text("RENVN"), T(139), T(11));
+  Describe(ControlOf(g.RENVN), T(139), T(11));
   frame("Frame2", 12);
   for (int i = 0; i < 4; ++i) csm_[i]->setText(T(13 + i));
-  Describe(text("SMSCBox"), T(12), T(12));
+  Describe(ControlOf(g.SMSC), T(12), T(12));
   frame("Frame12", 17);
   Describe(firmText_, T(140));
   frame("Frame5", 18);
@@ -307,22 +310,22 @@ void GeneralEditor::LoadText() {
   frame("Frame16", 42);
   QStringList macros{T(40)};
   for (int k = 1; k <= kMacros; ++k) macros << QString::number(k);
-  for (const char* list : {"MacroInicio", "MacroGsmOk", "MacroGsmMal", "MacroTxExeTrue"}) {
-    SetItems(Child<QComboBox>(Name(list)), macros);
+  for (const int* list : {&g.MACRO_INICIO, &g.MACRO_GSMOK, &g.MACRO_GSMMAL, &tx.MACRO_TX}) {
+    SetItems(static_cast<QComboBox*>(ControlOf(*list)), macros);
   }
   frame("DigitalFrame", 43);
-  Child<QCheckBox>(Name("Habil_TxAlarm"))->setText(T(44));
+  static_cast<QCheckBox*>(ControlOf(tx.HABIL))->setText(T(44));
   Child<QLabel>(Name("MacroTxSiLab"))->setText(T(45));
   frame("Frame13", 46);
   Child<QLabel>(Name("Label4"))->setText(T(47));
   frame("Frame17", 48);
-  Child<QCheckBox>(Name("Habil_Restore"))->setText(T(44));
+  static_cast<QCheckBox*>(ControlOf(g.Habil_Restore))->setText(T(44));
   leer_->setText(T(50));
   escribir_->setText(T(51));
-  Describe(text("ASINC"), T(141), T(18));
-  Describe(text("AINFO"), T(142), T(20));
-  Describe(text("RENVT"), T(143), T(21));
-  Describe(text("PTLF"), T(144), T(22));
+  Describe(ControlOf(g.ASINC), T(141), T(18));
+  Describe(ControlOf(g.AINFO), T(142), T(20));
+  Describe(ControlOf(g.RENVT), T(143), T(21));
+  Describe(ControlOf(g.PTLF), T(144), T(22));
   Describe(modemCheck_, T(145), T(24));
   Describe(callNum_, T(146));
   Describe(puerto_, T(23), T(23));
@@ -336,16 +339,16 @@ void GeneralEditor::LoadText() {
   checkTxAlm_->setAccessibleName(T(37) + QStringLiteral(" TXA"));
   checkInfo_->setAccessibleName(T(37) + QStringLiteral(" INFO"));
   Describe(listaTlf_, T(152));
-  Describe(text("MacroInicio"), T(153), T(39));
-  Describe(text("MacroGsmOk"), T(154), T(41));
-  Describe(text("MacroGsmMal"), T(155), T(42));
-  Describe(text("Habil_TxAlarm"), T(156), T(43) + QStringLiteral(": ") + T(44));
-  Describe(text("TxStatText"), T(157));
-  Describe(text("RING_TxStat"), T(94), QStringLiteral("Ring"));
-  Describe(text("MacroTxExeTrue"), T(101), T(45));
-  Describe(text("NORMAL"), T(158), T(46));
-  Describe(text("Habil_Restore"), T(159), T(48) + QStringLiteral(": ") + T(44));
-  Describe(text("RestoreText"), T(161));
+  Describe(ControlOf(g.MACRO_INICIO), T(153), T(39));
+  Describe(ControlOf(g.MACRO_GSMOK), T(154), T(41));
+  Describe(ControlOf(g.MACRO_GSMMAL), T(155), T(42));
+  Describe(ControlOf(tx.HABIL), T(156), T(43) + QStringLiteral(": ") + T(44));
+  Describe(ControlOf(tx.TEXT), T(157));
+  Describe(ControlOf(tx.RING), T(94), QStringLiteral("Ring"));
+  Describe(ControlOf(tx.MACRO_TX), T(101), T(45));
+  Describe(ControlOf(g.NORMAL), T(158), T(46));
+  Describe(ControlOf(g.Habil_Restore), T(159), T(48) + QStringLiteral(": ") + T(44));
+  Describe(ControlOf(g.REST_TEXT), T(161));
   anadir_->setAccessibleName(T(34));
   borrar_->setAccessibleName(T(35));
   leer_->setAccessibleName(T(50));
@@ -377,13 +380,14 @@ void GeneralEditor::RefreshOthers() {
 
 void GeneralEditor::ApplyRules() {
   const GeneralGroup& g = record_.General;
-  Child<QWidget>(Name("SMSCBox"))->setEnabled(g.Csm == SmsCentre::CSMOtro);
-  const bool tx = record_.TxAlarm.HABIL;
-  for (const char* name : {"RING_TxStat", "TxStatText", "MacroTxExeTrue", "MacroTxSiLab"}) {
-    Child<QWidget>(Name(name))->setEnabled(tx);
+  const TxAlarmGroup& tx = record_.TxAlarm;
+  ControlOf(g.SMSC)->setEnabled(g.Csm == SmsCentre::CSMOtro);
+  for (QWidget* w : {ControlOf(tx.RING), ControlOf(tx.TEXT), ControlOf(tx.MACRO_TX),
+                     Child<QWidget>(Name("MacroTxSiLab"))}) {
+    w->setEnabled(tx.HABIL);
   }
-  Child<QWidget>(Name("RestoreText"))->setEnabled(g.Habil_Restore);
-  Child<QWidget>(Name("PIN"))->setEnabled(g.PinHabil);
+  ControlOf(g.REST_TEXT)->setEnabled(g.Habil_Restore);
+  ControlOf(g.PIN)->setEnabled(g.PinHabil);
 }
 
 void GeneralEditor::ApplyMaskRule() {
@@ -413,7 +417,7 @@ void GeneralEditor::ChooseSmsCentre(SmsCentre choice) {
   record_.SelectSmsCentre(choice);
   Changed();
   if (choice == SmsCentre::CSMOtro && window()->isActiveWindow()) {
-    Child<QWidget>(Name("SMSCBox"))->setFocus(Qt::OtherFocusReason);
+    ControlOf(record_.General.SMSC)->setFocus(Qt::OtherFocusReason);
   }
 }
 

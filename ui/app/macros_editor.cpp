@@ -29,13 +29,15 @@ class MacrosEditor final : public EditorWindow {
       MacroControls& m = macros_[static_cast<std::size_t>(k)];
       const QString n = QString::number(k);
       m.frame = Frame(QStringLiteral("Frame_") + n);
-      m.text = BindText("MacroText", k);
-      m.command = BindText("MacroCom", k);
+      const Macro& macro = record_.Macros[static_cast<std::size_t>(k)];
+      m.text = BindText(macro.MACRO_TEXT);
+      m.command = BindText(macro.MACRO_COM);
       m.label = Label(QStringLiteral("Label_") + n, m.command);
       // Room for the whole text and the whole command.
-      m.text->setMinimumWidth(m.text->fontMetrics().averageCharWidth() * static_cast<int>(maxlen::MACRO_TEXT) + 14);
-      m.command->setMinimumWidth(m.command->fontMetrics().averageCharWidth() * static_cast<int>(maxlen::MACRO_COM) +
-                                 14);
+      for (const Text* text : {&macro.MACRO_TEXT, &macro.MACRO_COM}) {
+        auto* box = static_cast<QLineEdit*>(ControlOf(*text));
+        box->setMinimumWidth(box->fontMetrics().averageCharWidth() * static_cast<int>(RowOf(*text).maxLength) + 14);
+      }
       auto* row = new QHBoxLayout(m.frame);
       row->addWidget(m.text, 2);
       row->addSpacing(8);

@@ -27,19 +27,16 @@ class TimersEditor final : public EditorWindow {
  public:
   TimersEditor(ConfigurationRecord& record, QWidget* parent)
       : EditorWindow(EditorId::Temporizadores, record, parent) {
-    static constexpr std::array<const char*, kWeekDays> kDays{"Lunes",   "Martes", "Miercoles", "Jueves",
-                                                              "Viernes", "Sabado", "Domingo"};
     setObjectName(QStringLiteral("Temporizadores"));
-    QStringList numbers;
-    for (int k = 1; k <= kTimerMacroItems; ++k) numbers << QString::number(k);
     std::vector<QWidget*> order;
     auto* grid = new QGridLayout(this);
     for (int t = 0; t < kTimers; ++t) {
       TimerControls& c = timers_[static_cast<std::size_t>(t)];
       const QString n = QString::number(t);
       c.frame = Frame(QStringLiteral("TimerFrame_") + n);
-      c.habil = BindCheck("Habil", t);
-      c.time = BindText("TimeBox", t);
+      const Timer& timer = record_.Timers[static_cast<std::size_t>(t)];
+      c.habil = BindCheck(timer.HABIL);
+      c.time = BindText(timer.TIME);
       FitDigits(c.time, 5);
       auto* top = new QHBoxLayout;
       top->addWidget(c.habil);
@@ -47,16 +44,17 @@ class TimersEditor final : public EditorWindow {
       top->addSpacing(12);
       order.insert(order.end(), {c.habil, c.time});
       for (std::size_t d = 0; d < c.days.size(); ++d) {
-        c.days[d] = BindCheck(kDays[d], t);
+        c.days[d] = BindCheck(timer.Days[d]);
         top->addWidget(c.days[d]);
         order.push_back(c.days[d]);
       }
       top->addStretch(1);
-      c.vp = BindText("VPBox", t);
+      c.vp = BindText(timer.VP);
       FitDigits(c.vp, 5);
       c.vpLabel = Label(QStringLiteral("VPLabel_") + n, c.vp);
-      c.macro = BindList("Macro", t);
-      SetItems(c.macro, numbers);
+      c.macro = BindList(timer.MACRO);
+      // The macro numbers 1 on, one per item.
+      for (int k = 0; k < c.macro->count(); ++k) c.macro->setItemText(k, QString::number(k + 1));
       c.macroLab = Label(QStringLiteral("MacroLab_") + n, c.macro);
       auto* bottom = new QHBoxLayout;
       bottom->addWidget(c.vpLabel);
