@@ -73,19 +73,21 @@ check_package() {
   # wrong for a package built by CPack outside a Debian source tree: none so far.
   timeout 600 lintian --fail-on error --tag-display-limit 0 "$deb"
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >/dev/null
-  local files sample
+  # From here the package is installed: every check runs and records its failure, and the
+  # package is purged whatever they found.
+  local files sample type failed=0
   files=$(dpkg -L zdl410 | while read -r f; do [ -d "$f" ] || echo "$f"; done)
-  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/zdl410 --version
-  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/zdl410-config --version
+  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/zdl410 --version || failed=1
+  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/zdl410-config --version || failed=1
   sample=$(mktemp -d)
   cp "$top/examples/plant.ncf" "$sample/plant.ncf"
-  local type
-  type=$(xdg-mime query filetype "$sample/plant.ncf")
+  type=$(xdg-mime query filetype "$sample/plant.ncf") || true
   rm -rf "$sample"
+  if [ "$type" != application/x-norvik-ncf ]; then echo "plant.ncf has type '$type'" >&2; failed=1; fi
   as_root env DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq zdl410 >/dev/null
-  [ "$type" = application/x-norvik-ncf ] || { echo "plant.ncf has type $type" >&2; return 1; }
+  [ $failed -eq 0 ] || return 1
   local left=0 f
-  for f in $files; do
+  for f in $files /usr/share/doc/zdl410; do
     if [ -e "$f" ]; then echo "left behind: $f" >&2; left=1; fi
   done
   ! dpkg-query -W zdl410 2>/dev/null | grep -q . || { echo "zdl410 still registered" >&2; left=1; }

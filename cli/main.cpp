@@ -100,10 +100,6 @@ int Run(QCoreApplication& app, int argc, char** argv) {
     std::cout << kUsageText;
     return kSuccess;
   }
-  if (!all.empty() && all[0] == "--version") {
-    std::cout << "zdl410 " ZDL_VERSION "\nLicence: GPL-3.0-or-later\n";
-    return kSuccess;
-  }
   Context ctx;
   ctx.lang = StoredLanguage().value_or(Lang::English);
   std::optional<std::string> lang;
@@ -116,6 +112,10 @@ int Run(QCoreApplication& app, int argc, char** argv) {
       lang = all[++i];
     } else if (a.rfind("--lang=", 0) == 0) {
       lang = a.substr(7);
+    } else if (command.empty() && a == "--version") {
+      // Before any command (after --lang too): the program's version, whatever follows.
+      std::cout << "zdl410 " ZDL_VERSION "\nLicence: GPL-3.0-or-later\n";
+      return kSuccess;
     } else if (command.empty() && !a.empty() && a[0] != '-') {
       command = a;
     } else {

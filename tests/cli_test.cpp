@@ -325,9 +325,12 @@ TEST(CliUsage, BadUsageExitsTwo) {
 
 // --version names the program and the version the build was given, not the unit's.
 TEST(CliUsage, VersionPrintsTheProgramsVersion) {
-  const ProcessResult version = Cli({"--version"});
-  EXPECT_EQ(version.exitCode, 0);
-  EXPECT_EQ(version.out.substr(0, version.out.find('\n')), "zdl410 " ZDL_VERSION);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--version"}, {"--lang", "es", "--version"}}) {
+    const ProcessResult version = Cli(args);
+    EXPECT_EQ(version.exitCode, 0) << args.size();
+    EXPECT_EQ(version.out.substr(0, version.out.find('\n')), "zdl410 " ZDL_VERSION);
+  }
   EXPECT_NE(Cli({"--help"}).out.find("--version"), std::string::npos);
 }
 

@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("zdl410-config"));
   QApplication::setOrganizationName(QStringLiteral("Norvik"));
   QApplication::setApplicationVersion(QStringLiteral(ZDL_VERSION));
+  // The installed desktop entry's id: a Wayland compositor matches the window to it.
+  QGuiApplication::setDesktopFileName(QStringLiteral("com.norvik.zdl410_config"));
   QApplication::setWindowIcon(zdl::ui::AppIcon());
   const QStringList args = QApplication::arguments().mid(1);
   if (args.size() > 1 || (args.size() == 1 && args.front().startsWith(QLatin1Char('-')))) {
