@@ -110,8 +110,7 @@ std::optional<Args> ParseArgs(const std::vector<std::string_view>& argv, std::st
     std::optional<int> number;
     if (arg == "--help") {
       args.help = true;
-    } else if (arg == "--version" &&
-               i + 1 < argv.size() &&
+    } else if (arg == "--version" && i + 1 < argv.size() &&
                (argv[i + 1].empty() || argv[i + 1][0] != '-')) {
       // The unit's version text: the older spelling of --unit-version.
       const auto text = value();
