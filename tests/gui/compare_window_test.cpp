@@ -35,6 +35,7 @@
 #include "tests/support/sample_record.h"
 #include "transfer/check_pass.h"
 #include "ui/app/editor_window.h"
+#include "ui/app/connection_panel.h"
 #include "ui/app/general_editor.h"
 #include "ui/app/language.h"
 #include "ui/app/main_window.h"
@@ -114,12 +115,12 @@ class CompareWindowTest : public ::testing::Test {
   }
 
   bool Connect() {
-    general->Puerto()->setCurrentText(UnitLink::VirtualUnitName());
-    general->IniComClick();
-    return WaitFor([&] { return !general->ExchangeRunning(); }) && window->Link().Connected();
+    general->Connection().Puerto()->setCurrentText(UnitLink::VirtualUnitName());
+    general->Connection().IniComClick();
+    return WaitFor([&] { return !general->Connection().ExchangeRunning(); }) && window->Link().Connected();
   }
 
-  bool Idle() { return WaitFor([&] { return !general->ExchangeRunning(); }); }
+  bool Idle() { return WaitFor([&] { return !general->Connection().ExchangeRunning(); }); }
 
   QTableWidget* Table() { return window->Comparison()->Table(); }
 
@@ -285,8 +286,8 @@ TEST_F(CompareWindowTest, AgainstTheUnitTheReadGoesIntoACopyAndTheEditorsDoNotCh
   ASSERT_TRUE(Connect());
   SetEditors(Changed(unit));
   const ConfigurationRecord before = window->Record();
-  ASSERT_TRUE(general->CompareWithUnit());
-  EXPECT_TRUE(general->ExchangeRunning());
+  ASSERT_TRUE(general->Connection().CompareWithUnit());
+  EXPECT_TRUE(general->Connection().ExchangeRunning());
   ASSERT_TRUE(Idle());
   EXPECT_EQ(window->Record(), before);
   ASSERT_TRUE(window->Comparison()->isVisible());
@@ -305,21 +306,21 @@ TEST_F(CompareWindowTest, AWriteWithBothBoxesLeavesABackupOfThePreviousConfigura
   ConfigurationRecord previous = zdl::testing::FullRecord();
   options.virtualConfiguration = previous;
   Open(options);
-  EXPECT_FALSE(general->BackUpFirst()->isChecked());
-  EXPECT_FALSE(general->VerifyAfterWriting()->isChecked());
+  EXPECT_FALSE(general->Connection().BackUpFirst()->isChecked());
+  EXPECT_FALSE(general->Connection().VerifyAfterWriting()->isChecked());
   ASSERT_TRUE(Connect());
   const ConfigurationRecord written = Changed(previous);
   SetEditors(written);
-  general->BackUpFirst()->setChecked(true);
-  general->VerifyAfterWriting()->setChecked(true);
+  general->Connection().BackUpFirst()->setChecked(true);
+  general->Connection().VerifyAfterWriting()->setChecked(true);
   testing::SeenBox confirm;
   if (CheckForWrite(written, window->Link().Facts()).kind == CheckResult::NeedsConfirmation) {
     testing::AnswerNextBox(confirm, QMessageBox::Yes);
   }
-  general->EscribirClick();
+  general->Connection().EscribirClick();
   ASSERT_TRUE(Idle());
 
-  const QDir backups(GeneralEditor::BackupFolder());
+  const QDir backups(ConnectionPanel::BackupFolder());
   EXPECT_TRUE(backups.absolutePath().startsWith(data.path())) << backups.absolutePath().toStdString();
   const QStringList files = backups.entryList({QStringLiteral("*.ncf")}, QDir::Files);
   ASSERT_EQ(files.size(), 1);
@@ -330,23 +331,23 @@ TEST_F(CompareWindowTest, AWriteWithBothBoxesLeavesABackupOfThePreviousConfigura
   EXPECT_EQ(ownerOnly(backups.absolutePath()), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   EXPECT_EQ(ownerOnly(backups.filePath(files.front())), QFile::ReadOwner | QFile::WriteOwner);
   // Named by date, time ("yyyy-MM-dd_HH-mm-ss_") and the unit's name.
-  EXPECT_EQ(files.front().mid(20), GeneralEditor::BackupFileName(previous, QDateTime::currentDateTime()).mid(20));
+  EXPECT_EQ(files.front().mid(20), ConnectionPanel::BackupFileName(previous, QDateTime::currentDateTime()).mid(20));
   ConfigurationRecord backup;
   ASSERT_TRUE(LoadConfigFile(std::filesystem::path(backups.filePath(files.front()).toStdString()), backup).loaded());
   EXPECT_TRUE(CompareWithUnit(previous, backup).empty());
   EXPECT_FALSE(Compare(backup, written).empty());
-  const QString status = general->ProgStat()->text();
+  const QString status = general->Connection().ProgStat()->text();
   EXPECT_TRUE(status.contains(QDir::toNativeSeparators(backups.filePath(files.front())))) << status.toStdString();
   EXPECT_TRUE(status.contains(QStringLiteral("Verified"))) << status.toStdString();
   EXPECT_FALSE(window->Comparison()->isVisible());
   // The unit now holds what was written.
-  ASSERT_TRUE(general->CompareWithUnit());
+  ASSERT_TRUE(general->Connection().CompareWithUnit());
   ASSERT_TRUE(Idle());
   EXPECT_TRUE(window->Comparison()->Differences().empty());
   // The boxes are not remembered.
   Open(options);
-  EXPECT_FALSE(general->BackUpFirst()->isChecked());
-  EXPECT_FALSE(general->VerifyAfterWriting()->isChecked());
+  EXPECT_FALSE(general->Connection().BackUpFirst()->isChecked());
+  EXPECT_FALSE(general->Connection().VerifyAfterWriting()->isChecked());
 }
 
 TEST_F(CompareWindowTest, AVerifyThatFindsADifferenceShowsTheComparison) {
@@ -355,17 +356,17 @@ TEST_F(CompareWindowTest, AVerifyThatFindsADifferenceShowsTheComparison) {
   Open(options);
   ASSERT_TRUE(Connect());
   SetEditors(zdl::testing::FullRecord());
-  general->VerifyAfterWriting()->setChecked(true);
+  general->Connection().VerifyAfterWriting()->setChecked(true);
   testing::SeenBox confirm;
   if (CheckForWrite(window->Record(), window->Link().Facts()).kind == CheckResult::NeedsConfirmation) {
     testing::AnswerNextBox(confirm, QMessageBox::Yes);
   }
-  general->EscribirClick();
+  general->Connection().EscribirClick();
   ASSERT_TRUE(Idle());
   ASSERT_TRUE(window->Comparison()->isVisible());
   EXPECT_EQ(Keys(window->Comparison()->Differences()), std::set<std::string>{"General.NOMBRE"});
-  EXPECT_TRUE(general->ProgStat()->text().contains(QStringLiteral("1 value(s)"))) << general->ProgStat()->text().toStdString();
-  EXPECT_TRUE(QDir(GeneralEditor::BackupFolder()).entryList({QStringLiteral("*.ncf")}, QDir::Files).isEmpty());
+  EXPECT_TRUE(general->Connection().ProgStat()->text().contains(QStringLiteral("1 value(s)"))) << general->Connection().ProgStat()->text().toStdString();
+  EXPECT_TRUE(QDir(ConnectionPanel::BackupFolder()).entryList({QStringLiteral("*.ncf")}, QDir::Files).isEmpty());
 }
 
 TEST_F(CompareWindowTest, ABackupThatCannotBeSavedWritesNothing) {
@@ -375,7 +376,7 @@ TEST_F(CompareWindowTest, ABackupThatCannotBeSavedWritesNothing) {
   Open(options);
   ASSERT_TRUE(Connect());
   // A file stands where the backups folder should be.
-  const QString folder = GeneralEditor::BackupFolder();
+  const QString folder = ConnectionPanel::BackupFolder();
   ASSERT_TRUE(QDir().mkpath(QFileInfo(folder).absolutePath()));
   {
     QFile blocker(folder);
@@ -386,12 +387,12 @@ TEST_F(CompareWindowTest, ABackupThatCannotBeSavedWritesNothing) {
   QObject::connect(&window->Link(), &UnitLink::WriteFinished, [&](bool ok) { written = ok; });
   QObject::connect(&window->Link(), &UnitLink::BackupFailed, [&](const QString& p) { problem = p; });
   SetEditors(Changed(previous));
-  general->BackUpFirst()->setChecked(true);
+  general->Connection().BackUpFirst()->setChecked(true);
   testing::SeenBox confirm;
   if (CheckForWrite(window->Record(), window->Link().Facts()).kind == CheckResult::NeedsConfirmation) {
     testing::AnswerNextBox(confirm, QMessageBox::Yes);
   }
-  general->EscribirClick();  // the confirmation, if any, is answered within
+  general->Connection().EscribirClick();  // the confirmation, if any, is answered within
   testing::SeenBox failure;
   testing::AnswerNextBox(failure);
   ASSERT_TRUE(WaitFor([&] { return written.has_value() && failure.seen; }));
@@ -401,7 +402,7 @@ TEST_F(CompareWindowTest, ABackupThatCannotBeSavedWritesNothing) {
   ASSERT_TRUE(Idle());
   EXPECT_TRUE(window->Link().Connected());
   // The unit still holds its configuration.
-  ASSERT_TRUE(general->CompareWithUnit());
+  ASSERT_TRUE(general->Connection().CompareWithUnit());
   ASSERT_TRUE(Idle());
   const ConfigurationRecord editors = window->Record();
   EXPECT_EQ(Keys(window->Comparison()->Differences()),
@@ -446,7 +447,7 @@ TEST(BackupFileName, DateTimeAndAFileNameSafeUnitName) {
   for (const Case& c : cases) {
     ConfigurationRecord r;
     r.General.NOMBRE = Utf8ToCp1252(c.name).value();
-    EXPECT_EQ(GeneralEditor::BackupFileName(r, when), c.expected) << c.name;
+    EXPECT_EQ(ConnectionPanel::BackupFileName(r, when), c.expected) << c.name;
   }
 }
 

@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,7 @@
 #include "model/text_codec.h"
 #include "tests/gui/gui_support.h"
 #include "tests/support/sample_record.h"
+#include "ui/app/connection_panel.h"
 #include "ui/app/general_editor.h"
 #include "ui/app/language.h"
 #include "ui/app/main_window.h"
@@ -136,10 +138,10 @@ class ConnectionWindowTest : public ::testing::Test {
     ChoosePort(port);
     Get<QCheckBox>("ModemCheck")->setChecked(modem);
     Get<QLineEdit>("CallNum")->setText(number);
-    general->IniComClick();
-    return WaitFor([this] { return !general->ExchangeRunning(); });
+    general->Connection().IniComClick();
+    return WaitFor([this] { return !general->Connection().ExchangeRunning(); });
   }
-  bool Idle() { return WaitFor([this] { return !general->ExchangeRunning(); }); }
+  bool Idle() { return WaitFor([this] { return !general->Connection().ExchangeRunning(); }); }
   template <class W>
   W* Get(const char* name) {
     W* w = window->findChild<W*>(QString::fromLatin1(name));
@@ -158,7 +160,7 @@ TEST_F(ConnectionWindowTest, DirectStartThenStopShowBothStates) {
   Open();
   Answerer answers;
   ASSERT_TRUE(StartOn(kVirtual));
-  EXPECT_TRUE(general->Connected());
+  EXPECT_TRUE(general->Connection().Connected());
   EXPECT_EQ(Get<QPushButton>("IniCom")->text(), QStringLiteral("Stop communication"));
   EXPECT_TRUE(Get<QPushButton>("Leer")->isEnabled());
   EXPECT_TRUE(Get<QPushButton>("Escribir")->isEnabled());
@@ -167,8 +169,8 @@ TEST_F(ConnectionWindowTest, DirectStartThenStopShowBothStates) {
   EXPECT_EQ(Status(), QStringLiteral("Communication started"));
   EXPECT_TRUE(answers.texts.isEmpty());
 
-  general->IniComClick();
-  ASSERT_TRUE(WaitFor([this] { return !general->Connected() && !general->ExchangeRunning(); }));
+  general->Connection().IniComClick();
+  ASSERT_TRUE(WaitFor([this] { return !general->Connection().Connected() && !general->Connection().ExchangeRunning(); }));
   EXPECT_EQ(Get<QPushButton>("IniCom")->text(), QStringLiteral("Start communication"));
   EXPECT_FALSE(Get<QPushButton>("Leer")->isEnabled());
   EXPECT_TRUE(Get<QComboBox>("Puerto")->isEnabled());
@@ -184,7 +186,7 @@ TEST_F(ConnectionWindowTest, ModemStartWithAWrongThenARightPassword) {
   answers.passwords = {QStringLiteral("12a"), QStringLiteral("999"), QStringLiteral("888"),
                        QString::fromStdString(UnitLink::VirtualUnitPassword())};
   ASSERT_TRUE(StartOn(kVirtual, true, QStringLiteral("5551234")));
-  EXPECT_TRUE(general->Connected());
+  EXPECT_TRUE(general->Connection().Connected());
   EXPECT_TRUE(answers.passwords.empty());
   EXPECT_EQ(answers.texts, QStringList{QStringLiteral("Not a valid password")});
 }
@@ -203,7 +205,7 @@ TEST_F(ConnectionWindowTest, FailedStartsLeaveTheControlsNotConnected) {
     ASSERT_TRUE(StartOn(kVirtual, true, QStringLiteral("555")));
     EXPECT_EQ(answers.texts, QStringList{QStringLiteral("Bad password")});
     EXPECT_EQ(Status(), QStringLiteral("Bad password"));
-    EXPECT_FALSE(general->Connected());
+    EXPECT_FALSE(general->Connection().Connected());
     EXPECT_FALSE(Get<QPushButton>("Leer")->isEnabled());
   }
   {
@@ -214,7 +216,7 @@ TEST_F(ConnectionWindowTest, FailedStartsLeaveTheControlsNotConnected) {
     Answerer answers;
     ASSERT_TRUE(StartOn(QString::fromLatin1(name)));
     EXPECT_EQ(answers.texts, QStringList{QStringLiteral("Norvik not found, check your connections.")});
-    EXPECT_FALSE(general->Connected());
+    EXPECT_FALSE(general->Connection().Connected());
     EXPECT_TRUE(Get<QPushButton>("IniCom")->isEnabled());
     close(slave);
     close(master);
@@ -228,7 +230,7 @@ TEST_F(ConnectionWindowTest, ReadFillsEveryEditorAndWriteThenReadGivesItBack) {
   Open(options);
   Answerer answers(QMessageBox::Yes);
   ASSERT_TRUE(StartOn(kVirtual));
-  general->LeerClick();
+  general->Connection().LeerClick();
   ASSERT_TRUE(Idle());
   EXPECT_EQ(Status(), QStringLiteral("Configuration successfully read."));
   EXPECT_EQ(Get<QLineEdit>("NameBox")->text(), QString::fromStdString(Cp1252ToUtf8(unit.General.NOMBRE)));
@@ -243,15 +245,54 @@ TEST_F(ConnectionWindowTest, ReadFillsEveryEditorAndWriteThenReadGivesItBack) {
   window->Record().General.NOMBRE = "Nuevo nombre";
   window->RefreshEditors();
   const auto written = KeyedValues(window->Record());
-  general->EscribirClick();
+  general->Connection().EscribirClick();
   ASSERT_TRUE(Idle());
   EXPECT_EQ(Status(), QStringLiteral("Configuration successfully upgraded."));
   window->Record() = ConfigurationRecord{};
   window->RefreshEditors();
-  general->LeerClick();
+  general->Connection().LeerClick();
   ASSERT_TRUE(Idle());
   EXPECT_EQ(Get<QLineEdit>("NameBox")->text(), QStringLiteral("Nuevo nombre"));
   EXPECT_EQ(KeyedValues(window->Record()), written);
+  EXPECT_TRUE(answers.texts.isEmpty()) << answers.texts.join(QLatin1Char('|')).toStdString();
+}
+
+// The connection panel tells the windows of each exchange by its signals alone: a start or
+// a stop locks nothing, a read, a write or a read for the comparison locks them, each one
+// ends before its result is handed on, and only a read's configuration replaces the record.
+TEST_F(ConnectionWindowTest, ThePanelTellsEveryExchangeBySignals) {
+  UnitLinkOptions options = Unit();
+  options.virtualConfiguration = zdl::testing::FullRecord();
+  Open(options);
+  Answerer answers(QMessageBox::Yes);
+  ConnectionPanel& panel = general->Connection();
+  std::vector<std::string> events;
+  QObject::connect(&panel, &ConnectionPanel::ExchangeStarted,
+                   [&](bool locks) { events.push_back(locks ? "locked" : "started"); });
+  QObject::connect(&panel, &ConnectionPanel::ExchangeEnded, [&] { events.push_back("ended"); });
+  QObject::connect(&panel, &ConnectionPanel::RecordRead,
+                   [&](const ConfigurationRecord&) { events.push_back("record"); });
+  QObject::connect(&panel, &ConnectionPanel::ComparisonReady,
+                   [&](const ConfigurationRecord&, CompareSide, bool) { events.push_back("comparison"); });
+  struct Step {
+    const char* name;
+    std::function<void()> act;
+    std::vector<std::string> expected;
+  };
+  const Step steps[] = {
+      {"start", [&] { ChoosePort(kVirtual); panel.IniComClick(); }, {"started", "ended"}},
+      {"read", [&] { panel.LeerClick(); }, {"locked", "ended", "record"}},
+      {"compare", [&] { panel.CompareWithUnit(); }, {"locked", "ended", "comparison"}},
+      {"write", [&] { panel.EscribirClick(); }, {"locked", "ended"}},
+      {"stop", [&] { panel.IniComClick(); }, {"started", "ended"}},
+  };
+  for (const Step& step : steps) {
+    events.clear();
+    step.act();
+    ASSERT_TRUE(Idle()) << step.name;
+    EXPECT_EQ(events, step.expected) << step.name;
+  }
+  EXPECT_EQ(window->Record().General.NOMBRE, zdl::testing::FullRecord().General.NOMBRE);
   EXPECT_TRUE(answers.texts.isEmpty()) << answers.texts.join(QLatin1Char('|')).toStdString();
 }
 
@@ -266,9 +307,9 @@ TEST_F(ConnectionWindowTest, AFailingCheckFocusesItsControlAndTheConfirmationGua
   window->RefreshEditors();
   {
     Answerer answers;
-    general->EscribirClick();
+    general->Connection().EscribirClick();
     EXPECT_EQ(answers.texts.size(), 1);
-    EXPECT_FALSE(general->ExchangeRunning());  // nothing sent
+    EXPECT_FALSE(general->Connection().ExchangeRunning());  // nothing sent
   }
   EXPECT_EQ(window->findChild<QMdiArea*>()->activeSubWindow(), window->SubWindow(EditorId::Alarmas2));
   ASSERT_NE(window->focusWidget(), nullptr);
@@ -280,7 +321,7 @@ TEST_F(ConnectionWindowTest, AFailingCheckFocusesItsControlAndTheConfirmationGua
   window->RefreshEditors();
   {
     Answerer answers;
-    general->EscribirClick();
+    general->Connection().EscribirClick();
   }
   EXPECT_EQ(window->findChild<QMdiArea*>()->activeSubWindow(), window->SubWindow(EditorId::Temporizadores));
   EXPECT_EQ(window->focusWidget()->objectName(), QStringLiteral("VPBox_3"));
@@ -290,12 +331,12 @@ TEST_F(ConnectionWindowTest, AFailingCheckFocusesItsControlAndTheConfirmationGua
   window->RefreshEditors();
   {
     Answerer no(QMessageBox::No);  // no priority number: asked, answered No, nothing sent
-    general->EscribirClick();
+    general->Connection().EscribirClick();
     EXPECT_EQ(no.questions.size(), 1);
-    EXPECT_FALSE(general->ExchangeRunning());
+    EXPECT_FALSE(general->Connection().ExchangeRunning());
   }
   Answerer yes(QMessageBox::Yes);
-  general->EscribirClick();
+  general->Connection().EscribirClick();
   ASSERT_TRUE(Idle());
   EXPECT_EQ(yes.questions.size(), 1);
   EXPECT_EQ(Status(), QStringLiteral("Configuration successfully upgraded."));
@@ -314,10 +355,10 @@ TEST_F(ConnectionWindowTest, ATextThatMayNotGoOutFocusesItsControlOnEscribir) {
   window->BringToFront(EditorId::Macros);
   {
     Answerer answers;
-    general->EscribirClick();
+    general->Connection().EscribirClick();
     ASSERT_EQ(answers.texts.size(), 1);
     EXPECT_TRUE(answers.texts.front().contains(QStringLiteral("NOMBRE"))) << answers.texts.front().toStdString();
-    EXPECT_FALSE(general->ExchangeRunning());  // nothing sent
+    EXPECT_FALSE(general->Connection().ExchangeRunning());  // nothing sent
   }
   EXPECT_EQ(window->findChild<QMdiArea*>()->activeSubWindow(), window->SubWindow(EditorId::General));
   ASSERT_NE(window->focusWidget(), nullptr);
@@ -330,7 +371,7 @@ TEST_F(ConnectionWindowTest, ATextThatMayNotGoOutFocusesItsControlOnEscribir) {
   window->BringToFront(EditorId::Temporizadores);
   {
     Answerer answers;
-    general->EscribirClick();
+    general->Connection().EscribirClick();
     ASSERT_EQ(answers.texts.size(), 1);
     EXPECT_TRUE(answers.texts.front().contains(QStringLiteral("TLF0")));
   }
@@ -347,7 +388,7 @@ TEST_F(ConnectionWindowTest, CancelDuringTheSaveKeepsTheConnectionAndSaysNothing
   Answerer answers(QMessageBox::Yes);
   ASSERT_TRUE(StartOn(kVirtual));
   MakeWritable(window->Record());
-  general->EscribirClick();
+  general->Connection().EscribirClick();
   // Once "#03" is acknowledged the unit holds the whole configuration: no question.
   ASSERT_TRUE(WaitFor([this] { return Status() == QStringLiteral("Saving on EEPROM..."); }, 8000))
       << Get<QProgressBar>("PBar")->value() << " " << Status().toStdString() << " "
@@ -356,10 +397,10 @@ TEST_F(ConnectionWindowTest, CancelDuringTheSaveKeepsTheConnectionAndSaysNothing
   EXPECT_FALSE(window->Editor(EditorId::Macros)->isEnabled());  // the windows take no input
   QElapsedTimer timer;
   timer.start();
-  general->CancelExchange();
+  general->Connection().CancelExchange();
   ASSERT_TRUE(Idle());
   EXPECT_LT(timer.elapsed(), 5000);
-  EXPECT_TRUE(general->Connected());
+  EXPECT_TRUE(general->Connection().Connected());
   EXPECT_TRUE(window->Editor(EditorId::Macros)->isEnabled());
   EXPECT_EQ(Status(), QStringLiteral("Communication error."));
   EXPECT_TRUE(answers.texts.isEmpty());
@@ -375,11 +416,11 @@ TEST_F(ConnectionWindowTest, CancelDuringTheDialEndsTheStart) {
   ChoosePort(QString::fromLatin1(name));
   Get<QCheckBox>("ModemCheck")->setChecked(true);
   Get<QLineEdit>("CallNum")->setText(QStringLiteral("555"));
-  general->IniComClick();
+  general->Connection().IniComClick();
   ASSERT_TRUE(WaitFor([this] { return Status() == QStringLiteral("Calling..."); }));
-  general->CancelExchange();
+  general->Connection().CancelExchange();
   ASSERT_TRUE(Idle());
-  EXPECT_FALSE(general->Connected());
+  EXPECT_FALSE(general->Connection().Connected());
   EXPECT_EQ(Status(), QStringLiteral("Communication not started"));
   EXPECT_TRUE(answers.texts.isEmpty());
   close(slave);
@@ -391,18 +432,18 @@ TEST_F(ConnectionWindowTest, CarrierLostDuringAReadAndClosingDuringAnother) {
   Answerer answers;
   answers.passwords = {QString::fromStdString(UnitLink::VirtualUnitPassword())};
   ASSERT_TRUE(StartOn(kVirtual, true, QStringLiteral("555")));
-  ASSERT_TRUE(general->Connected());
+  ASSERT_TRUE(general->Connection().Connected());
   const ConfigurationRecord before = window->Record();
-  general->LeerClick();
+  general->Connection().LeerClick();
   ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() > 5; }));
   window->Link().DropVirtualUnitCarrier();
-  ASSERT_TRUE(WaitFor([this] { return !general->ExchangeRunning() && !general->Connected(); }));
+  ASSERT_TRUE(WaitFor([this] { return !general->Connection().ExchangeRunning() && !general->Connection().Connected(); }));
   EXPECT_TRUE(answers.texts.contains(T(182)));
   EXPECT_EQ(window->Record(), before);  // a failed read leaves the editors as they were
 
   answers.passwords = {QString::fromStdString(UnitLink::VirtualUnitPassword())};
   ASSERT_TRUE(StartOn(kVirtual, true, QStringLiteral("555")));
-  general->LeerClick();
+  general->Connection().LeerClick();
   ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() > 5; }));
   QElapsedTimer timer;
   timer.start();
@@ -417,8 +458,8 @@ TEST_F(ConnectionWindowTest, TheTraceShowsTheExchangeOnlyWhileShownAndSavesIt) {
   TraceDock* trace = window->Trace();
   ASSERT_TRUE(StartOn(kVirtual));
   EXPECT_TRUE(trace->Text().isEmpty());  // hidden: nothing traced
-  general->IniComClick();
-  ASSERT_TRUE(WaitFor([this] { return !general->Connected() && !general->ExchangeRunning(); }));
+  general->Connection().IniComClick();
+  ASSERT_TRUE(WaitFor([this] { return !general->Connection().Connected() && !general->Connection().ExchangeRunning(); }));
 
   trace->show();
   ASSERT_TRUE(StartOn(kVirtual));
@@ -479,9 +520,9 @@ class ExchangeGateTest : public ConnectionWindowTest {
   }
   // Starts a write of the editors' record and waits until the unit has taken "#01LDDEF".
   void WriteUntilCommitted() {
-    general->EscribirClick();
+    general->Connection().EscribirClick();
     ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() >= 1; }));
-    ASSERT_TRUE(general->ExchangeRunning());
+    ASSERT_TRUE(general->Connection().ExchangeRunning());
   }
   QString Note() { return window->statusBar()->currentMessage(); }
   // A priority number: the write asks no confirmation first.
@@ -501,16 +542,16 @@ class ExchangeGateTest : public ConnectionWindowTest {
 TEST_F(ExchangeGateTest, DropsAreRefusedAndTheWriteBoxesLockedWhileAnExchangeRuns) {
   Answerer answers(QMessageBox::Yes);
   ChoosePort(kVirtual);
-  general->IniComClick();  // the start: the boxes beside Escribir take no input meanwhile
+  general->Connection().IniComClick();  // the start: the boxes beside Escribir take no input meanwhile
   EXPECT_FALSE(BoxesEnabled());
   EXPECT_FALSE(DragAndDrop(*window, droppedFile));
   EXPECT_TRUE(Note().contains(QStringLiteral("cannot be opened"))) << Note().toStdString();
   ASSERT_TRUE(Idle());
-  ASSERT_TRUE(general->Connected());
+  ASSERT_TRUE(general->Connection().Connected());
   EXPECT_TRUE(BoxesEnabled());
   const QString caption = window->windowTitle();
 
-  general->LeerClick();
+  general->Connection().LeerClick();
   ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() > 5; }));
   EXPECT_FALSE(BoxesEnabled());
   window->statusBar()->clearMessage();
@@ -547,14 +588,14 @@ TEST_F(ExchangeGateTest, ACancelBeforeTheFirstLineEndsTheWriteAtOnce) {
   ASSERT_TRUE(StartOn(kVirtual));
   MakeWritable(window->Record());
   ListaTlfHasPriority();
-  general->EscribirClick();
-  EXPECT_TRUE(general->CancelExchange());  // the unit is still being asked "#00"
+  general->Connection().EscribirClick();
+  EXPECT_TRUE(general->Connection().CancelExchange());  // the unit is still being asked "#00"
   ASSERT_TRUE(Idle());
   EXPECT_TRUE(answers.questions.isEmpty());
   EXPECT_TRUE(answers.texts.isEmpty());
   EXPECT_EQ(Status(), QStringLiteral("Communication error."));
   EXPECT_FALSE(Received(*window, "#01LDDEF"));
-  EXPECT_TRUE(general->Connected());
+  EXPECT_TRUE(general->Connection().Connected());
 }
 
 TEST_F(ExchangeGateTest, ACancelAfterTheFirstLineAsksAndNoLetsTheWriteEndWhole) {
@@ -564,7 +605,7 @@ TEST_F(ExchangeGateTest, ACancelAfterTheFirstLineAsksAndNoLetsTheWriteEndWhole) 
   WriteUntilCommitted();
   testing::SeenBox seen;
   AnswerTheQuestion(seen, QMessageBox::NoButton);  // Enter: the default button
-  EXPECT_FALSE(general->CancelExchange());
+  EXPECT_FALSE(general->Connection().CancelExchange());
   EXPECT_TRUE(seen.seen);
   EXPECT_TRUE(seen.text.contains(QStringLiteral("keep only part of the configuration"))) << seen.text.toStdString();
   EXPECT_EQ(seen.icon, QMessageBox::Warning);
@@ -584,7 +625,7 @@ TEST_F(ExchangeGateTest, ACancelAfterTheFirstLineAnsweredYesStopsItAndSaysTheUni
   ListaTlfHasPriority();
   WriteUntilCommitted();
   Answerer answers(QMessageBox::Yes);
-  EXPECT_TRUE(general->CancelExchange());
+  EXPECT_TRUE(general->Connection().CancelExchange());
   ASSERT_TRUE(Idle());
   ASSERT_EQ(answers.questions.size(), 1);
   EXPECT_TRUE(answers.questions[0].contains(QStringLiteral("¿Detener la escritura?")));
@@ -594,7 +635,7 @@ TEST_F(ExchangeGateTest, ACancelAfterTheFirstLineAnsweredYesStopsItAndSaysTheUni
   EXPECT_EQ(Get<QProgressBar>("PBar")->value(), 0);
   ASSERT_EQ(answers.texts.size(), 1);
   EXPECT_TRUE(answers.texts[0].contains(QStringLiteral("debe escribirse de nuevo"))) << answers.texts[0].toStdString();
-  EXPECT_TRUE(general->Connected());
+  EXPECT_TRUE(general->Connection().Connected());
   SetCurrentLang(Lang::English);  // the status follows the language
   window->LoadAllTexts();
   EXPECT_EQ(Status(), QStringLiteral("Write stopped: the unit holds an incomplete configuration."));
@@ -617,7 +658,7 @@ TEST_F(ExchangeGateTest, TheQuestionIsWithdrawnOnceTheUnitHoldsTheWholeConfigura
   });
   WriteUntilCommitted();
   guard.start(30000);
-  EXPECT_FALSE(general->CancelExchange());  // returns once the unit has acknowledged "#03"
+  EXPECT_FALSE(general->Connection().CancelExchange());  // returns once the unit has acknowledged "#03"
   EXPECT_TRUE(guard.isActive());
   ASSERT_TRUE(Idle());
   EXPECT_EQ(Status(), QStringLiteral("Configuration successfully upgraded."));
@@ -653,9 +694,9 @@ TEST_F(ExchangeGateTest, AWriteThatFailsWhileTheQuestionIsOpenClosesIt) {
     }
   });
   answerer.start();
-  EXPECT_TRUE(general->CancelExchange());  // the write ended meanwhile
+  EXPECT_TRUE(general->Connection().CancelExchange());  // the write ended meanwhile
   EXPECT_FALSE(forced);
-  EXPECT_FALSE(general->ExchangeRunning());
+  EXPECT_FALSE(general->Connection().ExchangeRunning());
   EXPECT_EQ(messages, QStringList{QStringLiteral("Communication error, check your connections.")});
   EXPECT_EQ(Status(), QStringLiteral("Communication error."));
   EXPECT_TRUE(Received(*window, "#01LDDEF"));
@@ -693,23 +734,23 @@ TEST_F(ExchangeGateTest, ACancelDuringTheBackupOrTheVerifyEndsItAtOnce) {
   ASSERT_TRUE(StartOn(kVirtual));
   MakeWritable(window->Record());
   ListaTlfHasPriority();
-  general->BackUpFirst()->setChecked(true);
-  general->EscribirClick();
+  general->Connection().BackUpFirst()->setChecked(true);
+  general->Connection().EscribirClick();
   ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() > 5; }));  // reading
-  EXPECT_TRUE(general->CancelExchange());
+  EXPECT_TRUE(general->Connection().CancelExchange());
   ASSERT_TRUE(Idle());
   EXPECT_FALSE(Received(*window, "#01LDDEF"));
   EXPECT_TRUE(Received(*window, "#02"));
 
-  general->BackUpFirst()->setChecked(false);
-  general->VerifyAfterWriting()->setChecked(true);
-  general->EscribirClick();
+  general->Connection().BackUpFirst()->setChecked(false);
+  general->Connection().VerifyAfterWriting()->setChecked(true);
+  general->Connection().EscribirClick();
   ASSERT_TRUE(WaitFor([this] { return Status() == T(131); }));  // the verify's read
-  EXPECT_TRUE(general->CancelExchange());
+  EXPECT_TRUE(general->Connection().CancelExchange());
   ASSERT_TRUE(Idle());
   EXPECT_TRUE(Received(*window, "#03"));
   EXPECT_TRUE(answers.questions.isEmpty());
-  EXPECT_TRUE(general->Connected());
+  EXPECT_TRUE(general->Connection().Connected());
 }
 
 }  // namespace

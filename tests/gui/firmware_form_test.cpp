@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "tests/gui/gui_support.h"
+#include "ui/app/connection_panel.h"
 #include "ui/app/general_editor.h"
 #include "ui/app/language.h"
 #include "ui/app/main_window.h"
@@ -98,7 +99,7 @@ class FirmwareFormTest : public ::testing::Test {
   void Make(const UnitLinkOptions& options) {
     window = std::make_unique<MainWindow>(options);
     general = window->General();
-    QComboBox* puerto = general->Puerto();
+    QComboBox* puerto = general->Connection().Puerto();
     puerto->setCurrentIndex(puerto->findText(UnitLink::VirtualUnitName()));
     UnitLink& link = window->Link();
     QObject::connect(&link, &UnitLink::UploadStatus, [this](int offset) { statuses.push_back(offset); });
@@ -132,8 +133,8 @@ class FirmwareFormTest : public ::testing::Test {
   }
 
   bool Connect() {
-    general->IniComClick();
-    return WaitFor([&] { return !window->Link().Busy(); }) && general->Connected();
+    general->Connection().IniComClick();
+    return WaitFor([&] { return !window->Link().Busy(); }) && general->Connection().Connected();
   }
 
   // Closed, whether or not its deletion has come yet.
@@ -160,7 +161,7 @@ TEST_F(FirmwareFormTest, AnUploadEndsTheConnectionFirstAndTheBootLoaderGetsTheFi
   FirmwareForm* form = OpenForm();
   ASSERT_NE(form, nullptr);
   EXPECT_TRUE(form->isModal()) << "no connection can start while the window is open";
-  EXPECT_FALSE(general->Connected()) << "opening the window ends the connection";
+  EXPECT_FALSE(general->Connection().Connected()) << "opening the window ends the connection";
   EXPECT_FALSE(window->Link().Connected());
 
   const std::string image = HexImage(40);  // 7 full blocks and a part of one
@@ -296,7 +297,7 @@ TEST_F(FirmwareFormTest, ThePortIsOpenedWhenTheWindowOpensAndAFailureIsToldAtOnc
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.port.toStdString());
-    if (!c.port.isEmpty()) general->Puerto()->setEditText(c.port);
+    if (!c.port.isEmpty()) general->Connection().Puerto()->setEditText(c.port);
     opened.clear();
     SeenBox seen;
     if (c.fails) AnswerNextBox(seen);
@@ -322,20 +323,20 @@ TEST_F(FirmwareFormTest, ThePortIsOpenedWhenTheWindowOpensAndAFailureIsToldAtOnc
     EXPECT_TRUE(WaitFor([&] { return Closed(open) && !window->Link().Busy(); }));
   }
   // The virtual unit's port was closed with the window: it connects again.
-  general->Puerto()->setCurrentIndex(general->Puerto()->findText(UnitLink::VirtualUnitName()));
+  general->Connection().Puerto()->setCurrentIndex(general->Connection().Puerto()->findText(UnitLink::VirtualUnitName()));
   EXPECT_TRUE(Connect());
   // Closed while its port is being opened (and the connection ended): the port is
   // closed after the opening, and the unit connects again.
   for (bool connected : {true, false}) {
     SCOPED_TRACE(connected ? "while the connection ends" : "while the port opens");
-    if (!connected) general->IniComClick();  // stop
-    EXPECT_TRUE(WaitFor([&] { return !window->Link().Busy() && general->Connected() == connected; }));
+    if (!connected) general->Connection().IniComClick();  // stop
+    EXPECT_TRUE(WaitFor([&] { return !window->Link().Busy() && general->Connection().Connected() == connected; }));
     window->Action(QStringLiteral("Firmware"))->trigger();
     EXPECT_TRUE(window->Link().Busy());
     for (FirmwareForm* f : window->findChildren<FirmwareForm*>()) {
       if (f->isVisible()) f->close();
     }
-    EXPECT_TRUE(WaitFor([&] { return !window->Link().Busy() && !general->Connected(); }));
+    EXPECT_TRUE(WaitFor([&] { return !window->Link().Busy() && !general->Connection().Connected(); }));
     EXPECT_TRUE(Connect());
   }
 }

@@ -35,6 +35,7 @@
 
 #include "model/text_codec.h"
 #include "tests/gui/gui_support.h"
+#include "ui/app/connection_panel.h"
 #include "ui/app/general_editor.h"
 #include "ui/app/language.h"
 #include "ui/app/language_form.h"
@@ -689,7 +690,7 @@ TEST_F(MainWindowTest, TheStatusLinesAreSpokenWithTheirText) {
   EXPECT_EQ(spoken(progStat), progStat->text());
   EXPECT_FALSE(progStat->text().isEmpty());
   EXPECT_FALSE(progStat->accessibleDescription().isEmpty());
-  general->ShowStatusText([] { return QStringLiteral("Backup saved"); });
+  general->Connection().ShowStatusText([] { return QStringLiteral("Backup saved"); });
   EXPECT_EQ(spoken(progStat), QStringLiteral("Backup saved"));
   const QString note = QStringLiteral("Saved: /tmp/plant.ncf");
   window->statusBar()->showMessage(note);

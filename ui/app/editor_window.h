@@ -123,6 +123,9 @@ class EditorWindow : public QWidget {
   ConfigurationRecord& record_;
 
  private:
+  // The connection controls the General editor places are made with its helpers.
+  friend class ConnectionPanel;
+
   struct Binding {
     const Field* field;
     QWidget* widget;

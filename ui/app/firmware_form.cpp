@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "ui/app/connection_panel.h"
 #include "ui/app/general_editor.h"
 #include "ui/app/language.h"
 #include "ui/app/main_window.h"
@@ -124,18 +125,18 @@ void FirmwareForm::LoadText() {
 
 void FirmwareForm::Prepare() {
   if (!preparing_ || opening_) return;
-  GeneralEditor* general = main_.General();
+  ConnectionPanel& connection = main_.General()->Connection();
   if (link_.Busy()) {
     // A start still running is ended; whatever runs, its end brings the next step.
-    if (general->ExchangeRunning()) general->CancelExchange();
+    if (connection.ExchangeRunning()) connection.CancelExchange();
     return;
   }
-  if (general->Connected()) {
-    general->IniComClick();  // stops the connection and closes its port
+  if (connection.Connected()) {
+    connection.IniComClick();  // stops the connection and closes its port
     if (link_.Busy()) return;
   }
   // The port is the upload's from now on; a busy or missing one is told at once.
-  opening_ = link_.OpenPortForUpload(general->PortName());
+  opening_ = link_.OpenPortForUpload(connection.PortName());
   if (!opening_) Ready(QString());  // the upload opens it
 }
 
@@ -183,7 +184,7 @@ void FirmwareForm::SearchButtClick() {
   pBar1_->setValue(0);
   cancelButt_->setText(T(kCancel));
   cancelButt_->setAccessibleName(T(kCancel));
-  if (!link_.Upload(main_.General()->PortName(), std::move(*image))) return;
+  if (!link_.Upload(main_.General()->Connection().PortName(), std::move(*image))) return;
   uploading_ = true;
   searchButt_->setEnabled(false);
   cancelButt_->setFocus(Qt::OtherFocusReason);

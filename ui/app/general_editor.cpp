@@ -17,8 +17,9 @@
 #include <algorithm>
 
 #include "model/text_codec.h"
+#include "ui/app/connection_panel.h"
 #include "ui/app/language.h"
-#include "ui/app/main_window.h"
+#include "ui/app/main_window.h"  // kTitle
 
 namespace zdl::ui {
 
@@ -40,21 +41,39 @@ QGroupBox* Row(QGroupBox* frame, std::initializer_list<QWidget*> widgets) {
 
 }  // namespace
 
-GeneralEditor::GeneralEditor(ConfigurationRecord& record, MainWindow& main, UnitLink& link,
-                             QWidget* parent)
-    : EditorWindow(EditorId::General, record, parent), main_(main), link_(link) {
+GeneralEditor::GeneralEditor(ConfigurationRecord& record, UnitLink& link, QWidget* parent)
+    : EditorWindow(EditorId::General, record, parent), connection_(new ConnectionPanel(*this, record, link)) {
   setObjectName(Name("General"));
   BuildLayout();
-  ConnectLink();
-  // The form's starting choices: COM1, no priority, Administrator.
-  puerto_->setCurrentIndex(0);
+  // The form's starting choices: no priority, Administrator (the port's: COM1).
   prioBox_->setCurrentIndex(0);
   privilegios_->setCurrentIndex(static_cast<int>(Privilege::Administrator));
   ApplyMaskRule();
+  // The frames take no input while a read or a write runs; the connection's controls
+  // (outside them) and the Cancel button are the panel's.
+  connect(connection_, &ConnectionPanel::ExchangeStarted, this, [this](bool locks) { SetFramesEnabled(!locks); });
+  connect(connection_, &ConnectionPanel::ExchangeEnded, this, [this] { SetFramesEnabled(true); });
+}
+
+void GeneralEditor::SetFramesEnabled(bool enabled) {
+  for (QWidget* frame : findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly)) frame->setEnabled(enabled);
 }
 
 void GeneralEditor::BuildLayout() {
-  // Left column: the unit's identity and the general parameters.
+  // The columns in the order their controls take the focus; the restore frame is made
+  // with the left column's and shown in the right one.
+  QGroupBox* restore = nullptr;
+  QGridLayout* left = BuildLeftColumn(restore);
+  QGroupBox* phones = BuildPhoneColumn();
+  QGridLayout* right = BuildRightColumn(restore);
+  auto* columns = new QHBoxLayout(this);
+  columns->addLayout(left, 4);
+  columns->addWidget(phones, 4);
+  columns->addLayout(right, 4);
+}
+
+QGridLayout* GeneralEditor::BuildLeftColumn(QGroupBox*& restore) {
+  // The unit's identity and the general parameters.
   GeneralGroup& g = record_.General;
   QGroupBox* frame3 = Row(Frame(Name("Frame3")), {BindText(g.NOMBRE)});
   QGroupBox* frame4 = Row(Frame(Name("Frame4")), {BindText(g.PTLF)});
@@ -113,8 +132,12 @@ void GeneralEditor::BuildLayout() {
   left->addWidget(frame13, 5, 0);
   left->addWidget(frame18, 5, 1);
   left->setRowStretch(6, 1);
+  restore = frame17;
+  return left;
+}
 
-  // Middle column: the authorised phone list and its mask.
+QGroupBox* GeneralEditor::BuildPhoneColumn() {
+  // The authorised phone list and its mask.
   QGroupBox* frame7 = Frame(Name("Frame7"));
   auto* phone = new QGridLayout(frame7);
   newTlf_ = FreeText(Name("NewTlf"), static_cast<int>(maxlen::NewTlf));
@@ -182,25 +205,14 @@ void GeneralEditor::BuildLayout() {
   connect(borrar_, &QPushButton::clicked, this, &GeneralEditor::DeletePhoneEntry);
   connect(newTlf_, &QLineEdit::returnPressed, this, &GeneralEditor::AddPhoneEntry);
 
-  // Right column: the connection, the general macros and the transmission-fail alarm.
-  QGroupBox* frame1 = Frame(Name("Frame1"));
-  auto* port = new QGridLayout(frame1);
-  puerto_ = new QComboBox(this);
-  puerto_->setObjectName(Name("Puerto"));
-  FillPorts();
-  modemCheck_ = new QCheckBox(this);
-  modemCheck_->setObjectName(Name("ModemCheck"));
-  callNum_ = FreeText(Name("CallNum"), 0);
-  port->addWidget(puerto_, 0, 0);
-  port->addWidget(modemCheck_, 0, 1);
-  port->addWidget(callNum_, 1, 0, 1, 2);
+  return frame7;
+}
 
-  QGroupBox* frame12 = Frame(Name("Frame12"));
-  firmText_ = new QLineEdit(this);
-  firmText_->setObjectName(Name("FirmText"));
-  firmText_->setReadOnly(true);
-  Row(frame12, {firmText_});
-
+QGridLayout* GeneralEditor::BuildRightColumn(QGroupBox* restore) {
+  // The connection, the general macros and the transmission-fail alarm.
+  const GeneralGroup& g = record_.General;
+  QGroupBox* frame1 = connection_->BuildPortFrame();
+  QGroupBox* frame12 = connection_->BuildFirmwareFrame();
   QGroupBox* frame14 = Row(Frame(Name("Frame14")), {BindList(g.MACRO_INICIO)});
   QGroupBox* frame15 = Row(Frame(Name("Frame15")), {BindList(g.MACRO_GSMOK)});
   QGroupBox* frame16 = Row(Frame(Name("Frame16")), {BindList(g.MACRO_GSMMAL)});
@@ -218,25 +230,6 @@ void GeneralEditor::BuildLayout() {
   txLayout->addWidget(Label(Name("MacroTxSiLab"), macroTx), 2, 0);
   txLayout->addWidget(macroTx, 2, 1);
 
-  iniCom_ = new QPushButton(this);
-  iniCom_->setObjectName(Name("IniCom"));
-  leer_ = new QPushButton(this);
-  leer_->setObjectName(Name("Leer"));
-  escribir_ = new QPushButton(this);
-  escribir_->setObjectName(Name("Escribir"));
-  leer_->setEnabled(false);
-  escribir_->setEnabled(false);
-  progStat_ = new QLabel(this);
-  progStat_->setObjectName(Name("ProgStat"));
-  progStat_->setWordWrap(true);
-  pBar_ = new QProgressBar(this);
-  pBar_->setObjectName(Name("PBar"));
-  pBar_->setValue(0);
-  pBar_->setTextVisible(false);
-  cancel_ = new QPushButton(this);
-  cancel_->setObjectName(Name("CancelCom"));
-  cancel_->setEnabled(false);
-
   auto* right = new QGridLayout;
   right->addWidget(frame1, 0, 0, 1, 3);
   right->addWidget(frame12, 1, 0, 1, 3);
@@ -244,26 +237,10 @@ void GeneralEditor::BuildLayout() {
   right->addWidget(frame15, 2, 1);
   right->addWidget(frame16, 2, 2);
   right->addWidget(tx, 3, 0, 1, 3);
-  right->addWidget(frame17, 4, 0, 1, 3);
-  auto* actions = new QHBoxLayout;
-  actions->addWidget(iniCom_);
-  actions->addWidget(leer_);
-  actions->addWidget(escribir_);
-  auto* writeRows = new QVBoxLayout;
-  writeRows->addLayout(actions);
-  BuildExtras(writeRows);
-  right->addLayout(writeRows, 5, 0, 1, 3);
-  right->addWidget(progStat_, 6, 0, 1, 3);
-  auto* progress = new QHBoxLayout;
-  progress->addWidget(pBar_, 1);
-  progress->addWidget(cancel_);
-  right->addLayout(progress, 7, 0, 1, 3);
+  right->addWidget(restore, 4, 0, 1, 3);
+  connection_->BuildActions(right, 5);
   right->setRowStretch(8, 1);
-
-  auto* columns = new QHBoxLayout(this);
-  columns->addLayout(left, 4);
-  columns->addWidget(frame7, 4);
-  columns->addLayout(right, 4);
+  return right;
 }
 
 void GeneralEditor::LoadText() {
@@ -280,8 +257,6 @@ void GeneralEditor::LoadText() {
   frame("Frame2", 12);
   for (int i = 0; i < 4; ++i) csm_[i]->setText(T(13 + i));
   Describe(ControlOf(g.SMSC), T(12), T(12));
-  frame("Frame12", 17);
-  Describe(firmText_, T(140));
   frame("Frame5", 18);
   Child<QLabel>(Name("Label1"))->setText(T(19));
   frame("Frame6", 20);
@@ -290,8 +265,6 @@ void GeneralEditor::LoadText() {
   Child<QLabel>(Name("Label3"))->setText(T(160));
   frame("Frame4", 22);
   Child<QGroupBox>(Name("Frame18"))->setTitle(QStringLiteral("PIN"));
-  frame("Frame1", 23);
-  modemCheck_->setText(T(24));
   frame("Frame7", 25);
   Child<QLabel>(Name("Label11"))->setText(T(26));
   Child<QLabel>(Name("Label10"))->setText(T(27));
@@ -320,15 +293,10 @@ void GeneralEditor::LoadText() {
   Child<QLabel>(Name("Label4"))->setText(T(47));
   frame("Frame17", 48);
   static_cast<QCheckBox*>(ControlOf(g.Habil_Restore))->setText(T(44));
-  leer_->setText(T(50));
-  escribir_->setText(T(51));
   Describe(ControlOf(g.ASINC), T(141), T(18));
   Describe(ControlOf(g.AINFO), T(142), T(20));
   Describe(ControlOf(g.RENVT), T(143), T(21));
   Describe(ControlOf(g.PTLF), T(144), T(22));
-  Describe(modemCheck_, T(145), T(24));
-  Describe(callNum_, T(146));
-  Describe(puerto_, T(23), T(23));
   Describe(newTlf_, T(147), T(26));
   Describe(prioBox_, T(148), T(27));
   Describe(privilegios_, T(149), T(30));
@@ -351,13 +319,7 @@ void GeneralEditor::LoadText() {
   Describe(ControlOf(g.REST_TEXT), T(161));
   anadir_->setAccessibleName(T(34));
   borrar_->setAccessibleName(T(35));
-  leer_->setAccessibleName(T(50));
-  escribir_->setAccessibleName(T(51));
-  LoadConnectionText();
-  pBar_->setAccessibleName(T2("Progress", "Progreso"));
-  // ProgStat has no name of its own: it is spoken with its text, and each new text is
-  // announced. What it is: its description.
-  progStat_->setAccessibleDescription(T2("Connection status", "Estado de la comunicación"));
+  connection_->LoadText();
 }
 
 void GeneralEditor::RefreshOthers() {

@@ -6,7 +6,6 @@
 #include <QDropEvent>
 #include <QCloseEvent>
 #include <QFileDialog>
-#include <QGroupBox>
 #include <QShortcut>
 #include <QFileInfo>
 #include <QKeySequence>
@@ -26,6 +25,7 @@
 #include <QToolButton>
 
 #include "ui/app/compare_window.h"
+#include "ui/app/connection_panel.h"
 #include "ui/app/editor_window.h"
 #include "ui/app/editors.h"
 #include "ui/app/firmware_form.h"
@@ -44,28 +44,27 @@ namespace {
 
 constexpr int kOpenCaption = 0, kSaveCaption = 1, kErrorTitle = 185;
 
-// The toolbar: key, caption offset, editor shown (or none), shortcut. An empty key is a
-// separator.
+// The toolbar: key, caption offset, shortcut and command. An empty key is a separator.
 struct Button {
   const char* key;
   int caption;
-  int editor;  // EditorId, or -1
   const char* shortcut;
+  void (*run)(MainWindow& window);
 };
 constexpr Button kButtons[] = {
-    {"Abrir", kOpenCaption, -1, "Ctrl+O"},
-    {"Guardar", kSaveCaption, -1, "Ctrl+S"},
-    {"", 0, -1, ""},
-    {"General", 2, static_cast<int>(EditorId::General), "Ctrl+1"},
-    {"Alarmas1", 3, static_cast<int>(EditorId::Alarmas), "Ctrl+2"},
-    {"Alarmas2", 4, static_cast<int>(EditorId::Alarmas2), "Ctrl+3"},
-    {"Macros", 5, static_cast<int>(EditorId::Macros), "Ctrl+4"},
-    {"Datalogger", 6, static_cast<int>(EditorId::Datalogger), "Ctrl+5"},
-    {"Timer", 215, static_cast<int>(EditorId::Temporizadores), "Ctrl+6"},
-    {"", 0, -1, ""},
-    {"Firmware", 7, -1, "Ctrl+F"},
-    {"", 0, -1, ""},
-    {"Idioma", 217, -1, "Ctrl+L"},
+    {"Abrir", kOpenCaption, "Ctrl+O", [](MainWindow& w) { w.Open(); }},
+    {"Guardar", kSaveCaption, "Ctrl+S", [](MainWindow& w) { w.Save(); }},
+    {"", 0, "", nullptr},
+    {"General", 2, "Ctrl+1", [](MainWindow& w) { w.BringToFront(EditorId::General); }},
+    {"Alarmas1", 3, "Ctrl+2", [](MainWindow& w) { w.BringToFront(EditorId::Alarmas); }},
+    {"Alarmas2", 4, "Ctrl+3", [](MainWindow& w) { w.BringToFront(EditorId::Alarmas2); }},
+    {"Macros", 5, "Ctrl+4", [](MainWindow& w) { w.BringToFront(EditorId::Macros); }},
+    {"Datalogger", 6, "Ctrl+5", [](MainWindow& w) { w.BringToFront(EditorId::Datalogger); }},
+    {"Timer", 215, "Ctrl+6", [](MainWindow& w) { w.BringToFront(EditorId::Temporizadores); }},
+    {"", 0, "", nullptr},
+    {"Firmware", 7, "Ctrl+F", [](MainWindow& w) { OpenFirmwareForm(w); }},
+    {"", 0, "", nullptr},
+    {"Idioma", 217, "Ctrl+L", [](MainWindow& w) { w.ChooseLanguage(); }},
 };
 
 const char kFilter[] = "Norvik configuration file (*.ncf);;Todos los ficheros (*.*)";
@@ -75,7 +74,7 @@ std::size_t Slot(EditorId id) { return static_cast<std::size_t>(id); }
 // While an exchange with the unit runs only Cancel acts: a file dragged or dropped on the
 // window is refused, with a note saying why.
 bool RefusedDuringExchange(MainWindow& window) {
-  if (!window.General()->ExchangeRunning()) return false;
+  if (!window.General()->Connection().ExchangeRunning()) return false;
   window.statusBar()->showMessage(T2("A file cannot be opened while an exchange with the unit runs "
                                      "(Cancel or Esc ends it).",
                                      "No se puede abrir un archivo mientras hay un intercambio con el "
@@ -141,7 +140,7 @@ void MainWindow::Build() {
       case EditorId::Alarmas2: editor = NewAlarmEditor(id, record_, nullptr); break;
       case EditorId::Datalogger: editor = NewDataloggerEditor(record_, nullptr); break;
       case EditorId::Temporizadores: editor = NewTimersEditor(record_, nullptr); break;
-      case EditorId::General: editor = new GeneralEditor(record_, *this, *link_, nullptr); break;
+      case EditorId::General: editor = new GeneralEditor(record_, *link_, nullptr); break;
     }
     editor->ApplyTexts();
     editor->Refresh();
@@ -166,23 +165,39 @@ void MainWindow::Build() {
     });
     sub->show();
   }
+  ConnectConnection();
   // Esc ends a running start, read or write.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   escape->setContext(Qt::ApplicationShortcut);
-  connect(escape, &QShortcut::activated, this, [this] { General()->CancelExchange(); });
+  connect(escape, &QShortcut::activated, this, [this] { General()->Connection().CancelExchange(); });
   resize(1280, 720);
 }
 
 void MainWindow::SetExchangeRunning(bool running) {
   toolbar_->setEnabled(!running);
   menuBar()->setEnabled(!running);
+  // The General editor keeps its Cancel button: it locks its own frames.
   for (EditorWindow* editor : editors_) {
     if (editor != General()) editor->setEnabled(!running);
   }
-  // The General editor keeps its Cancel button; its frames take no input.
-  for (QWidget* frame : General()->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly)) {
-    frame->setEnabled(!running);
-  }
+}
+
+void MainWindow::ConnectConnection() {
+  ConnectionPanel* connection = &General()->Connection();
+  connect(connection, &ConnectionPanel::ExchangeStarted, this, &MainWindow::SetExchangeRunning);
+  connect(connection, &ConnectionPanel::ExchangeEnded, this, [this] { SetExchangeRunning(false); });
+  connect(connection, &ConnectionPanel::RecordRead, this, [this](const ConfigurationRecord& record) {
+    record_ = record;
+    RefreshEditors();
+  });
+  connect(connection, &ConnectionPanel::FieldToMend, this, [this](EditorId id, const QString& objectName) {
+    BringToFront(id);
+    Editor(id)->FocusControl(objectName);
+  });
+  connect(connection, &ConnectionPanel::ComparisonReady, this,
+          [this](const ConfigurationRecord& other, CompareSide side, bool hasDatalogger) {
+            Comparison()->Show(other, side, {}, hasDatalogger);
+          });
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -201,7 +216,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
   // A write the unit has partly taken is stopped only on the user's word; No keeps the
   // window open and the write going.
-  if (!General()->CancelExchange()) {
+  if (!General()->Connection().CancelExchange()) {
     event->ignore();
     return;
   }
@@ -263,18 +278,7 @@ void MainWindow::BuildToolbar() {
     action->setShortcutContext(Qt::ApplicationShortcut);
     toolbar_->addAction(action);
     if (QWidget* button = toolbar_->widgetForAction(action)) button->setObjectName(key);
-    if (b.editor >= 0) {
-      const auto id = static_cast<EditorId>(b.editor);
-      connect(action, &QAction::triggered, this, [this, id] { BringToFront(id); });
-    } else if (key == QLatin1String("Abrir")) {
-      connect(action, &QAction::triggered, this, &MainWindow::Open);
-    } else if (key == QLatin1String("Guardar")) {
-      connect(action, &QAction::triggered, this, &MainWindow::Save);
-    } else if (key == QLatin1String("Idioma")) {
-      connect(action, &QAction::triggered, this, &MainWindow::ChooseLanguage);
-    } else if (key == QLatin1String("Firmware")) {
-      connect(action, &QAction::triggered, this, [this] { OpenFirmwareForm(*this); });
-    }
+    connect(action, &QAction::triggered, this, [this, run = b.run] { run(*this); });
   }
 }
 
@@ -465,7 +469,7 @@ CompareWindow* MainWindow::Comparison() {
 }
 
 void MainWindow::Compare() {
-  if (General()->ExchangeRunning()) return;
+  if (General()->Connection().ExchangeRunning()) return;
   if (link_->Connected()) {
     auto text = [](CompareText t) { return QString::fromStdString(std::string(CompareTextIn(CurrentLang(), t))); };
     QMessageBox ask(QMessageBox::Question, QString::fromLatin1(kTitle), text(CompareText::CompareQuestion),
@@ -495,7 +499,7 @@ void MainWindow::CompareWithFile(const QString& path) {
   Comparison()->Show(other, CompareSide::File, QDir::toNativeSeparators(path));
 }
 
-void MainWindow::CompareWithUnit() { General()->CompareWithUnit(); }
+void MainWindow::CompareWithUnit() { General()->Connection().CompareWithUnit(); }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();

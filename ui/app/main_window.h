@@ -100,6 +100,9 @@ class MainWindow final : public QMainWindow {
   void ShowLoadOutcome(const LoadOutcome& outcome);
 
   void Build();
+  // The General editor's connection panel: its exchanges lock the windows, its read
+  // replaces the record, its comparisons show in the comparison window.
+  void ConnectConnection();
 
   ConfigurationRecord record_;
   // Destroyed before the windows it reports to: its worker is joined first.

@@ -7,17 +7,13 @@
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
-#include <ostream>
-#include <streambuf>
 #include <utility>
 
 #include "link/qt/qt_serial_port.h"
-#include "link/trace_port.h"
-#include "sim/sim_port.h"
-#include "sim/unit_setup.h"
 #include "transfer/read_config.h"
 #include "transfer/write_session.h"
 #include "ui/app/language.h"
+#include "ui/app/unit_link_parts.h"
 
 namespace zdl::ui {
 
@@ -28,74 +24,6 @@ constexpr int kCarrierWatchMs = 250;
 constexpr int kComPorts = 16;
 // The firmware upload's "Switch off and switch on the equipe".
 constexpr int kSwitchOffAndOn = 114;
-
-// The port a connection uses: the real one or the virtual unit's, each directly or
-// through its tracing port. Chosen per call, so switching the trace takes effect at
-// once; the real or virtual side is chosen by a start, while both are closed.
-class RoutedPort final : public BytePort {
- public:
-  RoutedPort(BytePort& real, BytePort& realTraced, BytePort& sim, BytePort& simTraced,
-             const std::atomic<bool>& trace)
-      : real_(real), realTraced_(realTraced), sim_(sim), simTraced_(simTraced), trace_(trace) {}
-
-  void UseVirtualUnit(bool on) { virtual_ = on; }
-
-  bool Open(const PortSettings& settings) override { return Target().Open(settings); }
-  void Close() override { Target().Close(); }
-  bool IsOpen() const override { return Target().IsOpen(); }
-  std::string ErrorString() const override { return Target().ErrorString(); }
-  PortError Error() const override { return Target().Error(); }
-  bool Write(std::string_view bytes) override { return Target().Write(bytes); }
-  std::optional<char> ReadByte(Micros deadline) override { return Target().ReadByte(deadline); }
-  bool WaitWritten(Micros deadline) override { return Target().WaitWritten(deadline); }
-  void PollCarrier() override { Target().PollCarrier(); }
-  bool TakeCarrierLoss() override { return Target().TakeCarrierLoss(); }
-  CancelToken& Cancel() override { return Target().Cancel(); }
-  void Note(std::string_view remark) override { Target().Note(remark); }
-
- private:
-  BytePort& Target() const {
-    const bool traced = trace_.load(std::memory_order_relaxed);
-    if (virtual_) return traced ? simTraced_ : sim_;
-    return traced ? realTraced_ : real_;
-  }
-
-  BytePort& real_;
-  BytePort& realTraced_;
-  BytePort& sim_;
-  BytePort& simTraced_;
-  const std::atomic<bool>& trace_;
-  bool virtual_ = false;
-};
-
-// The tracing ports' text, handed on line by line.
-class LineSink final : public std::streambuf {
- public:
-  explicit LineSink(std::function<void(std::string)> emitLine) : emitLine_(std::move(emitLine)) {}
-
- protected:
-  int_type overflow(int_type c) override {
-    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-    Put(traits_type::to_char_type(c));
-    return c;
-  }
-  std::streamsize xsputn(const char* text, std::streamsize count) override {
-    for (std::streamsize i = 0; i < count; ++i) Put(text[i]);
-    return count;
-  }
-
- private:
-  void Put(char c) {
-    if (c != '\n') {
-      line_ += c;
-      return;
-    }
-    emitLine_(std::exchange(line_, std::string()));
-  }
-
-  std::function<void(std::string)> emitLine_;
-  std::string line_;
-};
 
 // A progress sink that hands each report on (the firmware upload's, which the windows
 // show apart from a connection's).
@@ -190,28 +118,23 @@ class UnitLink::Prompts : public std::enable_shared_from_this<UnitLink::Prompts>
   std::shared_ptr<Question> pending_;
 };
 
-// Everything on the worker thread: the ports, the virtual unit, the connection and the
-// carrier watch. Built on the interface thread (nothing in it is bound to a thread until
-// a port opens, which happens on the worker), used only on the worker, except for the
-// cancel, the trace switch and the virtual unit's carrier drop, which are thread-safe.
+// Everything on the worker thread: the virtual unit, the ports, the connection, its jobs
+// and the carrier watch. Built on the interface thread (nothing in it is bound to a
+// thread until a port opens, which happens on the worker), used only on the worker,
+// except for the cancel, the trace switch and the virtual unit's carrier drop, which are
+// thread-safe.
 class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
  public:
   Worker(UnitLink& link, const Options& options)
       : link_(link),
         prompts_(link.prompts_),
-        unit_(NewVirtualUnit(options)),
-        sim_(*unit_, clock_),
-        real_(clock_),
-        traceSink_([this](std::string line) {
-          if (silent_.load(std::memory_order_acquire)) return;
-          link_.Post([text = QString::fromStdString(line)](UnitLink& l) { emit l.TraceLine(text); });
-        }),
-        traceOut_(&traceSink_),
-        realTraced_(real_, clock_, traceOut_),
-        simTraced_(sim_, clock_, traceOut_),
-        port_(real_, realTraced_, sim_, simTraced_, trace_),
+        virtual_(options, clock_),
+        ports_(virtual_.Port(), clock_,
+               [this](std::string line) {
+                 link_.Post([text = QString::fromStdString(line)](UnitLink& l) { emit l.TraceLine(text); });
+               }),
+        port_(ports_.Port()),
         connection_(port_, clock_),
-        bootLoaderFaults_(options.virtualBootLoaderFaults),
         watch_(new QTimer(&context_)) {
     watch_->setInterval(kCarrierWatchMs);
     QObject::connect(watch_, &QTimer::timeout, &context_, [this] { WatchCarrier(); });
@@ -220,63 +143,46 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
   QObject& Context() { return context_; }
 
   // --- any thread ---
-  void RequestCancel() {
-    real_.RequestCancel();
-    sim_.RequestCancel();
-  }
+  void RequestCancel() { ports_.RequestCancel(); }
   void BeginExchange() {
     commit_.Reset();
-    real_.BeginExchange();
-    sim_.BeginExchange();
+    ports_.BeginExchange();
   }
   WriteCommit& Commit() { return commit_; }
-  void SetTrace(bool on) { trace_.store(on, std::memory_order_relaxed); }
-  void DropVirtualCarrier() { sim_.DropCarrier(); }
+  void SetTrace(bool on) { ports_.SetTrace(on); }
+  void DropVirtualCarrier() { virtual_.DropCarrier(); }
   // No more trace lines (the link is going).
-  void Silence() { silent_.store(true, std::memory_order_release); }
+  void Silence() { ports_.Silence(); }
 
-  // --- the worker thread ---
+  // --- the jobs, on the worker thread; each ends with End ---
   void Start(const ConnectionOptions& options) {
     watch_->stop();
     CloseFirmwarePort();  // an upload's port, and the virtual unit back in its firmware
     port_.Close();  // a connection left open on the other port
     const bool virtualUnit = options.port == VirtualUnitName().toStdString();
-    if (virtualUnit) PrepareVirtualUnit(options.modem);
+    if (virtualUnit) virtual_.UseModem(options.modem);
     port_.UseVirtualUnit(virtualUnit);
     const StartResult result = connection_.Start(options, *this);
     const UnitFacts facts{connection_.HasDatalogger(), connection_.FirmVersion(),
                           connection_.FirmText()};
-    if (result == StartResult::Connected) watch_->start();
-    link_.Post([result, facts](UnitLink& l) {
-      l.busy_ = false;
-      l.connected_ = result == StartResult::Connected;
-      l.facts_ = facts;
-      emit l.Started(result);
-    });
+    End(result == StartResult::Connected ? After::Connected : After::NotConnected,
+        [result, facts](UnitLink& l) {
+          l.facts_ = facts;
+          emit l.Started(result);
+        });
   }
 
   void Stop() {
     watch_->stop();
     connection_.Stop(*this);
-    link_.Post([](UnitLink& l) {
-      l.busy_ = false;
-      l.connected_ = false;
-      emit l.Stopped();
-    });
+    End(After::Ended, {});
   }
 
   void Read(ConfigurationRecord record) {
     watch_->stop();
     const bool ok = ReadConfiguration(connection_.Line(), connection_.ComTimeOut(),
                                       connection_.HasDatalogger(), record, *this);
-    const bool ended = !ok && EndedByFailure();
-    if (!ended) watch_->start();
-    link_.Post([ok, ended, record = std::move(record)](UnitLink& l) {
-      l.busy_ = false;
-      if (ended) l.connected_ = false;
-      emit l.ReadFinished(ok, record);
-      if (ended) emit l.Stopped();
-    });
+    End(AfterExchange(ok), [ok, record = std::move(record)](UnitLink& l) { emit l.ReadFinished(ok, record); });
   }
 
   void ReadForCompare() {
@@ -284,20 +190,14 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
     ConfigurationRecord record;
     const bool ok = ReadConfiguration(connection_.Line(), connection_.ComTimeOut(),
                                       connection_.HasDatalogger(), record, *this);
-    const bool ended = !ok && EndedByFailure();
-    if (!ended) watch_->start();
-    link_.Post([ok, ended, record = std::move(record)](UnitLink& l) {
-      l.busy_ = false;
-      if (ended) l.connected_ = false;
-      emit l.CompareReadFinished(ok, record);
-      if (ended) emit l.Stopped();
-    });
+    End(AfterExchange(ok),
+        [ok, record = std::move(record)](UnitLink& l) { emit l.CompareReadFinished(ok, record); });
   }
 
   // The write, with a backup before it and a verify after it when `extras` asks for them.
   void Write(const ConfigurationRecord& record, const WriteExtras& extras) {
     watch_->stop();
-    TakeVirtualUnitLines();
+    virtual_.TakeReceivedLines();
     WriteSessionOptions options;
     if (extras.backupPath) {
       options.backupPath = [this, &extras](const ConfigurationRecord& unit) {
@@ -316,24 +216,13 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
     const bool incomplete = result.outcome == Outcome::Incomplete;
     const bool verified = ok && extras.verify;
     const bool readBackOk = result.outcome != Outcome::VerifyReadFailed;
-    if (!ended_) watch_->start();
-    link_.Post([ok, ended = ended_, incomplete, verified, readBackOk,
-                differences = std::move(result.differences), back = std::move(result.readBack),
-                lines = TakeVirtualUnitLines()](UnitLink& l) mutable {
-      l.busy_ = false;
-      if (ended) l.connected_ = false;
-      l.virtualLines_ = std::move(lines);
-      emit l.WriteFinished(ok, incomplete);
-      if (verified) emit l.VerifyFinished(readBackOk, differences, back);
-      if (ended) emit l.Stopped();
-    });
-  }
-
-  // The last job: the ports closed on this thread, without a hang-up (closing drops DTR).
-  void Shutdown() {
-    watch_->stop();
-    real_.Close();
-    sim_.Close();
+    End(ended_ ? After::Ended : After::Kept,
+        [ok, incomplete, verified, readBackOk, differences = std::move(result.differences),
+         back = std::move(result.readBack), lines = virtual_.TakeReceivedLines()](UnitLink& l) mutable {
+          l.virtualLines_ = std::move(lines);
+          emit l.WriteFinished(ok, incomplete);
+          if (verified) emit l.VerifyFinished(readBackOk, differences, back);
+        });
   }
 
   // The firmware upload: the port opened for it (kept for the next upload), the virtual
@@ -355,17 +244,16 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
       options.waitingForPrompt = [this, virtualUnit](std::optional<BootLoaderText> missing) {
         // Back to the wait for "*": the user has to switch the unit off and on again.
         if (missing) link_.Post([](UnitLink& l) { emit l.UploadStatus(kSwitchOffAndOn); });
-        if (virtualUnit) SwitchVirtualUnitOn();
+        if (virtualUnit) virtual_.SwitchOnIntoBootLoader();
       };
       result = UploadFirmware(port_, clock_, image, sink, options);
       if (result.outcome == FirmwareResult::PortClosed && !port_.CancelRequested()) {
         portError = PortErrorText(port_.Error());
       }
-      if (virtualUnit && unit_->BootLoader()) received = unit_->BootLoader()->Received();
+      if (virtualUnit) received = virtual_.BootLoaderReceived();
       if (!port_.IsOpen()) CloseFirmwarePort();
     }
-    link_.Post([result, portError, virtualUnit, received = std::move(received)](UnitLink& l) mutable {
-      l.busy_ = false;
+    End(After::NotConnected, [result, portError, virtualUnit, received = std::move(received)](UnitLink& l) mutable {
       if (virtualUnit) l.virtualFirmware_ = std::move(received);
       emit l.UploadFinished(result, QString::fromStdString(portError.In(CurrentLang())));
     });
@@ -376,10 +264,17 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
     watch_->stop();
     BilingualText error;
     OpenFirmwarePort(portName, portName == VirtualUnitName().toStdString(), error);
-    link_.Post([error](UnitLink& l) {
-      l.busy_ = false;
+    End(After::NotConnected, [error](UnitLink& l) {
       emit l.PortForUploadOpened(QString::fromStdString(error.In(CurrentLang())));
     });
+  }
+
+  // --- not jobs: they end nothing and tell nothing ---
+  // The last call: the ports closed on this thread, without a hang-up (closing drops DTR).
+  void Shutdown() {
+    watch_->stop();
+    ports_.Real().Close();
+    ports_.Virtual().Close();
   }
 
   // Closes the port an upload opened; nothing when none is open.
@@ -387,7 +282,7 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
     if (!firmwarePort_) return;
     port_.Close();
     firmwarePort_.reset();
-    if (unit_->BootLoader()) unit_->LeaveBootLoader(clock_.Now());
+    virtual_.LeaveBootLoader();
   }
 
   // --- WriteSessionSink: a write's backup handed on as it ends, a failed step's end of
@@ -441,26 +336,29 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
   }
 
  private:
-  static std::unique_ptr<SimulatedUnit> NewVirtualUnit(const Options& options) {
-    SimOptions sim;
-    sim.password = VirtualUnitPassword();
-    sim.paced = options.pacedVirtualUnit;
-    sim.saveTime = options.virtualSaveTime;
-    sim.faults = options.virtualFaults;
-    auto unit = std::make_unique<SimulatedUnit>(sim);
-    if (options.virtualConfiguration) StartFromConfiguration(*unit, *options.virtualConfiguration);
-    return unit;
-  }
+  // What a job leaves of the connection.
+  enum class After {
+    Connected,     // a start connected: the link is connected
+    Kept,          // the connection goes on as it was
+    NotConnected,  // a start that failed, an upload: no connection (nothing ended)
+    Ended,         // the connection ended: Stopped follows the job's own signals
+  };
 
-  // The virtual unit behind a modem or on a direct cable, as the start asks, keeping
-  // its configuration.
-  void PrepareVirtualUnit(bool modem) {
-    if (unit_->Options().modem == modem) return;
-    SimOptions options = unit_->Options();
-    options.modem = modem;
-    auto next = std::make_unique<SimulatedUnit>(options, unit_->Record());
-    sim_.Attach(*next);
-    unit_ = std::move(next);
+  // After a read or a write that did not end the connection by itself.
+  After AfterExchange(bool ok) { return !ok && EndedByFailure() ? After::Ended : After::Kept; }
+
+  // The end of every job: the carrier watch on again while the connection goes on, then
+  // on the interface thread the link no longer busy, its connection state, what the job
+  // tells (`tell`), and Stopped when the connection ended.
+  void End(After after, std::function<void(UnitLink&)> tell) {
+    if (after == After::Connected || after == After::Kept) watch_->start();
+    link_.Post([after, tell = std::move(tell)](UnitLink& l) {
+      l.busy_ = false;
+      if (after == After::Connected) l.connected_ = true;
+      if (after == After::NotConnected || after == After::Ended) l.connected_ = false;
+      if (tell) tell(l);
+      if (after == After::Ended) emit l.Stopped();
+    });
   }
 
   // The port of an upload, open on `portName`: the one an earlier upload left open, or
@@ -469,7 +367,7 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
     if (firmwarePort_ == portName && port_.IsOpen()) return true;
     CloseFirmwarePort();
     port_.Close();
-    if (virtualUnit) PrepareVirtualUnit(false);
+    if (virtualUnit) virtual_.UseModem(false);
     port_.UseVirtualUnit(virtualUnit);
     PortSettings settings;
     settings.name = portName;
@@ -480,28 +378,6 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
     }
     firmwarePort_ = portName;
     return true;
-  }
-
-  // The virtual unit switched off and on into its boot loader, which announces "*".
-  void SwitchVirtualUnitOn() {
-    if (unit_->BootLoader()) {
-      unit_->PowerCycle(clock_.Now());
-      return;
-    }
-    BootLoaderOptions options;
-    options.paced = unit_->Options().paced;
-    options.faults = bootLoaderFaults_;
-    unit_->EnterBootLoader(options, clock_.Now());
-  }
-
-  // The logical lines the virtual unit received since the last call, as it parsed them.
-  std::vector<std::string> TakeVirtualUnitLines() {
-    static constexpr std::string_view kReceived = "received ";
-    std::vector<std::string> lines;
-    for (std::string& entry : unit_->TakeTrace()) {
-      if (entry.starts_with(kReceived)) lines.push_back(entry.substr(kReceived.size()));
-    }
-    return lines;
   }
 
   // After a failed read or write: true when the connection ended (carrier lost through
@@ -518,6 +394,7 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
     return true;
   }
 
+  // The carrier watch of an idle connection (not a job: the link is not busy).
   void WatchCarrier() {
     if (connection_.WatchCarrier(*this)) return;
     watch_->stop();
@@ -530,22 +407,14 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
   UnitLink& link_;
   std::shared_ptr<Prompts> prompts_;
   SteadyClock clock_;
-  std::unique_ptr<SimulatedUnit> unit_;
-  SimPort sim_;
-  QtSerialPort real_;
-  std::atomic<bool> silent_{false};
-  LineSink traceSink_;
-  std::ostream traceOut_;
-  TracingPort realTraced_;
-  TracingPort simTraced_;
-  std::atomic<bool> trace_{false};
-  RoutedPort port_;
+  VirtualUnit virtual_;
+  PortRoutes ports_;
+  RoutedPort& port_;
   Connection connection_;
   WriteCommit commit_;  // reset on the interface thread as each exchange is handed over
   QString backupPath_;  // the running write's backup file
   bool ended_ = false;  // the running write's failure ended the connection
   int maximum_ = 0;
-  BootLoaderFaults bootLoaderFaults_;
   std::optional<std::string> firmwarePort_;  // the port an upload opened and left open
   QObject context_;  // lives on the worker thread
   QTimer* watch_;    // owned by context_

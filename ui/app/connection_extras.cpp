@@ -1,4 +1,4 @@
-// The General editor's additions to a write and a read: "Back up the unit first" and
+// The connection panel's additions to a write and a read: "Back up the unit first" and
 // "Verify after writing" beside Escribir (off at every start: nothing is stored), and
 // the read of the unit into a copy for the comparison window.
 #include <QCheckBox>
@@ -9,13 +9,11 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QStandardPaths>
-#include <QVBoxLayout>
 
 #include "model/text_codec.h"
-#include "ui/app/compare_window.h"
-#include "ui/app/general_editor.h"
+#include "ui/app/connection_panel.h"
+#include "ui/app/editor_window.h"
 #include "ui/app/language.h"
-#include "ui/app/main_window.h"
 #include "ui/app/unit_link.h"
 #include "ui/strings/compare_texts.h"
 
@@ -50,57 +48,49 @@ QString FileNameSafe(const QString& name) {
 
 }  // namespace
 
-QString GeneralEditor::BackupFolder() {
+QString ConnectionPanel::BackupFolder() {
   return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/backups");
 }
 
-QString GeneralEditor::BackupFileName(const ConfigurationRecord& unit, const QDateTime& when) {
+QString ConnectionPanel::BackupFileName(const ConfigurationRecord& unit, const QDateTime& when) {
   return when.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss_")) +
          FileNameSafe(QString::fromStdString(Cp1252ToUtf8(unit.General.NOMBRE))) + QStringLiteral(".ncf");
 }
 
-void GeneralEditor::BuildExtras(QBoxLayout* layout) {
-  backUpFirst_ = new QCheckBox(this);
-  backUpFirst_->setObjectName(QStringLiteral("BackUpFirst"));
-  verifyAfter_ = new QCheckBox(this);
-  verifyAfter_->setObjectName(QStringLiteral("VerifyAfterWriting"));
-  layout->addWidget(backUpFirst_);
-  layout->addWidget(verifyAfter_);
-}
-
-void GeneralEditor::ConnectExtras() {
+void ConnectionPanel::ConnectExtras() {
   connect(&link_, &UnitLink::BackupSaved, this, [this](const QString& path) { backupSaved_ = path; });
-  connect(&link_, &UnitLink::BackupFailed, this, &GeneralEditor::OnBackupFailed);
+  connect(&link_, &UnitLink::BackupFailed, this, &ConnectionPanel::OnBackupFailed);
   // After OnWritten: where the backup went, once the write is done.
   connect(&link_, &UnitLink::WriteFinished, this, [this](bool ok) {
     if (!ok || !backupSaved_) return;
     ShowStatusText([path = *backupSaved_] { return C(CompareText::BackupSaved, QDir::toNativeSeparators(path)); });
   });
-  connect(&link_, &UnitLink::VerifyFinished, this, &GeneralEditor::OnVerified);
-  connect(&link_, &UnitLink::CompareReadFinished, this, &GeneralEditor::OnCompareRead);
+  connect(&link_, &UnitLink::VerifyFinished, this, &ConnectionPanel::OnVerified);
+  connect(&link_, &UnitLink::CompareReadFinished, this, &ConnectionPanel::OnCompareRead);
 }
 
-void GeneralEditor::LoadExtrasText() {
+void ConnectionPanel::LoadExtrasText() {
   backUpFirst_->setText(C(CompareText::BackUpFirst));
-  Describe(backUpFirst_,
-           T2("Before writing, read the unit's configuration and save it in ",
-              "Antes de escribir, lee la configuración del equipo y la guarda en ") +
-               QDir::toNativeSeparators(BackupFolder()),
-           C(CompareText::BackUpFirst));
+  EditorWindow::Describe(backUpFirst_,
+                         T2("Before writing, read the unit's configuration and save it in ",
+                            "Antes de escribir, lee la configuración del equipo y la guarda en ") +
+                             QDir::toNativeSeparators(BackupFolder()),
+                         C(CompareText::BackUpFirst));
   verifyAfter_->setText(C(CompareText::VerifyAfterWriting));
-  Describe(verifyAfter_,
-           T2("After writing, read the configuration back and show what the unit did not keep",
-              "Después de escribir, lee de nuevo la configuración y muestra lo que el equipo no ha guardado"),
-           C(CompareText::VerifyAfterWriting));
+  EditorWindow::Describe(
+      verifyAfter_,
+      T2("After writing, read the configuration back and show what the unit did not keep",
+         "Después de escribir, lee de nuevo la configuración y muestra lo que el equipo no ha guardado"),
+      C(CompareText::VerifyAfterWriting));
 }
 
-void GeneralEditor::ShowStatusText(std::function<QString()> text) {
+void ConnectionPanel::ShowStatusText(std::function<QString()> text) {
   statusText_ = std::move(text);
   progStat_->setText(statusText_ ? statusText_() : T(status_));
   progStat_->setToolTip(progStat_->text());
 }
 
-WriteExtras GeneralEditor::ExtrasToAsk() {
+WriteExtras ConnectionPanel::ExtrasToAsk() {
   backupProblem_.reset();
   backupSaved_.reset();
   WriteExtras extras;
@@ -125,12 +115,12 @@ WriteExtras GeneralEditor::ExtrasToAsk() {
   return extras;
 }
 
-void GeneralEditor::OnBackupFailed(const QString& problem) {
+void ConnectionPanel::OnBackupFailed(const QString& problem) {
   // The write's end shows it (nothing was written).
   backupProblem_ = problem.isEmpty() ? C(CompareText::BackupReadFailed) : C(CompareText::BackupSaveFailed, problem);
 }
 
-void GeneralEditor::OnVerified(bool ok, const std::vector<FieldDifference>& differences,
+void ConnectionPanel::OnVerified(bool ok, const std::vector<FieldDifference>& differences,
                                const ConfigurationRecord& readBack) {
   const std::optional<QString> saved = backupSaved_;
   auto withBackup = [saved](QString text) {
@@ -152,10 +142,10 @@ void GeneralEditor::OnVerified(bool ok, const std::vector<FieldDifference>& diff
     if (text.endsWith(QLatin1Char(':'))) text.chop(1);
     return withBackup(text + QLatin1Char('.'));
   });
-  main_.Comparison()->Show(readBack, CompareSide::Verify, {}, link_.Facts().HasDatalogger);
+  emit ComparisonReady(readBack, CompareSide::Verify, link_.Facts().HasDatalogger);
 }
 
-bool GeneralEditor::CompareWithUnit() {
+bool ConnectionPanel::CompareWithUnit() {
   if (ExchangeRunning() || !connected_) return false;
   Begin(Job::Read);
   pBar_->setValue(0);
@@ -164,11 +154,11 @@ bool GeneralEditor::CompareWithUnit() {
   return false;
 }
 
-void GeneralEditor::OnCompareRead(bool ok, const ConfigurationRecord& record) {
+void ConnectionPanel::OnCompareRead(bool ok, const ConfigurationRecord& record) {
   const bool cancelled = cancelled_;
   End();
   if (ok) {
-    main_.Comparison()->Show(record, CompareSide::Unit, {}, link_.Facts().HasDatalogger);
+    emit ComparisonReady(record, CompareSide::Unit, link_.Facts().HasDatalogger);
     return;
   }
   if (!cancelled) Message(C(CompareText::UnitReadFailed));

@@ -1,20 +1,27 @@
-// The connection side of the General editor: IniCom, Leer, Escribir and the Cancel button,
-// driving the unit link (every exchange runs on its worker thread) and showing its states.
+// The connection controls of the General editor: IniCom, Leer, Escribir and the Cancel
+// button, driving the unit link (every exchange runs on its worker thread) and showing its
+// states.
+#include "ui/app/connection_panel.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "model/text_codec.h"
 #include "model/validators.h"
 #include "transfer/check_pass.h"
-#include "ui/app/general_editor.h"
+#include "ui/app/editor_window.h"
 #include "ui/app/language.h"
-#include "ui/app/main_window.h"
+#include "ui/app/main_window.h"  // kTitle
 #include "ui/app/unit_link.h"
 #include "ui/strings/extra_texts.h"
 
@@ -31,9 +38,83 @@ QString FromCp1252(const std::string& bytes) { return QString::fromStdString(Cp1
 
 QString X(ExtraText text) { return QString::fromStdString(std::string(ExtraTextIn(CurrentLang(), text))); }
 
+QString Name(const char* name) { return QString::fromLatin1(name); }
+
 }  // namespace
 
-void GeneralEditor::FillPorts() {
+ConnectionPanel::ConnectionPanel(EditorWindow& host, const ConfigurationRecord& record, UnitLink& link)
+    : QObject(&host), host_(host), record_(record), link_(link) {}
+
+QGroupBox* ConnectionPanel::BuildPortFrame() {
+  QGroupBox* frame1 = host_.Frame(Name("Frame1"));
+  auto* port = new QGridLayout(frame1);
+  puerto_ = new QComboBox(&host_);
+  puerto_->setObjectName(Name("Puerto"));
+  FillPorts();
+  modemCheck_ = new QCheckBox(&host_);
+  modemCheck_->setObjectName(Name("ModemCheck"));
+  callNum_ = host_.FreeText(Name("CallNum"), 0);
+  port->addWidget(puerto_, 0, 0);
+  port->addWidget(modemCheck_, 0, 1);
+  port->addWidget(callNum_, 1, 0, 1, 2);
+  // The starting choice: COM1.
+  puerto_->setCurrentIndex(0);
+  return frame1;
+}
+
+QGroupBox* ConnectionPanel::BuildFirmwareFrame() {
+  QGroupBox* frame12 = host_.Frame(Name("Frame12"));
+  firmText_ = new QLineEdit(&host_);
+  firmText_->setObjectName(Name("FirmText"));
+  firmText_->setReadOnly(true);
+  auto* layout = new QHBoxLayout(frame12);
+  layout->addWidget(firmText_);
+  return frame12;
+}
+
+void ConnectionPanel::BuildActions(QGridLayout* column, int firstRow) {
+  iniCom_ = new QPushButton(&host_);
+  iniCom_->setObjectName(Name("IniCom"));
+  leer_ = new QPushButton(&host_);
+  leer_->setObjectName(Name("Leer"));
+  escribir_ = new QPushButton(&host_);
+  escribir_->setObjectName(Name("Escribir"));
+  leer_->setEnabled(false);
+  escribir_->setEnabled(false);
+  progStat_ = new QLabel(&host_);
+  progStat_->setObjectName(Name("ProgStat"));
+  progStat_->setWordWrap(true);
+  pBar_ = new QProgressBar(&host_);
+  pBar_->setObjectName(Name("PBar"));
+  pBar_->setValue(0);
+  pBar_->setTextVisible(false);
+  cancel_ = new QPushButton(&host_);
+  cancel_->setObjectName(Name("CancelCom"));
+  cancel_->setEnabled(false);
+
+  auto* actions = new QHBoxLayout;
+  actions->addWidget(iniCom_);
+  actions->addWidget(leer_);
+  actions->addWidget(escribir_);
+  auto* writeRows = new QVBoxLayout;
+  writeRows->addLayout(actions);
+  // "Back up the unit first" and "Verify after writing", under the buttons.
+  backUpFirst_ = new QCheckBox(&host_);
+  backUpFirst_->setObjectName(Name("BackUpFirst"));
+  verifyAfter_ = new QCheckBox(&host_);
+  verifyAfter_->setObjectName(Name("VerifyAfterWriting"));
+  writeRows->addWidget(backUpFirst_);
+  writeRows->addWidget(verifyAfter_);
+  column->addLayout(writeRows, firstRow, 0, 1, 3);
+  column->addWidget(progStat_, firstRow + 1, 0, 1, 3);
+  auto* progress = new QHBoxLayout;
+  progress->addWidget(pBar_, 1);
+  progress->addWidget(cancel_);
+  column->addLayout(progress, firstRow + 2, 0, 1, 3);
+  ConnectLink();
+}
+
+void ConnectionPanel::FillPorts() {
   // COM1 to COM16 first, as the unit's tool always listed them; then what the system
   // reports (a USB adapter by its path and description); then the built-in virtual unit.
   for (int i = 1; i <= kComPorts; ++i) puerto_->addItem(QStringLiteral("COM%1").arg(i));
@@ -44,11 +125,11 @@ void GeneralEditor::FillPorts() {
   puerto_->setInsertPolicy(QComboBox::NoInsert);
 }
 
-void GeneralEditor::ConnectLink() {
-  connect(iniCom_, &QPushButton::clicked, this, &GeneralEditor::IniComClick);
-  connect(leer_, &QPushButton::clicked, this, &GeneralEditor::LeerClick);
-  connect(escribir_, &QPushButton::clicked, this, &GeneralEditor::EscribirClick);
-  connect(cancel_, &QPushButton::clicked, this, &GeneralEditor::CancelExchange);
+void ConnectionPanel::ConnectLink() {
+  connect(iniCom_, &QPushButton::clicked, this, &ConnectionPanel::IniComClick);
+  connect(leer_, &QPushButton::clicked, this, &ConnectionPanel::LeerClick);
+  connect(escribir_, &QPushButton::clicked, this, &ConnectionPanel::EscribirClick);
+  connect(cancel_, &QPushButton::clicked, this, &ConnectionPanel::CancelExchange);
   connect(&link_, &UnitLink::Status, this, [this](int offset) {
     status_ = offset;
     statusText_ = {};
@@ -61,29 +142,41 @@ void GeneralEditor::ConnectLink() {
     pBar_->setRange(0, maximum);
     pBar_->setValue(value);
   });
-  connect(&link_, &UnitLink::Started, this, &GeneralEditor::OnStarted);
-  connect(&link_, &UnitLink::Stopped, this, &GeneralEditor::OnStopped);
-  connect(&link_, &UnitLink::ReadFinished, this, &GeneralEditor::OnRead);
-  connect(&link_, &UnitLink::WriteFinished, this, &GeneralEditor::OnWritten);
+  connect(&link_, &UnitLink::Started, this, &ConnectionPanel::OnStarted);
+  connect(&link_, &UnitLink::Stopped, this, &ConnectionPanel::OnStopped);
+  connect(&link_, &UnitLink::ReadFinished, this, &ConnectionPanel::OnRead);
+  connect(&link_, &UnitLink::WriteFinished, this, &ConnectionPanel::OnWritten);
   ConnectExtras();
 }
 
-QString GeneralEditor::PortName() const {
+QString ConnectionPanel::PortName() const {
   const QString text = puerto_->currentText();
   const int item = puerto_->findText(text);
   if (item >= 0 && puerto_->itemData(item).isValid()) return puerto_->itemData(item).toString();
   return text;
 }
 
-void GeneralEditor::LoadConnectionText() {
+void ConnectionPanel::LoadText() {
+  host_.Child<QGroupBox>(Name("Frame12"))->setTitle(T(17));
+  EditorWindow::Describe(firmText_, T(140));
+  host_.Child<QGroupBox>(Name("Frame1"))->setTitle(T(23));
+  modemCheck_->setText(T(24));
+  leer_->setText(T(50));
+  escribir_->setText(T(51));
+  EditorWindow::Describe(modemCheck_, T(145), T(24));
+  EditorWindow::Describe(callNum_, T(146));
+  EditorWindow::Describe(puerto_, T(23), T(23));
+  leer_->setAccessibleName(T(50));
+  escribir_->setAccessibleName(T(51));
   iniCom_->setText(T(connected_ || job_ == Job::Start ? kStopCaption : kStartCaption));
   iniCom_->setAccessibleName(iniCom_->text());
   progStat_->setText(statusText_ ? statusText_() : T(status_));
   LoadExtrasText();
   cancel_->setText(T(56));
-  Describe(cancel_, T2("End the running exchange with the unit (Esc)",
-                       "Termina el intercambio en curso con el equipo (Esc)"),
-           T(56));
+  EditorWindow::Describe(cancel_,
+                         T2("End the running exchange with the unit (Esc)",
+                            "Termina el intercambio en curso con el equipo (Esc)"),
+                         T(56));
   const int virtualItem = puerto_->findText(UnitLink::VirtualUnitName());
   if (virtualItem >= 0) {
     puerto_->setItemData(virtualItem,
@@ -94,13 +187,17 @@ void GeneralEditor::LoadConnectionText() {
                              QString::fromStdString(UnitLink::VirtualUnitPassword()) + QLatin1Char(')'),
                          Qt::ToolTipRole);
   }
+  pBar_->setAccessibleName(T2("Progress", "Progreso"));
+  // ProgStat has no name of its own: it is spoken with its text, and each new text is
+  // announced. What it is: its description.
+  progStat_->setAccessibleDescription(T2("Connection status", "Estado de la comunicación"));
 }
 
-void GeneralEditor::Message(const QString& text) {
-  QMessageBox::warning(this, QString::fromLatin1(kTitle), text);
+void ConnectionPanel::Message(const QString& text) {
+  QMessageBox::warning(&host_, QString::fromLatin1(kTitle), text);
 }
 
-void GeneralEditor::Begin(Job job) {
+void ConnectionPanel::Begin(Job job) {
   job_ = job;
   if (job == Job::Write) ++writes_;
   cancelled_ = false;
@@ -111,21 +208,21 @@ void GeneralEditor::Begin(Job job) {
   backUpFirst_->setEnabled(false);
   verifyAfter_->setEnabled(false);
   cancel_->setEnabled(job != Job::Stop);
-  main_.SetExchangeRunning(job == Job::Read || job == Job::Write);
+  emit ExchangeStarted(job == Job::Read || job == Job::Write);
 }
 
-void GeneralEditor::End() {
+void ConnectionPanel::End() {
   job_ = Job::None;
   // A question about stopping the write that just ended is answered by its end.
   if (stopQuestion_) stopQuestion_->reject();
   cancel_->setEnabled(false);
   backUpFirst_->setEnabled(true);
   verifyAfter_->setEnabled(true);
-  main_.SetExchangeRunning(false);
+  emit ExchangeEnded();
   ShowConnected(link_.Connected());
 }
 
-void GeneralEditor::ShowConnected(bool connected) {
+void ConnectionPanel::ShowConnected(bool connected) {
   connected_ = connected;
   const bool idle = job_ == Job::None;
   iniCom_->setText(T(connected || job_ == Job::Start ? kStopCaption : kStartCaption));
@@ -139,7 +236,7 @@ void GeneralEditor::ShowConnected(bool connected) {
   callNum_->setEnabled(choose);
 }
 
-void GeneralEditor::IniComClick() {
+void ConnectionPanel::IniComClick() {
   if (ExchangeRunning()) return;
   pBar_->setValue(0);
   if (connected_) {
@@ -162,7 +259,7 @@ void GeneralEditor::IniComClick() {
   if (!link_.Start(options)) End();
 }
 
-void GeneralEditor::LeerClick() {
+void ConnectionPanel::LeerClick() {
   if (ExchangeRunning() || !connected_) return;
   Begin(Job::Read);
   pBar_->setRange(0, kReadSteps);
@@ -170,22 +267,21 @@ void GeneralEditor::LeerClick() {
   if (!link_.Read(record_)) End();
 }
 
-void GeneralEditor::EscribirClick() {
+void ConnectionPanel::EscribirClick() {
   if (ExchangeRunning() || !connected_) return;
   const UnitFacts facts = link_.Facts();
   const CheckResult check = CheckForWrite(record_, facts);
   if (check.kind == CheckResult::Failed) {
     Message(QString::fromStdString(CheckMessage(check, facts, CurrentLang())));
     if (const Field* field = FocusField(check)) {
-      main_.BringToFront(field->editor);
-      main_.Editor(field->editor)->FocusControl(QString::fromStdString(field->ObjectName()));
+      emit FieldToMend(field->editor, QString::fromStdString(field->ObjectName()));
     }
     return;
   }
   if (check.kind == CheckResult::NeedsConfirmation) {
     QString question = QString::fromStdString(ConfirmationQuestion(CurrentLang()));
     question.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    if (QMessageBox::question(this, QString::fromLatin1(kTitle), question, QMessageBox::Yes | QMessageBox::No,
+    if (QMessageBox::question(&host_, QString::fromLatin1(kTitle), question, QMessageBox::Yes | QMessageBox::No,
                               QMessageBox::No) != QMessageBox::Yes) {
       return;
     }
@@ -196,7 +292,7 @@ void GeneralEditor::EscribirClick() {
   if (!link_.Write(record_, ExtrasToAsk())) End();
 }
 
-bool GeneralEditor::CancelExchange() {
+bool ConnectionPanel::CancelExchange() {
   if (job_ == Job::None || job_ == Job::Stop) return true;
   if (stopQuestion_) return false;  // already asked (a second Esc, a close meanwhile)
   if (cancelled_) return true;      // already being ended
@@ -205,7 +301,7 @@ bool GeneralEditor::CancelExchange() {
   return true;
 }
 
-bool GeneralEditor::AskToStopWrite() {
+bool ConnectionPanel::AskToStopWrite() {
   QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kTitle),
                   T2("The unit has already taken part of the new configuration. If the write "
                      "stops now, the unit will keep only part of the configuration until it is "
@@ -213,7 +309,7 @@ bool GeneralEditor::AskToStopWrite() {
                      "El equipo ya ha recibido parte de la nueva configuración. Si la escritura "
                      "se detiene ahora, el equipo conservará solo parte de la configuración hasta "
                      "que se escriba de nuevo.\n\n¿Detener la escritura?"),
-                  QMessageBox::Yes | QMessageBox::No, this);
+                  QMessageBox::Yes | QMessageBox::No, &host_);
   box.setObjectName(QStringLiteral("StopWriteQuestion"));
   box.setDefaultButton(QMessageBox::No);
   box.setEscapeButton(QMessageBox::No);
@@ -230,7 +326,7 @@ bool GeneralEditor::AskToStopWrite() {
   return true;
 }
 
-void GeneralEditor::OnStarted(StartResult result) {
+void ConnectionPanel::OnStarted(StartResult result) {
   if (result == StartResult::Connected) firmText_->setText(FromCp1252(link_.Facts().FirmText));
   End();
   if (result == StartResult::Connected) return;
@@ -240,7 +336,7 @@ void GeneralEditor::OnStarted(StartResult result) {
   }
 }
 
-void GeneralEditor::OnStopped() {
+void ConnectionPanel::OnStopped() {
   // After a stop, and when the connection ended by itself (carrier lost, device gone).
   firmText_->clear();
   pBar_->setValue(0);
@@ -251,12 +347,11 @@ void GeneralEditor::OnStopped() {
   }
 }
 
-void GeneralEditor::OnRead(bool ok, const ConfigurationRecord& record) {
+void ConnectionPanel::OnRead(bool ok, const ConfigurationRecord& record) {
   const bool cancelled = cancelled_;
   End();
   if (ok) {
-    record_ = record;
-    main_.RefreshEditors();
+    emit RecordRead(record);
     return;
   }
   if (!cancelled) Message(T(kCommunicationError));
@@ -265,7 +360,7 @@ void GeneralEditor::OnRead(bool ok, const ConfigurationRecord& record) {
   pBar_->setValue(0);
 }
 
-void GeneralEditor::OnWritten(bool ok, bool incomplete) {
+void ConnectionPanel::OnWritten(bool ok, bool incomplete) {
   const bool cancelled = cancelled_;
   End();
   if (ok) return;
