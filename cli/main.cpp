@@ -12,6 +12,7 @@ namespace {
 
 constexpr const char* kUsageText =
     "usage: zdl410 [--lang en|es] COMMAND ...\n"
+    "       zdl410 --version | --help\n"
     "  dump FILE                     print the configuration, one SECTION.KEY=VALUE a key\n"
     "  convert IN OUT                load a keyed or sequential file, save it keyed\n"
     "  check FILE [--firmware TEXT] [--no-datalogger]\n"
@@ -33,7 +34,8 @@ constexpr const char* kUsageText =
     "  rather set ZDL410_PASSWORD, or give neither to be asked on the terminal.\n"
     "--trace LOG writes every byte exchanged, the password masked, to a file readable by\n"
     "  its owner only; it may not name the command's input, output or backup file.\n"
-    "Files are read and replaced only when regular; a configuration file holds at most 1 MiB.\n";
+    "Files are read and replaced only when regular; a configuration file holds at most 1 MiB.\n"
+    "--version prints the program's version (not the unit's: see check --firmware).\n";
 
 }  // namespace
 
@@ -110,6 +112,10 @@ int Run(QCoreApplication& app, int argc, char** argv) {
       lang = all[++i];
     } else if (a.rfind("--lang=", 0) == 0) {
       lang = a.substr(7);
+    } else if (command.empty() && a == "--version") {
+      // Before any command (after --lang too): the program's version, whatever follows.
+      std::cout << "zdl410 " ZDL_VERSION "\nLicence: GPL-3.0-or-later\n";
+      return kSuccess;
     } else if (command.empty() && !a.empty() && a[0] != '-') {
       command = a;
     } else {

@@ -323,6 +323,17 @@ TEST(CliUsage, BadUsageExitsTwo) {
   EXPECT_EQ(Cli({"--help"}).exitCode, 0);
 }
 
+// --version names the program and the version the build was given, not the unit's.
+TEST(CliUsage, VersionPrintsTheProgramsVersion) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--version"}, {"--lang", "es", "--version"}}) {
+    const ProcessResult version = Cli(args);
+    EXPECT_EQ(version.exitCode, 0) << args.size();
+    EXPECT_EQ(version.out.substr(0, version.out.find('\n')), "zdl410 " ZDL_VERSION);
+  }
+  EXPECT_NE(Cli({"--help"}).out.find("--version"), std::string::npos);
+}
+
 // A simulated unit on a pseudo-terminal, reachable at a link in a temporary directory.
 class Unit {
  public:

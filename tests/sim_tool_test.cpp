@@ -55,6 +55,27 @@ TEST(SimTool, BadUsageExitsWithStatus2AndAnUnreadableConfigurationWith1) {
   EXPECT_EQ(help.out.back(), '\n');
 }
 
+// --version alone, or before another option, is the program's version; followed by a text it
+// is the unit's version text, as --unit-version is.
+TEST(SimTool, VersionAloneIsTheProgramsAndWithATextTheUnits) {
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{"--version"}, {"--version", "--modem"}}) {
+    std::vector<std::string> argv = {ZDL_SIM_PATH};
+    argv.insert(argv.end(), options.begin(), options.end());
+    const testing::ProcessResult version = testing::RunProcess(argv);
+    EXPECT_EQ(version.exitCode, 0) << options.size();
+    EXPECT_EQ(version.out.substr(0, version.out.find('\n')), "zdl410-sim " ZDL_VERSION);
+  }
+  for (const char* option : {"--unit-version", "--version"}) {
+    testing::TempDir dir;
+    const std::string link = dir.File("ttyZDL");
+    testing::BackgroundProcess sim({ZDL_SIM_PATH, "--link", link, option, "ZDL410 v4.2b"});
+    EXPECT_EQ(Exchange(link, FrameCommand("#0F") + "\r"), FrameCommand("#VER=ZDL410 v4.2b") + "\r")
+        << option;
+    EXPECT_EQ(sim.Stop(), 0);
+  }
+}
+
 // --link replaces only a symbolic link into /dev/pts/ (left by a killed run) and on exit
 // removes only the link it made; any other file at the path is refused and left alone.
 TEST(SimTool, TheLinkReplacesOnlyATerminalLink) {

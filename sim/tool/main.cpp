@@ -44,7 +44,8 @@ constexpr const char* kUsage =
     "  --modem-mute         a modem that answers no command\n"
     "  --paced              9600 baud timing in both directions\n"
     "  --no-datalogger      a unit without the data-logger functions\n"
-    "  --version TEXT       the version text (default \"ZDL410 v5.01\")\n"
+    "  --unit-version TEXT  the version text the unit reports (default \"ZDL410 v5.01\");\n"
+    "                       --version TEXT is the same when TEXT does not start with \"-\"\n"
     "  --config FILE.ncf    start from that configuration\n"
     "  --save-ms N          milliseconds between #ACK and #SAVE_OK after #03\n"
     "  --bad-checksum N     send the Nth answer with a wrong checksum\n"
@@ -66,7 +67,9 @@ constexpr const char* kUsage =
     "  --no-ok              the boot loader never answers \"Ok\"\n"
     "  --no-erase-answer    the boot loader does not answer \"D\"\n"
     "  --verbose            log the dialogue to standard error\n"
-    "  --help               show this text\n";
+    "  --help               show this text\n"
+    "  --version            alone or before another option: print the program's\n"
+    "                       version and exit\n";
 
 struct Args {
   SimOptions options;
@@ -77,6 +80,7 @@ struct Args {
   BootLoaderFaults bootFaults;
   bool verbose = false;
   bool help = false;
+  bool programVersion = false;
 };
 
 std::optional<int> Count(std::string_view text, int minimum, int maximum) {
@@ -106,6 +110,17 @@ std::optional<Args> ParseArgs(const std::vector<std::string_view>& argv, std::st
     std::optional<int> number;
     if (arg == "--help") {
       args.help = true;
+    } else if (arg == "--version" && i + 1 < argv.size() &&
+               (argv[i + 1].empty() || argv[i + 1][0] != '-')) {
+      // The unit's version text: the older spelling of --unit-version.
+      const auto text = value();
+      if (!text || text->empty()) {
+        error = "--version needs a value";
+        return std::nullopt;
+      }
+      args.options.version = std::string(*text);
+    } else if (arg == "--version") {
+      args.programVersion = true;
     } else if (arg == "--modem") {
       args.options.modem = true;
     } else if (arg == "--modem-mute") {
@@ -134,7 +149,7 @@ std::optional<Args> ParseArgs(const std::vector<std::string_view>& argv, std::st
       args.bootFaults.noProgressMarkAt = *number;
     } else if (arg == "--verbose") {
       args.verbose = true;
-    } else if (arg == "--link" || arg == "--password" || arg == "--version" ||
+    } else if (arg == "--link" || arg == "--password" || arg == "--unit-version" ||
                arg == "--config" || arg == "--save-received" || arg == "--dial-reply") {
       const auto text = value();
       if (!text || text->empty()) {
@@ -143,7 +158,7 @@ std::optional<Args> ParseArgs(const std::vector<std::string_view>& argv, std::st
       }
       if (arg == "--link") args.link = std::string(*text);
       if (arg == "--password") args.options.password = std::string(*text);
-      if (arg == "--version") args.options.version = std::string(*text);
+      if (arg == "--unit-version") args.options.version = std::string(*text);
       if (arg == "--config") args.config = std::string(*text);
       if (arg == "--save-received") args.saveReceived = std::string(*text);
       if (arg == "--dial-reply") args.options.dialReply = std::string(*text);
@@ -369,6 +384,10 @@ int Run(int argc, char** argv) {
   }
   if (args->help) {
     std::cout << kUsage;
+    return 0;
+  }
+  if (args->programVersion) {
+    std::cout << "zdl410-sim " ZDL_VERSION "\nLicence: GPL-3.0-or-later\n";
     return 0;
   }
   SimulatedUnit unit(args->options);

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QHash>
+#include <QMap>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolButton>
@@ -525,6 +526,29 @@ TEST_F(MainWindowTest, ClosingAnEditorOnlyHidesItAndItComesBack) {
   EXPECT_EQ(window->SubWindow(EditorId::General)->windowTitle(), QStringLiteral("Parámetros generales"));
   window->close();
   window.reset();  // the end of the program
+}
+
+// Help, the last menu, tells the program's version, the Qt it runs on and both licences,
+// in the language of the moment.
+TEST_F(MainWindowTest, HelpAboutTellsTheVersionQtAndTheLicencesInEitherLanguage) {
+  QMap<Lang, QString> said;
+  for (Lang lang : {Lang::English, Lang::Spanish}) {
+    SetCurrentLang(lang);
+    window->LoadAllTexts();
+    QMenu* help = TopMenus(*window).constLast();
+    ASSERT_FALSE(help->actions().isEmpty());
+    SeenBox box;
+    AnswerNextBox(box);
+    help->actions().constFirst()->trigger();
+    ASSERT_TRUE(box.seen);
+    for (const QString& part : {QStringLiteral(ZDL_VERSION), QString::fromLatin1(qVersion()),
+                                QStringLiteral("GPL-3.0-or-later"), QStringLiteral("LGPL-3.0")}) {
+      EXPECT_TRUE(box.text.contains(part)) << part.toStdString() << " in " << box.text.toStdString();
+    }
+    said[lang] = box.text + box.title;
+  }
+  EXPECT_NE(said[Lang::English], said[Lang::Spanish]);
+  EXPECT_TRUE(said[Lang::Spanish].contains(QStringLiteral("Licencia")));
 }
 
 // A language switch renames the menus; it makes none anew.

@@ -305,6 +305,28 @@ void MainWindow::BuildMenus() {
   toolsMenu_ = menuBar()->addMenu(QString());
   toolsMenu_->addAction(Action(QStringLiteral("Firmware")));
   toolsMenu_->addAction(Action(QStringLiteral("Idioma")));
+  helpMenu_ = menuBar()->addMenu(QString());
+  about_ = helpMenu_->addAction(QString(), this, [this] {
+    QMessageBox::about(this, T2("About ZDL410 configuration", "Acerca de Configuración ZDL410"),
+                       AboutText());
+  });
+}
+
+QString AboutText() {
+  const QString program = T2("ZDL410 configuration", "Configuración ZDL410");
+  return QStringLiteral("<h3>%1</h3><p>zdl410-config %2</p><p>%3</p><p>%4</p><p>%5</p>")
+      .arg(program.toHtmlEscaped(), QStringLiteral(ZDL_VERSION),
+           T2("Edits, reads and writes the configuration of a Norvik ZDL410 unit.",
+              "Edita, lee y escribe la configuración de un equipo Norvik ZDL410."),
+           T2("This program is free software under the GNU General Public License, version 3 or "
+              "(at your choice) any later version (GPL-3.0-or-later). It comes with ABSOLUTELY "
+              "NO WARRANTY.",
+              "Este programa es software libre bajo la Licencia Pública General de GNU, versión 3 "
+              "o (a su elección) cualquier versión posterior (GPL-3.0-or-later). Se distribuye SIN "
+              "NINGUNA GARANTÍA."),
+           T2("It uses Qt %1, under the GNU Lesser General Public License, version 3 (LGPL-3.0).",
+              "Usa Qt %1, bajo la Licencia Pública General Reducida de GNU, versión 3 (LGPL-3.0).")
+               .arg(QString::fromLatin1(qVersion())));
 }
 
 void MainWindow::LoadText() {
@@ -328,6 +350,8 @@ void MainWindow::LoadText() {
   windowsMenu_->setTitle(T2("&Windows", "&Ventanas"));
   viewMenu_->setTitle(T2("&View", "Ve&r"));
   toolsMenu_->setTitle(T2("&Tools", "&Herramientas"));
+  helpMenu_->setTitle(T2("&Help", "A&yuda"));
+  about_->setText(T2("&About...", "&Acerca de..."));
   SpeakStatusNote(statusBar()->currentMessage());
 }
 

@@ -30,6 +30,10 @@ struct UnitLinkOptions;
 
 inline constexpr char kTitle[] = "NORVIK ZDL410 v5.01";
 
+// What Help > About says in the current language: the program, its version, the Qt it runs
+// on and both licences.
+QString AboutText();
+
 class MainWindow final : public QMainWindow {
   Q_OBJECT
  public:
@@ -115,6 +119,8 @@ class MainWindow final : public QMainWindow {
   QMenu* windowsMenu_ = nullptr;
   QMenu* viewMenu_ = nullptr;
   QMenu* toolsMenu_ = nullptr;
+  QMenu* helpMenu_ = nullptr;
+  QAction* about_ = nullptr;
   QAction* quit_ = nullptr;
 };
 
