@@ -262,10 +262,15 @@ void SimulatedUnit::HandleUnitLine(std::string_view line, Micros at) {
   }
   const auto payload = Unframe(frame);
   if (!payload) {
-    Log("ignored (bad frame or checksum) " + VisibleBytes(frame));
+    Log("ignored (bad frame or checksum) " + VisibleBytes(WithoutPassword(frame, false)));
     return;
   }
-  Log("received #" + VisibleBytes(*payload));
+  // The log is for support, like a trace: the login's password never shows in it.
+  if (payload->starts_with("11")) {
+    Log("received #11" + std::string(payload->size() - 2, '*'));
+  } else {
+    Log("received #" + VisibleBytes(*payload));
+  }
   HandleCommand(*payload, at);
 }
 

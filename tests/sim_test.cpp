@@ -70,6 +70,18 @@ TEST(SimDialogue, AnswersEachLineAsSent) {
   }
 }
 
+// The unit's log, shown by zdl410-sim --verbose for support, never holds the password:
+// neither a login it takes nor one whose frame it refuses.
+TEST(SimDialogue, TheLogNeverShowsThePassword) {
+  SimulatedUnit unit(With([](SimOptions& o) { o.password = "4321"; }));
+  unit.Receive(F("#114321") + F("#119876") + "#00;114321\r", Micros(0));
+  std::string log;
+  for (const std::string& entry : unit.TakeTrace()) log += entry + "\n";
+  EXPECT_EQ(log.find("4321"), std::string::npos) << log;
+  EXPECT_EQ(log.find("9876"), std::string::npos) << log;
+  EXPECT_NE(log.find("received #11****\n"), std::string::npos) << log;
+}
+
 TEST(SimDialogue, SaveOkFollowsAfterTheSaveTimeUnlessTheCallDrops) {
   SimulatedUnit unit(With([](SimOptions& o) { o.saveTime = Millis(2500); }));
   unit.Receive(F("#03"), Micros(0));

@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -23,6 +22,7 @@
 #include <vector>
 
 #include "configfile/config_file.h"
+#include "configfile/file_access.h"
 #include "link/clock.h"
 #include "sim/simulated_unit.h"
 #include "sim/unit_setup.h"
@@ -409,11 +409,13 @@ int Run(int argc, char** argv) {
   const bool served = Serve(unit, pty.Master(), signals, args->verbose);
   close(signals);
   if (args->saveReceived && unit.BootLoader()) {
-    std::ofstream out(*args->saveReceived, std::ios::binary | std::ios::trunc);
-    const std::string& received = unit.BootLoader()->Received();
-    out.write(received.data(), static_cast<std::streamsize>(received.size()));
-    if (!out.flush()) {
-      std::cerr << "zdl410-sim: cannot write " << *args->saveReceived << '\n';
+    // Written as a whole beside the target and renamed over it: never onto a FIFO or a
+    // device, which could block or be destroyed.
+    const FileResult saved =
+        ReplaceRegularFile(*args->saveReceived, unit.BootLoader()->Received());
+    if (!saved.ok()) {
+      std::cerr << "zdl410-sim: cannot write " << *args->saveReceived << ": "
+                << saved.Reason().In(Lang::English) << '\n';
       return 1;
     }
   }
