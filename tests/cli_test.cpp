@@ -534,12 +534,7 @@ std::string CliWhoseFarEndCloses(std::vector<std::string> args) {
   if (poll(&written, 1, 10000) > 0) (void)!read(master, buffer, sizeof buffer);
   close(master);
   std::string printed;
-  pollfd readable{err[0], POLLIN, 0};
-  ssize_t n = 0;
-  while (poll(&readable, 1, 20000) > 0 && (n = read(err[0], buffer, sizeof buffer)) > 0) {
-    printed.append(buffer, static_cast<std::size_t>(n));
-  }
-  close(err[0]);
+  testing::ReadUntilClosed(err[0], printed, 20000);
   if (pid > 0) waitpid(pid, nullptr, 0);
   return printed;
 }
@@ -672,13 +667,7 @@ TEST_F(CliUnit, AnInterruptAfterTheFirstLineWarnsThatTheUnitIsIncomplete) {
   ASSERT_TRUE(lddefTaken()) << testing::ReadFileBytes(trace);
   kill(pid, SIGINT);
   std::string text;
-  char buffer[256];
-  pollfd readable{err[0], POLLIN, 0};
-  ssize_t n = 0;
-  while (poll(&readable, 1, 10000) > 0 && (n = read(err[0], buffer, sizeof buffer)) > 0) {
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  close(err[0]);
+  testing::ReadUntilClosed(err[0], text);
   int status = 0;
   waitpid(pid, &status, 0);
   ASSERT_TRUE(WIFEXITED(status)) << text;

@@ -153,11 +153,7 @@ TEST(FlashCommand, AnInterruptEndsTheWaitCleanly) {
     text.append(buffer, static_cast<std::size_t>(n));
   }
   kill(pid, SIGINT);
-  ssize_t n = 0;
-  while (poll(&readable, 1, 10000) > 0 && (n = read(err[0], buffer, sizeof buffer)) > 0) {
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  close(err[0]);
+  testing::ReadUntilClosed(err[0], text);
   int status = 0;
   waitpid(pid, &status, 0);
   ASSERT_TRUE(WIFEXITED(status)) << text;

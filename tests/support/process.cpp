@@ -124,4 +124,14 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
+void ReadUntilClosed(int fd, std::string& text, int quietMs) {
+  char buffer[256];
+  pollfd readable{fd, POLLIN, 0};
+  ssize_t n = 0;
+  while (poll(&readable, 1, quietMs) > 0 && (n = read(fd, buffer, sizeof buffer)) > 0) {
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(fd);
+}
+
 }  // namespace zdl::testing

@@ -52,6 +52,10 @@ class TempDir {
 };
 
 std::string ReadFileBytes(const std::string& path);
+
+// Everything readable from `fd` until its writers close it (or nothing comes for
+// `quietMs`), appended to `text`; closes `fd`.
+void ReadUntilClosed(int fd, std::string& text, int quietMs = 10000);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 
 }  // namespace zdl::testing
