@@ -1,4 +1,5 @@
-#include "ui/strings/string_table.h"
+#include "text/qt/language_setting.h"
+#include "text/string_table.h"
 
 #include <gtest/gtest.h>
 

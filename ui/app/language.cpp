@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "ui/strings/qt_translations.h"
+#include "text/qt/qt_translations.h"
 
 namespace zdl::ui {
 
