@@ -14,8 +14,8 @@
 
 #include "configfile/file_access.h"
 #include "model/configuration_record.h"
-#include "ui/strings/extra_texts.h"
-#include "ui/strings/string_table.h"
+#include "text/extra_texts.h"
+#include "text/string_table.h"
 
 namespace zdl {
 

@@ -42,7 +42,7 @@ class Upload {
       : port_(port), clock_(clock), image_(image), progress_(progress), options_(options) {}
 
   FirmwareResult Run() {
-    progress_.Status(114);
+    progress_.Status(TextId::SwitchUnitOffAndOn);
     progress_.Range(static_cast<int>(image_.size()));
     std::optional<BootLoaderText> missing;
     for (;;) {
@@ -55,7 +55,7 @@ class Upload {
         }
         return Finish();
       }
-      progress_.Status(115);
+      progress_.Status(TextId::ErasingFlash);
       if (!Send("D")) return Finish();
       bool answered = false;
       if (!Collect(BootLoaderText::EraseQuestion, kEraseAnswerWait, answered)) return Finish();
@@ -69,11 +69,11 @@ class Upload {
         missing = BootLoaderText::UploadReady;
         continue;
       }
-      progress_.Status(118);
+      progress_.Status(TextId::TransferringFirmware);
       if (!Transfer()) return Finish();
       if (!Collect(BootLoaderText::Done, kDoneWait, answered)) return Finish();
       if (answered) {
-        progress_.Status(117);
+        progress_.Status(TextId::FirmwareUpgraded);
         result_.outcome = FirmwareResult::Upgraded;
         return result_;
       }
@@ -204,7 +204,7 @@ class Upload {
     result_.missing = BootLoaderText::ProgressMark;
     result_.failedCheck = check;
     result_.receivedInstead = first;
-    progress_.Status(116);
+    progress_.Status(TextId::CommunicationErrorAlert);
     return false;
   }
 
@@ -281,14 +281,14 @@ std::optional<std::string> ReadFirmwareFile(const std::string& path, Lang lang, 
 std::string FirmwareRestartText(BootLoaderText missing, Lang lang) {
   const bool es = lang == Lang::Spanish;
   return (es ? "El cargador de arranque no envi\xC3\xB3 " : "The boot loader did not send ") +
-         Quoted(BootLoaderWords(missing)) + ". " + std::string(LangText(lang, 114));
+         Quoted(BootLoaderWords(missing)) + ". " + std::string(LangText(lang, TextId::SwitchUnitOffAndOn));
 }
 
 std::string FirmwareOutcomeText(const FirmwareResult& result, Lang lang) {
   const bool es = lang == Lang::Spanish;
   switch (result.outcome) {
     case FirmwareResult::Upgraded:
-      return std::string(LangText(lang, 117));
+      return std::string(LangText(lang, TextId::FirmwareUpgraded));
     case FirmwareResult::CommunicationError: {
       const std::string check = std::to_string(result.failedCheck);
       std::string detail;
@@ -301,7 +301,7 @@ std::string FirmwareOutcomeText(const FirmwareResult& result, Lang lang) {
                     : Shown(*result.receivedInstead) + " instead of " + Quoted(".") +
                           " at progress check " + check;
       }
-      return std::string(LangText(lang, 116)) + " (" + detail + ")";
+      return std::string(LangText(lang, TextId::CommunicationErrorAlert)) + " (" + detail + ")";
     }
     case FirmwareResult::NoPrompt: {
       std::string text = es ? "El cargador de arranque no envi\xC3\xB3 " + Quoted("*")

@@ -23,7 +23,7 @@
 #include "link/byte_port.h"
 #include "link/clock.h"
 #include "link/progress.h"
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 
 namespace zdl {
 
@@ -83,8 +83,8 @@ struct FirmwareResult {
   bool ok() const { return outcome == Upgraded; }
 };
 
-// Runs the whole dialogue and transfer on an open port. Progress: Status(114) at the start,
-// Status(115) with "D", Status(118) with the first byte, Status(116) or Status(117) at the
+// Runs the whole dialogue and transfer on an open port. Progress: Status(TextId::SwitchUnitOffAndOn) at the start,
+// Status(TextId::ErasingFlash) with "D", Status(TextId::TransferringFirmware) with the first byte, Status(TextId::CommunicationErrorAlert) or Status(TextId::FirmwareUpgraded) at the
 // end; Range(image size) once, then Value(bytes sent) after each block. Blocking: run it on
 // the thread that owns the port; end it from another thread through `options.cancelled`
 // (or a cancel of the port itself).

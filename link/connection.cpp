@@ -10,18 +10,6 @@ namespace zdl {
 
 namespace {
 
-// String-table offsets of the connection's texts.
-constexpr int kNotStarted = 52;      // "Communication not started"
-constexpr int kCalling = 121;        // "Calling..."
-constexpr int kBadPassword = 122;    // "Bad password" (status)
-constexpr int kSearching = 123;      // "Searching Norvik..."
-constexpr int kStarted = 124;        // "Communication started"
-constexpr int kCommError = 133;      // "Communication error."
-constexpr int kInvalidPhone = 166;   // "Enter a valid phone number."
-constexpr int kBadPasswordMsg = 167; // "Bad password" (message)
-constexpr int kNotFound = 168;       // "Norvik not found, check your connections."
-constexpr int kCarrierLost = 182;    // "MODEM connection lost."
-
 constexpr Millis kHangUpTimeout{1000};
 constexpr Millis kModemTestTimeout{1000};
 constexpr Millis kDialTurn{1000};
@@ -31,11 +19,15 @@ constexpr int kDetectTries = 5;
 
 struct ModemReply {
   std::string_view text;
-  int status;
+  TextId status;
 };
 // Whole-line replies that end a dial as failed, in the order they are tested.
 constexpr ModemReply kDialFailures[] = {
-    {"BUSY", 125}, {"NO ANSWER", 126}, {"NO CARRIER", 127}, {"NO DIALTONE", 128}, {"ERROR", 129},
+    {"BUSY", TextId::Busy},
+    {"NO ANSWER", TextId::NoAnswer},
+    {"NO CARRIER", TextId::NoCarrier},
+    {"NO DIALTONE", TextId::NoDialtone},
+    {"ERROR", TextId::DialError},
 };
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
@@ -59,7 +51,7 @@ bool DialModem(SerialLine& line, const std::string& number, ConnectionUi& ui) {
   line.SendAT("ATE0", kModemTestTimeout);  // echo off; the reply does not matter
   line.SendAT("AT", kModemTestTimeout);
   if (line.LastAnswer != "OK") {
-    ui.Status(kCommError);
+    ui.Status(TextId::CommunicationError);
     return false;
   }
   line.SendAT("ATD" + number, Millis{0});
@@ -75,13 +67,13 @@ bool DialModem(SerialLine& line, const std::string& number, ConnectionUi& ui) {
       }
     }
   }
-  ui.Status(kCommError);
+  ui.Status(TextId::CommunicationError);
   return false;
 }
 
 StartResult Connection::Start(const ConnectionOptions& options, ConnectionUi& ui) {
   if (options.modem && !CheckInt(options.callNumber)) {
-    ui.Message(kInvalidPhone);
+    ui.Message(TextId::EnterValidPhoneNumber);
     return StartResult::InvalidPhoneNumber;
   }
   // A start always begins on a closed port; nothing of an earlier unit is kept.
@@ -100,7 +92,7 @@ StartResult Connection::Start(const ConnectionOptions& options, ConnectionUi& ui
     // port open behind a button that reads "Start communication".
     port_.Close();
     ui.ErrorMessage(error.what());
-    ui.Status(kNotStarted);
+    ui.Status(TextId::CommunicationNotStarted);
     return StartResult::PortError;
   }
 }
@@ -117,13 +109,13 @@ StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) 
     const PortError failure = port_.Error();
     port_.Close();
     ui.ErrorMessage(PortErrorText(failure));
-    ui.Status(kNotStarted);
+    ui.Status(TextId::CommunicationNotStarted);
     return StartResult::PortError;
   }
 
   if (modem_) {
     if (port_.CancelRequested()) return Abandon(ui, StartResult::Cancelled);
-    ui.Status(kCalling);
+    ui.Status(TextId::Calling);
     if (!DialModem(line_, options.callNumber, ui)) {
       if (Interrupted()) return Abandon(ui, StartResult::DialFailed);
       port_.Close();
@@ -131,8 +123,8 @@ StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) 
     }
     if (!Login(ui)) {
       if (Interrupted()) return Abandon(ui, StartResult::BadPassword);
-      ui.Status(kBadPassword);
-      ui.Message(kBadPasswordMsg);
+      ui.Status(TextId::BadPasswordStatus);
+      ui.Message(TextId::BadPassword);
       line_.SendAT("ATH", kHangUpTimeout);
       port_.Close();
       return StartResult::BadPassword;
@@ -140,12 +132,12 @@ StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) 
   }
 
   if (port_.CancelRequested()) return Abandon(ui, StartResult::Cancelled);
-  ui.Status(kSearching);
+  ui.Status(TextId::SearchingUnit);
   if (!DetectUnit(line_, comTimeOut_)) {
     if (Interrupted()) return Abandon(ui, StartResult::NotFound);
-    ui.Message(kNotFound);
+    ui.Message(TextId::UnitNotFound);
     port_.Close();
-    ui.Status(kNotStarted);
+    ui.Status(TextId::CommunicationNotStarted);
     return StartResult::NotFound;
   }
 
@@ -162,7 +154,7 @@ StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) 
   // Both answers are optional, but a port that closed under them, or a cancel, ends the
   // connection.
   if (Interrupted()) return Abandon(ui, StartResult::NotFound);
-  ui.Status(kStarted);
+  ui.Status(TextId::CommunicationStarted);
   return StartResult::Connected;
 }
 
@@ -191,12 +183,12 @@ StartResult Connection::Abandon(ConnectionUi& ui, StartResult result) {
   if (port_.CancelRequested()) {
     result = StartResult::Cancelled;  // the user's own act: nothing to tell
   } else if (carrierLost) {
-    ui.Message(kCarrierLost);
+    ui.Message(TextId::ModemConnectionLost);
   } else if (const PortError failure = port_.Error(); !failure.empty()) {
     ui.ErrorMessage(PortErrorText(failure));
   }
   firmText_.clear();
-  ui.Status(kNotStarted);
+  ui.Status(TextId::CommunicationNotStarted);
   return result;
 }
 
@@ -204,12 +196,12 @@ void Connection::Stop(ConnectionUi& ui) {
   if (modem_ && port_.IsOpen() && !port_.CancelRequested()) line_.SendAT("ATH", kHangUpTimeout);
   port_.Close();
   firmText_.clear();
-  ui.Status(kNotStarted);
+  ui.Status(TextId::CommunicationNotStarted);
 }
 
 bool Connection::HandleCarrierLoss(ConnectionUi& ui) {
   if (!port_.TakeCarrierLoss()) return false;
-  ui.Message(kCarrierLost);
+  ui.Message(TextId::ModemConnectionLost);
   Stop(ui);
   return true;
 }

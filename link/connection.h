@@ -20,13 +20,13 @@ class ConnectionUi {
   virtual ~ConnectionUi() = default;
   // The password as typed (a number text), or empty when the user cancels.
   virtual std::optional<std::string> AskPassword() = 0;
-  // A message box with the exclamation icon: a string-table offset...
-  virtual void Message(int offset) = 0;
+  // A message box with the exclamation icon: a text of the string table...
+  virtual void Message(TextId text) = 0;
   // ...or a description of an unexpected error or of the port's failure (UTF-8), shown
   // in the front end's language.
   virtual void ErrorMessage(const BilingualText& description) = 0;
   // The status label (ProgStat).
-  virtual void Status(int /*offset*/) {}
+  virtual void Status(TextId /*text*/) {}
 };
 
 struct ConnectionOptions {

@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "ui/strings/extra_texts.h"
+#include "text/extra_texts.h"
 
 namespace zdl {
 namespace {

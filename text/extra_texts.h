@@ -25,13 +25,6 @@ std::string_view ExtraTextIn(Lang lang, ExtraText text);
 // The text with "%1" replaced by `argument`, in the language.
 std::string ExtraTextWith(Lang lang, ExtraText text, std::string_view argument);
 
-// Transitional names of the comparison's texts, now entries of ExtraText.
-using CompareText = ExtraText;
-inline std::string_view CompareTextIn(Lang lang, ExtraText text) { return ExtraTextIn(lang, text); }
-inline std::string CompareTextWith(Lang lang, ExtraText text, std::string_view argument) {
-  return ExtraTextWith(lang, text, argument);
-}
-
 // How many texts ExtraText names (they are numbered from 0).
 int ExtraTextCount();
 

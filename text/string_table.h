@@ -23,6 +23,10 @@ inline constexpr int kStringTableTexts = 218;
 // The offset of a text (0 to 217): its id is LangBase + offset.
 constexpr int OffsetOf(TextId text) { return static_cast<int>(text); }
 
+// The text `k` places after `first`, for a row of numbered texts (Timer0 to Timer7,
+// Monday to Sunday).
+constexpr TextId Nth(TextId first, int k) { return static_cast<TextId>(OffsetOf(first) + k); }
+
 // The LangBase of a language: 101 or 401.
 constexpr int LangBase(Lang lang) { return static_cast<int>(lang); }
 
@@ -32,11 +36,6 @@ std::optional<Lang> LangFromBase(int base);
 
 // The text in the language; "" for a value outside the table.
 std::string_view LangText(Lang lang, TextId text);
-
-// Transitional: the text of offset k (0 to 217), until every caller names its text.
-inline std::string_view LangText(Lang lang, int offset) {
-  return LangText(lang, static_cast<TextId>(offset));
-}
 
 // The text of one string-table id (101 to 700); "" outside the table.
 std::string_view TextById(int id);

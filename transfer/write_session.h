@@ -18,7 +18,7 @@
 #include "model/configuration_record.h"
 #include "link/progress.h"
 #include "transfer/write_config.h"
-#include "ui/strings/extra_texts.h"
+#include "text/extra_texts.h"
 
 namespace zdl {
 

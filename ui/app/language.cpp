@@ -18,12 +18,12 @@ void ApplyQtLanguage(Lang lang) {
   if (auto* app = QCoreApplication::instance()) InstallQtTranslations(*app, LangBase(lang));
 }
 
-QString T(int offset) {
-  const std::string_view text = LangText(g_lang, offset);
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+QString T(TextId text) {
+  const std::string_view words = LangText(g_lang, text);
+  return QString::fromUtf8(words.data(), static_cast<qsizetype>(words.size()));
 }
 
-QString T(int offset, int number) { return T(offset) + QString::number(number); }
+QString T(TextId text, int number) { return T(text) + QString::number(number); }
 
 QString T2(const char* english, const char* spanish) {
   return QString::fromUtf8(g_lang == Lang::English ? english : spanish);

@@ -36,35 +36,33 @@
 #include "ui/app/password_form.h"
 #include "ui/app/trace_dock.h"
 #include "ui/app/unit_link.h"
-#include "ui/strings/compare_texts.h"
+#include "text/extra_texts.h"
 
 namespace zdl::ui {
 
 namespace {
 
-constexpr int kOpenCaption = 0, kSaveCaption = 1, kErrorTitle = 185;
-
-// The toolbar: key, caption offset, shortcut and command. An empty key is a separator.
+// The toolbar: key, caption, shortcut and command. An empty key is a separator.
 struct Button {
   const char* key;
-  int caption;
+  TextId caption;
   const char* shortcut;
   void (*run)(MainWindow& window);
 };
 constexpr Button kButtons[] = {
-    {"Abrir", kOpenCaption, "Ctrl+O", [](MainWindow& w) { w.Open(); }},
-    {"Guardar", kSaveCaption, "Ctrl+S", [](MainWindow& w) { w.Save(); }},
-    {"", 0, "", nullptr},
-    {"General", 2, "Ctrl+1", [](MainWindow& w) { w.BringToFront(EditorId::General); }},
-    {"Alarmas1", 3, "Ctrl+2", [](MainWindow& w) { w.BringToFront(EditorId::Alarmas); }},
-    {"Alarmas2", 4, "Ctrl+3", [](MainWindow& w) { w.BringToFront(EditorId::Alarmas2); }},
-    {"Macros", 5, "Ctrl+4", [](MainWindow& w) { w.BringToFront(EditorId::Macros); }},
-    {"Datalogger", 6, "Ctrl+5", [](MainWindow& w) { w.BringToFront(EditorId::Datalogger); }},
-    {"Timer", 215, "Ctrl+6", [](MainWindow& w) { w.BringToFront(EditorId::Temporizadores); }},
-    {"", 0, "", nullptr},
-    {"Firmware", 7, "Ctrl+F", [](MainWindow& w) { OpenFirmwareForm(w); }},
-    {"", 0, "", nullptr},
-    {"Idioma", 217, "Ctrl+L", [](MainWindow& w) { w.ChooseLanguage(); }},
+    {"Abrir", TextId::Open, "Ctrl+O", [](MainWindow& w) { w.Open(); }},
+    {"Guardar", TextId::Save, "Ctrl+S", [](MainWindow& w) { w.Save(); }},
+    {"", {}, "", nullptr},
+    {"General", TextId::GeneralTab, "Ctrl+1", [](MainWindow& w) { w.BringToFront(EditorId::General); }},
+    {"Alarmas1", TextId::Alarms1Tab, "Ctrl+2", [](MainWindow& w) { w.BringToFront(EditorId::Alarmas); }},
+    {"Alarmas2", TextId::Alarms2Tab, "Ctrl+3", [](MainWindow& w) { w.BringToFront(EditorId::Alarmas2); }},
+    {"Macros", TextId::MacrosTab, "Ctrl+4", [](MainWindow& w) { w.BringToFront(EditorId::Macros); }},
+    {"Datalogger", TextId::DataloggerTab, "Ctrl+5", [](MainWindow& w) { w.BringToFront(EditorId::Datalogger); }},
+    {"Timer", TextId::TimersTab, "Ctrl+6", [](MainWindow& w) { w.BringToFront(EditorId::Temporizadores); }},
+    {"", {}, "", nullptr},
+    {"Firmware", TextId::FirmwareTab, "Ctrl+F", [](MainWindow& w) { OpenFirmwareForm(w); }},
+    {"", {}, "", nullptr},
+    {"Idioma", TextId::Language, "Ctrl+L", [](MainWindow& w) { w.ChooseLanguage(); }},
 };
 
 const char kFilter[] = "Norvik configuration file (*.ncf);;Todos los ficheros (*.*)";
@@ -110,7 +108,7 @@ void MainWindow::Build() {
     form.exec();
     return form.Password();
   };
-  link_->message = [this](int offset) { QMessageBox::warning(this, QString::fromLatin1(kTitle), T(offset)); };
+  link_->message = [this](TextId text) { QMessageBox::warning(this, QString::fromLatin1(kTitle), T(text)); };
   link_->errorMessage = [this](const QString& description) {
     QMessageBox::warning(this, QString::fromLatin1(kTitle), description);
   };
@@ -345,7 +343,7 @@ void MainWindow::LoadText() {
   }
   fileMenu_->setTitle(T2("&File", "&Archivo"));
   QAction* compare = Action(QStringLiteral("Compare"));
-  compare->setText(QString::fromStdString(std::string(CompareTextIn(CurrentLang(), CompareText::CompareCommand))));
+  compare->setText(QString::fromStdString(std::string(ExtraTextIn(CurrentLang(), ExtraText::CompareCommand))));
   quit_->setText(T2("&Quit", "&Salir"));
   windowsMenu_->setTitle(T2("&Windows", "&Ventanas"));
   viewMenu_->setTitle(T2("&View", "Ve&r"));
@@ -402,7 +400,7 @@ QString MainWindow::AskFile(bool save, bool* firstFilter) {
   // Qt's own dialog everywhere, so it behaves the same on every desktop: it adds ".ncf"
   // to a name typed without an extension (under the first filter) before it asks whether
   // to replace an existing file, so its question names the file that will be written.
-  QFileDialog dialog(this, T(save ? kSaveCaption : kOpenCaption));
+  QFileDialog dialog(this, T(save ? TextId::Save : TextId::Open));
   dialog.setObjectName(QStringLiteral("FileDialog"));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -457,7 +455,7 @@ void MainWindow::Save() {
   currentFile_ = path;
   const SaveOutcome outcome = SaveConfigFile(std::filesystem::path(path.toStdString()), record_);
   if (!outcome.ok) {
-    QMessageBox::warning(this, T(kErrorTitle), QString::fromStdString(outcome.description.In(CurrentLang())));
+    QMessageBox::warning(this, T(TextId::ErrorTitle), QString::fromStdString(outcome.description.In(CurrentLang())));
     return;
   }
   statusBar()->showMessage(T2("Saved: ", "Guardado: ") + path, 6000);
@@ -471,11 +469,11 @@ CompareWindow* MainWindow::Comparison() {
 void MainWindow::Compare() {
   if (General()->Connection().ExchangeRunning()) return;
   if (link_->Connected()) {
-    auto text = [](CompareText t) { return QString::fromStdString(std::string(CompareTextIn(CurrentLang(), t))); };
-    QMessageBox ask(QMessageBox::Question, QString::fromLatin1(kTitle), text(CompareText::CompareQuestion),
+    auto text = [](ExtraText t) { return QString::fromStdString(std::string(ExtraTextIn(CurrentLang(), t))); };
+    QMessageBox ask(QMessageBox::Question, QString::fromLatin1(kTitle), text(ExtraText::CompareQuestion),
                     QMessageBox::Cancel, this);
-    QPushButton* withFile = ask.addButton(text(CompareText::CompareWithFile), QMessageBox::AcceptRole);
-    QPushButton* withUnit = ask.addButton(text(CompareText::CompareWithUnit), QMessageBox::AcceptRole);
+    QPushButton* withFile = ask.addButton(text(ExtraText::CompareWithFile), QMessageBox::AcceptRole);
+    QPushButton* withUnit = ask.addButton(text(ExtraText::CompareWithUnit), QMessageBox::AcceptRole);
     withFile->setObjectName(QStringLiteral("CompareWithFile"));
     withUnit->setObjectName(QStringLiteral("CompareWithUnit"));
     ask.setDefaultButton(withUnit);

@@ -17,7 +17,6 @@ namespace zdl::ui {
 namespace {
 // Enough for several full reads; older lines go first.
 constexpr int kMaxLines = 20000;
-constexpr int kErrorTitle = 185;
 }  // namespace
 
 TraceDock::TraceDock(QWidget* parent)
@@ -81,7 +80,7 @@ bool TraceDock::SaveTo(const QString& path) {
   if (!saved.ok()) {
     const BilingualText text =
         BilingualText::Format(ExtraText::CannotWrite, {path.toStdString(), saved.Reason()});
-    QMessageBox::warning(this, T(kErrorTitle), QString::fromStdString(text.In(CurrentLang())));
+    QMessageBox::warning(this, T(TextId::ErrorTitle), QString::fromStdString(text.In(CurrentLang())));
     return false;
   }
   return true;
