@@ -231,7 +231,7 @@ int Write(Args& args, const Context& ctx) {
   if (checked.kind == CheckResult::NeedsConfirmation && !yes) {
     std::optional<std::string> answer =
         AskTerminal(TerminalLines(ConfirmationQuestion(ctx.lang)) +
-                        (ctx.lang == Lang::Spanish ? " [s/N] " : " [y/N] "),
+                        std::string(ExtraTextIn(ctx.lang, ExtraText::YesNoPrompt)),
                     true, session.InterruptFd());
     if (!answer) {
       std::cerr << (session.Interrupted() ? "zdl410: interrupted\n"

@@ -131,7 +131,7 @@ void CompareWindow::LoadText() {
   table_->setHorizontalHeaderLabels({C(ExtraText::ColumnEditor), C(ExtraText::ColumnField),
                                      C(ExtraText::ColumnThisSide), C(ExtraText::ColumnOtherSide)});
   takeOver_->setText(C(ExtraText::TakeOverSelected));
-  close_->setText(T2("Close", "Cerrar"));
+  close_->setText(T(TextId::Close));
   table_->setAccessibleName(C(ExtraText::CompareTitle));
   Fill();
 }

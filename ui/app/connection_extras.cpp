@@ -71,15 +71,13 @@ void ConnectionPanel::ConnectExtras() {
 void ConnectionPanel::LoadExtrasText() {
   backUpFirst_->setText(C(ExtraText::BackUpFirst));
   EditorWindow::Describe(backUpFirst_,
-                         T2("Before writing, read the unit's configuration and save it in ",
-                            "Antes de escribir, lee la configuración del equipo y la guarda en ") +
+                         T(ExtraText::BackUpFirstTip) +
                              QDir::toNativeSeparators(BackupFolder()),
                          C(ExtraText::BackUpFirst));
   verifyAfter_->setText(C(ExtraText::VerifyAfterWriting));
   EditorWindow::Describe(
       verifyAfter_,
-      T2("After writing, read the configuration back and show what the unit did not keep",
-         "Después de escribir, lee de nuevo la configuración y muestra lo que el equipo no ha guardado"),
+      T(ExtraText::VerifyAfterWritingTip),
       C(ExtraText::VerifyAfterWriting));
 }
 

@@ -172,23 +172,19 @@ void ConnectionPanel::LoadText() {
   LoadExtrasText();
   cancel_->setText(T(TextId::Cancel));
   EditorWindow::Describe(cancel_,
-                         T2("End the running exchange with the unit (Esc)",
-                            "Termina el intercambio en curso con el equipo (Esc)"),
+                         T(ExtraText::CancelExchangeTip),
                          T(TextId::Cancel));
   const int virtualItem = puerto_->findText(UnitLink::VirtualUnitName());
   if (virtualItem >= 0) {
     puerto_->setItemData(virtualItem,
-                         T2("The unit built into this program, for trying it without hardware "
-                            "(password ",
-                            "El equipo simulado en este programa, para probarlo sin equipo real "
-                            "(clave ") +
+                         T(ExtraText::VirtualUnitTip) +
                              QString::fromStdString(UnitLink::VirtualUnitPassword()) + QLatin1Char(')'),
                          Qt::ToolTipRole);
   }
-  pBar_->setAccessibleName(T2("Progress", "Progreso"));
+  pBar_->setAccessibleName(T(ExtraText::ProgressName));
   // ProgStat has no name of its own: it is spoken with its text, and each new text is
   // announced. What it is: its description.
-  progStat_->setAccessibleDescription(T2("Connection status", "Estado de la comunicación"));
+  progStat_->setAccessibleDescription(T(ExtraText::ConnectionStatusDescription));
 }
 
 void ConnectionPanel::Message(const QString& text) {
@@ -301,12 +297,7 @@ bool ConnectionPanel::CancelExchange() {
 
 bool ConnectionPanel::AskToStopWrite() {
   QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kTitle),
-                  T2("The unit has already taken part of the new configuration. If the write "
-                     "stops now, the unit will keep only part of the configuration until it is "
-                     "written again.\n\nStop the write?",
-                     "El equipo ya ha recibido parte de la nueva configuración. Si la escritura "
-                     "se detiene ahora, el equipo conservará solo parte de la configuración hasta "
-                     "que se escriba de nuevo.\n\n¿Detener la escritura?"),
+                  T(ExtraText::StopWriteQuestion),
                   QMessageBox::Yes | QMessageBox::No, &host_);
   box.setObjectName(QStringLiteral("StopWriteQuestion"));
   box.setDefaultButton(QMessageBox::No);

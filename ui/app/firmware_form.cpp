@@ -108,17 +108,15 @@ void FirmwareForm::LoadText() {
   QString fileName = T(TextId::FileLabel);
   if (fileName.endsWith(QLatin1Char(':'))) fileName.chop(1);
   fileText_->setAccessibleName(fileName);
-  fileText_->setToolTip(T2("The Intel HEX file of the firmware", "El archivo Intel HEX del firmware"));
+  fileText_->setToolTip(T(ExtraText::FirmwareFileTip));
   searchButt_->setAccessibleName(T(TextId::Search));
-  searchButt_->setToolTip(T2("Choose the firmware file and send it to the unit",
-                             "Elija el archivo de firmware y envíelo al equipo"));
+  searchButt_->setToolTip(T(ExtraText::SearchFirmwareTip));
   cancelButt_->setAccessibleName(T(TextId::CancelUpload));
-  cancelButt_->setToolTip(T2("End the upload and close this window (Esc)",
-                             "Termina la actualización y cierra esta ventana (Esc)"));
+  cancelButt_->setToolTip(T(ExtraText::CancelUploadTip));
   // FirmLabel is spoken with its text: a label without a name of its own is named by its
   // text, and each new text is announced to assistive tools. What it is: its description.
-  firmLabel_->setAccessibleDescription(T2("Upload status", "Estado de la actualización"));
-  pBar1_->setAccessibleName(T2("Bytes sent", "Bytes enviados"));
+  firmLabel_->setAccessibleDescription(T(ExtraText::UploadStatusDescription));
+  pBar1_->setAccessibleName(T(ExtraText::BytesSentName));
 }
 
 void FirmwareForm::Prepare() {

@@ -25,8 +25,9 @@ QString T(TextId text) {
 
 QString T(TextId text, int number) { return T(text) + QString::number(number); }
 
-QString T2(const char* english, const char* spanish) {
-  return QString::fromUtf8(g_lang == Lang::English ? english : spanish);
+QString T(ExtraText text) {
+  const std::string_view words = ExtraTextIn(g_lang, text);
+  return QString::fromUtf8(words.data(), static_cast<qsizetype>(words.size()));
 }
 
 }  // namespace zdl::ui

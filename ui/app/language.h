@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include "text/extra_texts.h"
 #include "text/string_table.h"
 
 namespace zdl::ui {
@@ -21,7 +22,7 @@ QString T(TextId text);
 // The same with a number appended ("Digital input " + 3).
 QString T(TextId text, int number);
 
-// A text of the windows that the string table does not hold, in both languages.
-QString T2(const char* english, const char* spanish);
+// A text the string table does not hold, in the current language.
+QString T(ExtraText text);
 
 }  // namespace zdl::ui

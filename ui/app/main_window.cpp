@@ -73,10 +73,7 @@ std::size_t Slot(EditorId id) { return static_cast<std::size_t>(id); }
 // window is refused, with a note saying why.
 bool RefusedDuringExchange(MainWindow& window) {
   if (!window.General()->Connection().ExchangeRunning()) return false;
-  window.statusBar()->showMessage(T2("A file cannot be opened while an exchange with the unit runs "
-                                     "(Cancel or Esc ends it).",
-                                     "No se puede abrir un archivo mientras hay un intercambio con el "
-                                     "equipo en curso (Cancelar o Esc lo termina)."),
+  window.statusBar()->showMessage(T(ExtraText::NoOpenDuringExchange),
                                   6000);
   return true;
 }
@@ -305,25 +302,18 @@ void MainWindow::BuildMenus() {
   toolsMenu_->addAction(Action(QStringLiteral("Idioma")));
   helpMenu_ = menuBar()->addMenu(QString());
   about_ = helpMenu_->addAction(QString(), this, [this] {
-    QMessageBox::about(this, T2("About ZDL410 configuration", "Acerca de Configuración ZDL410"),
+    QMessageBox::about(this, T(ExtraText::AboutTitle),
                        AboutText());
   });
 }
 
 QString AboutText() {
-  const QString program = T2("ZDL410 configuration", "Configuración ZDL410");
+  const QString program = T(ExtraText::ProgramName);
   return QStringLiteral("<h3>%1</h3><p>zdl410-config %2</p><p>%3</p><p>%4</p><p>%5</p>")
       .arg(program.toHtmlEscaped(), QStringLiteral(ZDL_VERSION),
-           T2("Edits, reads and writes the configuration of a Norvik ZDL410 unit.",
-              "Edita, lee y escribe la configuración de un equipo Norvik ZDL410."),
-           T2("This program is free software under the GNU General Public License, version 3 or "
-              "(at your choice) any later version (GPL-3.0-or-later). It comes with ABSOLUTELY "
-              "NO WARRANTY.",
-              "Este programa es software libre bajo la Licencia Pública General de GNU, versión 3 "
-              "o (a su elección) cualquier versión posterior (GPL-3.0-or-later). Se distribuye SIN "
-              "NINGUNA GARANTÍA."),
-           T2("It uses Qt %1, under the GNU Lesser General Public License, version 3 (LGPL-3.0).",
-              "Usa Qt %1, bajo la Licencia Pública General Reducida de GNU, versión 3 (LGPL-3.0).")
+           T(ExtraText::AboutPurpose),
+           T(ExtraText::AboutLicence),
+           T(ExtraText::AboutQtLicence)
                .arg(QString::fromLatin1(qVersion())));
 }
 
@@ -336,27 +326,27 @@ void MainWindow::LoadText() {
                        action->shortcut().toString(QKeySequence::NativeText) + QLatin1Char(')'));
     if (QWidget* button = toolbar_->widgetForAction(action)) button->setAccessibleName(T(b.caption));
   }
-  toolbar_->setWindowTitle(T2("Toolbar", "Barra de herramientas"));
+  toolbar_->setWindowTitle(T(ExtraText::ToolbarTitle));
   // The button Qt shows when the toolbar does not fit the window.
   if (auto* more = toolbar_->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"))) {
-    more->setAccessibleName(T2("More buttons", "Más botones"));
+    more->setAccessibleName(T(ExtraText::MoreButtonsName));
   }
-  fileMenu_->setTitle(T2("&File", "&Archivo"));
+  fileMenu_->setTitle(T(ExtraText::FileMenu));
   QAction* compare = Action(QStringLiteral("Compare"));
   compare->setText(QString::fromStdString(std::string(ExtraTextIn(CurrentLang(), ExtraText::CompareCommand))));
-  quit_->setText(T2("&Quit", "&Salir"));
-  windowsMenu_->setTitle(T2("&Windows", "&Ventanas"));
-  viewMenu_->setTitle(T2("&View", "Ve&r"));
-  toolsMenu_->setTitle(T2("&Tools", "&Herramientas"));
-  helpMenu_->setTitle(T2("&Help", "A&yuda"));
-  about_->setText(T2("&About...", "&Acerca de..."));
+  quit_->setText(T(ExtraText::QuitAction));
+  windowsMenu_->setTitle(T(ExtraText::WindowsMenu));
+  viewMenu_->setTitle(T(ExtraText::ViewMenu));
+  toolsMenu_->setTitle(T(ExtraText::ToolsMenu));
+  helpMenu_->setTitle(T(ExtraText::HelpMenu));
+  about_->setText(T(ExtraText::AboutAction));
   SpeakStatusNote(statusBar()->currentMessage());
 }
 
 void MainWindow::SpeakStatusNote(const QString& note) {
   // The status bar draws its note itself: a screen reader hears it as the bar's name,
   // and the change of name is announced.
-  statusBar()->setAccessibleName(note.isEmpty() ? T2("Status bar", "Barra de estado") : note);
+  statusBar()->setAccessibleName(note.isEmpty() ? T(ExtraText::StatusBarName) : note);
 }
 
 void MainWindow::LoadAllTexts() {
@@ -458,7 +448,7 @@ void MainWindow::Save() {
     QMessageBox::warning(this, T(TextId::ErrorTitle), QString::fromStdString(outcome.description.In(CurrentLang())));
     return;
   }
-  statusBar()->showMessage(T2("Saved: ", "Guardado: ") + path, 6000);
+  statusBar()->showMessage(T(ExtraText::SavedPrefix) + path, 6000);
 }
 
 CompareWindow* MainWindow::Comparison() {

@@ -42,8 +42,7 @@ TraceDock::TraceDock(QWidget* parent)
   setWidget(body);
   chooseFile = [this] {
     return QFileDialog::getSaveFileName(this, windowTitle(), QStringLiteral("zdl410-trace.txt"),
-                                        T2("Text files (*.txt);;All files (*)",
-                                           "Ficheros de texto (*.txt);;Todos los ficheros (*)"));
+                                        T(ExtraText::TraceFileFilter));
   };
   connect(clear_, &QPushButton::clicked, this, &TraceDock::Clear);
   connect(save_, &QPushButton::clicked, this, [this] {
@@ -55,11 +54,11 @@ TraceDock::TraceDock(QWidget* parent)
 }
 
 void TraceDock::LoadText() {
-  setWindowTitle(T2("Line trace", "Traza de la línea"));
-  clear_->setText(T2("C&lear", "&Borrar traza"));
-  save_->setText(T2("Sa&ve to file...", "&Guardar en fichero..."));
+  setWindowTitle(T(ExtraText::LineTraceTitle));
+  clear_->setText(T(ExtraText::ClearTraceAction));
+  save_->setText(T(ExtraText::SaveTraceAction));
   text_->setAccessibleName(windowTitle());
-  toggleViewAction()->setText(T2("Line &trace", "&Traza de la línea"));
+  toggleViewAction()->setText(T(ExtraText::LineTraceAction));
 }
 
 void TraceDock::AppendLine(const QString& line) { text_->appendPlainText(line); }
