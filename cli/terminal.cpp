@@ -114,23 +114,18 @@ void TerminalConnectionUi::ErrorMessage(const BilingualText& description) {
 }
 
 void TerminalConnectionUi::Status(TextId offset) {
-  status_ = offset;
   shownStatus_.clear();
   if (!statusOnTerminal_) return;
   shownStatus_ = ctx_.Text(offset);
   std::cerr << shownStatus_ << '\n';
 }
 
-void TerminalConnectionUi::ReportFailureReason() {
-  // Progress texts: "Communication not started", "Calling...", "Searching Norvik...",
-  // "Communication started". Any other status of a failed start is its reason.
-  constexpr TextId kProgress[] = {TextId::CommunicationNotStarted, TextId::Calling,
-                                  TextId::SearchingUnit, TextId::CommunicationStarted};
-  if (reasonTold_ || statusOnTerminal_ || !status_) return;
-  for (TextId progress : kProgress) {
-    if (*status_ == progress) return;
+void TerminalConnectionUi::ReportFailureReason(const Started& started) {
+  if (reasonTold_ || statusOnTerminal_ || started.result != StartResult::DialFailed ||
+      started.dial == DialOutcome::NotDialled) {
+    return;
   }
-  std::cerr << ctx_.Text(*status_) << '\n';
+  std::cerr << ctx_.Text(DialOutcomeText(started.dial)) << '\n';
   reasonTold_ = true;
 }
 

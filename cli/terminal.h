@@ -38,10 +38,10 @@ class TerminalConnectionUi final : public ConnectionUi {
   // Why no password could be had (no terminal), for the final report.
   const std::string& Problem() const { return problem_; }
 
-  // After a failed start: prints the reason the status holds (a dial outcome) on stderr
-  // when no message has told it and the status was not shown (no terminal), so a script
-  // learns why as a user at a terminal does.
-  void ReportFailureReason();
+  // After a failed start: prints the reason of a failed dial on stderr when no message
+  // has told why and the status was not shown (no terminal), so a script learns why as a
+  // user at a terminal does.
+  void ReportFailureReason(const Started& started);
 
  private:
   const Context& ctx_;
@@ -50,7 +50,6 @@ class TerminalConnectionUi final : public ConnectionUi {
   bool offered_ = false;
   std::string problem_;
   bool statusOnTerminal_;
-  std::optional<TextId> status_;  // the last status
   std::string shownStatus_;  // the status text just printed, until something else is
   bool reasonTold_ = false;  // a message or an error description was printed
 };

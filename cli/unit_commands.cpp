@@ -97,9 +97,9 @@ class Session {
 };
 
 bool Connect(Session& session, const UnitOptions& options, const Context& ctx) {
-  StartResult started = session.Link().Start(options.connection, session.Ui());
-  if (started == StartResult::Connected) return true;
-  session.Ui().ReportFailureReason();
+  const Started started = session.Link().Start(options.connection, session.Ui());
+  if (started.result == StartResult::Connected) return true;
+  session.Ui().ReportFailureReason(started);
   if (!session.Ui().Problem().empty()) {
     std::cerr << "zdl410: " << session.Ui().Problem() << '\n';
   } else if (session.Interrupted()) {

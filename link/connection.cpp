@@ -19,15 +19,15 @@ constexpr int kDetectTries = 5;
 
 struct ModemReply {
   std::string_view text;
-  TextId status;
+  DialOutcome outcome;
 };
 // Whole-line replies that end a dial as failed, in the order they are tested.
 constexpr ModemReply kDialFailures[] = {
-    {"BUSY", TextId::Busy},
-    {"NO ANSWER", TextId::NoAnswer},
-    {"NO CARRIER", TextId::NoCarrier},
-    {"NO DIALTONE", TextId::NoDialtone},
-    {"ERROR", TextId::DialError},
+    {"BUSY", DialOutcome::Busy},
+    {"NO ANSWER", DialOutcome::NoAnswer},
+    {"NO CARRIER", DialOutcome::NoCarrier},
+    {"NO DIALTONE", DialOutcome::NoDialtone},
+    {"ERROR", DialOutcome::ModemError},
 };
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
@@ -47,34 +47,42 @@ bool DetectUnit(SerialLine& line, Millis timeout) {
 
 }  // namespace
 
-bool DialModem(SerialLine& line, const std::string& number, ConnectionUi& ui) {
+TextId DialOutcomeText(DialOutcome outcome) {
+  switch (outcome) {
+    case DialOutcome::Busy: return TextId::Busy;
+    case DialOutcome::NoAnswer: return TextId::NoAnswer;
+    case DialOutcome::NoCarrier: return TextId::NoCarrier;
+    case DialOutcome::NoDialtone: return TextId::NoDialtone;
+    case DialOutcome::ModemError: return TextId::DialError;
+    case DialOutcome::NotDialled:
+    case DialOutcome::Connected:
+    case DialOutcome::NoModem:
+    case DialOutcome::NoReply: break;
+  }
+  return TextId::CommunicationError;
+}
+
+DialOutcome DialModem(SerialLine& line, const std::string& number) {
   line.SendAT("ATE0", kModemTestTimeout);  // echo off; the reply does not matter
   line.SendAT("AT", kModemTestTimeout);
-  if (line.LastAnswer != "OK") {
-    ui.Status(TextId::CommunicationError);
-    return false;
-  }
+  if (line.LastAnswer != "OK") return DialOutcome::NoModem;
   line.SendAT("ATD" + number, Millis{0});
   // The echo of the dial command and "RING" lines are neither outcome.
   for (int turn = 0; turn < kDialTurns && line.Port().IsOpen() && !line.Port().CancelRequested();
        ++turn) {
     if (!line.ReadLine(kDialTurn)) continue;
-    if (line.LastAnswer.find("CONNECT") != std::string::npos) return true;
+    if (line.LastAnswer.find("CONNECT") != std::string::npos) return DialOutcome::Connected;
     for (const ModemReply& failure : kDialFailures) {
-      if (line.LastAnswer == failure.text) {
-        ui.Status(failure.status);
-        return false;
-      }
+      if (line.LastAnswer == failure.text) return failure.outcome;
     }
   }
-  ui.Status(TextId::CommunicationError);
-  return false;
+  return DialOutcome::NoReply;
 }
 
-StartResult Connection::Start(const ConnectionOptions& options, ConnectionUi& ui) {
+Started Connection::Start(const ConnectionOptions& options, ConnectionUi& ui) {
   if (options.modem && !CheckInt(options.callNumber)) {
     ui.Message(TextId::EnterValidPhoneNumber);
-    return StartResult::InvalidPhoneNumber;
+    return {StartResult::InvalidPhoneNumber};
   }
   // A start always begins on a closed port; nothing of an earlier unit is kept.
   port_.Close();
@@ -93,11 +101,11 @@ StartResult Connection::Start(const ConnectionOptions& options, ConnectionUi& ui
     port_.Close();
     ui.ErrorMessage(error.what());
     ui.Status(TextId::CommunicationNotStarted);
-    return StartResult::PortError;
+    return {StartResult::PortError};
   }
 }
 
-StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) {
+Started Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) {
   PortSettings settings;
   settings.name = options.port;
   settings.handshake = modem_ ? Handshake::RtsCts : Handshake::None;
@@ -110,16 +118,19 @@ StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) 
     port_.Close();
     ui.ErrorMessage(PortErrorText(failure));
     ui.Status(TextId::CommunicationNotStarted);
-    return StartResult::PortError;
+    return {StartResult::PortError};
   }
 
+  DialOutcome dial = DialOutcome::NotDialled;
   if (modem_) {
     if (port_.CancelRequested()) return Abandon(ui, StartResult::Cancelled);
     ui.Status(TextId::Calling);
-    if (!DialModem(line_, options.callNumber, ui)) {
+    dial = DialModem(line_, options.callNumber);
+    if (dial != DialOutcome::Connected) {
+      ui.Status(DialOutcomeText(dial));
       if (Interrupted()) return Abandon(ui, StartResult::DialFailed);
       port_.Close();
-      return StartResult::DialFailed;
+      return {StartResult::DialFailed, dial};
     }
     if (!Login(ui)) {
       if (Interrupted()) return Abandon(ui, StartResult::BadPassword);
@@ -127,7 +138,7 @@ StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) 
       ui.Message(TextId::BadPassword);
       line_.SendAT("ATH", kHangUpTimeout);
       port_.Close();
-      return StartResult::BadPassword;
+      return {StartResult::BadPassword, dial};
     }
   }
 
@@ -138,7 +149,7 @@ StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) 
     ui.Message(TextId::UnitNotFound);
     port_.Close();
     ui.Status(TextId::CommunicationNotStarted);
-    return StartResult::NotFound;
+    return {StartResult::NotFound, dial};
   }
 
   std::string version = "#0F";
@@ -155,7 +166,7 @@ StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) 
   // connection.
   if (Interrupted()) return Abandon(ui, StartResult::NotFound);
   ui.Status(TextId::CommunicationStarted);
-  return StartResult::Connected;
+  return {StartResult::Connected, dial};
 }
 
 bool Connection::Login(ConnectionUi& ui) {
@@ -177,7 +188,7 @@ bool Connection::Login(ConnectionUi& ui) {
   return false;
 }
 
-StartResult Connection::Abandon(ConnectionUi& ui, StartResult result) {
+Started Connection::Abandon(ConnectionUi& ui, StartResult result) {
   port_.Close();
   const bool carrierLost = port_.TakeCarrierLoss();
   if (port_.CancelRequested()) {
@@ -189,7 +200,7 @@ StartResult Connection::Abandon(ConnectionUi& ui, StartResult result) {
   }
   firmText_.clear();
   ui.Status(TextId::CommunicationNotStarted);
-  return result;
+  return {result, DialOutcome::NotDialled, carrierLost && result != StartResult::Cancelled};
 }
 
 void Connection::Stop(ConnectionUi& ui) {

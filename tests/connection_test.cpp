@@ -33,7 +33,7 @@ struct Rig final : ConnectionUi {
       if (command == cancelAfter) p.CancelAt(clock.Now() + Ms(5));
     });
   }
-  StartResult Start(bool modem, std::string number = "600123456") {
+  Started Start(bool modem, std::string number = "600123456") {
     prompts = 0;
     return connection.Start({"COM3", modem, std::move(number)}, *this);
   }
@@ -110,6 +110,7 @@ TEST(Connection, StartOutcomes) {
     StartResult result = Connected;
     std::optional<TextId> status = TextId::CommunicationStarted;  // the last one
     std::optional<TextId> message = std::nullopt;
+    DialOutcome dial = DialOutcome::NotDialled;  // a failed dial's outcome
     std::size_t sent = 7;  // lines written
   } cases[] = {
       {.modem = false, .sent = 3},
@@ -131,14 +132,18 @@ TEST(Connection, StartOutcomes) {
       // Dial: whole-line, case-sensitive outcomes; no hang-up after a failed dial.
       {.replies = {{kDial, "\r\nCONNECT 9600/V.32/LAPM\r\n"}}},
       {.replies = {{kDial, "ATD600123456\r\r\nRING\r\n\r\nRING\r\n\r\nNO CARRIER\r\n"}},
-       .result = DialFailed, .status = TextId::NoCarrier, .sent = 3},
-      {.replies = {{kDial, "\r\nBUSY\r\n"}}, .result = DialFailed, .status = TextId::Busy, .sent = 3},
-      {.replies = {{kDial, "\r\nERROR\r\n"}}, .result = DialFailed, .status = TextId::DialError, .sent = 3},
-      {.replies = {{kDial, "\r\nbusy\r\n"}}, .result = DialFailed, .status = TextId::CommunicationError, .sent = 3},
-      {.replies = {{kDial, "\r\nNO CARRIER \r\n"}}, .result = DialFailed, .status = TextId::CommunicationError, .sent = 3},
+       .result = DialFailed, .status = TextId::NoCarrier, .dial = DialOutcome::NoCarrier, .sent = 3},
+      {.replies = {{kDial, "\r\nBUSY\r\n"}}, .result = DialFailed, .status = TextId::Busy, .dial = DialOutcome::Busy, .sent = 3},
+      {.replies = {{kDial, "\r\nERROR\r\n"}}, .result = DialFailed, .status = TextId::DialError, .dial = DialOutcome::ModemError, .sent = 3},
+      {.replies = {{kDial, "\r\nbusy\r\n"}}, .result = DialFailed, .status = TextId::CommunicationError,
+       .dial = DialOutcome::NoReply, .sent = 3},
+      {.replies = {{kDial, "\r\nNO CARRIER \r\n"}}, .result = DialFailed, .status = TextId::CommunicationError,
+       .dial = DialOutcome::NoReply, .sent = 3},
       // A modem echoing "AT" before its "OK", and no modem at all, are never dialled.
-      {.replies = {{"AT", "AT\r\r\nOK\r\n"}}, .result = DialFailed, .status = TextId::CommunicationError, .sent = 2},
-      {.replies = {{"AT", ""}}, .result = DialFailed, .status = TextId::CommunicationError, .sent = 5},
+      {.replies = {{"AT", "AT\r\r\nOK\r\n"}}, .result = DialFailed, .status = TextId::CommunicationError,
+       .dial = DialOutcome::NoModem, .sent = 2},
+      {.replies = {{"AT", ""}}, .result = DialFailed, .status = TextId::CommunicationError,
+       .dial = DialOutcome::NoModem, .sent = 5},
       // Carrier lost under the start: the carrier message, the port closed.
       {.drop = "#111234", .result = BadPassword, .status = TextId::CommunicationNotStarted, .message = TextId::ModemConnectionLost, .sent = 4},
       {.drop = "#0F", .result = NotFound, .status = TextId::CommunicationNotStarted, .message = TextId::ModemConnectionLost, .sent = 6},
@@ -151,7 +156,12 @@ TEST(Connection, StartOutcomes) {
     r.passwords = c.passwords;
     r.port.FailOpen(c.openError);
     r.dropAfter = c.drop;
-    EXPECT_EQ(r.Start(c.modem, c.number), c.result);
+    const Started started = r.Start(c.modem, c.number);
+    EXPECT_EQ(started.result, c.result);
+    if (c.result == DialFailed) {
+      EXPECT_EQ(started.dial, c.dial);
+    }
+    EXPECT_EQ(started.carrierLost, c.message == TextId::ModemConnectionLost);
     EXPECT_EQ(r.statuses.empty() ? std::nullopt : std::optional(r.statuses.back()), c.status);
     EXPECT_EQ(r.messages, c.message ? Offsets{*c.message} : Offsets{});
     EXPECT_EQ(r.port.WrittenLines().size(), c.sent) << ::testing::PrintToString(r.port.Written());

@@ -161,7 +161,7 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
     const bool virtualUnit = options.port == VirtualUnitName().toStdString();
     if (virtualUnit) virtual_.UseModem(options.modem);
     port_.UseVirtualUnit(virtualUnit);
-    const StartResult result = connection_.Start(options, *this);
+    const StartResult result = connection_.Start(options, *this).result;
     const UnitFacts facts{connection_.HasDatalogger(), connection_.FirmVersion(),
                           connection_.FirmText()};
     End(result == StartResult::Connected ? After::Connected : After::NotConnected,
