@@ -380,7 +380,7 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
   }
 
   // After a failed read or write: true when the connection ended (carrier lost through
-  // the modem, message 182; or the port closed under the exchange, its description).
+  // the modem, ModemConnectionLost; or the port closed under the exchange, its description).
   bool EndedByFailure() {
     if (connection_.HandleCarrierLoss(*this)) return true;
     if (connection_.IsOpen()) return false;

@@ -148,7 +148,7 @@ class UnitLink final : public QObject {
   void Progress(int value, int maximum);    // PBar: a read 0 to 176, a write 0 to 21
   void Started(zdl::StartResult result);
   // After Stop, and when the connection ended by itself: carrier lost while idle
-  // (message 182 first) or after a failed read or write, or the device went away.
+  // (ModemConnectionLost first) or after a failed read or write, or the device went away.
   void Stopped();
   void ReadFinished(bool ok, const zdl::ConfigurationRecord& record);
   // `incomplete`: stopped on request after the unit took "#01LDDEF" and before it
