@@ -54,7 +54,7 @@ class CountingPort final : public BytePort {
 class BenchUi final : public ConnectionUi {
  public:
   std::optional<std::string> AskPassword() override { return std::string("1234"); }
-  void Message(int offset) override { std::fprintf(stderr, "message %d\n", offset); }
+  void Message(TextId text) override { std::fprintf(stderr, "message %d\n", OffsetOf(text)); }
   void ErrorMessage(const BilingualText& d) override {
     std::fprintf(stderr, "%s\n", d.In(Lang::English).c_str());
   }

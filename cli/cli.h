@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 
 namespace zdl::cli {
 
@@ -35,7 +35,7 @@ class Args {
 
 struct Context {
   Lang lang = Lang::English;
-  std::string Text(int offset) const { return std::string(LangText(lang, offset)); }
+  std::string Text(TextId text) const { return std::string(LangText(lang, text)); }
 };
 
 int Dump(Args& args, const Context& ctx);

@@ -6,7 +6,7 @@
 #include "configfile/config_file.h"
 #include "model/text_codec.h"
 #include "model/validators.h"
-#include "ui/strings/extra_texts.h"
+#include "text/extra_texts.h"
 
 namespace zdl::cli {
 

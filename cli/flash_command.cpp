@@ -24,8 +24,8 @@ class FlashProgress final : public ProgressSink {
   explicit FlashProgress(const Context& ctx) : ctx_(ctx), tty_(::isatty(STDERR_FILENO)) {}
   ~FlashProgress() override { EndBar(); }
 
-  void Status(int offset) override {
-    if (offset == 116 || offset == 117) return;  // the outcome is reported by the command
+  void Status(TextId offset) override {
+    if (offset == TextId::CommunicationErrorAlert || offset == TextId::FirmwareUpgraded) return;  // the outcome is reported by the command
     EndBar();
     std::cerr << ctx_.Text(offset) << std::endl;
   }

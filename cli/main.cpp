@@ -4,7 +4,8 @@
 
 #include "cli/cli.h"
 #include "cli/compare_commands.h"
-#include "ui/strings/qt_translations.h"
+#include "text/qt/language_setting.h"
+#include "text/qt/qt_translations.h"
 
 namespace zdl::cli {
 

@@ -53,7 +53,7 @@ int Convert(Args& args, const Context& ctx) {
   if (!LoadForCommand(files[0], record, ctx)) return kFailure;
   SaveOutcome saved = SaveConfigFile(files[1], record);
   if (!saved.ok) {
-    std::cerr << ctx.Text(185) << ": " << saved.description.In(ctx.lang) << '\n';
+    std::cerr << ctx.Text(TextId::ErrorTitle) << ": " << saved.description.In(ctx.lang) << '\n';
     return kFailure;
   }
   return kSuccess;

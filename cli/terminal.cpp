@@ -12,7 +12,7 @@
 #include <iostream>
 
 #include "model/validators.h"
-#include "ui/strings/extra_texts.h"
+#include "text/extra_texts.h"
 
 namespace zdl::cli {
 
@@ -72,13 +72,13 @@ std::optional<std::string> TerminalConnectionUi::AskPassword() {
     if (offered_) return std::nullopt;
     offered_ = true;
     if (!IsNumberText(*password_)) {
-      Message(187);
+      Message(TextId::NotValidPassword);
       return std::nullopt;
     }
     return password_;
   }
   for (;;) {
-    std::optional<std::string> typed = AskTerminal(ctx_.Text(54) + " ", false, interruptFd_);
+    std::optional<std::string> typed = AskTerminal(ctx_.Text(TextId::EnterPassword) + " ", false, interruptFd_);
     if (!typed) {
       if (!HaveTerminal()) problem_ = ExtraTextIn(ctx_.lang, ExtraText::NoPasswordTerminal);
       if (interruptFd_ >= 0) {
@@ -89,7 +89,7 @@ std::optional<std::string> TerminalConnectionUi::AskPassword() {
     }
     if (typed->empty()) return std::nullopt;  // an empty answer cancels, as the prompt's Cancel
     if (IsNumberText(*typed)) return typed;
-    Message(187);
+    Message(TextId::NotValidPassword);
   }
 }
 
@@ -100,7 +100,7 @@ TerminalConnectionUi::TerminalConnectionUi(const Context& ctx, std::optional<std
       interruptFd_(interruptFd),
       statusOnTerminal_(::isatty(STDERR_FILENO) != 0) {}
 
-void TerminalConnectionUi::Message(int offset) {
+void TerminalConnectionUi::Message(TextId offset) {
   const std::string text = ctx_.Text(offset);
   if (text != shownStatus_) std::cerr << text << '\n';
   shownStatus_.clear();
@@ -113,23 +113,19 @@ void TerminalConnectionUi::ErrorMessage(const BilingualText& description) {
   reasonTold_ = true;
 }
 
-void TerminalConnectionUi::Status(int offset) {
-  status_ = offset;
+void TerminalConnectionUi::Status(TextId offset) {
   shownStatus_.clear();
   if (!statusOnTerminal_) return;
   shownStatus_ = ctx_.Text(offset);
   std::cerr << shownStatus_ << '\n';
 }
 
-void TerminalConnectionUi::ReportFailureReason() {
-  // Progress texts: "Communication not started", "Calling...", "Searching Norvik...",
-  // "Communication started". Any other status of a failed start is its reason.
-  constexpr int kProgress[] = {52, 121, 123, 124};
-  if (reasonTold_ || statusOnTerminal_ || status_ < 0) return;
-  for (int progress : kProgress) {
-    if (status_ == progress) return;
+void TerminalConnectionUi::ReportFailureReason(const Started& started) {
+  if (reasonTold_ || statusOnTerminal_ || started.result != StartResult::DialFailed ||
+      started.dial == DialOutcome::NotDialled) {
+    return;
   }
-  std::cerr << ctx_.Text(status_) << '\n';
+  std::cerr << ctx_.Text(DialOutcomeText(started.dial)) << '\n';
   reasonTold_ = true;
 }
 
@@ -139,7 +135,7 @@ TerminalProgress::~TerminalProgress() {
   if (drawn_) std::cerr << '\n';
 }
 
-void TerminalProgress::Status(int offset) {
+void TerminalProgress::Status(TextId offset) {
   status_ = ctx_.Text(offset);
   Draw();
 }

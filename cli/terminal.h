@@ -31,17 +31,17 @@ class TerminalConnectionUi final : public ConnectionUi {
   TerminalConnectionUi(const Context& ctx, std::optional<std::string> password, int interruptFd);
 
   std::optional<std::string> AskPassword() override;
-  void Message(int offset) override;
+  void Message(TextId offset) override;
   void ErrorMessage(const BilingualText& description) override;
-  void Status(int offset) override;
+  void Status(TextId offset) override;
 
   // Why no password could be had (no terminal), for the final report.
   const std::string& Problem() const { return problem_; }
 
-  // After a failed start: prints the reason the status holds (a dial outcome) on stderr
-  // when no message has told it and the status was not shown (no terminal), so a script
-  // learns why as a user at a terminal does.
-  void ReportFailureReason();
+  // After a failed start: prints the reason of a failed dial on stderr when no message
+  // has told why and the status was not shown (no terminal), so a script learns why as a
+  // user at a terminal does.
+  void ReportFailureReason(const Started& started);
 
  private:
   const Context& ctx_;
@@ -50,7 +50,6 @@ class TerminalConnectionUi final : public ConnectionUi {
   bool offered_ = false;
   std::string problem_;
   bool statusOnTerminal_;
-  int status_ = -1;          // the last status offset
   std::string shownStatus_;  // the status text just printed, until something else is
   bool reasonTold_ = false;  // a message or an error description was printed
 };
@@ -61,7 +60,7 @@ class TerminalProgress final : public ProgressSink {
  public:
   explicit TerminalProgress(const Context& ctx);
   ~TerminalProgress() override;
-  void Status(int offset) override;
+  void Status(TextId offset) override;
   void Range(int maximum) override;
   void Value(int value) override;
 

@@ -16,8 +16,7 @@
 #include "transfer/check_pass.h"
 #include "transfer/read_config.h"
 #include "transfer/write_session.h"
-#include "ui/strings/compare_texts.h"
-#include "ui/strings/extra_texts.h"
+#include "text/extra_texts.h"
 
 namespace zdl::cli {
 
@@ -98,9 +97,9 @@ class Session {
 };
 
 bool Connect(Session& session, const UnitOptions& options, const Context& ctx) {
-  StartResult started = session.Link().Start(options.connection, session.Ui());
-  if (started == StartResult::Connected) return true;
-  session.Ui().ReportFailureReason();
+  const Started started = session.Link().Start(options.connection, session.Ui());
+  if (started.result == StartResult::Connected) return true;
+  session.Ui().ReportFailureReason(started);
   if (!session.Ui().Problem().empty()) {
     std::cerr << "zdl410: " << session.Ui().Problem() << '\n';
   } else if (session.Interrupted()) {
@@ -113,8 +112,8 @@ bool Connect(Session& session, const UnitOptions& options, const Context& ctx) {
 void ReportTransferFailure(Session& session, const Context& ctx) {
   session.AfterFailure();
   if (session.Interrupted()) std::cerr << "zdl410: interrupted\n";
-  std::cerr << ctx.Text(169) << '\n';
-  std::cout << ctx.Text(133) << '\n';
+  std::cerr << ctx.Text(TextId::CommunicationErrorCheckConnections) << '\n';
+  std::cout << ctx.Text(TextId::CommunicationError) << '\n';
 }
 
 // Ctrl-C after "#01LDDEF": the unit runs part of a configuration until it is written again.
@@ -132,7 +131,7 @@ bool BackupPathUsable(const std::string& backup, const std::string& input, const
     return false;
   }
   if (SameFile(backup, input)) {
-    UsageError(std::string(CompareTextIn(ctx.lang, CompareText::BackupIsInput)));
+    UsageError(std::string(ExtraTextIn(ctx.lang, ExtraText::BackupIsInput)));
     return false;
   }
   return true;
@@ -146,9 +145,9 @@ class WriteSteps final : public WriteSessionSink {
 
   void StepBegins(WriteStep step) override {
     if (step == WriteStep::Backup) {
-      std::cerr << CompareTextIn(ctx_.lang, CompareText::ReadingBackup) << '\n';
+      std::cerr << ExtraTextIn(ctx_.lang, ExtraText::ReadingBackup) << '\n';
     } else if (step == WriteStep::Verify) {
-      std::cerr << CompareTextIn(ctx_.lang, CompareText::ReadingBack) << '\n';
+      std::cerr << ExtraTextIn(ctx_.lang, ExtraText::ReadingBack) << '\n';
     }
     progress_.emplace(ctx_);
   }
@@ -156,12 +155,12 @@ class WriteSteps final : public WriteSessionSink {
     progress_.reset();
     if (!ok) return;
     if (step == WriteStep::Backup) {
-      std::cout << CompareTextWith(ctx_.lang, CompareText::BackupSaved, backup_) << '\n';
+      std::cout << ExtraTextWith(ctx_.lang, ExtraText::BackupSaved, backup_) << '\n';
     } else if (step == WriteStep::Write) {
-      std::cout << ctx_.Text(135) << '\n';
+      std::cout << ctx_.Text(TextId::ConfigurationWritten) << '\n';
     }
   }
-  void Status(int offset) override { progress_->Status(offset); }
+  void Status(TextId offset) override { progress_->Status(offset); }
   void Range(int maximum) override { progress_->Range(maximum); }
   void Value(int value) override { progress_->Value(value); }
 
@@ -197,10 +196,10 @@ int Read(Args& args, const Context& ctx) {
   session.Link().Stop(session.Ui());
   SaveOutcome saved = SaveConfigFile(options.file, record);
   if (!saved.ok) {
-    std::cerr << ctx.Text(185) << ": " << saved.description.In(ctx.lang) << '\n';
+    std::cerr << ctx.Text(TextId::ErrorTitle) << ": " << saved.description.In(ctx.lang) << '\n';
     return kFailure;
   }
-  std::cout << ctx.Text(132) << '\n';
+  std::cout << ctx.Text(TextId::ConfigurationRead) << '\n';
   return kSuccess;
 }
 
@@ -232,7 +231,7 @@ int Write(Args& args, const Context& ctx) {
   if (checked.kind == CheckResult::NeedsConfirmation && !yes) {
     std::optional<std::string> answer =
         AskTerminal(TerminalLines(ConfirmationQuestion(ctx.lang)) +
-                        (ctx.lang == Lang::Spanish ? " [s/N] " : " [y/N] "),
+                        std::string(ExtraTextIn(ctx.lang, ExtraText::YesNoPrompt)),
                     true, session.InterruptFd());
     if (!answer) {
       std::cerr << (session.Interrupted() ? "zdl410: interrupted\n"
@@ -254,11 +253,11 @@ int Write(Args& args, const Context& ctx) {
   using Outcome = WriteSessionResult::Outcome;
   switch (result.outcome) {
     case Outcome::BackupReadFailed:
-      std::cerr << CompareTextIn(ctx.lang, CompareText::BackupReadFailed) << '\n';
+      std::cerr << ExtraTextIn(ctx.lang, ExtraText::BackupReadFailed) << '\n';
       session.AfterFailure();
       return kFailure;
     case Outcome::BackupSaveFailed:
-      std::cerr << CompareTextWith(ctx.lang, CompareText::BackupSaveFailed,
+      std::cerr << ExtraTextWith(ctx.lang, ExtraText::BackupSaveFailed,
                                    result.saveProblem.In(ctx.lang))
                 << '\n';
       session.AfterFailure();
@@ -273,14 +272,14 @@ int Write(Args& args, const Context& ctx) {
       session.Link().Stop(session.Ui());
       return kSuccess;
     case Outcome::VerifyReadFailed:
-      std::cerr << CompareTextIn(ctx.lang, CompareText::VerifyReadFailed) << '\n';
+      std::cerr << ExtraTextIn(ctx.lang, ExtraText::VerifyReadFailed) << '\n';
       session.AfterFailure();
       return kFailure;
     case Outcome::Verified:
-      std::cout << CompareTextIn(ctx.lang, CompareText::Verified) << '\n';
+      std::cout << ExtraTextIn(ctx.lang, ExtraText::Verified) << '\n';
       return kSuccess;
     case Outcome::VerifyDiffers:
-      std::cout << CompareTextWith(ctx.lang, CompareText::VerifyDiffers,
+      std::cout << ExtraTextWith(ctx.lang, ExtraText::VerifyDiffers,
                                    std::to_string(result.differences.size()))
                 << '\n';
       PrintDifferences(result.differences, std::cout);
@@ -310,7 +309,7 @@ int DiffWithUnit(Args& args, const Context& ctx) {
   }
   if (!read) {
     session.AfterFailure();
-    std::cerr << CompareTextIn(ctx.lang, CompareText::UnitReadFailed) << '\n';
+    std::cerr << ExtraTextIn(ctx.lang, ExtraText::UnitReadFailed) << '\n';
     return kUsage;
   }
   const bool hasDatalogger = session.Link().HasDatalogger();

@@ -12,10 +12,6 @@ namespace zdl {
 
 namespace {
 
-constexpr int kMsgNewerVersion = 183;
-constexpr int kMsgNotConfigFile = 184;
-constexpr int kMsgErrorTitle = 185;
-constexpr int kMsgFileNotFound = 186;
 
 // What a load clears before it reads: every group, the data logger too, so nothing of the
 // previous configuration stays behind in a field the file does not carry.
@@ -33,9 +29,9 @@ void ClearForLoad(ConfigurationRecord& record) {
 std::string LoadMessage(const LoadOutcome& outcome, Lang lang) {
   switch (outcome.status) {
     case LoadStatus::Loaded: return {};
-    case LoadStatus::LoadedNewer: return std::string(LangText(lang, kMsgNewerVersion));
-    case LoadStatus::NotConfigFile: return std::string(LangText(lang, kMsgNotConfigFile));
-    case LoadStatus::FileNotFound: return std::string(LangText(lang, kMsgFileNotFound));
+    case LoadStatus::LoadedNewer: return std::string(LangText(lang, TextId::NewerVersionFile));
+    case LoadStatus::NotConfigFile: return std::string(LangText(lang, TextId::NotValidConfigFile));
+    case LoadStatus::FileNotFound: return std::string(LangText(lang, TextId::FileNotFound));
     case LoadStatus::Failed: return outcome.description.In(lang);
   }
   return {};
@@ -44,7 +40,7 @@ std::string LoadMessage(const LoadOutcome& outcome, Lang lang) {
 std::string LoadMessageTitle(const LoadOutcome& outcome, Lang lang) {
   const bool error =
       outcome.status == LoadStatus::FileNotFound || outcome.status == LoadStatus::Failed;
-  return error ? std::string(LangText(lang, kMsgErrorTitle)) : std::string();
+  return error ? std::string(LangText(lang, TextId::ErrorTitle)) : std::string();
 }
 
 namespace {

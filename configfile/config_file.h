@@ -14,16 +14,16 @@
 
 #include "configfile/file_access.h"
 #include "model/configuration_record.h"
-#include "ui/strings/extra_texts.h"
-#include "ui/strings/string_table.h"
+#include "text/extra_texts.h"
+#include "text/string_table.h"
 
 namespace zdl {
 
 enum class LoadStatus {
   Loaded,            // keyed, or sequential of version 1 or 2
-  LoadedNewer,       // sequential above version 2: loaded, with message 183
-  NotConfigFile,     // message 184; nothing changed
-  FileNotFound,      // message 186 titled 185; nothing changed
+  LoadedNewer,       // sequential above version 2: loaded, with NewerVersionFile
+  NotConfigFile,     // NotValidConfigFile; nothing changed
+  FileNotFound,      // FileNotFound titled ErrorTitle; nothing changed
   Failed,            // `description` titled 185; nothing changed
 };
 
@@ -39,7 +39,7 @@ struct LoadOutcome {
 };
 
 // The message a front end shows for an outcome (empty for Loaded), and its box title
-// (offset 185 "Error" for FileNotFound and Failed, none otherwise).
+// (ErrorTitle "Error" for FileNotFound and Failed, none otherwise).
 std::string LoadMessage(const LoadOutcome& outcome, Lang lang);
 std::string LoadMessageTitle(const LoadOutcome& outcome, Lang lang);
 
@@ -52,7 +52,7 @@ LoadOutcome LoadConfigFile(const std::filesystem::path& path, ConfigurationRecor
 
 struct SaveOutcome {
   bool ok = false;
-  BilingualText description;  // what went wrong, shown titled 185
+  BilingualText description;  // what went wrong, shown titled ErrorTitle
 };
 
 // Saves atomically (ReplaceRegularFile): a symbolic link stays and its target is written;

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/strings/extra_texts.h"
+#include "text/extra_texts.h"
 
 namespace zdl {
 

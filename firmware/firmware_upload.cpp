@@ -9,6 +9,7 @@
 
 #include "configfile/file_access.h"
 #include "link/byte_wait.h"
+#include "text/extra_texts.h"
 
 namespace zdl {
 namespace {
@@ -42,7 +43,7 @@ class Upload {
       : port_(port), clock_(clock), image_(image), progress_(progress), options_(options) {}
 
   FirmwareResult Run() {
-    progress_.Status(114);
+    progress_.Status(TextId::SwitchUnitOffAndOn);
     progress_.Range(static_cast<int>(image_.size()));
     std::optional<BootLoaderText> missing;
     for (;;) {
@@ -55,7 +56,7 @@ class Upload {
         }
         return Finish();
       }
-      progress_.Status(115);
+      progress_.Status(TextId::ErasingFlash);
       if (!Send("D")) return Finish();
       bool answered = false;
       if (!Collect(BootLoaderText::EraseQuestion, kEraseAnswerWait, answered)) return Finish();
@@ -69,11 +70,11 @@ class Upload {
         missing = BootLoaderText::UploadReady;
         continue;
       }
-      progress_.Status(118);
+      progress_.Status(TextId::TransferringFirmware);
       if (!Transfer()) return Finish();
       if (!Collect(BootLoaderText::Done, kDoneWait, answered)) return Finish();
       if (answered) {
-        progress_.Status(117);
+        progress_.Status(TextId::FirmwareUpgraded);
         result_.outcome = FirmwareResult::Upgraded;
         return result_;
       }
@@ -204,7 +205,7 @@ class Upload {
     result_.missing = BootLoaderText::ProgressMark;
     result_.failedCheck = check;
     result_.receivedInstead = first;
-    progress_.Status(116);
+    progress_.Status(TextId::CommunicationErrorAlert);
     return false;
   }
 
@@ -222,6 +223,11 @@ std::string Quoted(std::string_view text) {
   quoted.reserve(text.size() + 2);
   quoted.append(1, '"').append(text).append(1, '"');
   return quoted;
+}
+
+// An extra text in `lang` with its arguments (UTF-8).
+std::string Say(Lang lang, ExtraText text, std::initializer_list<BilingualText> args) {
+  return BilingualText::Format(text, args).In(lang);
 }
 
 // A received character as the user can read it: "x" or 0x0D.
@@ -257,7 +263,6 @@ FirmwareResult UploadFirmware(BytePort& port, Clock& clock, std::string_view ima
 }
 
 std::optional<std::string> ReadFirmwareFile(const std::string& path, Lang lang, std::string& error) {
-  const bool es = lang == Lang::Spanish;
   std::string bytes;
   const FileResult read =
       ReadRegularFile(path, static_cast<std::size_t>(kMaxFirmwareFileSize), bytes);
@@ -265,58 +270,47 @@ std::optional<std::string> ReadFirmwareFile(const std::string& path, Lang lang, 
     case FileFault::None:
       return bytes;
     case FileFault::NotRegular:
-      error = path + (es ? " no es un archivo" : " is not a file");
+      error = Say(lang, ExtraText::FirmwareNotAFile, {path});
       break;
     case FileFault::TooLarge:
-      error = path + (es ? " no es un archivo de firmware: demasiado grande"
-                         : " is not a firmware file: too large");
+      error = Say(lang, ExtraText::FirmwareFileTooLarge, {path});
       break;
     case FileFault::System:
-      error = (es ? "No se puede abrir " : "Cannot open ") + path + ": " + std::strerror(read.error);
+      error = Say(lang, ExtraText::FirmwareCannotOpen, {path, std::strerror(read.error)});
       break;
   }
   return std::nullopt;
 }
 
 std::string FirmwareRestartText(BootLoaderText missing, Lang lang) {
-  const bool es = lang == Lang::Spanish;
-  return (es ? "El cargador de arranque no envi\xC3\xB3 " : "The boot loader did not send ") +
-         Quoted(BootLoaderWords(missing)) + ". " + std::string(LangText(lang, 114));
+  return Say(lang, ExtraText::BootLoaderDidNotSend,
+             {Quoted(BootLoaderWords(missing)), LangText(lang, TextId::SwitchUnitOffAndOn)});
 }
 
 std::string FirmwareOutcomeText(const FirmwareResult& result, Lang lang) {
-  const bool es = lang == Lang::Spanish;
   switch (result.outcome) {
     case FirmwareResult::Upgraded:
-      return std::string(LangText(lang, 117));
+      return std::string(LangText(lang, TextId::FirmwareUpgraded));
     case FirmwareResult::CommunicationError: {
       const std::string check = std::to_string(result.failedCheck);
-      std::string detail;
-      if (!result.receivedInstead) {
-        detail = es ? "sin " + Quoted(".") + " en la comprobaci\xC3\xB3n " + check
-                    : "no " + Quoted(".") + " at progress check " + check;
-      } else {
-        detail = es ? Shown(*result.receivedInstead) + " en lugar de " + Quoted(".") +
-                          " en la comprobaci\xC3\xB3n " + check
-                    : Shown(*result.receivedInstead) + " instead of " + Quoted(".") +
-                          " at progress check " + check;
-      }
-      return std::string(LangText(lang, 116)) + " (" + detail + ")";
+      const std::string detail =
+          result.receivedInstead
+              ? Say(lang, ExtraText::OtherThanDotAtCheck,
+                    {Shown(*result.receivedInstead), Quoted("."), check})
+              : Say(lang, ExtraText::NoDotAtCheck, {Quoted("."), check});
+      return std::string(LangText(lang, TextId::CommunicationErrorAlert)) + " (" + detail + ")";
     }
     case FirmwareResult::NoPrompt: {
-      std::string text = es ? "El cargador de arranque no envi\xC3\xB3 " + Quoted("*")
-                            : "No " + Quoted("*") + " from the boot loader";
+      std::string text = Say(lang, ExtraText::NoPromptFromBootLoader, {Quoted("*")});
       if (result.missing) {
-        text += (es ? " (antes faltaba " : " (before that it did not send ") +
-                Quoted(BootLoaderWords(*result.missing)) + ")";
+        text += Say(lang, ExtraText::BeforeThatMissing, {Quoted(BootLoaderWords(*result.missing))});
       }
       return text;
     }
     case FirmwareResult::Cancelled:
-      return es ? "Actualizaci\xC3\xB3n cancelada" : "Upload cancelled";
+      return std::string(ExtraTextIn(lang, ExtraText::UploadCancelled));
     case FirmwareResult::PortClosed:
-      return es ? "El puerto se cerr\xC3\xB3 durante la actualizaci\xC3\xB3n"
-                : "The port closed during the upload";
+      return std::string(ExtraTextIn(lang, ExtraText::PortClosedDuringUpload));
   }
   return "";
 }

@@ -23,7 +23,7 @@
 #include "link/byte_port.h"
 #include "link/clock.h"
 #include "link/progress.h"
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 
 namespace zdl {
 
@@ -61,8 +61,8 @@ struct FirmwareOptions {
 
 struct FirmwareResult {
   enum Outcome {
-    Upgraded,            // "Ok" came: status 117
-    CommunicationError,  // a progress check failed: status 116
+    Upgraded,            // "Ok" came: status FirmwareUpgraded
+    CommunicationError,  // a progress check failed: status CommunicationErrorAlert
     NoPrompt,            // no "*" within FirmwareOptions::promptWait
     Cancelled,           // FirmwareOptions::cancelled said so
     PortClosed,          // the port closed under the upload (a cancel of the port, an error)
@@ -83,9 +83,9 @@ struct FirmwareResult {
   bool ok() const { return outcome == Upgraded; }
 };
 
-// Runs the whole dialogue and transfer on an open port. Progress: Status(114) at the start,
-// Status(115) with "D", Status(118) with the first byte, Status(116) or Status(117) at the
-// end; Range(image size) once, then Value(bytes sent) after each block. Blocking: run it on
+// Runs the whole dialogue and transfer on an open port. Progress: the status
+// SwitchUnitOffAndOn at the start, ErasingFlash with "D", TransferringFirmware with the first
+// byte, CommunicationErrorAlert or FirmwareUpgraded at the end; Range(image size) once, then Value(bytes sent) after each block. Blocking: run it on
 // the thread that owns the port; end it from another thread through `options.cancelled`
 // (or a cancel of the port itself).
 FirmwareResult UploadFirmware(BytePort& port, Clock& clock, std::string_view image,

@@ -10,18 +10,6 @@ namespace zdl {
 
 namespace {
 
-// String-table offsets of the connection's texts.
-constexpr int kNotStarted = 52;      // "Communication not started"
-constexpr int kCalling = 121;        // "Calling..."
-constexpr int kBadPassword = 122;    // "Bad password" (status)
-constexpr int kSearching = 123;      // "Searching Norvik..."
-constexpr int kStarted = 124;        // "Communication started"
-constexpr int kCommError = 133;      // "Communication error."
-constexpr int kInvalidPhone = 166;   // "Enter a valid phone number."
-constexpr int kBadPasswordMsg = 167; // "Bad password" (message)
-constexpr int kNotFound = 168;       // "Norvik not found, check your connections."
-constexpr int kCarrierLost = 182;    // "MODEM connection lost."
-
 constexpr Millis kHangUpTimeout{1000};
 constexpr Millis kModemTestTimeout{1000};
 constexpr Millis kDialTurn{1000};
@@ -31,11 +19,15 @@ constexpr int kDetectTries = 5;
 
 struct ModemReply {
   std::string_view text;
-  int status;
+  DialOutcome outcome;
 };
 // Whole-line replies that end a dial as failed, in the order they are tested.
 constexpr ModemReply kDialFailures[] = {
-    {"BUSY", 125}, {"NO ANSWER", 126}, {"NO CARRIER", 127}, {"NO DIALTONE", 128}, {"ERROR", 129},
+    {"BUSY", DialOutcome::Busy},
+    {"NO ANSWER", DialOutcome::NoAnswer},
+    {"NO CARRIER", DialOutcome::NoCarrier},
+    {"NO DIALTONE", DialOutcome::NoDialtone},
+    {"ERROR", DialOutcome::ModemError},
 };
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
@@ -55,34 +47,42 @@ bool DetectUnit(SerialLine& line, Millis timeout) {
 
 }  // namespace
 
-bool DialModem(SerialLine& line, const std::string& number, ConnectionUi& ui) {
+TextId DialOutcomeText(DialOutcome outcome) {
+  switch (outcome) {
+    case DialOutcome::Busy: return TextId::Busy;
+    case DialOutcome::NoAnswer: return TextId::NoAnswer;
+    case DialOutcome::NoCarrier: return TextId::NoCarrier;
+    case DialOutcome::NoDialtone: return TextId::NoDialtone;
+    case DialOutcome::ModemError: return TextId::DialError;
+    case DialOutcome::NotDialled:
+    case DialOutcome::Connected:
+    case DialOutcome::NoModem:
+    case DialOutcome::NoReply: break;
+  }
+  return TextId::CommunicationError;
+}
+
+DialOutcome DialModem(SerialLine& line, const std::string& number) {
   line.SendAT("ATE0", kModemTestTimeout);  // echo off; the reply does not matter
   line.SendAT("AT", kModemTestTimeout);
-  if (line.LastAnswer != "OK") {
-    ui.Status(kCommError);
-    return false;
-  }
+  if (line.LastAnswer != "OK") return DialOutcome::NoModem;
   line.SendAT("ATD" + number, Millis{0});
   // The echo of the dial command and "RING" lines are neither outcome.
   for (int turn = 0; turn < kDialTurns && line.Port().IsOpen() && !line.Port().CancelRequested();
        ++turn) {
     if (!line.ReadLine(kDialTurn)) continue;
-    if (line.LastAnswer.find("CONNECT") != std::string::npos) return true;
+    if (line.LastAnswer.find("CONNECT") != std::string::npos) return DialOutcome::Connected;
     for (const ModemReply& failure : kDialFailures) {
-      if (line.LastAnswer == failure.text) {
-        ui.Status(failure.status);
-        return false;
-      }
+      if (line.LastAnswer == failure.text) return failure.outcome;
     }
   }
-  ui.Status(kCommError);
-  return false;
+  return DialOutcome::NoReply;
 }
 
-StartResult Connection::Start(const ConnectionOptions& options, ConnectionUi& ui) {
+Started Connection::Start(const ConnectionOptions& options, ConnectionUi& ui) {
   if (options.modem && !CheckInt(options.callNumber)) {
-    ui.Message(kInvalidPhone);
-    return StartResult::InvalidPhoneNumber;
+    ui.Message(TextId::EnterValidPhoneNumber);
+    return {StartResult::InvalidPhoneNumber};
   }
   // A start always begins on a closed port; nothing of an earlier unit is kept.
   port_.Close();
@@ -100,12 +100,12 @@ StartResult Connection::Start(const ConnectionOptions& options, ConnectionUi& ui
     // port open behind a button that reads "Start communication".
     port_.Close();
     ui.ErrorMessage(error.what());
-    ui.Status(kNotStarted);
-    return StartResult::PortError;
+    ui.Status(TextId::CommunicationNotStarted);
+    return {StartResult::PortError};
   }
 }
 
-StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) {
+Started Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) {
   PortSettings settings;
   settings.name = options.port;
   settings.handshake = modem_ ? Handshake::RtsCts : Handshake::None;
@@ -117,36 +117,39 @@ StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) 
     const PortError failure = port_.Error();
     port_.Close();
     ui.ErrorMessage(PortErrorText(failure));
-    ui.Status(kNotStarted);
-    return StartResult::PortError;
+    ui.Status(TextId::CommunicationNotStarted);
+    return {StartResult::PortError};
   }
 
+  DialOutcome dial = DialOutcome::NotDialled;
   if (modem_) {
     if (port_.CancelRequested()) return Abandon(ui, StartResult::Cancelled);
-    ui.Status(kCalling);
-    if (!DialModem(line_, options.callNumber, ui)) {
+    ui.Status(TextId::Calling);
+    dial = DialModem(line_, options.callNumber);
+    if (dial != DialOutcome::Connected) {
+      ui.Status(DialOutcomeText(dial));
       if (Interrupted()) return Abandon(ui, StartResult::DialFailed);
       port_.Close();
-      return StartResult::DialFailed;
+      return {StartResult::DialFailed, dial};
     }
     if (!Login(ui)) {
       if (Interrupted()) return Abandon(ui, StartResult::BadPassword);
-      ui.Status(kBadPassword);
-      ui.Message(kBadPasswordMsg);
+      ui.Status(TextId::BadPasswordStatus);
+      ui.Message(TextId::BadPassword);
       line_.SendAT("ATH", kHangUpTimeout);
       port_.Close();
-      return StartResult::BadPassword;
+      return {StartResult::BadPassword, dial};
     }
   }
 
   if (port_.CancelRequested()) return Abandon(ui, StartResult::Cancelled);
-  ui.Status(kSearching);
+  ui.Status(TextId::SearchingUnit);
   if (!DetectUnit(line_, comTimeOut_)) {
     if (Interrupted()) return Abandon(ui, StartResult::NotFound);
-    ui.Message(kNotFound);
+    ui.Message(TextId::UnitNotFound);
     port_.Close();
-    ui.Status(kNotStarted);
-    return StartResult::NotFound;
+    ui.Status(TextId::CommunicationNotStarted);
+    return {StartResult::NotFound, dial};
   }
 
   std::string version = "#0F";
@@ -162,8 +165,8 @@ StartResult Connection::Run(const ConnectionOptions& options, ConnectionUi& ui) 
   // Both answers are optional, but a port that closed under them, or a cancel, ends the
   // connection.
   if (Interrupted()) return Abandon(ui, StartResult::NotFound);
-  ui.Status(kStarted);
-  return StartResult::Connected;
+  ui.Status(TextId::CommunicationStarted);
+  return {StartResult::Connected, dial};
 }
 
 bool Connection::Login(ConnectionUi& ui) {
@@ -185,31 +188,31 @@ bool Connection::Login(ConnectionUi& ui) {
   return false;
 }
 
-StartResult Connection::Abandon(ConnectionUi& ui, StartResult result) {
+Started Connection::Abandon(ConnectionUi& ui, StartResult result) {
   port_.Close();
   const bool carrierLost = port_.TakeCarrierLoss();
   if (port_.CancelRequested()) {
     result = StartResult::Cancelled;  // the user's own act: nothing to tell
   } else if (carrierLost) {
-    ui.Message(kCarrierLost);
+    ui.Message(TextId::ModemConnectionLost);
   } else if (const PortError failure = port_.Error(); !failure.empty()) {
     ui.ErrorMessage(PortErrorText(failure));
   }
   firmText_.clear();
-  ui.Status(kNotStarted);
-  return result;
+  ui.Status(TextId::CommunicationNotStarted);
+  return {result, DialOutcome::NotDialled, carrierLost && result != StartResult::Cancelled};
 }
 
 void Connection::Stop(ConnectionUi& ui) {
   if (modem_ && port_.IsOpen() && !port_.CancelRequested()) line_.SendAT("ATH", kHangUpTimeout);
   port_.Close();
   firmText_.clear();
-  ui.Status(kNotStarted);
+  ui.Status(TextId::CommunicationNotStarted);
 }
 
 bool Connection::HandleCarrierLoss(ConnectionUi& ui) {
   if (!port_.TakeCarrierLoss()) return false;
-  ui.Message(kCarrierLost);
+  ui.Message(TextId::ModemConnectionLost);
   Stop(ui);
   return true;
 }

@@ -8,6 +8,7 @@
 
 #include "link/byte_port.h"
 #include "link/serial_line.h"
+#include "text/string_table.h"
 
 namespace zdl {
 
@@ -20,13 +21,13 @@ class ConnectionUi {
   virtual ~ConnectionUi() = default;
   // The password as typed (a number text), or empty when the user cancels.
   virtual std::optional<std::string> AskPassword() = 0;
-  // A message box with the exclamation icon: a string-table offset...
-  virtual void Message(int offset) = 0;
+  // A message box with the exclamation icon: a text of the string table...
+  virtual void Message(TextId text) = 0;
   // ...or a description of an unexpected error or of the port's failure (UTF-8), shown
   // in the front end's language.
   virtual void ErrorMessage(const BilingualText& description) = 0;
   // The status label (ProgStat).
-  virtual void Status(int /*offset*/) {}
+  virtual void Status(TextId /*text*/) {}
 };
 
 struct ConnectionOptions {
@@ -37,12 +38,41 @@ struct ConnectionOptions {
 
 enum class StartResult {
   Connected,
-  InvalidPhoneNumber,  // offset 166; nothing changed
+  InvalidPhoneNumber,  // message EnterValidPhoneNumber; nothing changed
   PortError,           // the port could not be opened; the description was shown
-  DialFailed,          // the reason is in the status
-  BadPassword,         // offsets 122 / 167
-  NotFound,            // offset 168
-  Cancelled,           // the exchange's cancel was requested; port closed, status 52, no message
+  DialFailed,          // the reason is the start's DialOutcome
+  BadPassword,         // status BadPasswordStatus, message BadPassword
+  NotFound,            // message UnitNotFound
+  Cancelled,           // the exchange's cancel was requested; port closed, status
+                       // CommunicationNotStarted, no message
+};
+
+// How a dial through the modem ended.
+enum class DialOutcome {
+  NotDialled,  // a direct cable, or the start ended before the dial had an outcome
+  Connected,   // "CONNECT..."
+  Busy,        // "BUSY"
+  NoAnswer,    // "NO ANSWER"
+  NoCarrier,   // "NO CARRIER"
+  NoDialtone,  // "NO DIALTONE"
+  ModemError,  // "ERROR"
+  NoModem,     // the modem did not answer "AT" with "OK"
+  NoReply,     // no outcome within the dial's time, or the port closed under it
+};
+
+// The status text of a dial outcome (a front end shows it in its language): Busy to
+// ModemError have their own, NoModem and NoReply are a communication error.
+TextId DialOutcomeText(DialOutcome outcome);
+
+// What a start came to. Compared with a StartResult, it is its result.
+struct Started {
+  StartResult result = StartResult::Connected;
+  // A failed dial that ended the start (DialFailed, not interrupted): why; otherwise
+  // NotDialled, or Connected after a dial that succeeded.
+  DialOutcome dial = DialOutcome::NotDialled;
+  // The carrier dropped under the start; its message was shown.
+  bool carrierLost = false;
+  operator StartResult() const { return result; }  // NOLINT(google-explicit-constructor)
 };
 
 // The connection state of the general form.
@@ -54,16 +84,17 @@ class Connection {
   // reset first, so one unit's answers are never used for another; any failure leaves
   // the port closed. A cancel of the exchange (BytePort::RequestCancel), requested
   // before the call or at any moment during it, ends it as Cancelled.
-  StartResult Start(const ConnectionOptions& options, ConnectionUi& ui);
-  // Stops it: "ATH" through a modem, then the port is closed. Status offset 52. With a
+  Started Start(const ConnectionOptions& options, ConnectionUi& ui);
+  // Stops it: "ATH" through a modem, then the port is closed. Status
+  // CommunicationNotStarted. With a
   // cancel pending nothing is sent: closing the port drops DTR, which hangs up.
   void Stop(ConnectionUi& ui);
-  // After a failed exchange: when the carrier watch saw carrier drop, shows offset 182
-  // and stops the connection. True when it did.
+  // After a failed exchange: when the carrier watch saw carrier drop, shows
+  // ModemConnectionLost and stops the connection. True when it did.
   bool HandleCarrierLoss(ConnectionUi& ui);
   // The carrier watch of an idle connection: the front end calls it on a timer (a few
   // times a second) on the port's thread while no exchange runs. A carrier drop shows
-  // offset 182 once and stops the connection; a port that closed by itself (the device
+  // ModemConnectionLost once and stops the connection; a port that closed by itself (the device
   // went away) shows its description and stops it too. False once the connection has
   // ended, then or before: the front end stops its timer and shows the stopped state.
   bool WatchCarrier(ConnectionUi& ui);
@@ -80,14 +111,14 @@ class Connection {
   bool Modem() const { return modem_; }
 
  private:
-  StartResult Run(const ConnectionOptions& options, ConnectionUi& ui);
+  Started Run(const ConnectionOptions& options, ConnectionUi& ui);
   // The password dialogue through a modem: true when the unit answered "#PassWord=1".
   bool Login(ConnectionUi& ui);
   // The start cannot go on: the port closed under an exchange or a cancel is pending.
   bool Interrupted() { return !port_.IsOpen() || port_.CancelRequested(); }
   // Ends a start that was interrupted (carrier drop, cancel, device gone); a cancel makes
   // the result Cancelled and shows nothing.
-  StartResult Abandon(ConnectionUi& ui, StartResult result);
+  Started Abandon(ConnectionUi& ui, StartResult result);
 
   BytePort& port_;
   SerialLine line_;
@@ -98,8 +129,7 @@ class Connection {
   bool modem_ = false;
 };
 
-// Dials the unit through the modem on an open port. True when connected; otherwise the
-// reason's status offset (125 to 129, 133) is given to ui.Status.
-bool DialModem(SerialLine& line, const std::string& number, ConnectionUi& ui);
+// Dials the unit through the modem on an open port: Connected, or why not.
+DialOutcome DialModem(SerialLine& line, const std::string& number);
 
 }  // namespace zdl

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "ui/strings/extra_texts.h"
+#include "text/extra_texts.h"
 
 namespace zdl {
 

@@ -172,8 +172,8 @@ struct PhoneEntryChoice {
 enum class AddPhoneResult {
   Added,
   EmptyNumber,    // nothing added, nothing said
-  InvalidNumber,  // message offset 164
-  ListFull,       // message offset 165
+  InvalidNumber,  // message IncorrectPhoneNumber
+  ListFull,       // message ListFull
 };
 
 // The mode as the queries read it, without changing anything: a Modo outside 0-3 reads

@@ -37,7 +37,7 @@ struct Case {
 class Tree {
  public:
   explicit Tree(const std::string& cmakeExtra = {}) {
-    for (const char* header : {"model/record.h", "ui/strings/texts.h", "link/line.h",
+    for (const char* header : {"model/record.h", "text/texts.h", "link/line.h",
                                "transfer/lines.h", "sim/unit.h", "link/qt/port.h", "cli/cli.h",
                                "tests/support/fake.h", "configfile/file.h"}) {
       Write(header, "#pragma once\n");
@@ -60,7 +60,7 @@ class Tree {
 
 TEST(CheckLayers, IncludesOutsideTheirLayersFailNamingFileLineAndLayers) {
   const std::vector<Case> cases = {
-      {"model on text", "model/record.cpp", "#include \"ui/strings/texts.h\"", true, ""},
+      {"model on text", "model/record.cpp", "#include \"text/texts.h\"", true, ""},
       {"link on model", "link/line.cpp", "#include \"model/record.h\"", true, ""},
       {"a header beside its includer", "link/line.cpp", "#include \"line.h\"", true, ""},
       {"a system header", "model/record.cpp", "#include <vector>", true, ""},
@@ -78,6 +78,14 @@ TEST(CheckLayers, IncludesOutsideTheirLayersFailNamingFileLineAndLayers) {
        "the link layer may not include the cli layer"},
       {"core on the tests' support", "model/record.cpp", "#include \"tests/support/fake.h\"",
        false, "the model layer may not include the testsupport layer"},
+      // The texts are the ground floor: no Qt, nothing of the project; their Qt side apart.
+      {"text on Qt", "text/texts.h", "#include <QSettings>", false,
+       "text/texts.h:3: the text layer may not include the qt layer"},
+      {"text up to model", "text/texts.h", "#include \"model/record.h\"", false,
+       "the text layer may not include the model layer"},
+      {"the texts' Qt side", "text/qt/setting.h", "#include <QSettings>", true, ""},
+      {"model on the texts' Qt side", "model/record.cpp", "#include \"text/qt/setting.h\"", false,
+       "the model layer may not include the text_qt layer"},
   };
   for (const Case& c : cases) {
     Tree tree;

@@ -38,7 +38,7 @@ using enum CheckResult::Kind;
 // (Texts are moved in whole: GCC 12 at -O3 reports a false -Wrestrict on short literals.)
 const struct {
   const char* name; void (*edit)(R&, U&); CheckResult::Kind kind;
-  const char* focus = ""; int offset = 0;
+  const char* focus = ""; TextId offset = TextId{};
 } kCases[] = {
     {"valid record", [](R&, U&) {}, Passed},
     {"no priority number", [](R& r, U&) { r.ListaTlf = {"600,PRV2"}; }, NeedsConfirmation},
@@ -46,40 +46,40 @@ const struct {
     // A unit without data logger: only empty data-logger fields pass.
     {"log time",
      [](R& r, U& u) { u.HasDatalogger = false; r.DataLogger.LOG_TIME = Text("5"); }, Failed,
-     "LogTime", 170},
+     "LogTime", TextId::DataloggerDisabled},
     {"re-arm time",
      [](R& r, U& u) { u.HasDatalogger = false; r.DataLogger.DIGITAL_REARM = Text("5"); }, Failed,
-     "ReArmTime", 170},
+     "ReArmTime", TextId::DataloggerDisabled},
     // Timers, each whole before the next.
     {"firmware 4.3", [](R& r, U& u) { u.FirmVersion = 4.3f; On(r, 5).VP = Text("x"); }, Failed,
-     "MacroInicio", 212},
+     "MacroInicio", TextId::TheFirmware},
     {"firmware 4.4", [](R& r, U& u) { u.FirmVersion = 4.4f; On(r, 0); }, Passed},
     {"time 8", [](R& r, U&) { On(r, 1).TIME = Text("8"); }, Passed},
-    {"time 25:00", [](R& r, U&) { On(r, 1).TIME = Text("25:00"); }, Failed, "TimeBox[1]", 171},
+    {"time 25:00", [](R& r, U&) { On(r, 1).TIME = Text("25:00"); }, Failed, "TimeBox[1]", TextId::IncorrectNumber},
     {"validity 30000", [](R& r, U&) { On(r, 3).VP = Text("30000"); }, Passed},
-    {"validity 30001", [](R& r, U&) { On(r, 3).VP = Text("30001"); }, Failed, "VPBox[3]", 172},
-    {"no day", [](R& r, U&) { r.Timers[4].HABIL = true; }, Failed, "VPBox[4]", 214},
+    {"validity 30001", [](R& r, U&) { On(r, 3).VP = Text("30001"); }, Failed, "VPBox[3]", TextId::OutOfRangeUnder30000},
+    {"no day", [](R& r, U&) { r.Timers[4].HABIL = true; }, Failed, "VPBox[4]", TextId::NoDaySelectedInTimer},
     {"timer order", [](R& r, U&) { r.Timers[0].HABIL = true; On(r, 1).TIME = Text("x"); }, Failed,
-     "VPBox[0]", 214},
+     "VPBox[0]", TextId::NoDaySelectedInTimer},
     // Digital inputs, before the general fields.
     {"disabled input", [](R& r, U&) { Cycles(r, 0, "x", "x").Modo = ModeDisabled; }, Passed},
-    {"cycles 30001", [](R& r, U&) { Cycles(r, 6, "30001", ""); }, Failed, "CVal[6]", 172},
-    {"empty reset time", [](R& r, U&) { Cycles(r, 1, "3", ""); }, Failed, "RST_Time[1]", 171},
-    {"reset time 65536", [](R& r, U&) { Cycles(r, 3, "3", "65536"); }, Failed, "RST_Time[3]", 173},
+    {"cycles 30001", [](R& r, U&) { Cycles(r, 6, "30001", ""); }, Failed, "CVal[6]", TextId::OutOfRangeUnder30000},
+    {"empty reset time", [](R& r, U&) { Cycles(r, 1, "3", ""); }, Failed, "RST_Time[1]", TextId::IncorrectNumber},
+    {"reset time 65536", [](R& r, U&) { Cycles(r, 3, "3", "65536"); }, Failed, "RST_Time[3]", TextId::OutOfRangeUnder65536},
     {"no reset time on 4-7", [](R& r, U&) { Cycles(r, 4, "3", "x"); }, Passed},
-    {"persistence 3000.5", [](R& r, U&) { Persist(r, 0, "3000.5"); }, Failed, "PVal[0]", 174},
+    {"persistence 3000.5", [](R& r, U&) { Persist(r, 0, "3000.5"); }, Failed, "PVal[0]", TextId::OutOfRangeUnder3000},
     {"inputs first", [](R& r, U&) { r.General.RENVN = ""; Persist(r, 7, ""); }, Failed, "PVal[7]",
-     171},
+     TextId::IncorrectNumber},
     // General fields in their order.
-    {"RENVN 21", [](R& r, U&) { r.General.RENVN = "21"; }, Failed, "RENVN", 175},
+    {"RENVN 21", [](R& r, U&) { r.General.RENVN = "21"; }, Failed, "RENVN", TextId::OutOfRangeUnder20},
     {"RENVN -3", [](R& r, U&) { r.General.RENVN = "-3"; }, Passed},
-    {"empty SMSC", [](R& r, U&) { r.General.SMSC = ""; }, Failed, "SMSCBox", 171},
-    {"empty PTLF", [](R& r, U&) { r.General.PTLF = ""; }, Failed, "PTLF", 179},
-    {"NORMAL 3001", [](R& r, U&) { r.General.NORMAL = "3001"; }, Failed, "NORMAL", 174},
+    {"empty SMSC", [](R& r, U&) { r.General.SMSC = ""; }, Failed, "SMSCBox", TextId::IncorrectNumber},
+    {"empty PTLF", [](R& r, U&) { r.General.PTLF = ""; }, Failed, "PTLF", TextId::IncorrectPhoneNumberEntry},
+    {"NORMAL 3001", [](R& r, U&) { r.General.NORMAL = "3001"; }, Failed, "NORMAL", TextId::OutOfRangeUnder3000},
     // Analog inputs: numbers without range; TEXT and UN unchecked.
-    {"empty IE", [](R& r, U&) { r.Analog[1].HABIL = true; }, Failed, "IE[1]", 171},
-    {"HIST 1,5", [](R& r, U&) { Scale(r, 3, "1").HIST = "1,5"; }, Failed, "Hist[3]", 171},
-    {"persistence", [](R& r, U&) { Scale(r, 2, "1").PERSIST = true; }, Failed, "PValA[2]", 171},
+    {"empty IE", [](R& r, U&) { r.Analog[1].HABIL = true; }, Failed, "IE[1]", TextId::IncorrectNumber},
+    {"HIST 1,5", [](R& r, U&) { Scale(r, 3, "1").HIST = "1,5"; }, Failed, "Hist[3]", TextId::IncorrectNumber},
+    {"persistence", [](R& r, U&) { Scale(r, 2, "1").PERSIST = true; }, Failed, "PValA[2]", TextId::IncorrectNumber},
     {"large values", [](R& r, U&) { Scale(r, 0, "99999").UN = "x,y"; }, Passed},
 };
 
@@ -102,9 +102,9 @@ TEST(CheckPass, StopsAtTheFirstFailingField) {
 
 TEST(CheckPass, Messages) {
   const UnitFacts unit{true, 4.3f, "4.3\xe9"};  // Windows-1252 e-acute
-  EXPECT_EQ(CheckMessage({Failed, FindField("MacroInicio", -1), 212}, unit, Lang::English),
+  EXPECT_EQ(CheckMessage({Failed, FindField("MacroInicio", -1), TextId::TheFirmware}, unit, Lang::English),
             "Firmware4.3\xc3\xa9 don't support Timers");
-  EXPECT_EQ(CheckMessage({Failed, FindField("VPBox", 4), 214}, unit, Lang::English),
+  EXPECT_EQ(CheckMessage({Failed, FindField("VPBox", 4), TextId::NoDaySelectedInTimer}, unit, Lang::English),
             "You have not selected any day in timer  4");
   EXPECT_EQ(ConfirmationQuestion(Lang::English),
             "There isn't no prioritary number, alarms won't be notified.\r"
@@ -158,7 +158,7 @@ TEST(CheckPass, TextsAfterTheNumbersAndBeforeThePriorityQuestion) {
   r.General.RENVN = "21";
   CheckResult result = CheckForWrite(r, kUnit);
   EXPECT_EQ(FocusName(result), "RENVN");
-  EXPECT_EQ(result.offset, 175);
+  EXPECT_EQ(result.offset, TextId::OutOfRangeUnder20);
 
   r.General.RENVN = "20";
   r.ListaTlf.clear();

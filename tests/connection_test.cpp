@@ -15,7 +15,7 @@ namespace {
 using testing::FakeClock;
 using testing::FakePort;
 using Lines = std::vector<std::string>;
-using Offsets = std::vector<int>;
+using Offsets = std::vector<TextId>;
 
 Micros Ms(long long ms) { return Micros{Millis{ms}}; }
 
@@ -33,7 +33,7 @@ struct Rig final : ConnectionUi {
       if (command == cancelAfter) p.CancelAt(clock.Now() + Ms(5));
     });
   }
-  StartResult Start(bool modem, std::string number = "600123456") {
+  Started Start(bool modem, std::string number = "600123456") {
     prompts = 0;
     return connection.Start({"COM3", modem, std::move(number)}, *this);
   }
@@ -43,11 +43,11 @@ struct Rig final : ConnectionUi {
     if (prompts >= passwords.size()) return std::nullopt;  // cancelled
     return passwords[prompts++];
   }
-  void Message(int offset) override { messages.push_back(offset); }
+  void Message(TextId offset) override { messages.push_back(offset); }
   void ErrorMessage(const BilingualText& description) override {
     errors.push_back(description.In(Lang::English));
   }
-  void Status(int offset) override { statuses.push_back(offset); }
+  void Status(TextId offset) override { statuses.push_back(offset); }
 
   std::map<std::string, std::string> replies{
       {"#00", "#ACK"}, {"#0F", "#VER=ZDL410 V5.01"}, {"#40", "#BF01"}, {"#111234", "#PassWord=1"},
@@ -76,8 +76,8 @@ TEST(Connection, CarrierLossStopsOnceAndOnlyAModemIsHungUpOrWatched) {
   EXPECT_EQ(r.clock.Now(), drop);  // the closed port ends the wait at once
   EXPECT_TRUE(r.connection.HandleCarrierLoss(r));
   EXPECT_FALSE(r.connection.HandleCarrierLoss(r));
-  EXPECT_EQ(r.messages, Offsets{182});
-  EXPECT_EQ(r.statuses.back(), 52);
+  EXPECT_EQ(r.messages, Offsets{TextId::ModemConnectionLost});
+  EXPECT_EQ(r.statuses.back(), TextId::CommunicationNotStarted);
   EXPECT_FALSE(r.connection.IsOpen());
   ASSERT_EQ(r.Start(true), StartResult::Connected);
   r.connection.Stop(r);
@@ -108,40 +108,45 @@ TEST(Connection, StartOutcomes) {
     std::string openError = "";
     std::string drop = "";
     StartResult result = Connected;
-    int status = 124;  // the last one; 0: none
-    int message = 0;
+    std::optional<TextId> status = TextId::CommunicationStarted;  // the last one
+    std::optional<TextId> message = std::nullopt;
+    DialOutcome dial = DialOutcome::NotDialled;  // a failed dial's outcome
     std::size_t sent = 7;  // lines written
   } cases[] = {
       {.modem = false, .sent = 3},
-      {.number = "", .result = InvalidPhoneNumber, .status = 0, .message = 166, .sent = 0},
-      {.openError = "/dev/ttyS2: Permission denied", .result = PortError, .status = 52, .sent = 0},
+      {.number = "", .result = InvalidPhoneNumber, .status = std::nullopt, .message = TextId::EnterValidPhoneNumber, .sent = 0},
+      {.openError = "/dev/ttyS2: Permission denied", .result = PortError, .status = TextId::CommunicationNotStarted, .sent = 0},
       // Detection: a unit answering otherwise is asked five times, a silent one once.
-      {.replies = {{"#00", "#NAK"}}, .result = NotFound, .status = 52, .message = 168, .sent = 9},
-      {.replies = {{"#00", ""}}, .result = NotFound, .status = 52, .message = 168, .sent = 8},
+      {.replies = {{"#00", "#NAK"}}, .result = NotFound, .status = TextId::CommunicationNotStarted, .message = TextId::UnitNotFound, .sent = 9},
+      {.replies = {{"#00", ""}}, .result = NotFound, .status = TextId::CommunicationNotStarted, .message = TextId::UnitNotFound, .sent = 8},
       // Login; a password that is not a number text is never sent.
-      {.passwords = {"9", "9", "9"}, .result = BadPassword, .status = 122, .message = 167, .sent = 7},
-      {.passwords = {}, .result = BadPassword, .status = 122, .message = 167, .sent = 4},
-      {.passwords = {""}, .result = BadPassword, .status = 122, .message = 167, .sent = 4},
+      {.passwords = {"9", "9", "9"}, .result = BadPassword, .status = TextId::BadPasswordStatus, .message = TextId::BadPassword, .sent = 7},
+      {.passwords = {}, .result = BadPassword, .status = TextId::BadPasswordStatus, .message = TextId::BadPassword, .sent = 4},
+      {.passwords = {""}, .result = BadPassword, .status = TextId::BadPasswordStatus, .message = TextId::BadPassword, .sent = 4},
       {.passwords = {"9", "9", "1234"}, .sent = 9},
       {.passwords = {"1234\r#03", "1234"}, .sent = 7},
       // ... nor counted as a try: three refusals by the unit are needed.
       {.passwords = {"x", "9", "9", "1234"}, .sent = 9},
-      {.passwords = {"9", "1234\r#03", "9", "-", "9", "1234"}, .result = BadPassword, .status = 122,
-       .message = 167, .sent = 7},
+      {.passwords = {"9", "1234\r#03", "9", "-", "9", "1234"}, .result = BadPassword, .status = TextId::BadPasswordStatus,
+       .message = TextId::BadPassword, .sent = 7},
       // Dial: whole-line, case-sensitive outcomes; no hang-up after a failed dial.
       {.replies = {{kDial, "\r\nCONNECT 9600/V.32/LAPM\r\n"}}},
       {.replies = {{kDial, "ATD600123456\r\r\nRING\r\n\r\nRING\r\n\r\nNO CARRIER\r\n"}},
-       .result = DialFailed, .status = 127, .sent = 3},
-      {.replies = {{kDial, "\r\nBUSY\r\n"}}, .result = DialFailed, .status = 125, .sent = 3},
-      {.replies = {{kDial, "\r\nERROR\r\n"}}, .result = DialFailed, .status = 129, .sent = 3},
-      {.replies = {{kDial, "\r\nbusy\r\n"}}, .result = DialFailed, .status = 133, .sent = 3},
-      {.replies = {{kDial, "\r\nNO CARRIER \r\n"}}, .result = DialFailed, .status = 133, .sent = 3},
+       .result = DialFailed, .status = TextId::NoCarrier, .dial = DialOutcome::NoCarrier, .sent = 3},
+      {.replies = {{kDial, "\r\nBUSY\r\n"}}, .result = DialFailed, .status = TextId::Busy, .dial = DialOutcome::Busy, .sent = 3},
+      {.replies = {{kDial, "\r\nERROR\r\n"}}, .result = DialFailed, .status = TextId::DialError, .dial = DialOutcome::ModemError, .sent = 3},
+      {.replies = {{kDial, "\r\nbusy\r\n"}}, .result = DialFailed, .status = TextId::CommunicationError,
+       .dial = DialOutcome::NoReply, .sent = 3},
+      {.replies = {{kDial, "\r\nNO CARRIER \r\n"}}, .result = DialFailed, .status = TextId::CommunicationError,
+       .dial = DialOutcome::NoReply, .sent = 3},
       // A modem echoing "AT" before its "OK", and no modem at all, are never dialled.
-      {.replies = {{"AT", "AT\r\r\nOK\r\n"}}, .result = DialFailed, .status = 133, .sent = 2},
-      {.replies = {{"AT", ""}}, .result = DialFailed, .status = 133, .sent = 5},
+      {.replies = {{"AT", "AT\r\r\nOK\r\n"}}, .result = DialFailed, .status = TextId::CommunicationError,
+       .dial = DialOutcome::NoModem, .sent = 2},
+      {.replies = {{"AT", ""}}, .result = DialFailed, .status = TextId::CommunicationError,
+       .dial = DialOutcome::NoModem, .sent = 5},
       // Carrier lost under the start: the carrier message, the port closed.
-      {.drop = "#111234", .result = BadPassword, .status = 52, .message = 182, .sent = 4},
-      {.drop = "#0F", .result = NotFound, .status = 52, .message = 182, .sent = 6},
+      {.drop = "#111234", .result = BadPassword, .status = TextId::CommunicationNotStarted, .message = TextId::ModemConnectionLost, .sent = 4},
+      {.drop = "#0F", .result = NotFound, .status = TextId::CommunicationNotStarted, .message = TextId::ModemConnectionLost, .sent = 6},
   };
   int row = 0;
   for (const auto& c : cases) {
@@ -151,9 +156,14 @@ TEST(Connection, StartOutcomes) {
     r.passwords = c.passwords;
     r.port.FailOpen(c.openError);
     r.dropAfter = c.drop;
-    EXPECT_EQ(r.Start(c.modem, c.number), c.result);
-    EXPECT_EQ(r.statuses.empty() ? 0 : r.statuses.back(), c.status);
-    EXPECT_EQ(r.messages, c.message ? Offsets{c.message} : Offsets{});
+    const Started started = r.Start(c.modem, c.number);
+    EXPECT_EQ(started.result, c.result);
+    if (c.result == DialFailed) {
+      EXPECT_EQ(started.dial, c.dial);
+    }
+    EXPECT_EQ(started.carrierLost, c.message == TextId::ModemConnectionLost);
+    EXPECT_EQ(r.statuses.empty() ? std::nullopt : std::optional(r.statuses.back()), c.status);
+    EXPECT_EQ(r.messages, c.message ? Offsets{*c.message} : Offsets{});
     EXPECT_EQ(r.port.WrittenLines().size(), c.sent) << ::testing::PrintToString(r.port.Written());
     EXPECT_EQ(r.connection.IsOpen(), c.result == Connected);
     EXPECT_EQ(r.errors, c.openError.empty() ? Lines{} : Lines{c.openError});
@@ -191,7 +201,7 @@ TEST(Connection, SilentModemAfterTheDialGivesUpAfterSixtyOneTurns) {
   Rig r;
   r.replies["ATD600123456"] = "";
   EXPECT_EQ(r.Start(true), StartResult::DialFailed);
-  EXPECT_EQ(r.statuses.back(), 133);
+  EXPECT_EQ(r.statuses.back(), TextId::CommunicationError);
   EXPECT_EQ(r.clock.Now(), Ms(340 + 61 * 1000));  // dialled at 340 ms, after the modem test
 }
 
@@ -229,7 +239,7 @@ TEST(Connection, ACancelEndsTheStartWhereverItIsAndTheNextExchangeStartsAfresh) 
       EXPECT_LT(r.clock.Now() - start, Ms(1000));
     }
     EXPECT_TRUE(r.messages.empty() && r.errors.empty());
-    EXPECT_EQ(r.statuses.back(), 52);
+    EXPECT_EQ(r.statuses.back(), TextId::CommunicationNotStarted);
     EXPECT_TRUE(r.connection.CancelRequested());  // until the next exchange begins
 
     r.cancelAfter.clear();
@@ -280,15 +290,15 @@ TEST(Connection, AnIdleModemConnectionSeesACarrierDropOnce) {
   r.clock.Advance(Ms(600));
   EXPECT_FALSE(r.connection.WatchCarrier(r));
   EXPECT_FALSE(r.connection.WatchCarrier(r));
-  EXPECT_EQ(r.messages, Offsets{182});
-  EXPECT_EQ(r.statuses.back(), 52);
+  EXPECT_EQ(r.messages, Offsets{TextId::ModemConnectionLost});
+  EXPECT_EQ(r.statuses.back(), TextId::CommunicationNotStarted);
   EXPECT_FALSE(r.connection.IsOpen());
 
   ASSERT_EQ(r.Start(false), StartResult::Connected);  // a direct cable has no carrier to watch
   r.port.DropCarrierAt(r.clock.Now());
   r.clock.Advance(Ms(100));
   EXPECT_TRUE(r.connection.WatchCarrier(r));
-  EXPECT_EQ(r.messages, Offsets{182});
+  EXPECT_EQ(r.messages, Offsets{TextId::ModemConnectionLost});
 }
 
 TEST(Connection, AnUnexpectedErrorDuringAStartClosesThePortAndShowsItsDescription) {
@@ -297,7 +307,7 @@ TEST(Connection, AnUnexpectedErrorDuringAStartClosesThePortAndShowsItsDescriptio
   EXPECT_EQ(r.Start(true), StartResult::PortError);
   EXPECT_FALSE(r.connection.IsOpen());
   EXPECT_EQ(r.errors, Lines{"out of memory"});
-  EXPECT_EQ(r.statuses.back(), 52);
+  EXPECT_EQ(r.statuses.back(), TextId::CommunicationNotStarted);
 }
 
 }  // namespace

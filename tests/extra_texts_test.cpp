@@ -1,9 +1,9 @@
-// The core's own texts beside the string table: both languages, same placeholders.
+// The texts beside the string table: both languages, same placeholders.
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "ui/strings/extra_texts.h"
+#include "text/extra_texts.h"
 
 namespace zdl {
 namespace {
@@ -21,8 +21,8 @@ TEST(ExtraTexts, EveryTextHasBothLanguagesWithTheSamePlaceholders) {
     const auto id = static_cast<ExtraText>(i);
     const std::string_view english = ExtraTextIn(Lang::English, id);
     const std::string_view spanish = ExtraTextIn(Lang::Spanish, id);
-    EXPECT_FALSE(english.empty()) << i;
-    EXPECT_NE(english, spanish) << i;
+    // Some words are the same in both languages (the compare table's "Editor").
+    EXPECT_FALSE(english.empty() || spanish.empty()) << i;
     EXPECT_EQ(Placeholders(english), Placeholders(spanish)) << i;
   }
 }

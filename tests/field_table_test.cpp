@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "configfile/config_file.h"
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 
 namespace zdl {
 namespace {

@@ -136,12 +136,12 @@ TEST(FirmwareUpload, ChecksProgressAfterEveryFull257ByteBlockOnly) {
     if (c.outcome == FirmwareResult::Upgraded) {
       // Nothing added: "D", "S" and the file exactly as it is.
       EXPECT_EQ(f.port.Written(), "DS" + f.image);
-      EXPECT_EQ(f.progress.statuses, (std::vector<int>{114, 115, 118, 117}));
+      EXPECT_EQ(f.progress.statuses, (std::vector<TextId>{TextId::SwitchUnitOffAndOn, TextId::ErasingFlash, TextId::TransferringFirmware, TextId::FirmwareUpgraded}));
       EXPECT_EQ(f.progress.range, static_cast<int>(c.size));
       EXPECT_EQ(c.size == 0 ? 0 : f.progress.values.back(), static_cast<int>(c.size));
     } else {
       EXPECT_EQ(result.receivedInstead, 'O');
-      EXPECT_EQ(f.progress.statuses, (std::vector<int>{114, 115, 118, 116}));
+      EXPECT_EQ(f.progress.statuses, (std::vector<TextId>{TextId::SwitchUnitOffAndOn, TextId::ErasingFlash, TextId::TransferringFirmware, TextId::CommunicationErrorAlert}));
     }
   }
 }
@@ -220,7 +220,7 @@ TEST(FirmwareUpload, AMissingAnswerGoesBackToTheWaitForThePrompt) {
     EXPECT_EQ(result.restarts, 1);
     EXPECT_EQ(waits, (std::vector<std::optional<BootLoaderText>>{std::nullopt, c.missing}));
     EXPECT_EQ(f.port.Written(), "D" + c.secondAttemptWritten);
-    EXPECT_EQ(f.progress.statuses.back(), 117);
+    EXPECT_EQ(f.progress.statuses.back(), TextId::FirmwareUpgraded);
   }
 }
 

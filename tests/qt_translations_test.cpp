@@ -6,7 +6,7 @@
 #include <array>
 #include <memory>
 
-#include "ui/strings/qt_translations.h"
+#include "text/qt/qt_translations.h"
 
 namespace zdl {
 namespace {

@@ -210,7 +210,7 @@ TEST(ReadConfigProcedure, FailedUserReadLeavesTheRecordAsItWas) {
   unit.lose = [](std::size_t index) { return index == 1; };
   EXPECT_FALSE(unit.Read(record, false, true));
   EXPECT_TRUE(record == before);
-  EXPECT_EQ(unit.progress.statuses, (std::vector<int>{131, 133}));
+  EXPECT_EQ(unit.progress.statuses, (std::vector<TextId>{TextId::ReadingConfiguration, TextId::CommunicationError}));
   EXPECT_EQ(unit.progress.values.back(), 0);
 }
 
@@ -248,7 +248,7 @@ TEST(ReadConfigProcedure, AStreamWithoutEndFailsTheRead) {
   unit.endless = true;
   EXPECT_FALSE(unit.Read(record, false, true));
   EXPECT_TRUE(record == before);
-  EXPECT_EQ(unit.progress.statuses, (std::vector<int>{131, 133}));
+  EXPECT_EQ(unit.progress.statuses, (std::vector<TextId>{TextId::ReadingConfiguration, TextId::CommunicationError}));
   EXPECT_EQ(unit.Sent("02"), 1);
   EXPECT_LT(unit.recordsSent, unit.endlessLimit);
 }

@@ -1,4 +1,5 @@
-#include "ui/strings/string_table.h"
+#include "text/qt/language_setting.h"
+#include "text/string_table.h"
 
 #include <gtest/gtest.h>
 
@@ -20,12 +21,13 @@ TEST(StringTable, TextsByIdAndEveryTextFitsTheUnitsCharacterSet) {
       {130, "Prio. "}, {615, "You have not selected any day in timer "},  // trailing blanks matter
       {-101, ""}, {100, ""}, {701, ""}};
   for (const auto& [id, text] : rows) EXPECT_EQ(TextById(id), text) << id;
-  EXPECT_EQ(LangText(Lang::English, kStringTableTexts), "");
+  EXPECT_EQ(LangText(Lang::English, static_cast<TextId>(kStringTableTexts)), "");
   // Alarm texts are prefilled from the table and go to the unit or a file.
   for (Lang lang : {Lang::Spanish, Lang::English}) {
     for (int k = 0; k < kStringTableTexts; ++k) {
-      EXPECT_FALSE(LangText(lang, k).empty() || LangText(lang, k) == "  ") << LangBase(lang) + k;
-      EXPECT_TRUE(Utf8ToCp1252(LangText(lang, k)).has_value()) << LangBase(lang) + k;
+      const std::string_view text = LangText(lang, static_cast<TextId>(k));
+      EXPECT_FALSE(text.empty() || text == "  ") << LangBase(lang) + k;
+      EXPECT_TRUE(Utf8ToCp1252(text).has_value()) << LangBase(lang) + k;
     }
   }
 }

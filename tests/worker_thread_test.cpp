@@ -17,6 +17,7 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "link/connection.h"
@@ -46,8 +47,6 @@ const char* Name(Phase phase) {
   return "";
 }
 
-constexpr int kCalling = 121;  // status "Calling..."
-constexpr int kSaving = 136;   // status of the wait for "#SAVE_OK"
 
 // The front end: the worker thread, and the main thread's side of the ConnectionUi.
 class Desk final : public ConnectionUi, public ProgressSink {
@@ -85,7 +84,7 @@ class Desk final : public ConnectionUi, public ProgressSink {
   }
 
   // The main thread cancels when the worker reports this status or progress value.
-  void CancelOnStatus(int offset) { cancelStatus_ = offset; }
+  void CancelOnStatus(TextId text) { cancelStatus_ = text; }
   void CancelOnProgress(int value) { cancelProgress_ = value; }
   void CancelNow() {
     requested_ = clock_.Now();
@@ -107,13 +106,13 @@ class Desk final : public ConnectionUi, public ProgressSink {
         Qt::BlockingQueuedConnection);
     return answer;
   }
-  void Message(int offset) override { OnMain([this, offset] { messages.push_back(offset); }); }
+  void Message(TextId offset) override { OnMain([this, offset] { messages.push_back(offset); }); }
   void ErrorMessage(const BilingualText& text) override {
     OnMain([this, english = text.In(Lang::English)] { errors.push_back(english); });
   }
-  void Status(int offset) override {
+  void Status(TextId offset) override {
     OnMain([this, offset] {
-      if (offset == cancelStatus_) CancelNow();
+      if (cancelStatus_ == offset) CancelNow();
     });
   }
   void Value(int value) override {
@@ -123,7 +122,7 @@ class Desk final : public ConnectionUi, public ProgressSink {
   }
 
   int prompts = 0;
-  std::vector<int> messages;
+  std::vector<TextId> messages;
   std::vector<std::string> errors;
 
  private:
@@ -136,7 +135,7 @@ class Desk final : public ConnectionUi, public ProgressSink {
   QThread worker_;
   QObject onWorker_;
   QObject onMain_;
-  int cancelStatus_ = -1;
+  std::optional<TextId> cancelStatus_;
   int cancelProgress_ = -1;
   Micros requested_{0};
   Micros ended_{0};
@@ -198,7 +197,7 @@ TEST_P(WorkerThread, EveryPhaseOfAModemConnectionEndsAtOnceOnACancelFromTheMainT
 
       unit.port->BeginExchange();  // the user presses the start button
       if (phase == Phase::BeforeOpen) desk.CancelNow();
-      if (phase == Phase::Dial) desk.CancelOnStatus(kCalling);
+      if (phase == Phase::Dial) desk.CancelOnStatus(TextId::Calling);
       desk.Run(start);
       latency = desk.Latency();
       if (phase == Phase::BeforeOpen || phase == Phase::Dial) {
@@ -217,7 +216,7 @@ TEST_P(WorkerThread, EveryPhaseOfAModemConnectionEndsAtOnceOnACancelFromTheMainT
                                      connection.HasDatalogger(), record, desk);
           });
         } else {
-          desk.CancelOnStatus(kSaving);
+          desk.CancelOnStatus(TextId::SavingOnEeprom);
           desk.Run([&] {
             done = WriteConfiguration(connection.Line(), connection.ComTimeOut(), record, desk);
           });

@@ -57,8 +57,8 @@ class WritingUnit {
   // Told of every status, before it is recorded.
   class Progress final : public testing::RecordingProgress {
    public:
-    std::function<void(int)> onStatus;
-    void Status(int offset) override {
+    std::function<void(TextId)> onStatus;
+    void Status(TextId offset) override {
       if (onStatus) onStatus(offset);
       RecordingProgress::Status(offset);
     }
@@ -162,7 +162,7 @@ TEST(WriteConfig, SendsEveryLineInOrderThenSaves) {
   EXPECT_EQ(framed[1], "#C0;01LDDEF");
   EXPECT_EQ(unit.progress.values, (std::vector<int>{0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12,
                                                     13, 14, 15, 16, 17, 18, 19, 20, 21}));
-  EXPECT_EQ(unit.progress.statuses, (std::vector<int>{134, 136, 135}));
+  EXPECT_EQ(unit.progress.statuses, (std::vector<TextId>{TextId::WritingConfiguration, TextId::SavingOnEeprom, TextId::ConfigurationWritten}));
 }
 
 TEST(WriteConfig, TheFirstWrongOrMissingAnswerEndsTheWriteUnsaved) {
@@ -183,7 +183,7 @@ TEST(WriteConfig, TheFirstWrongOrMissingAnswerEndsTheWriteUnsaved) {
     EXPECT_EQ(unit.Write(), ok);
     EXPECT_EQ(unit.Count(command), sends);
     EXPECT_TRUE(unit.port.Written().ends_with(FrameCommand(ok ? "#03" : command) + "\r"));
-    EXPECT_EQ(unit.progress.statuses, (ok ? std::vector{134, 136, 135} : std::vector{134, 133}));
+    EXPECT_EQ(unit.progress.statuses, (ok ? std::vector<TextId>{TextId::WritingConfiguration, TextId::SavingOnEeprom, TextId::ConfigurationWritten} : std::vector<TextId>{TextId::WritingConfiguration, TextId::CommunicationError}));
     EXPECT_EQ(unit.progress.values.back(), ok ? 21 : 0);
   }
 }
@@ -197,7 +197,7 @@ TEST(WriteConfig, SaveMustBeConfirmedWithinThirtySeconds) {
     EXPECT_EQ(unit.Write(), ok) << answer << delay;
     EXPECT_EQ(unit.Count("#03"), 1) << delay;  // the confirmation is awaited, not asked for
     EXPECT_EQ(unit.clock.Now() - unit.saveAskedAt, Micros{Millis{std::min(delay, 30000)}});
-    EXPECT_EQ(unit.progress.statuses, (std::vector<int>{134, 136, ok ? 135 : 133})) << delay;
+    EXPECT_EQ(unit.progress.statuses, (std::vector<TextId>{TextId::WritingConfiguration, TextId::SavingOnEeprom, ok ? TextId::ConfigurationWritten : TextId::CommunicationError})) << delay;
   }
 }
 
@@ -209,7 +209,7 @@ TEST(WriteConfig, ATextThatMayNotGoOutRefusesTheWriteBeforeAnythingIsSent) {
   WritingUnit unit(record);
   EXPECT_FALSE(unit.Write());
   EXPECT_EQ(unit.port.Written(), "");
-  EXPECT_EQ(unit.progress.statuses, (std::vector<int>{134, 133}));
+  EXPECT_EQ(unit.progress.statuses, (std::vector<TextId>{TextId::WritingConfiguration, TextId::CommunicationError}));
   EXPECT_EQ(unit.progress.values.back(), 0);
 }
 
@@ -219,21 +219,24 @@ TEST(WriteConfig, ATextThatMayNotGoOutRefusesTheWriteBeforeAnythingIsSent) {
 // the write ends Incomplete, without "#03".
 TEST(WriteConfig, AStopBetweenTheFirstLineAndTheSaveLeavesTheUnitIncomplete) {
   const std::string mid = "#01ID=" + testing::FullRecord().General.NOMBRE;
+  constexpr TextId kWriting = TextId::WritingConfiguration;
+  constexpr TextId kSaving = TextId::SavingOnEeprom;
+  constexpr TextId kError = TextId::CommunicationError;
   struct Row {
-    std::string at;  // a command as it is written, or "saving": the status 136
+    std::string at;  // a command as it is written, or "saving": the status SavingOnEeprom
     bool atOnce;     // the gate lets the stop through without asking
     WriteOutcome outcome;
     int lddefSent;
     int saveSent;
-    std::vector<int> statuses;
+    std::vector<TextId> statuses;
   };
   for (const Row& row : std::vector<Row>{
-           {"#00", true, WriteOutcome::Failed, 0, 0, {134, 133}},
-           {"#01LDDEF", false, WriteOutcome::Incomplete, 1, 0, {134}},
-           {mid, false, WriteOutcome::Incomplete, 1, 0, {134}},
+           {"#00", true, WriteOutcome::Failed, 0, 0, {kWriting, kError}},
+           {"#01LDDEF", false, WriteOutcome::Incomplete, 1, 0, {kWriting}},
+           {mid, false, WriteOutcome::Incomplete, 1, 0, {kWriting}},
            // "#03" written but not acknowledged: the unit may not have it.
-           {"#03", false, WriteOutcome::Incomplete, 1, 1, {134}},
-           {"saving", true, WriteOutcome::Failed, 1, 1, {134, 136, 133}},
+           {"#03", false, WriteOutcome::Incomplete, 1, 1, {kWriting}},
+           {"saving", true, WriteOutcome::Failed, 1, 1, {kWriting, kSaving, kError}},
        }) {
     SCOPED_TRACE(row.at);
     WritingUnit unit;
@@ -245,8 +248,8 @@ TEST(WriteConfig, AStopBetweenTheFirstLineAndTheSaveLeavesTheUnitIncomplete) {
     unit.onLine = [&](const std::string& command) {
       if (command == row.at && !atOnce) stop();
     };
-    unit.progress.onStatus = [&](int offset) {
-      if (offset == 136 && row.at == "saving") stop();
+    unit.progress.onStatus = [&](TextId offset) {
+      if (offset == TextId::SavingOnEeprom && row.at == "saving") stop();
     };
     EXPECT_EQ(unit.WriteWithCommit(), row.outcome);
     EXPECT_EQ(atOnce, std::optional<bool>(row.atOnce));
@@ -265,7 +268,7 @@ TEST(WriteConfig, NoStopAndACompleteWriteAreNotIncomplete) {
   failing.answers["#01RENVN=" + testing::FullRecord().General.RENVN] = "";
   EXPECT_EQ(failing.WriteWithCommit(), WriteOutcome::Failed);
   EXPECT_TRUE(failing.commit.Committed());
-  EXPECT_EQ(failing.progress.statuses, (std::vector<int>{134, 133}));
+  EXPECT_EQ(failing.progress.statuses, (std::vector<TextId>{TextId::WritingConfiguration, TextId::CommunicationError}));
 }
 
 // The write's thread commits while the interface thread cancels: exactly one of them

@@ -11,7 +11,8 @@ cd "${1:-$(dirname "$0")/..}"
 # The layer of a path inside the project, or nothing when it is in no layer.
 layer_of() {
   case "$1" in
-    text/* | ui/strings/*) echo text ;;
+    text/qt/*) echo text_qt ;;
+    text/*) echo text ;;
     model/*) echo model ;;
     configfile/*) echo configfile ;;
     link/qt/*) echo link_qt ;;
@@ -33,10 +34,11 @@ layer_of() {
 # What each layer may include besides itself. Nothing includes upward: the ground floor
 # (text, model) includes nothing of the project but text; the core's floors include only
 # floors below them; the front ends sit on top and nothing includes them. "qt" stands for
-# Qt's own headers.
+# Qt's own headers: the core uses none of them.
 core="text model configfile link compare transfer firmware"
 declare -A may=(
-  [text]="qt"                        # Qt Core: the per-user language setting, Qt's translators
+  [text]=""                          # the ground floor: nothing of the project, no Qt
+  [text_qt]="text qt"                # the per-user language setting, Qt's translators
   [model]="text"
   [configfile]="text model"
   [link]="text model"                # the numeric value of a text, the firmware's version
@@ -46,10 +48,10 @@ declare -A may=(
   [sim]="text model link transfer"   # the unit's side: the same lines, records and framing
   [link_qt]="text model link qt"
   [sim_tool]="$core sim"
-  [ui]="$core sim link_qt qt"         # sim: the built-in virtual unit
-  [cli]="$core link_qt qt"
+  [ui]="$core sim link_qt text_qt qt"         # sim: the built-in virtual unit
+  [cli]="$core link_qt text_qt qt"
   [testsupport]="$core"
-  [tests]="$core sim link_qt ui testsupport qt"
+  [tests]="$core sim link_qt text_qt ui testsupport qt"
   [fuzz]="$core sim"
   [bench]="$core sim link_qt testsupport qt"
 )

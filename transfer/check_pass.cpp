@@ -14,25 +14,12 @@
 namespace zdl {
 namespace {
 
-// Message offsets of the check pass.
-inline constexpr int kNoDatalogger = 170;
-inline constexpr int kNotANumber = 171;
-inline constexpr int kOver30000 = 172;
-inline constexpr int kOver65535 = 173;
-inline constexpr int kOver3000 = 174;
-inline constexpr int kBadPhone = 179;
-inline constexpr int kNoPriority = 180;
-inline constexpr int kConfirm = 181;
-inline constexpr int kTimersUnsupported = 212;
-inline constexpr int kTimersUnsupportedEnd = 213;
-inline constexpr int kNoDay = 214;
-
 // Timers need firmware 4.4 or later (compared as the single-precision version).
 inline constexpr float kTimerFirmware = 4.4f;
 
 // A failure at the control that shows `member` of `record`.
 template <class Member>
-CheckResult Fail(const ConfigurationRecord& record, const Member& member, int offset) {
+CheckResult Fail(const ConfigurationRecord& record, const Member& member, TextId offset) {
   return {CheckResult::Failed, FieldOf(record, member), offset};
 }
 
@@ -44,8 +31,8 @@ using Check = std::optional<CheckResult>;
 Check CheckDatalogger(const ConfigurationRecord& record, const UnitFacts& unit) {
   const DataLoggerGroup& log = record.DataLogger;
   if (unit.HasDatalogger) return std::nullopt;
-  if (!log.LOG_TIME.empty()) return Fail(record, log.LOG_TIME, kNoDatalogger);
-  if (!log.DIGITAL_REARM.empty()) return Fail(record, log.DIGITAL_REARM, kNoDatalogger);
+  if (!log.LOG_TIME.empty()) return Fail(record, log.LOG_TIME, TextId::DataloggerDisabled);
+  if (!log.DIGITAL_REARM.empty()) return Fail(record, log.DIGITAL_REARM, TextId::DataloggerDisabled);
   return std::nullopt;
 }
 
@@ -53,19 +40,19 @@ Check CheckTimers(const ConfigurationRecord& record, const UnitFacts& unit) {
   bool any_enabled = false;
   for (const Timer& timer : record.Timers) any_enabled = any_enabled || timer.HABIL;
   if (any_enabled && unit.FirmVersion < kTimerFirmware) {
-    return Fail(record, record.General.MACRO_INICIO, kTimersUnsupported);
+    return Fail(record, record.General.MACRO_INICIO, TextId::TheFirmware);
   }
   for (int t = 0; t < kTimers; ++t) {
     const Timer& timer = record.Timers[static_cast<std::size_t>(t)];
     if (!timer.HABIL) continue;
     if (!CheckTime(timer.TIME) && !CheckInt(timer.TIME)) {
-      return Fail(record, timer.TIME, kNotANumber);
+      return Fail(record, timer.TIME, TextId::IncorrectNumber);
     }
-    if (!CheckInt(timer.VP)) return Fail(record, timer.VP, kNotANumber);
-    if (AboveLimit(timer.VP, 30000)) return Fail(record, timer.VP, kOver30000);
+    if (!CheckInt(timer.VP)) return Fail(record, timer.VP, TextId::IncorrectNumber);
+    if (AboveLimit(timer.VP, 30000)) return Fail(record, timer.VP, TextId::OutOfRangeUnder30000);
     bool any_day = false;
     for (const bool day : timer.Days) any_day = any_day || day;
-    if (!any_day) return Fail(record, timer.VP, kNoDay);
+    if (!any_day) return Fail(record, timer.VP, TextId::NoDaySelectedInTimer);
   }
   return std::nullopt;
 }
@@ -75,16 +62,16 @@ Check CheckDigital(const ConfigurationRecord& record, int input) {
   const DigitalInput& in = record.Digital[static_cast<std::size_t>(input)];
   if (EffectiveMode(in) == ModeDisabled) return std::nullopt;
   if (in.CICLOS) {
-    if (!CheckInt(in.CVAL)) return Fail(record, in.CVAL, kNotANumber);
-    if (AboveLimit(in.CVAL, 30000)) return Fail(record, in.CVAL, kOver30000);
+    if (!CheckInt(in.CVAL)) return Fail(record, in.CVAL, TextId::IncorrectNumber);
+    if (AboveLimit(in.CVAL, 30000)) return Fail(record, in.CVAL, TextId::OutOfRangeUnder30000);
     if (input < 4) {
-      if (!CheckInt(in.RST)) return Fail(record, in.RST, kNotANumber);
-      if (AboveLimit(in.RST, 65535)) return Fail(record, in.RST, kOver65535);
+      if (!CheckInt(in.RST)) return Fail(record, in.RST, TextId::IncorrectNumber);
+      if (AboveLimit(in.RST, 65535)) return Fail(record, in.RST, TextId::OutOfRangeUnder65536);
     }
   }
   if (in.PERSIST) {
-    if (!CheckNum(in.PVAL)) return Fail(record, in.PVAL, kNotANumber);
-    if (AboveLimit(in.PVAL, 3000)) return Fail(record, in.PVAL, kOver3000);
+    if (!CheckNum(in.PVAL)) return Fail(record, in.PVAL, TextId::IncorrectNumber);
+    if (AboveLimit(in.PVAL, 3000)) return Fail(record, in.PVAL, TextId::OutOfRangeUnder3000);
   }
   return std::nullopt;
 }
@@ -93,23 +80,23 @@ Check CheckGeneral(const ConfigurationRecord& record) {
   const GeneralGroup& general = record.General;
   struct Row {
     const Text& text;
-    int not_a_number;
-    double limit;  // 0: no range test
-    int out_of_range;
+    TextId not_a_number;
+    double limit;
+    std::optional<TextId> out_of_range;  // none: no range test
   };
   const std::array<Row, 7> rows{{
-      {general.RENVN, kNotANumber, 20, 175},
-      {general.RENVT, kNotANumber, 60, 176},
-      {general.ASINC, kNotANumber, 100, 177},
-      {general.AINFO, kNotANumber, 30, 178},
-      {general.SMSC, kNotANumber, 0, 0},
-      {general.PTLF, kBadPhone, 0, 0},
-      {general.NORMAL, kNotANumber, 3000, kOver3000},
+      {general.RENVN, TextId::IncorrectNumber, 20, TextId::OutOfRangeUnder20},
+      {general.RENVT, TextId::IncorrectNumber, 60, TextId::OutOfRangeUnder60},
+      {general.ASINC, TextId::IncorrectNumber, 100, TextId::OutOfRangeUnder100},
+      {general.AINFO, TextId::IncorrectNumber, 30, TextId::OutOfRangeUnder30},
+      {general.SMSC, TextId::IncorrectNumber, 0, std::nullopt},
+      {general.PTLF, TextId::IncorrectPhoneNumberEntry, 0, std::nullopt},
+      {general.NORMAL, TextId::IncorrectNumber, 3000, TextId::OutOfRangeUnder3000},
   }};
   for (const Row& row : rows) {
     if (!CheckInt(row.text)) return Fail(record, row.text, row.not_a_number);
-    if (row.out_of_range != 0 && AboveLimit(row.text, row.limit)) {
-      return Fail(record, row.text, row.out_of_range);
+    if (row.out_of_range && AboveLimit(row.text, row.limit)) {
+      return Fail(record, row.text, *row.out_of_range);
     }
   }
   return std::nullopt;
@@ -119,9 +106,9 @@ Check CheckAnalog(const ConfigurationRecord& record, int input) {
   const AnalogInput& in = record.Analog[static_cast<std::size_t>(input)];
   if (!in.HABIL) return std::nullopt;
   for (const Text* text : {&in.IE, &in.FE, &in.MIN, &in.MAX, &in.HIST}) {
-    if (!CheckNum(*text)) return Fail(record, *text, kNotANumber);
+    if (!CheckNum(*text)) return Fail(record, *text, TextId::IncorrectNumber);
   }
-  if (in.PERSIST && !CheckNum(in.PVAL)) return Fail(record, in.PVAL, kNotANumber);
+  if (in.PERSIST && !CheckNum(in.PVAL)) return Fail(record, in.PVAL, TextId::IncorrectNumber);
   return std::nullopt;
 }
 
@@ -192,19 +179,19 @@ std::string CheckMessage(const CheckResult& result, const UnitFacts& unit, Lang 
   if (result.kind != CheckResult::Failed) return {};
   if (result.field != nullptr) return result.message.In(lang);
   std::string message(LangText(lang, result.offset));
-  if (result.offset == kTimersUnsupported) {
+  if (result.offset == TextId::TheFirmware) {
     message += Cp1252ToUtf8(unit.FirmText) + ' ';
-    message += LangText(lang, kTimersUnsupportedEnd);
-  } else if (result.offset == kNoDay) {
+    message += LangText(lang, TextId::NoTimerSupport);
+  } else if (result.offset == TextId::NoDaySelectedInTimer) {
     message += SignSpaced(result.control != nullptr ? result.control->item : -1);
   }
   return message;
 }
 
 std::string ConfirmationQuestion(Lang lang) {
-  std::string question(LangText(lang, kNoPriority));
+  std::string question(LangText(lang, TextId::NoPriorityNumber));
   question += '\r';
-  question += LangText(lang, kConfirm);
+  question += LangText(lang, TextId::ConfirmLoadConfiguration);
   return question;
 }
 

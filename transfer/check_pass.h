@@ -7,8 +7,8 @@
 
 #include "model/configuration_record.h"
 #include "model/field_table.h"
-#include "ui/strings/extra_texts.h"
-#include "ui/strings/string_table.h"
+#include "text/extra_texts.h"
+#include "text/string_table.h"
 
 namespace zdl {
 
@@ -22,15 +22,15 @@ struct UnitFacts {
 struct CheckResult {
   enum Kind {
     Passed,              // nothing to ask: write
-    NeedsConfirmation,   // no priority number: ask offsets 180 and 181
-    Failed,              // show `offset`, focus `control`
+    NeedsConfirmation,   // no priority number: ask NoPriorityNumber and ConfirmLoadConfiguration
+    Failed,              // show the text `offset`, focus `control`
   };
   Kind kind = Passed;
   // A number's failure: the field table's row of the control that gets the focus (for a
   // repeated control its item is the timer, or the input number: digital 0 to 7, analog
-  // 0 to 3), and the message offset.
+  // 0 to 3), and the message (named `offset` for its place in the string table).
   const Field* control = nullptr;
-  int offset = 0;
+  TextId offset = TextId::IncorrectNumber;
   // A text that may not go out (a control character, or longer than its control takes):
   // its row of the field table (for a phone-list entry, PhoneListField()), the keyed
   // file's section and key that hold it, and the message, which names them. `control`
@@ -57,13 +57,13 @@ std::string FocusName(const CheckResult& result);
 // phone-list entry gives PhoneListField(), the General editor's list.
 const Field* FocusField(const CheckResult& result);
 
-// The message of a failure, UTF-8, built as the write shows it: offset 212, the
-// firmware text, a blank and offset 213; offset 214 followed by the timer number as a
-// sign-spaced decimal; otherwise the text of the offset.
+// The message of a failure, UTF-8, built as the write shows it: TheFirmware, the
+// firmware text, a blank and NoTimerSupport; NoDaySelectedInTimer followed by the timer
+// number as a sign-spaced decimal; otherwise the text itself.
 std::string CheckMessage(const CheckResult& result, const UnitFacts& unit, Lang lang);
 
-// The confirmation asked when no phone-list entry is a priority number: offset 180,
-// a carriage return, offset 181.
+// The confirmation asked when no phone-list entry is a priority number: NoPriorityNumber,
+// a carriage return, ConfirmLoadConfiguration.
 std::string ConfirmationQuestion(Lang lang);
 
 }  // namespace zdl

@@ -452,16 +452,16 @@ bool ReadConfig(SerialLine& line, Millis comTimeout, bool hasDatalogger,
 bool ReadConfiguration(SerialLine& line, Millis comTimeout, bool hasDatalogger,
                        ConfigurationRecord& record, ProgressSink& progress) {
   progress.Value(0);
-  progress.Status(131);
+  progress.Status(TextId::ReadingConfiguration);
   // A failed read must leave the editors as they were.
   ConfigurationRecord staging = record;
   if (!ReadConfig(line, comTimeout, hasDatalogger, staging, progress)) {
-    progress.Status(133);
+    progress.Status(TextId::CommunicationError);
     progress.Value(0);
     return false;
   }
   record = std::move(staging);
-  progress.Status(132);
+  progress.Status(TextId::ConfigurationRead);
   return true;
 }
 

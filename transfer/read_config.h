@@ -32,7 +32,8 @@ bool ReadConfig(SerialLine& line, Millis comTimeout, bool hasDatalogger,
                 ConfigurationRecord& record, ProgressSink& progress);
 
 // The read as the user runs it: decodes into a staging copy of `record` and replaces
-// `record` only when the read succeeded. Shows status offsets 131, 132 or 133.
+// `record` only when the read succeeded. Shows the statuses ReadingConfiguration,
+// then ConfigurationRead or CommunicationError.
 bool ReadConfiguration(SerialLine& line, Millis comTimeout, bool hasDatalogger,
                        ConfigurationRecord& record, ProgressSink& progress);
 

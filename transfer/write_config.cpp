@@ -81,7 +81,7 @@ bool RunWriteSequence(SerialLine& line, Millis comTimeout, const ConfigurationRe
 
   if (!Exchange(line, comTimeout, sequence.save)) return false;
   commit.Complete();
-  progress.Status(136);
+  progress.Status(TextId::SavingOnEeprom);
   // The unit answers a second time once the EEPROM is written.
   line.ReadAnswer(kSaveTimeout);
   return line.LastAnswer == "#SAVE_OK";
@@ -95,15 +95,15 @@ bool RunWriteSequence(SerialLine& line, Millis comTimeout, const ConfigurationRe
 
 WriteOutcome WriteConfiguration(SerialLine& line, Millis comTimeout, const ConfigurationRecord& record,
                                 ProgressSink& progress, WriteCommit& commit) {
-  progress.Status(134);
+  progress.Status(TextId::WritingConfiguration);
   progress.Value(0);
   if (RunWriteSequence(line, comTimeout, record, progress, commit)) {
-    progress.Status(135);
+    progress.Status(TextId::ConfigurationWritten);
     return WriteOutcome::Written;
   }
   progress.Value(0);
   if (commit.Committed() && line.Port().Cancel().Requested()) return WriteOutcome::Incomplete;
-  progress.Status(133);
+  progress.Status(TextId::CommunicationError);
   return WriteOutcome::Failed;
 }
 

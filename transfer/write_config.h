@@ -49,15 +49,15 @@ enum class WriteOutcome {
 };
 
 // True only when the unit answered "#SAVE_OK". Stops at the first wrong or missing
-// answer. Progress 0 to 21; status offset 136 while the unit saves. `commit` is told
+// answer. Progress 0 to 21; status SavingOnEeprom while the unit saves. `commit` is told
 // when "#01LDDEF" is about to go out and when "#03" was acknowledged.
 bool RunWriteSequence(SerialLine& line, Millis comTimeout, const ConfigurationRecord& record,
                       ProgressSink& progress, WriteCommit& commit);
 bool RunWriteSequence(SerialLine& line, Millis comTimeout, const ConfigurationRecord& record,
                       ProgressSink& progress);
 
-// The write phase as the user runs it (after the check pass): status 134, the sequence,
-// then status 135 or 133 (bar to 0 on failure). A stop on request (the port's cancel)
+// The write phase as the user runs it (after the check pass): status WritingConfiguration, the
+// sequence, then ConfigurationWritten or CommunicationError (bar to 0 on failure). A stop on request (the port's cancel)
 // after the commit is Incomplete: the bar goes to 0 and no status is given (the front end
 // tells it in its own words).
 WriteOutcome WriteConfiguration(SerialLine& line, Millis comTimeout, const ConfigurationRecord& record,

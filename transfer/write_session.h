@@ -18,7 +18,7 @@
 #include "model/configuration_record.h"
 #include "link/progress.h"
 #include "transfer/write_config.h"
-#include "ui/strings/extra_texts.h"
+#include "text/extra_texts.h"
 
 namespace zdl {
 
@@ -61,7 +61,7 @@ struct WriteSessionResult {
 enum class WriteStep { Backup, Write, Verify };
 
 // What a session tells its front end as it goes: the progress of each step's read or
-// write (a read 0 to 176 with statuses 131 to 133, the write 0 to 21 with 134 to 136),
+// write (a read 0 to 176 with the read's statuses, the write 0 to 21 with the write's),
 // and when each step begins and ends, so a front end can show it at that moment.
 class WriteSessionSink : public ProgressSink {
  public:

@@ -438,7 +438,7 @@ TEST_F(ConnectionWindowTest, CarrierLostDuringAReadAndClosingDuringAnother) {
   ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() > 5; }));
   window->Link().DropVirtualUnitCarrier();
   ASSERT_TRUE(WaitFor([this] { return !general->Connection().ExchangeRunning() && !general->Connection().Connected(); }));
-  EXPECT_TRUE(answers.texts.contains(T(182)));
+  EXPECT_TRUE(answers.texts.contains(T(TextId::ModemConnectionLost)));
   EXPECT_EQ(window->Record(), before);  // a failed read leaves the editors as they were
 
   answers.passwords = {QString::fromStdString(UnitLink::VirtualUnitPassword())};
@@ -745,7 +745,7 @@ TEST_F(ExchangeGateTest, ACancelDuringTheBackupOrTheVerifyEndsItAtOnce) {
   general->Connection().BackUpFirst()->setChecked(false);
   general->Connection().VerifyAfterWriting()->setChecked(true);
   general->Connection().EscribirClick();
-  ASSERT_TRUE(WaitFor([this] { return Status() == T(131); }));  // the verify's read
+  ASSERT_TRUE(WaitFor([this] { return Status() == T(TextId::ReadingConfiguration); }));  // the verify's read
   EXPECT_TRUE(general->Connection().CancelExchange());
   ASSERT_TRUE(Idle());
   EXPECT_TRUE(Received(*window, "#03"));

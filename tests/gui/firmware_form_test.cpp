@@ -40,8 +40,6 @@ namespace {
 using testing::AnswerNextBox;
 using testing::SeenBox;
 
-constexpr int kSwitchOffAndOn = 114, kErasing = 115, kTransferring = 118, kUpgraded = 117;
-
 // Runs the interface thread's events until `done` holds; false after 60 s (a hang).
 bool WaitFor(const std::function<bool()>& done) {
   if (done()) return true;
@@ -102,7 +100,7 @@ class FirmwareFormTest : public ::testing::Test {
     QComboBox* puerto = general->Connection().Puerto();
     puerto->setCurrentIndex(puerto->findText(UnitLink::VirtualUnitName()));
     UnitLink& link = window->Link();
-    QObject::connect(&link, &UnitLink::UploadStatus, [this](int offset) { statuses.push_back(offset); });
+    QObject::connect(&link, &UnitLink::UploadStatus, [this](TextId offset) { statuses.push_back(offset); });
     QObject::connect(&link, &UnitLink::UploadProgress, [this](qint64 sent, qint64) {
       if (onProgress) onProgress(sent);
     });
@@ -150,7 +148,7 @@ class FirmwareFormTest : public ::testing::Test {
   QTemporaryDir dir;
   std::unique_ptr<MainWindow> window;
   GeneralEditor* general = nullptr;
-  std::vector<int> statuses;
+  std::vector<TextId> statuses;
   std::function<void(qint64)> onProgress;
   std::optional<FirmwareResult> finished;
 };
@@ -183,7 +181,7 @@ TEST_F(FirmwareFormTest, AnUploadEndsTheConnectionFirstAndTheBootLoaderGetsTheFi
 
   EXPECT_EQ(finished->outcome, FirmwareResult::Upgraded);
   EXPECT_EQ(window->Link().VirtualUnitFirmware(), image) << "byte for byte, line ends included";
-  EXPECT_EQ(statuses, (std::vector<int>{kSwitchOffAndOn, kErasing, kTransferring, kUpgraded}));
+  EXPECT_EQ(statuses, (std::vector<TextId>{TextId::SwitchUnitOffAndOn, TextId::ErasingFlash, TextId::TransferringFirmware, TextId::FirmwareUpgraded}));
   EXPECT_EQ(searchEnabledWhileSending, false);
   EXPECT_EQ(asked, 1);
   EXPECT_EQ(Text(form, "FileText"), path);

@@ -245,7 +245,7 @@ TEST_F(MainWindowTest, PhoneListAddAndDelete) {
   EXPECT_EQ(prio->currentIndex(), 0);
   EXPECT_FALSE(Get<QCheckBox>("RxD")->isChecked());
 
-  // A number with a comma: message 164, the typed text stays.
+  // A number with a comma: IncorrectPhoneNumber, the typed text stays.
   number->setText(QStringLiteral("600,1"));
   SeenBox box;
   AnswerNextBox(box);
@@ -344,7 +344,7 @@ TEST_F(MainWindowTest, OpenCommandOutcomes) {
     EXPECT_EQ(window->Record(), loaded);  // the editors keep what they had
   }
 
-  answer = Data("seq_v3.ncf");  // newer: message 183, then loaded
+  answer = Data("seq_v3.ncf");  // newer: NewerVersionFile, then loaded
   SeenBox box;
   AnswerNextBox(box);
   window->Open();

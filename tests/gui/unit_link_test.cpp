@@ -25,19 +25,6 @@
 namespace zdl::ui {
 namespace {
 
-constexpr int kNotStarted = 52;
-constexpr int kCalling = 121;
-constexpr int kSearching = 123;
-constexpr int kStarted = 124;
-constexpr int kReading = 131;
-constexpr int kRead = 132;
-constexpr int kWriting = 134;
-constexpr int kWritten = 135;
-constexpr int kSaving = 136;
-constexpr int kInvalidPhone = 166;
-constexpr int kNotFound = 168;
-constexpr int kCarrierLost = 182;
-
 const ConnectionOptions kDirect{UnitLink::VirtualUnitName().toStdString(), false, ""};
 const ConnectionOptions kModem{UnitLink::VirtualUnitName().toStdString(), true, "600123456"};
 
@@ -87,7 +74,7 @@ bool Contains(const std::vector<T>& items, const T& item) {
 struct Desk {
   explicit Desk(UnitLink::Options options = Fast()) : link(std::make_unique<UnitLink>(options)) {
     UnitLink& l = *link;
-    QObject::connect(&l, &UnitLink::Status, [this](int offset) {
+    QObject::connect(&l, &UnitLink::Status, [this](TextId offset) {
       statuses.push_back(offset);
       if (onStatus) onStatus(offset);
     });
@@ -113,7 +100,7 @@ struct Desk {
       passwords.pop_front();
       return password;
     };
-    l.message = [this](int offset) { messages.push_back(offset); };
+    l.message = [this](TextId offset) { messages.push_back(offset); };
     l.errorMessage = [this](const QString& text) { errors.push_back(text.toStdString()); };
   }
 
@@ -144,7 +131,7 @@ struct Desk {
   }
 
   std::unique_ptr<UnitLink> link;
-  std::vector<int> statuses;
+  std::vector<TextId> statuses;
   std::vector<int> progress;
   int progressMaximum = 0;
   std::optional<StartResult> started;
@@ -155,9 +142,9 @@ struct Desk {
   std::vector<std::string> trace;
   int prompts = 0;
   std::deque<std::string> passwords;
-  std::vector<int> messages;
+  std::vector<TextId> messages;
   std::vector<std::string> errors;
-  std::function<void(int)> onStatus;
+  std::function<void(TextId)> onStatus;
   std::function<void(int)> onProgress;
   std::function<std::optional<std::string>()> onPrompt;
 };
@@ -181,17 +168,17 @@ TEST(UnitLink, ABadNumberOrAMissingUnitEndsTheStartWithItsMessage) {
     ConnectionOptions options;
     bool silentUnit;
     StartResult result;
-    int message;
+    std::optional<TextId> message;
     bool opened;
   };
   const Case cases[] = {
       {"a number with a letter", {kModem.port, true, "600a"}, false,
-       StartResult::InvalidPhoneNumber, kInvalidPhone, false},
+       StartResult::InvalidPhoneNumber, TextId::EnterValidPhoneNumber, false},
       {"an empty number", {kModem.port, true, ""}, false, StartResult::InvalidPhoneNumber,
-       kInvalidPhone, false},
-      {"a unit that answers nothing", kDirect, true, StartResult::NotFound, kNotFound, true},
+       TextId::EnterValidPhoneNumber, false},
+      {"a unit that answers nothing", kDirect, true, StartResult::NotFound, TextId::UnitNotFound, true},
       {"a device that does not exist", {"/nonexistent/ttyUSB9", false, ""}, false,
-       StartResult::PortError, 0, false},
+       StartResult::PortError, std::nullopt, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -201,8 +188,8 @@ TEST(UnitLink, ABadNumberOrAMissingUnitEndsTheStartWithItsMessage) {
     desk.link->SetTraceEnabled(true);
     ASSERT_TRUE(desk.Start(c.options));
     EXPECT_EQ(desk.started, c.result);
-    if (c.message != 0) {
-      EXPECT_EQ(desk.messages, std::vector<int>{c.message});
+    if (c.message) {
+      EXPECT_EQ(desk.messages, std::vector<TextId>{*c.message});
       EXPECT_TRUE(desk.errors.empty());
     } else {
       // The system's own description, in a box of its own.
@@ -216,7 +203,7 @@ TEST(UnitLink, ABadNumberOrAMissingUnitEndsTheStartWithItsMessage) {
     EXPECT_FALSE(desk.link->Connected());
     EXPECT_FALSE(desk.link->Busy());
     if (c.result != StartResult::InvalidPhoneNumber) {
-      EXPECT_EQ(desk.statuses.back(), kNotStarted);
+      EXPECT_EQ(desk.statuses.back(), TextId::CommunicationNotStarted);
     } else {
       EXPECT_TRUE(desk.statuses.empty()) << "nothing else changed";
     }
@@ -243,7 +230,7 @@ TEST(UnitLink, TheVirtualUnitKeepsWhatWasWrittenAcrossConnections) {
   desk.statuses.clear();
   ASSERT_TRUE(desk.Write(testing::FullRecord()));
   EXPECT_TRUE(*desk.written);
-  EXPECT_EQ(desk.statuses, (std::vector<int>{kWriting, kSaving, kWritten}));
+  EXPECT_EQ(desk.statuses, (std::vector<TextId>{TextId::WritingConfiguration, TextId::SavingOnEeprom, TextId::ConfigurationWritten}));
   EXPECT_EQ(desk.progressMaximum, 21);
   EXPECT_EQ(desk.progress.back(), 21);
 
@@ -276,8 +263,8 @@ TEST(UnitLink, ACarrierDropWhileIdleShowsItsMessageOnceAndStops) {
   desk.link->DropVirtualUnitCarrier();
   ASSERT_TRUE(WaitFor([&] { return desk.stopped == 2; }));
   EXPECT_FALSE(desk.link->Connected());
-  EXPECT_EQ(desk.messages, std::vector<int>{kCarrierLost});
-  EXPECT_EQ(desk.statuses, std::vector<int>{kNotStarted});
+  EXPECT_EQ(desk.messages, std::vector<TextId>{TextId::ModemConnectionLost});
+  EXPECT_EQ(desk.statuses, std::vector<TextId>{TextId::CommunicationNotStarted});
   Settle(600);  // more turns of the watch
   EXPECT_EQ(desk.messages.size(), 1u);
   EXPECT_EQ(desk.stopped, 2);
@@ -306,8 +293,8 @@ TEST(UnitLink, DestroyedInAnyPhaseItEndsCleanly) {
       auto destroy = [&desk] { QTimer::singleShot(0, [&desk] { desk.link.reset(); }); };
       bool answeredLate = false;
       if (c.phase == Phase::Dial) {
-        desk.onStatus = [&](int offset) {
-          if (offset == kCalling) destroy();
+        desk.onStatus = [&](TextId offset) {
+          if (offset == TextId::Calling) destroy();
         };
         desk.link->Start(kModem);
       } else if (c.phase == Phase::Prompt) {
@@ -331,8 +318,8 @@ TEST(UnitLink, DestroyedInAnyPhaseItEndsCleanly) {
           };
           desk.link->Read(ConfigurationRecord{});
         } else {
-          desk.onStatus = [&](int offset) {
-            if (offset == kSaving) destroy();
+          desk.onStatus = [&](TextId offset) {
+            if (offset == TextId::SavingOnEeprom) destroy();
           };
           desk.link->Write(testing::FullRecord());
         }

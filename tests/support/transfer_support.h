@@ -11,10 +11,10 @@ namespace zdl::testing {
 
 class RecordingProgress : public ProgressSink {
  public:
-  void Status(int offset) override { statuses.push_back(offset); }
+  void Status(TextId offset) override { statuses.push_back(offset); }
   void Range(int maximum) override { range = maximum; }
   void Value(int value) override { values.push_back(value); }
-  std::vector<int> statuses;
+  std::vector<TextId> statuses;
   std::vector<int> values;
   int range = 0;
 };

@@ -24,7 +24,7 @@ constexpr int kAnalogPerWindow = 2;
 // The items of a macro list of `count` entries: "No" (the language's word), then the
 // macro numbers 1 on.
 QStringList MacroChoices(int count) {
-  QStringList items{T(40)};
+  QStringList items{T(TextId::No)};
   for (int k = 1; k < count; ++k) items << QString::number(k);
   return items;
 }
@@ -54,57 +54,59 @@ class AlarmEditor final : public EditorWindow {
   }
 
   void LoadText() override {
-    setWindowTitle(T(Id() == EditorId::Alarmas ? 3 : 4));
-    const QStringList modes{T(57), T(58), T(59), T(60)};
+    setWindowTitle(T(Id() == EditorId::Alarmas ? TextId::Alarms1Tab : TextId::Alarms2Tab));
+    const QStringList modes{T(TextId::Disabled), T(TextId::NormallyOpen), T(TextId::NormallyClosed), T(TextId::Bistable)};
     const QStringList macros = MacroChoices(digital_[0].macroTrue->count());
     for (int i = 0; i < kDigitalPerWindow; ++i) {
       const int input = firstDigital_ + i;
       DigitalControls& d = digital_[static_cast<std::size_t>(i)];
-      d.frame->setTitle(T(53, input));
+      d.frame->setTitle(T(TextId::DigitalInputPrefix, input));
       SetItems(d.modo, modes);
-      Describe(d.modo, T(92));
-      Describe(d.text, T(93, input));
+      Describe(d.modo, T(TextId::AlarmActivationMode));
+      Describe(d.text, T(TextId::TextForAlarmPrefix, input));
       d.ring->setText(QStringLiteral("Ring"));
-      Describe(d.ring, T(94), d.ring->text());
-      d.renv->setText(T(61));
-      Describe(d.renv, T(95), T(61));
-      d.persist->setText(T(62));
-      Describe(d.persist, T(96), T(62));
-      Describe(d.pval, T(97));
-      d.ciclos->setText(T(63));
-      Describe(d.ciclos, T(98), T(63));
-      Describe(d.cval, T(99));
-      d.resetLab->setText(T(64));
-      Describe(d.rst, T(100), T(64));
-      d.macroSiLab->setText(T(65));
-      d.macroNoLab->setText(T(66));
+      Describe(d.ring, T(TextId::NotifyByVoiceCall), d.ring->text());
+      d.renv->setText(T(TextId::RetryShort));
+      Describe(d.renv, T(TextId::RetryAlarm), T(TextId::RetryShort));
+      d.persist->setText(T(TextId::PersistLabel));
+      Describe(d.persist, T(TextId::EnablePersistence), T(TextId::PersistLabel));
+      Describe(d.pval, T(TextId::PersistenceSeconds));
+      d.ciclos->setText(T(TextId::CyclesLabel));
+      Describe(d.ciclos, T(TextId::EnableCounter), T(TextId::CyclesLabel));
+      Describe(d.cval, T(TextId::NumberOfCycles));
+      d.resetLab->setText(T(TextId::ResetLabel));
+      Describe(d.rst, T(TextId::CounterResetSeconds), T(TextId::ResetLabel));
+      d.macroSiLab->setText(T(TextId::MacroIfTrueLabel));
+      d.macroNoLab->setText(T(TextId::MacroIfFalseLabel));
       SetItems(d.macroTrue, macros);
       SetItems(d.macroFalse, macros);
-      Describe(d.macroTrue, T(101), T(65));
-      Describe(d.macroFalse, T(102), T(66));
+      Describe(d.macroTrue, T(TextId::MacroOnAlarmActive), T(TextId::MacroIfTrueLabel));
+      Describe(d.macroFalse, T(TextId::MacroOnAlarmRemoved), T(TextId::MacroIfFalseLabel));
     }
     for (int j = 0; j < kAnalogPerWindow; ++j) {
       const int input = firstAnalog_ + j;
       AnalogControls& a = analog_[static_cast<std::size_t>(j)];
-      a.frame->setTitle(T(67, input));
-      a.habil->setText(T(44));
-      Describe(a.habil, T(103, input), T(103, input));
-      Describe(a.text, T(104, input));
+      a.frame->setTitle(T(TextId::AnalogInputPrefix, input));
+      a.habil->setText(T(TextId::EnableShort));
+      Describe(a.habil, T(TextId::EnableAnalogInputPrefix, input), T(TextId::EnableAnalogInputPrefix, input));
+      Describe(a.text, T(TextId::TextForAnalogAlarmPrefix, input));
       a.ring->setText(QStringLiteral("Ring"));
-      Describe(a.ring, T(94), a.ring->text());
-      a.renv->setText(T(61));
-      Describe(a.renv, T(95), T(61));
+      Describe(a.ring, T(TextId::NotifyByVoiceCall), a.ring->text());
+      a.renv->setText(T(TextId::RetryShort));
+      Describe(a.renv, T(TextId::RetryAlarm), T(TextId::RetryShort));
       // Scale boxes: IE, FE, UN, Min, Max, Hist with their labels.
-      static constexpr std::array<std::pair<int, int>, 6> kScale{
-          {{68, 105}, {69, 106}, {70, 107}, {72, 109}, {71, 108}, {73, 110}}};
+      static constexpr std::array<std::pair<TextId, TextId>, 6> kScale{
+          {{TextId::BeginScaleLabel, TextId::BeginningOfScale}, {TextId::FullScaleLabel, TextId::FullScale}, {TextId::UnitLabel, TextId::MeasurementUnit},
+           {TextId::MinLabel, TextId::MinValue}, {TextId::MaxLabel, TextId::MaxValue}, {TextId::HysteresisLabel, TextId::Hysteresis}}};
       for (std::size_t s = 0; s < kScale.size(); ++s) {
         a.scaleLab[s]->setText(T(kScale[s].first));
         Describe(a.scale[s], T(kScale[s].second), T(kScale[s].second));
       }
-      a.persist->setText(T(62));
-      Describe(a.persist, T(96), T(62));
-      Describe(a.pval, T(97));
-      static constexpr std::array<std::pair<int, int>, 3> kMacro{{{74, 111}, {75, 112}, {76, 113}}};
+      a.persist->setText(T(TextId::PersistLabel));
+      Describe(a.persist, T(TextId::EnablePersistence), T(TextId::PersistLabel));
+      Describe(a.pval, T(TextId::PersistenceSeconds));
+      static constexpr std::array<std::pair<TextId, TextId>, 3> kMacro{
+          {{TextId::MacroIfHighLabel, TextId::MacroOnOverrange}, {TextId::MacroIfNominalLabel, TextId::MacroOnNominal}, {TextId::MacroIfLowLabel, TextId::MacroOnUnderrange}}};
       for (std::size_t m = 0; m < kMacro.size(); ++m) {
         a.macroLab[m]->setText(T(kMacro[m].first));
         SetItems(a.macro[m], macros);

@@ -18,7 +18,7 @@
 #include "ui/app/editor_window.h"
 #include "ui/app/language.h"
 #include "ui/app/main_window.h"
-#include "ui/strings/compare_texts.h"
+#include "text/extra_texts.h"
 
 namespace zdl::ui {
 
@@ -26,9 +26,9 @@ namespace {
 
 enum Column { kEditor, kField, kThisSide, kOtherSide, kColumns };
 
-QString C(CompareText text) { return QString::fromStdString(std::string(CompareTextIn(CurrentLang(), text))); }
-QString C(CompareText text, const QString& argument) {
-  return QString::fromStdString(CompareTextWith(CurrentLang(), text, argument.toStdString()));
+QString C(ExtraText text) { return QString::fromStdString(std::string(ExtraTextIn(CurrentLang(), text))); }
+QString C(ExtraText text, const QString& argument) {
+  return QString::fromStdString(ExtraTextWith(CurrentLang(), text, argument.toStdString()));
 }
 
 // The number that ends a key ("TLF3" -> 3), or -1.
@@ -127,12 +127,12 @@ void CompareWindow::Recompute() {
 }
 
 void CompareWindow::LoadText() {
-  setWindowTitle(C(CompareText::CompareTitle) + QStringLiteral(" - ") + QString::fromLatin1(kTitle));
-  table_->setHorizontalHeaderLabels({C(CompareText::ColumnEditor), C(CompareText::ColumnField),
-                                     C(CompareText::ColumnThisSide), C(CompareText::ColumnOtherSide)});
-  takeOver_->setText(C(CompareText::TakeOverSelected));
-  close_->setText(T2("Close", "Cerrar"));
-  table_->setAccessibleName(C(CompareText::CompareTitle));
+  setWindowTitle(C(ExtraText::CompareTitle) + QStringLiteral(" - ") + QString::fromLatin1(kTitle));
+  table_->setHorizontalHeaderLabels({C(ExtraText::ColumnEditor), C(ExtraText::ColumnField),
+                                     C(ExtraText::ColumnThisSide), C(ExtraText::ColumnOtherSide)});
+  takeOver_->setText(C(ExtraText::TakeOverSelected));
+  close_->setText(T(TextId::Close));
+  table_->setAccessibleName(C(ExtraText::CompareTitle));
   Fill();
 }
 
@@ -187,18 +187,18 @@ QString CompareWindow::ShownValue(const FieldDifference& difference, const Text&
 void CompareWindow::Fill() {
   switch (side_) {
     case CompareSide::File:
-      sides_->setText(C(CompareText::ThisSideEditors) + QLatin1Char('\n') + C(CompareText::OtherSideFile, otherName_));
+      sides_->setText(C(ExtraText::ThisSideEditors) + QLatin1Char('\n') + C(ExtraText::OtherSideFile, otherName_));
       break;
     case CompareSide::Unit:
-      sides_->setText(C(CompareText::ThisSideEditors) + QLatin1Char('\n') + C(CompareText::OtherSideUnit));
+      sides_->setText(C(ExtraText::ThisSideEditors) + QLatin1Char('\n') + C(ExtraText::OtherSideUnit));
       break;
     case CompareSide::Verify:
-      sides_->setText(C(CompareText::ThisSideEditors) + QLatin1Char('\n') + C(CompareText::OtherSideVerify));
+      sides_->setText(C(ExtraText::ThisSideEditors) + QLatin1Char('\n') + C(ExtraText::OtherSideVerify));
       break;
   }
   count_->setText(differences_.empty()
-                      ? C(CompareText::NoDifferences)
-                      : C(CompareText::DifferenceCount, QString::number(differences_.size())));
+                      ? C(ExtraText::NoDifferences)
+                      : C(ExtraText::DifferenceCount, QString::number(differences_.size())));
   // Sorting is off while filling, so each row's cells stay together.
   const bool sorting = table_->isSortingEnabled();
   table_->setSortingEnabled(false);

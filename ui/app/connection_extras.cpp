@@ -15,18 +15,17 @@
 #include "ui/app/editor_window.h"
 #include "ui/app/language.h"
 #include "ui/app/unit_link.h"
-#include "ui/strings/compare_texts.h"
+#include "text/extra_texts.h"
 
 namespace zdl::ui {
 
 namespace {
 
-constexpr int kStatusError = 133;
 constexpr int kNameInFile = 40;
 
-QString C(CompareText text) { return QString::fromStdString(std::string(CompareTextIn(CurrentLang(), text))); }
-QString C(CompareText text, const QString& argument) {
-  return QString::fromStdString(CompareTextWith(CurrentLang(), text, argument.toStdString()));
+QString C(ExtraText text) { return QString::fromStdString(std::string(ExtraTextIn(CurrentLang(), text))); }
+QString C(ExtraText text, const QString& argument) {
+  return QString::fromStdString(ExtraTextWith(CurrentLang(), text, argument.toStdString()));
 }
 
 // The unit's name as part of a file name: letters, digits, '-' and '_' kept, every other
@@ -63,25 +62,23 @@ void ConnectionPanel::ConnectExtras() {
   // After OnWritten: where the backup went, once the write is done.
   connect(&link_, &UnitLink::WriteFinished, this, [this](bool ok) {
     if (!ok || !backupSaved_) return;
-    ShowStatusText([path = *backupSaved_] { return C(CompareText::BackupSaved, QDir::toNativeSeparators(path)); });
+    ShowStatusText([path = *backupSaved_] { return C(ExtraText::BackupSaved, QDir::toNativeSeparators(path)); });
   });
   connect(&link_, &UnitLink::VerifyFinished, this, &ConnectionPanel::OnVerified);
   connect(&link_, &UnitLink::CompareReadFinished, this, &ConnectionPanel::OnCompareRead);
 }
 
 void ConnectionPanel::LoadExtrasText() {
-  backUpFirst_->setText(C(CompareText::BackUpFirst));
+  backUpFirst_->setText(C(ExtraText::BackUpFirst));
   EditorWindow::Describe(backUpFirst_,
-                         T2("Before writing, read the unit's configuration and save it in ",
-                            "Antes de escribir, lee la configuración del equipo y la guarda en ") +
+                         T(ExtraText::BackUpFirstTip) +
                              QDir::toNativeSeparators(BackupFolder()),
-                         C(CompareText::BackUpFirst));
-  verifyAfter_->setText(C(CompareText::VerifyAfterWriting));
+                         C(ExtraText::BackUpFirst));
+  verifyAfter_->setText(C(ExtraText::VerifyAfterWriting));
   EditorWindow::Describe(
       verifyAfter_,
-      T2("After writing, read the configuration back and show what the unit did not keep",
-         "Después de escribir, lee de nuevo la configuración y muestra lo que el equipo no ha guardado"),
-      C(CompareText::VerifyAfterWriting));
+      T(ExtraText::VerifyAfterWritingTip),
+      C(ExtraText::VerifyAfterWriting));
 }
 
 void ConnectionPanel::ShowStatusText(std::function<QString()> text) {
@@ -117,7 +114,7 @@ WriteExtras ConnectionPanel::ExtrasToAsk() {
 
 void ConnectionPanel::OnBackupFailed(const QString& problem) {
   // The write's end shows it (nothing was written).
-  backupProblem_ = problem.isEmpty() ? C(CompareText::BackupReadFailed) : C(CompareText::BackupSaveFailed, problem);
+  backupProblem_ = problem.isEmpty() ? C(ExtraText::BackupReadFailed) : C(ExtraText::BackupSaveFailed, problem);
 }
 
 void ConnectionPanel::OnVerified(bool ok, const std::vector<FieldDifference>& differences,
@@ -125,20 +122,20 @@ void ConnectionPanel::OnVerified(bool ok, const std::vector<FieldDifference>& di
   const std::optional<QString> saved = backupSaved_;
   auto withBackup = [saved](QString text) {
     if (!saved) return text;
-    return C(CompareText::BackupSaved, QDir::toNativeSeparators(*saved)) + QLatin1Char(' ') + text;
+    return C(ExtraText::BackupSaved, QDir::toNativeSeparators(*saved)) + QLatin1Char(' ') + text;
   };
   if (!ok) {
-    ShowStatusText([withBackup] { return withBackup(C(CompareText::VerifyReadFailed)); });
-    if (!cancelled_) Message(C(CompareText::VerifyReadFailed));
+    ShowStatusText([withBackup] { return withBackup(C(ExtraText::VerifyReadFailed)); });
+    if (!cancelled_) Message(C(ExtraText::VerifyReadFailed));
     return;
   }
   if (differences.empty()) {
-    ShowStatusText([withBackup] { return withBackup(C(CompareText::Verified)); });
+    ShowStatusText([withBackup] { return withBackup(C(ExtraText::Verified)); });
     return;
   }
   const QString count = QString::number(differences.size());
   ShowStatusText([withBackup, count] {
-    QString text = C(CompareText::VerifyDiffers, count);
+    QString text = C(ExtraText::VerifyDiffers, count);
     if (text.endsWith(QLatin1Char(':'))) text.chop(1);
     return withBackup(text + QLatin1Char('.'));
   });
@@ -161,8 +158,8 @@ void ConnectionPanel::OnCompareRead(bool ok, const ConfigurationRecord& record) 
     emit ComparisonReady(record, CompareSide::Unit, link_.Facts().HasDatalogger);
     return;
   }
-  if (!cancelled) Message(C(CompareText::UnitReadFailed));
-  status_ = kStatusError;
+  if (!cancelled) Message(C(ExtraText::UnitReadFailed));
+  status_ = TextId::CommunicationError;
   ShowStatusText({});
   pBar_->setValue(0);
 }

@@ -23,15 +23,13 @@
 #include "ui/app/language.h"
 #include "ui/app/main_window.h"  // kTitle
 #include "ui/app/unit_link.h"
-#include "ui/strings/extra_texts.h"
+#include "text/extra_texts.h"
 
 namespace zdl::ui {
 
 namespace {
 
 constexpr int kComPorts = 16;
-constexpr int kStartCaption = 49, kStopCaption = 120, kNotStarted = 52, kBadNumber = 166,
-              kCommunicationError = 169, kStatusError = 133;
 constexpr int kReadSteps = 176, kWriteSteps = 21;
 
 QString FromCp1252(const std::string& bytes) { return QString::fromStdString(Cp1252ToUtf8(bytes)); }
@@ -130,10 +128,10 @@ void ConnectionPanel::ConnectLink() {
   connect(leer_, &QPushButton::clicked, this, &ConnectionPanel::LeerClick);
   connect(escribir_, &QPushButton::clicked, this, &ConnectionPanel::EscribirClick);
   connect(cancel_, &QPushButton::clicked, this, &ConnectionPanel::CancelExchange);
-  connect(&link_, &UnitLink::Status, this, [this](int offset) {
-    status_ = offset;
+  connect(&link_, &UnitLink::Status, this, [this](TextId text) {
+    status_ = text;
     statusText_ = {};
-    progStat_->setText(T(offset));
+    progStat_->setText(T(text));
     // Saving: the unit has acknowledged "#03" and holds the whole configuration, so the
     // question about stopping is withdrawn (the write goes on to its end).
     if (stopQuestion_ && !link_.WriteCommitted()) stopQuestion_->reject();
@@ -157,40 +155,36 @@ QString ConnectionPanel::PortName() const {
 }
 
 void ConnectionPanel::LoadText() {
-  host_.Child<QGroupBox>(Name("Frame12"))->setTitle(T(17));
-  EditorWindow::Describe(firmText_, T(140));
-  host_.Child<QGroupBox>(Name("Frame1"))->setTitle(T(23));
-  modemCheck_->setText(T(24));
-  leer_->setText(T(50));
-  escribir_->setText(T(51));
-  EditorWindow::Describe(modemCheck_, T(145), T(24));
-  EditorWindow::Describe(callNum_, T(146));
-  EditorWindow::Describe(puerto_, T(23), T(23));
-  leer_->setAccessibleName(T(50));
-  escribir_->setAccessibleName(T(51));
-  iniCom_->setText(T(connected_ || job_ == Job::Start ? kStopCaption : kStartCaption));
+  host_.Child<QGroupBox>(Name("Frame12"))->setTitle(T(TextId::FirmwareFrame));
+  EditorWindow::Describe(firmText_, T(TextId::FirmwareVersion));
+  host_.Child<QGroupBox>(Name("Frame1"))->setTitle(T(TextId::CommPort));
+  modemCheck_->setText(T(TextId::Modem));
+  leer_->setText(T(TextId::ReadConfShort));
+  escribir_->setText(T(TextId::WriteConfShort));
+  EditorWindow::Describe(modemCheck_, T(TextId::ConnectThroughModem), T(TextId::Modem));
+  EditorWindow::Describe(callNum_, T(TextId::RemoteUnitPhoneNumber));
+  EditorWindow::Describe(puerto_, T(TextId::CommPort), T(TextId::CommPort));
+  leer_->setAccessibleName(T(TextId::ReadConfShort));
+  escribir_->setAccessibleName(T(TextId::WriteConfShort));
+  iniCom_->setText(T(connected_ || job_ == Job::Start ? TextId::StopCommunication : TextId::StartCommunication));
   iniCom_->setAccessibleName(iniCom_->text());
   progStat_->setText(statusText_ ? statusText_() : T(status_));
   LoadExtrasText();
-  cancel_->setText(T(56));
+  cancel_->setText(T(TextId::Cancel));
   EditorWindow::Describe(cancel_,
-                         T2("End the running exchange with the unit (Esc)",
-                            "Termina el intercambio en curso con el equipo (Esc)"),
-                         T(56));
+                         T(ExtraText::CancelExchangeTip),
+                         T(TextId::Cancel));
   const int virtualItem = puerto_->findText(UnitLink::VirtualUnitName());
   if (virtualItem >= 0) {
     puerto_->setItemData(virtualItem,
-                         T2("The unit built into this program, for trying it without hardware "
-                            "(password ",
-                            "El equipo simulado en este programa, para probarlo sin equipo real "
-                            "(clave ") +
+                         T(ExtraText::VirtualUnitTip) +
                              QString::fromStdString(UnitLink::VirtualUnitPassword()) + QLatin1Char(')'),
                          Qt::ToolTipRole);
   }
-  pBar_->setAccessibleName(T2("Progress", "Progreso"));
+  pBar_->setAccessibleName(T(ExtraText::ProgressName));
   // ProgStat has no name of its own: it is spoken with its text, and each new text is
   // announced. What it is: its description.
-  progStat_->setAccessibleDescription(T2("Connection status", "Estado de la comunicación"));
+  progStat_->setAccessibleDescription(T(ExtraText::ConnectionStatusDescription));
 }
 
 void ConnectionPanel::Message(const QString& text) {
@@ -225,7 +219,7 @@ void ConnectionPanel::End() {
 void ConnectionPanel::ShowConnected(bool connected) {
   connected_ = connected;
   const bool idle = job_ == Job::None;
-  iniCom_->setText(T(connected || job_ == Job::Start ? kStopCaption : kStartCaption));
+  iniCom_->setText(T(connected || job_ == Job::Start ? TextId::StopCommunication : TextId::StartCommunication));
   iniCom_->setAccessibleName(iniCom_->text());
   iniCom_->setEnabled(idle);
   leer_->setEnabled(idle && connected);
@@ -250,7 +244,7 @@ void ConnectionPanel::IniComClick() {
   options.callNumber = callNum_->text().toStdString();
   if (options.modem && !CheckInt(options.callNumber)) {
     // Nothing has changed: the number is mended first.
-    Message(T(kBadNumber));
+    Message(T(TextId::EnterValidPhoneNumber));
     callNum_->setFocus(Qt::OtherFocusReason);
     return;
   }
@@ -303,12 +297,7 @@ bool ConnectionPanel::CancelExchange() {
 
 bool ConnectionPanel::AskToStopWrite() {
   QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kTitle),
-                  T2("The unit has already taken part of the new configuration. If the write "
-                     "stops now, the unit will keep only part of the configuration until it is "
-                     "written again.\n\nStop the write?",
-                     "El equipo ya ha recibido parte de la nueva configuración. Si la escritura "
-                     "se detiene ahora, el equipo conservará solo parte de la configuración hasta "
-                     "que se escriba de nuevo.\n\n¿Detener la escritura?"),
+                  T(ExtraText::StopWriteQuestion),
                   QMessageBox::Yes | QMessageBox::No, &host_);
   box.setObjectName(QStringLiteral("StopWriteQuestion"));
   box.setDefaultButton(QMessageBox::No);
@@ -331,8 +320,8 @@ void ConnectionPanel::OnStarted(StartResult result) {
   End();
   if (result == StartResult::Connected) return;
   if (result == StartResult::Cancelled) {
-    status_ = kNotStarted;
-    progStat_->setText(T(kNotStarted));
+    status_ = TextId::CommunicationNotStarted;
+    progStat_->setText(T(TextId::CommunicationNotStarted));
   }
 }
 
@@ -354,9 +343,9 @@ void ConnectionPanel::OnRead(bool ok, const ConfigurationRecord& record) {
     emit RecordRead(record);
     return;
   }
-  if (!cancelled) Message(T(kCommunicationError));
-  status_ = kStatusError;
-  progStat_->setText(T(kStatusError));
+  if (!cancelled) Message(T(TextId::CommunicationErrorCheckConnections));
+  status_ = TextId::CommunicationError;
+  progStat_->setText(T(TextId::CommunicationError));
   pBar_->setValue(0);
 }
 
@@ -371,9 +360,9 @@ void ConnectionPanel::OnWritten(bool ok, bool incomplete) {
     Message(X(ExtraText::WriteStoppedMessage));
     return;
   }
-  if (!cancelled) Message(backupProblem_ ? *backupProblem_ : T(kCommunicationError));
-  status_ = kStatusError;
-  progStat_->setText(T(kStatusError));
+  if (!cancelled) Message(backupProblem_ ? *backupProblem_ : T(TextId::CommunicationErrorCheckConnections));
+  status_ = TextId::CommunicationError;
+  progStat_->setText(T(TextId::CommunicationError));
 }
 
 }  // namespace zdl::ui

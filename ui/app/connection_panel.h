@@ -139,7 +139,7 @@ class ConnectionPanel final : public QObject {
   QMessageBox* stopQuestion_ = nullptr;  // the open question of AskToStopWrite
   bool cancelled_ = false;
   bool connected_ = false;
-  int status_ = 52;  // the offset ProgStat shows, so a language switch can show it again
+  TextId status_ = TextId::CommunicationNotStarted;  // what ProgStat shows, so a language switch can show it again
   // A backup that failed (nothing was written): the message a failed write shows.
   std::optional<QString> backupProblem_;
   std::function<QString()> statusText_;

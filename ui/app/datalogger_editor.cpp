@@ -73,23 +73,23 @@ class DataloggerEditor final : public EditorWindow {
   }
 
   void LoadText() override {
-    setWindowTitle(T(6));
-    histor_->setTitle(T(79));
-    label1_->setText(T(80));
-    logTime_->setAccessibleName(T(80));
-    label2_->setText(T(81));
+    setWindowTitle(T(TextId::DataloggerTab));
+    histor_->setTitle(T(TextId::DataloggerParameters));
+    label1_->setText(T(TextId::SampleTimeSeconds));
+    logTime_->setAccessibleName(T(TextId::SampleTimeSeconds));
+    label2_->setText(T(TextId::RecordChannelWarnings));
     for (std::size_t j = 0; j < regA_.size(); ++j) {
-      regA_[j]->setText(T(82, static_cast<int>(j)));
+      regA_[j]->setText(T(TextId::AnalogInputShortPrefix, static_cast<int>(j)));
       regA_[j]->setAccessibleName(regA_[j]->text());
-      regA_[j]->setAccessibleDescription(T(81));
+      regA_[j]->setAccessibleDescription(T(TextId::RecordChannelWarnings));
     }
-    digital_->setTitle(T(85));
-    label3_->setText(T(86));
-    reArmTime_->setAccessibleName(T(86));
-    label4_->setText(T(87));
+    digital_->setTitle(T(TextId::DigitalInputs));
+    label3_->setText(T(TextId::RearmTimeSeconds));
+    reArmTime_->setAccessibleName(T(TextId::RearmTimeSeconds));
+    label4_->setText(T(TextId::RecordDigitalInputChanges));
     for (QCheckBox* box : regD_) {
       box->setAccessibleName(box->text());
-      box->setAccessibleDescription(T(87));
+      box->setAccessibleDescription(T(TextId::RecordDigitalInputChanges));
     }
   }
 

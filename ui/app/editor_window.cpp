@@ -57,13 +57,12 @@ Cp1252Validator* EditorWindow::RuleFor(QLineEdit* edit, int limit, std::function
   auto* rule = new Cp1252Validator(limit, std::move(kept), edit);
   edit->setValidator(rule);
   connect(rule, &Cp1252Validator::Refused, this, [this](const QString& characters) {
-    emit Note(T2("Not kept: the unit cannot store ", "No se admite: el equipo no puede guardar ") +
+    emit Note(T(ExtraText::NotKeptCharactersStart) +
               (characters.isEmpty() ? QStringLiteral("?") : QChar(0x201C) + characters + QChar(0x201D)) +
-              T2(" (only characters of Windows-1252).", " (solo caracteres de Windows-1252)."));
+              T(ExtraText::NotKeptCharactersEnd));
   });
   connect(rule, &Cp1252Validator::TooLong, this, [this](int max) {
-    emit Note(T2("Not kept: the unit keeps at most %1 characters here.",
-                 "No se admite: el equipo guarda como máximo %1 caracteres aquí.")
+    emit Note(T(ExtraText::NotKeptTooLong)
                   .arg(max));
   });
   return rule;
@@ -135,7 +134,7 @@ void EditorWindow::MarkLength(const Binding& b) {
   palette.setColor(QPalette::Base, over ? QColor(255, 214, 214) : QPalette().color(QPalette::Base));
   edit->setPalette(palette);
   const QString mark =
-      over ? T2("Longer than the unit keeps: %1 of %2 characters", "Más largo de lo que guarda el equipo: %1 de %2 caracteres")
+      over ? T(ExtraText::LongerThanKept)
                  .arg(edit->text().size())
                  .arg(limit)
            : QString();

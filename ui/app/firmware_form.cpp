@@ -25,8 +25,6 @@ namespace zdl::ui {
 
 namespace {
 
-constexpr int kTitleOffset = 9, kSelectFile = 90, kFileLabel = 88, kSearch = 89, kCancel = 91,
-              kClose = 119;
 const char kFilter[] = "Intel hex file (*.hex);;Todos los ficheros (*.*)";
 
 }  // namespace
@@ -83,7 +81,7 @@ FirmwareForm::FirmwareForm(MainWindow& main, QWidget* parent)
 
   connect(searchButt_, &QPushButton::clicked, this, &FirmwareForm::SearchButtClick);
   connect(cancelButt_, &QPushButton::clicked, this, &FirmwareForm::CancelButtClick);
-  connect(&link_, &UnitLink::UploadStatus, this, [this](int offset) { firmLabel_->setText(T(offset)); });
+  connect(&link_, &UnitLink::UploadStatus, this, [this](TextId text) { firmLabel_->setText(T(text)); });
   connect(&link_, &UnitLink::UploadProgress, this, [this](qint64 sent, qint64 total) {
     pBar1_->setRange(0, static_cast<int>(std::max<qint64>(total, 1)));
     pBar1_->setValue(static_cast<int>(sent));
@@ -102,25 +100,23 @@ FirmwareForm::FirmwareForm(MainWindow& main, QWidget* parent)
 }
 
 void FirmwareForm::LoadText() {
-  setWindowTitle(T(kTitleOffset));
-  label1_->setText(T(kFileLabel));
-  searchButt_->setText(T(kSearch));
-  cancelButt_->setText(T(kCancel));
-  firmLabel_->setText(T(kSelectFile));
-  QString fileName = T(kFileLabel);
+  setWindowTitle(T(TextId::FirmwareUpgrade));
+  label1_->setText(T(TextId::FileLabel));
+  searchButt_->setText(T(TextId::Search));
+  cancelButt_->setText(T(TextId::CancelUpload));
+  firmLabel_->setText(T(TextId::SelectFirmwareFile));
+  QString fileName = T(TextId::FileLabel);
   if (fileName.endsWith(QLatin1Char(':'))) fileName.chop(1);
   fileText_->setAccessibleName(fileName);
-  fileText_->setToolTip(T2("The Intel HEX file of the firmware", "El archivo Intel HEX del firmware"));
-  searchButt_->setAccessibleName(T(kSearch));
-  searchButt_->setToolTip(T2("Choose the firmware file and send it to the unit",
-                             "Elija el archivo de firmware y envíelo al equipo"));
-  cancelButt_->setAccessibleName(T(kCancel));
-  cancelButt_->setToolTip(T2("End the upload and close this window (Esc)",
-                             "Termina la actualización y cierra esta ventana (Esc)"));
+  fileText_->setToolTip(T(ExtraText::FirmwareFileTip));
+  searchButt_->setAccessibleName(T(TextId::Search));
+  searchButt_->setToolTip(T(ExtraText::SearchFirmwareTip));
+  cancelButt_->setAccessibleName(T(TextId::CancelUpload));
+  cancelButt_->setToolTip(T(ExtraText::CancelUploadTip));
   // FirmLabel is spoken with its text: a label without a name of its own is named by its
   // text, and each new text is announced to assistive tools. What it is: its description.
-  firmLabel_->setAccessibleDescription(T2("Upload status", "Estado de la actualización"));
-  pBar1_->setAccessibleName(T2("Bytes sent", "Bytes enviados"));
+  firmLabel_->setAccessibleDescription(T(ExtraText::UploadStatusDescription));
+  pBar1_->setAccessibleName(T(ExtraText::BytesSentName));
 }
 
 void FirmwareForm::Prepare() {
@@ -163,7 +159,7 @@ QString FirmwareForm::AskFile() {
   QString selected = filter.section(QStringLiteral(";;"), 0, 0);
   const QString current = fileText_->text();
   const QString dir = current.isEmpty() ? QString() : QFileInfo(current).absolutePath();
-  return QFileDialog::getOpenFileName(this, T(kTitleOffset), dir, filter, &selected);
+  return QFileDialog::getOpenFileName(this, T(TextId::FirmwareUpgrade), dir, filter, &selected);
 }
 
 void FirmwareForm::SearchButtClick() {
@@ -182,8 +178,8 @@ void FirmwareForm::SearchButtClick() {
   }
   pBar1_->setRange(0, static_cast<int>(std::max<std::size_t>(image->size(), 1)));
   pBar1_->setValue(0);
-  cancelButt_->setText(T(kCancel));
-  cancelButt_->setAccessibleName(T(kCancel));
+  cancelButt_->setText(T(TextId::CancelUpload));
+  cancelButt_->setAccessibleName(T(TextId::CancelUpload));
   if (!link_.Upload(main_.General()->Connection().PortName(), std::move(*image))) return;
   uploading_ = true;
   searchButt_->setEnabled(false);
@@ -198,14 +194,14 @@ void FirmwareForm::OnFinished(const FirmwareResult& result, const QString& portE
   uploading_ = false;
   searchButt_->setEnabled(true);
   if (result.ok()) {
-    cancelButt_->setText(T(kClose));
-    cancelButt_->setAccessibleName(T(kClose));
+    cancelButt_->setText(T(TextId::Close));
+    cancelButt_->setAccessibleName(T(TextId::Close));
     cancelButt_->setFocus(Qt::OtherFocusReason);
     return;
   }
   searchButt_->setFocus(Qt::OtherFocusReason);
   if (!portError.isEmpty()) {
-    firmLabel_->setText(T(kSelectFile));
+    firmLabel_->setText(T(TextId::SelectFirmwareFile));
     QMessageBox::warning(this, QString::fromLatin1(kTitle), portError);
     return;
   }

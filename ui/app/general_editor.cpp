@@ -25,7 +25,6 @@ namespace zdl::ui {
 
 namespace {
 
-constexpr int kInvalidPhone = 164, kListFull = 165;
 constexpr SmsCentre kCentres[4] = {SmsCentre::CSMMovi, SmsCentre::CSMVoda, SmsCentre::CSMAmen,
                                    SmsCentre::CSMOtro};
 constexpr const char* kCentreNames[4] = {"CSMMovi", "CSMVoda", "CSMAmen", "CSMOtro"};
@@ -244,81 +243,82 @@ QGridLayout* GeneralEditor::BuildRightColumn(QGroupBox* restore) {
 }
 
 void GeneralEditor::LoadText() {
-  setWindowTitle(T(8));
-  auto frame = [this](const char* name, int offset) { Child<QGroupBox>(Name(name))->setTitle(T(offset)); };
+  setWindowTitle(T(TextId::GeneralParameters));
+  auto frame = [this](const char* name, TextId text) { Child<QGroupBox>(Name(name))->setTitle(T(text)); };
   const GeneralGroup& g = record_.General;
   const TxAlarmGroup& tx = record_.TxAlarm;
-  frame("Frame3", 10);
-  Describe(ControlOf(g.NOMBRE), T(10));
-  Describe(ControlOf(g.PinHabil), T(137), QStringLiteral("PIN"));
-  Describe(ControlOf(g.PIN), T(138));
-  frame("Frame9", 11);
-  Describe(ControlOf(g.RENVN), T(139), T(11));
-  frame("Frame2", 12);
-  for (int i = 0; i < 4; ++i) csm_[i]->setText(T(13 + i));
-  Describe(ControlOf(g.SMSC), T(12), T(12));
-  frame("Frame5", 18);
-  Child<QLabel>(Name("Label1"))->setText(T(19));
-  frame("Frame6", 20);
-  Child<QLabel>(Name("Label2"))->setText(T(19));
-  frame("Frame10", 21);
-  Child<QLabel>(Name("Label3"))->setText(T(160));
-  frame("Frame4", 22);
+  frame("Frame3", TextId::UnitName);
+  Describe(ControlOf(g.NOMBRE), T(TextId::UnitName));
+  Describe(ControlOf(g.PinHabil), T(TextId::EnablePinManagement), QStringLiteral("PIN"));
+  Describe(ControlOf(g.PIN), T(TextId::SimPinCode));
+  frame("Frame9", TextId::NumberOfRetries);
+  Describe(ControlOf(g.RENVN), T(TextId::MaxRetryNumber), T(TextId::NumberOfRetries));
+  frame("Frame2", TextId::SmsServiceCenter);
+  constexpr TextId kCentreCaptions[4] = {TextId::Movistar, TextId::Vodafone, TextId::Amena, TextId::OtherOperator};
+  for (int i = 0; i < 4; ++i) csm_[i]->setText(T(kCentreCaptions[i]));
+  Describe(ControlOf(g.SMSC), T(TextId::SmsServiceCenter), T(TextId::SmsServiceCenter));
+  frame("Frame5", TextId::AutoSync);
+  Child<QLabel>(Name("Label1"))->setText(T(TextId::Days));
+  frame("Frame6", TextId::AutoInfo);
+  Child<QLabel>(Name("Label2"))->setText(T(TextId::Days));
+  frame("Frame10", TextId::RetryTime);
+  Child<QLabel>(Name("Label3"))->setText(T(TextId::MinutesShort));
+  frame("Frame4", TextId::OwnPhoneNumber);
   Child<QGroupBox>(Name("Frame18"))->setTitle(QStringLiteral("PIN"));
-  frame("Frame7", 25);
-  Child<QLabel>(Name("Label11"))->setText(T(26));
-  Child<QLabel>(Name("Label10"))->setText(T(27));
-  QStringList priorities{T(28)};
-  for (int i = 1; i <= 8; ++i) priorities << T(29) + QString::number(i);
+  frame("Frame7", TextId::AuthorizedPhoneList);
+  Child<QLabel>(Name("Label11"))->setText(T(TextId::PhoneNumberLabel));
+  Child<QLabel>(Name("Label10"))->setText(T(TextId::PriorityLabel));
+  QStringList priorities{T(TextId::NoPriority)};
+  for (int i = 1; i <= 8; ++i) priorities << T(TextId::PriorityPrefix) + QString::number(i);
   SetItems(prioBox_, priorities);
-  Child<QLabel>(Name("Label13"))->setText(T(30));
-  SetItems(privilegios_, {QStringLiteral("Apex"), T(31), T(32), T(33)});
-  anadir_->setText(T(34));
-  borrar_->setText(T(35));
-  rxd_->setText(T(36));
-  frame("Frame8", 37);
-  checkMask_->setText(T(38));
-  frame("Frame14", 39);
-  frame("Frame15", 41);
-  frame("Frame16", 42);
-  QStringList macros{T(40)};
+  Child<QLabel>(Name("Label13"))->setText(T(TextId::PrivilegesLabel));
+  SetItems(privilegios_, {QStringLiteral("Apex"), T(TextId::Administrator), T(TextId::Advanced), T(TextId::User)});
+  anadir_->setText(T(TextId::Add));
+  borrar_->setText(T(TextId::Delete));
+  rxd_->setText(T(TextId::RxData));
+  frame("Frame8", TextId::Mask);
+  checkMask_->setText(T(TextId::Enable));
+  frame("Frame14", TextId::ResetMacro);
+  frame("Frame15", TextId::GsmOkMacro);
+  frame("Frame16", TextId::GsmFailMacro);
+  QStringList macros{T(TextId::No)};
   for (int k = 1; k <= kMacros; ++k) macros << QString::number(k);
   for (const int* list : {&g.MACRO_INICIO, &g.MACRO_GSMOK, &g.MACRO_GSMMAL, &tx.MACRO_TX}) {
     SetItems(static_cast<QComboBox*>(ControlOf(*list)), macros);
   }
-  frame("DigitalFrame", 43);
-  static_cast<QCheckBox*>(ControlOf(tx.HABIL))->setText(T(44));
-  Child<QLabel>(Name("MacroTxSiLab"))->setText(T(45));
-  frame("Frame13", 46);
-  Child<QLabel>(Name("Label4"))->setText(T(47));
-  frame("Frame17", 48);
-  static_cast<QCheckBox*>(ControlOf(g.Habil_Restore))->setText(T(44));
-  Describe(ControlOf(g.ASINC), T(141), T(18));
-  Describe(ControlOf(g.AINFO), T(142), T(20));
-  Describe(ControlOf(g.RENVT), T(143), T(21));
-  Describe(ControlOf(g.PTLF), T(144), T(22));
-  Describe(newTlf_, T(147), T(26));
-  Describe(prioBox_, T(148), T(27));
-  Describe(privilegios_, T(149), T(30));
-  Describe(rxd_, T(150), T(36));
-  Describe(checkMask_, T(151), T(37) + QStringLiteral(": ") + T(38));
-  for (int i = 0; i < kDigitalInputs; ++i) maskD_[i]->setAccessibleName(T(37) + QStringLiteral(" D%1").arg(i));
-  for (int j = 0; j < kAnalogInputs; ++j) maskA_[j]->setAccessibleName(T(37) + QStringLiteral(" A%1").arg(j));
-  checkTxAlm_->setAccessibleName(T(37) + QStringLiteral(" TXA"));
-  checkInfo_->setAccessibleName(T(37) + QStringLiteral(" INFO"));
-  Describe(listaTlf_, T(152));
-  Describe(ControlOf(g.MACRO_INICIO), T(153), T(39));
-  Describe(ControlOf(g.MACRO_GSMOK), T(154), T(41));
-  Describe(ControlOf(g.MACRO_GSMMAL), T(155), T(42));
-  Describe(ControlOf(tx.HABIL), T(156), T(43) + QStringLiteral(": ") + T(44));
-  Describe(ControlOf(tx.TEXT), T(157));
-  Describe(ControlOf(tx.RING), T(94), QStringLiteral("Ring"));
-  Describe(ControlOf(tx.MACRO_TX), T(101), T(45));
-  Describe(ControlOf(g.NORMAL), T(158), T(46));
-  Describe(ControlOf(g.Habil_Restore), T(159), T(48) + QStringLiteral(": ") + T(44));
-  Describe(ControlOf(g.REST_TEXT), T(161));
-  anadir_->setAccessibleName(T(34));
-  borrar_->setAccessibleName(T(35));
+  frame("DigitalFrame", TextId::FailTransmissionAlarm);
+  static_cast<QCheckBox*>(ControlOf(tx.HABIL))->setText(T(TextId::EnableShort));
+  Child<QLabel>(Name("MacroTxSiLab"))->setText(T(TextId::MacroIfTrue));
+  frame("Frame13", TextId::StatusMessage);
+  Child<QLabel>(Name("Label4"))->setText(T(TextId::SecondsShort));
+  frame("Frame17", TextId::RestoredAlarmsText);
+  static_cast<QCheckBox*>(ControlOf(g.Habil_Restore))->setText(T(TextId::EnableShort));
+  Describe(ControlOf(g.ASINC), T(TextId::ClockResyncDays), T(TextId::AutoSync));
+  Describe(ControlOf(g.AINFO), T(TextId::AutoInfoDays), T(TextId::AutoInfo));
+  Describe(ControlOf(g.RENVT), T(TextId::MinutesBetweenRetries), T(TextId::RetryTime));
+  Describe(ControlOf(g.PTLF), T(TextId::OwnSimPhoneNumber), T(TextId::OwnPhoneNumber));
+  Describe(newTlf_, T(TextId::PhoneNumberInternational), T(TextId::PhoneNumberLabel));
+  Describe(prioBox_, T(TextId::PhoneNumberPriority), T(TextId::PriorityLabel));
+  Describe(privilegios_, T(TextId::PhoneNumberPrivileges), T(TextId::PrivilegesLabel));
+  Describe(rxd_, T(TextId::TransparentDataCalls), T(TextId::RxData));
+  Describe(checkMask_, T(TextId::EnableMask), T(TextId::Mask) + QStringLiteral(": ") + T(TextId::Enable));
+  for (int i = 0; i < kDigitalInputs; ++i) maskD_[i]->setAccessibleName(T(TextId::Mask) + QStringLiteral(" D%1").arg(i));
+  for (int j = 0; j < kAnalogInputs; ++j) maskA_[j]->setAccessibleName(T(TextId::Mask) + QStringLiteral(" A%1").arg(j));
+  checkTxAlm_->setAccessibleName(T(TextId::Mask) + QStringLiteral(" TXA"));
+  checkInfo_->setAccessibleName(T(TextId::Mask) + QStringLiteral(" INFO"));
+  Describe(listaTlf_, T(TextId::AuthorizedPhoneListHint));
+  Describe(ControlOf(g.MACRO_INICIO), T(TextId::MacroOnReset), T(TextId::ResetMacro));
+  Describe(ControlOf(g.MACRO_GSMOK), T(TextId::MacroOnGsmRegistered), T(TextId::GsmOkMacro));
+  Describe(ControlOf(g.MACRO_GSMMAL), T(TextId::MacroOnGsmNotRegistered), T(TextId::GsmFailMacro));
+  Describe(ControlOf(tx.HABIL), T(TextId::EnableTxFailAlarm), T(TextId::FailTransmissionAlarm) + QStringLiteral(": ") + T(TextId::EnableShort));
+  Describe(ControlOf(tx.TEXT), T(TextId::TextForTxFailAlarm));
+  Describe(ControlOf(tx.RING), T(TextId::NotifyByVoiceCall), QStringLiteral("Ring"));
+  Describe(ControlOf(tx.MACRO_TX), T(TextId::MacroOnAlarmActive), T(TextId::MacroIfTrue));
+  Describe(ControlOf(g.NORMAL), T(TextId::StatusMessageSeconds), T(TextId::StatusMessage));
+  Describe(ControlOf(g.Habil_Restore), T(TextId::EnableRestoredAlarmText), T(TextId::RestoredAlarmsText) + QStringLiteral(": ") + T(TextId::EnableShort));
+  Describe(ControlOf(g.REST_TEXT), T(TextId::RestoredAlarmTextHint));
+  anadir_->setAccessibleName(T(TextId::Add));
+  borrar_->setAccessibleName(T(TextId::Delete));
   connection_->LoadText();
 }
 
@@ -399,11 +399,11 @@ void GeneralEditor::AddPhoneEntry() {
   switch (record_.AddPhoneEntry(choice)) {
     case AddPhoneResult::InvalidNumber:
       // The typed text and every other choice stay for the user to mend.
-      QMessageBox::warning(this, QString::fromLatin1(kTitle), T(kInvalidPhone));
+      QMessageBox::warning(this, QString::fromLatin1(kTitle), T(TextId::IncorrectPhoneNumber));
       newTlf_->setFocus(Qt::OtherFocusReason);
       return;
     case AddPhoneResult::ListFull:
-      QMessageBox::information(this, QString::fromLatin1(kTitle), T(kListFull));
+      QMessageBox::information(this, QString::fromLatin1(kTitle), T(TextId::ListFull));
       break;
     case AddPhoneResult::Added:
       Changed();

@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "ui/strings/qt_translations.h"
+#include "text/qt/qt_translations.h"
 
 namespace zdl::ui {
 
@@ -18,15 +18,16 @@ void ApplyQtLanguage(Lang lang) {
   if (auto* app = QCoreApplication::instance()) InstallQtTranslations(*app, LangBase(lang));
 }
 
-QString T(int offset) {
-  const std::string_view text = LangText(g_lang, offset);
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+QString T(TextId text) {
+  const std::string_view words = LangText(g_lang, text);
+  return QString::fromUtf8(words.data(), static_cast<qsizetype>(words.size()));
 }
 
-QString T(int offset, int number) { return T(offset) + QString::number(number); }
+QString T(TextId text, int number) { return T(text) + QString::number(number); }
 
-QString T2(const char* english, const char* spanish) {
-  return QString::fromUtf8(g_lang == Lang::English ? english : spanish);
+QString T(ExtraText text) {
+  const std::string_view words = ExtraTextIn(g_lang, text);
+  return QString::fromUtf8(words.data(), static_cast<qsizetype>(words.size()));
 }
 
 }  // namespace zdl::ui

@@ -1,10 +1,11 @@
 // The language of the windows: the program-wide language base and the look-up of a text
-// by its offset, taken at the moment the text is needed so it follows a switch at once.
+// by its name, taken at the moment the text is needed so it follows a switch at once.
 #pragma once
 
 #include <QString>
 
-#include "ui/strings/string_table.h"
+#include "text/extra_texts.h"
+#include "text/string_table.h"
 
 namespace zdl::ui {
 
@@ -16,12 +17,12 @@ void SetCurrentLang(Lang lang);
 // Qt's own texts (standard buttons, file dialogs, port errors) in the language.
 void ApplyQtLanguage(Lang lang);
 
-// The text of offset k (0 to 217) in the current language.
-QString T(int offset);
+// The text of the string table in the current language.
+QString T(TextId text);
 // The same with a number appended ("Digital input " + 3).
-QString T(int offset, int number);
+QString T(TextId text, int number);
 
-// A text of the windows that the string table does not hold, in both languages.
-QString T2(const char* english, const char* spanish);
+// A text the string table does not hold, in the current language.
+QString T(ExtraText text);
 
 }  // namespace zdl::ui

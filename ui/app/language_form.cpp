@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "text/qt/language_setting.h"
 #include "ui/app/language.h"
 
 namespace zdl::ui {

@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <optional>
 
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 
 class QComboBox;
 

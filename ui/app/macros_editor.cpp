@@ -51,13 +51,13 @@ class MacrosEditor final : public EditorWindow {
   }
 
   void LoadText() override {
-    setWindowTitle(T(5));
+    setWindowTitle(T(TextId::MacrosTab));
     for (int k = 0; k < kMacros; ++k) {
       MacroControls& m = macros_[static_cast<std::size_t>(k)];
-      m.frame->setTitle(T(77, k + 1));
-      Describe(m.text, T(162));
-      m.label->setText(T(78));
-      Describe(m.command, T(163), T(78));
+      m.frame->setTitle(T(TextId::MacroPrefix, k + 1));
+      Describe(m.text, T(TextId::MacroText));
+      m.label->setText(T(TextId::CommandLabel));
+      Describe(m.command, T(TextId::AssociatedCommand), T(TextId::CommandLabel));
     }
   }
 

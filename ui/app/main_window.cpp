@@ -36,35 +36,33 @@
 #include "ui/app/password_form.h"
 #include "ui/app/trace_dock.h"
 #include "ui/app/unit_link.h"
-#include "ui/strings/compare_texts.h"
+#include "text/extra_texts.h"
 
 namespace zdl::ui {
 
 namespace {
 
-constexpr int kOpenCaption = 0, kSaveCaption = 1, kErrorTitle = 185;
-
-// The toolbar: key, caption offset, shortcut and command. An empty key is a separator.
+// The toolbar: key, caption, shortcut and command. An empty key is a separator.
 struct Button {
   const char* key;
-  int caption;
+  TextId caption;
   const char* shortcut;
   void (*run)(MainWindow& window);
 };
 constexpr Button kButtons[] = {
-    {"Abrir", kOpenCaption, "Ctrl+O", [](MainWindow& w) { w.Open(); }},
-    {"Guardar", kSaveCaption, "Ctrl+S", [](MainWindow& w) { w.Save(); }},
-    {"", 0, "", nullptr},
-    {"General", 2, "Ctrl+1", [](MainWindow& w) { w.BringToFront(EditorId::General); }},
-    {"Alarmas1", 3, "Ctrl+2", [](MainWindow& w) { w.BringToFront(EditorId::Alarmas); }},
-    {"Alarmas2", 4, "Ctrl+3", [](MainWindow& w) { w.BringToFront(EditorId::Alarmas2); }},
-    {"Macros", 5, "Ctrl+4", [](MainWindow& w) { w.BringToFront(EditorId::Macros); }},
-    {"Datalogger", 6, "Ctrl+5", [](MainWindow& w) { w.BringToFront(EditorId::Datalogger); }},
-    {"Timer", 215, "Ctrl+6", [](MainWindow& w) { w.BringToFront(EditorId::Temporizadores); }},
-    {"", 0, "", nullptr},
-    {"Firmware", 7, "Ctrl+F", [](MainWindow& w) { OpenFirmwareForm(w); }},
-    {"", 0, "", nullptr},
-    {"Idioma", 217, "Ctrl+L", [](MainWindow& w) { w.ChooseLanguage(); }},
+    {"Abrir", TextId::Open, "Ctrl+O", [](MainWindow& w) { w.Open(); }},
+    {"Guardar", TextId::Save, "Ctrl+S", [](MainWindow& w) { w.Save(); }},
+    {"", {}, "", nullptr},
+    {"General", TextId::GeneralTab, "Ctrl+1", [](MainWindow& w) { w.BringToFront(EditorId::General); }},
+    {"Alarmas1", TextId::Alarms1Tab, "Ctrl+2", [](MainWindow& w) { w.BringToFront(EditorId::Alarmas); }},
+    {"Alarmas2", TextId::Alarms2Tab, "Ctrl+3", [](MainWindow& w) { w.BringToFront(EditorId::Alarmas2); }},
+    {"Macros", TextId::MacrosTab, "Ctrl+4", [](MainWindow& w) { w.BringToFront(EditorId::Macros); }},
+    {"Datalogger", TextId::DataloggerTab, "Ctrl+5", [](MainWindow& w) { w.BringToFront(EditorId::Datalogger); }},
+    {"Timer", TextId::TimersTab, "Ctrl+6", [](MainWindow& w) { w.BringToFront(EditorId::Temporizadores); }},
+    {"", {}, "", nullptr},
+    {"Firmware", TextId::FirmwareTab, "Ctrl+F", [](MainWindow& w) { OpenFirmwareForm(w); }},
+    {"", {}, "", nullptr},
+    {"Idioma", TextId::Language, "Ctrl+L", [](MainWindow& w) { w.ChooseLanguage(); }},
 };
 
 const char kFilter[] = "Norvik configuration file (*.ncf);;Todos los ficheros (*.*)";
@@ -75,10 +73,7 @@ std::size_t Slot(EditorId id) { return static_cast<std::size_t>(id); }
 // window is refused, with a note saying why.
 bool RefusedDuringExchange(MainWindow& window) {
   if (!window.General()->Connection().ExchangeRunning()) return false;
-  window.statusBar()->showMessage(T2("A file cannot be opened while an exchange with the unit runs "
-                                     "(Cancel or Esc ends it).",
-                                     "No se puede abrir un archivo mientras hay un intercambio con el "
-                                     "equipo en curso (Cancelar o Esc lo termina)."),
+  window.statusBar()->showMessage(T(ExtraText::NoOpenDuringExchange),
                                   6000);
   return true;
 }
@@ -110,7 +105,7 @@ void MainWindow::Build() {
     form.exec();
     return form.Password();
   };
-  link_->message = [this](int offset) { QMessageBox::warning(this, QString::fromLatin1(kTitle), T(offset)); };
+  link_->message = [this](TextId text) { QMessageBox::warning(this, QString::fromLatin1(kTitle), T(text)); };
   link_->errorMessage = [this](const QString& description) {
     QMessageBox::warning(this, QString::fromLatin1(kTitle), description);
   };
@@ -307,25 +302,18 @@ void MainWindow::BuildMenus() {
   toolsMenu_->addAction(Action(QStringLiteral("Idioma")));
   helpMenu_ = menuBar()->addMenu(QString());
   about_ = helpMenu_->addAction(QString(), this, [this] {
-    QMessageBox::about(this, T2("About ZDL410 configuration", "Acerca de Configuración ZDL410"),
+    QMessageBox::about(this, T(ExtraText::AboutTitle),
                        AboutText());
   });
 }
 
 QString AboutText() {
-  const QString program = T2("ZDL410 configuration", "Configuración ZDL410");
+  const QString program = T(ExtraText::ProgramName);
   return QStringLiteral("<h3>%1</h3><p>zdl410-config %2</p><p>%3</p><p>%4</p><p>%5</p>")
       .arg(program.toHtmlEscaped(), QStringLiteral(ZDL_VERSION),
-           T2("Edits, reads and writes the configuration of a Norvik ZDL410 unit.",
-              "Edita, lee y escribe la configuración de un equipo Norvik ZDL410."),
-           T2("This program is free software under the GNU General Public License, version 3 or "
-              "(at your choice) any later version (GPL-3.0-or-later). It comes with ABSOLUTELY "
-              "NO WARRANTY.",
-              "Este programa es software libre bajo la Licencia Pública General de GNU, versión 3 "
-              "o (a su elección) cualquier versión posterior (GPL-3.0-or-later). Se distribuye SIN "
-              "NINGUNA GARANTÍA."),
-           T2("It uses Qt %1, under the GNU Lesser General Public License, version 3 (LGPL-3.0).",
-              "Usa Qt %1, bajo la Licencia Pública General Reducida de GNU, versión 3 (LGPL-3.0).")
+           T(ExtraText::AboutPurpose),
+           T(ExtraText::AboutLicence),
+           T(ExtraText::AboutQtLicence)
                .arg(QString::fromLatin1(qVersion())));
 }
 
@@ -338,27 +326,27 @@ void MainWindow::LoadText() {
                        action->shortcut().toString(QKeySequence::NativeText) + QLatin1Char(')'));
     if (QWidget* button = toolbar_->widgetForAction(action)) button->setAccessibleName(T(b.caption));
   }
-  toolbar_->setWindowTitle(T2("Toolbar", "Barra de herramientas"));
+  toolbar_->setWindowTitle(T(ExtraText::ToolbarTitle));
   // The button Qt shows when the toolbar does not fit the window.
   if (auto* more = toolbar_->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"))) {
-    more->setAccessibleName(T2("More buttons", "Más botones"));
+    more->setAccessibleName(T(ExtraText::MoreButtonsName));
   }
-  fileMenu_->setTitle(T2("&File", "&Archivo"));
+  fileMenu_->setTitle(T(ExtraText::FileMenu));
   QAction* compare = Action(QStringLiteral("Compare"));
-  compare->setText(QString::fromStdString(std::string(CompareTextIn(CurrentLang(), CompareText::CompareCommand))));
-  quit_->setText(T2("&Quit", "&Salir"));
-  windowsMenu_->setTitle(T2("&Windows", "&Ventanas"));
-  viewMenu_->setTitle(T2("&View", "Ve&r"));
-  toolsMenu_->setTitle(T2("&Tools", "&Herramientas"));
-  helpMenu_->setTitle(T2("&Help", "A&yuda"));
-  about_->setText(T2("&About...", "&Acerca de..."));
+  compare->setText(QString::fromStdString(std::string(ExtraTextIn(CurrentLang(), ExtraText::CompareCommand))));
+  quit_->setText(T(ExtraText::QuitAction));
+  windowsMenu_->setTitle(T(ExtraText::WindowsMenu));
+  viewMenu_->setTitle(T(ExtraText::ViewMenu));
+  toolsMenu_->setTitle(T(ExtraText::ToolsMenu));
+  helpMenu_->setTitle(T(ExtraText::HelpMenu));
+  about_->setText(T(ExtraText::AboutAction));
   SpeakStatusNote(statusBar()->currentMessage());
 }
 
 void MainWindow::SpeakStatusNote(const QString& note) {
   // The status bar draws its note itself: a screen reader hears it as the bar's name,
   // and the change of name is announced.
-  statusBar()->setAccessibleName(note.isEmpty() ? T2("Status bar", "Barra de estado") : note);
+  statusBar()->setAccessibleName(note.isEmpty() ? T(ExtraText::StatusBarName) : note);
 }
 
 void MainWindow::LoadAllTexts() {
@@ -402,7 +390,7 @@ QString MainWindow::AskFile(bool save, bool* firstFilter) {
   // Qt's own dialog everywhere, so it behaves the same on every desktop: it adds ".ncf"
   // to a name typed without an extension (under the first filter) before it asks whether
   // to replace an existing file, so its question names the file that will be written.
-  QFileDialog dialog(this, T(save ? kSaveCaption : kOpenCaption));
+  QFileDialog dialog(this, T(save ? TextId::Save : TextId::Open));
   dialog.setObjectName(QStringLiteral("FileDialog"));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -457,10 +445,10 @@ void MainWindow::Save() {
   currentFile_ = path;
   const SaveOutcome outcome = SaveConfigFile(std::filesystem::path(path.toStdString()), record_);
   if (!outcome.ok) {
-    QMessageBox::warning(this, T(kErrorTitle), QString::fromStdString(outcome.description.In(CurrentLang())));
+    QMessageBox::warning(this, T(TextId::ErrorTitle), QString::fromStdString(outcome.description.In(CurrentLang())));
     return;
   }
-  statusBar()->showMessage(T2("Saved: ", "Guardado: ") + path, 6000);
+  statusBar()->showMessage(T(ExtraText::SavedPrefix) + path, 6000);
 }
 
 CompareWindow* MainWindow::Comparison() {
@@ -471,11 +459,11 @@ CompareWindow* MainWindow::Comparison() {
 void MainWindow::Compare() {
   if (General()->Connection().ExchangeRunning()) return;
   if (link_->Connected()) {
-    auto text = [](CompareText t) { return QString::fromStdString(std::string(CompareTextIn(CurrentLang(), t))); };
-    QMessageBox ask(QMessageBox::Question, QString::fromLatin1(kTitle), text(CompareText::CompareQuestion),
+    auto text = [](ExtraText t) { return QString::fromStdString(std::string(ExtraTextIn(CurrentLang(), t))); };
+    QMessageBox ask(QMessageBox::Question, QString::fromLatin1(kTitle), text(ExtraText::CompareQuestion),
                     QMessageBox::Cancel, this);
-    QPushButton* withFile = ask.addButton(text(CompareText::CompareWithFile), QMessageBox::AcceptRole);
-    QPushButton* withUnit = ask.addButton(text(CompareText::CompareWithUnit), QMessageBox::AcceptRole);
+    QPushButton* withFile = ask.addButton(text(ExtraText::CompareWithFile), QMessageBox::AcceptRole);
+    QPushButton* withUnit = ask.addButton(text(ExtraText::CompareWithUnit), QMessageBox::AcceptRole);
     withFile->setObjectName(QStringLiteral("CompareWithFile"));
     withUnit->setObjectName(QStringLiteral("CompareWithUnit"));
     ask.setDefaultButton(withUnit);

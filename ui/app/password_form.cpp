@@ -15,23 +15,22 @@
 namespace zdl::ui {
 
 namespace {
-constexpr int kTitleOffset = 188, kLabelOffset = 54, kOk = 55, kCancel = 56, kNotAPassword = 187;
 }
 
 PasswordForm::PasswordForm(QWidget* parent) : QDialog(parent), text_(new QLineEdit(this)) {
   setObjectName(QStringLiteral("PWForm"));
-  setWindowTitle(T(kTitleOffset));
-  auto* label = new QLabel(T(kLabelOffset), this);
+  setWindowTitle(T(TextId::PasswordTitle));
+  auto* label = new QLabel(T(TextId::EnterPassword), this);
   label->setObjectName(QStringLiteral("Label1"));
   label->setBuddy(text_);
   text_->setObjectName(QStringLiteral("PWText"));
   text_->setEchoMode(QLineEdit::Password);
   text_->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
-  text_->setAccessibleName(T(kLabelOffset));
-  auto* ok = new QPushButton(T(kOk), this);
+  text_->setAccessibleName(T(TextId::EnterPassword));
+  auto* ok = new QPushButton(T(TextId::Ok), this);
   ok->setObjectName(QStringLiteral("Aceptar"));
   ok->setDefault(true);
-  auto* cancel = new QPushButton(T(kCancel), this);
+  auto* cancel = new QPushButton(T(TextId::Cancel), this);
   cancel->setObjectName(QStringLiteral("Cancelar"));
   connect(ok, &QPushButton::clicked, this, &PasswordForm::Accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -51,7 +50,7 @@ void PasswordForm::Accept() {
   const std::string typed = text_->text().toStdString();
   // A number (an empty text is none); the digits go to the unit as typed.
   if (!IsNumberText(typed)) {
-    QMessageBox::warning(this, QString::fromLatin1(kTitle), T(kNotAPassword));
+    QMessageBox::warning(this, QString::fromLatin1(kTitle), T(TextId::NotValidPassword));
     text_->setFocus();
     text_->selectAll();
     return;

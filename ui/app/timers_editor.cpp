@@ -74,21 +74,21 @@ class TimersEditor final : public EditorWindow {
   }
 
   void LoadText() override {
-    setWindowTitle(T(216));
+    setWindowTitle(T(TextId::TimersTitle));
     for (int t = 0; t < kTimers; ++t) {
       TimerControls& c = timers_[static_cast<std::size_t>(t)];
-      c.frame->setTitle(T(192 + t));
-      c.habil->setText(T(44));
-      Describe(c.habil, T(201), T(44));
-      Describe(c.time, T(200));
+      c.frame->setTitle(T(Nth(TextId::Timer0, t)));
+      c.habil->setText(T(TextId::EnableShort));
+      Describe(c.habil, T(TextId::EnableTimer), T(TextId::EnableShort));
+      Describe(c.time, T(TextId::ExecutionTime));
       for (std::size_t d = 0; d < c.days.size(); ++d) {
-        c.days[d]->setText(T(204 + static_cast<int>(d)));
-        Describe(c.days[d], T(202), c.days[d]->text());
+        c.days[d]->setText(T(Nth(TextId::Monday, static_cast<int>(d))));
+        Describe(c.days[d], T(TextId::SelectWeekDays), c.days[d]->text());
       }
-      c.vpLabel->setText(T(211));
-      c.vp->setAccessibleName(T(211));
-      c.macroLab->setText(T(203));
-      c.macro->setAccessibleName(T(203));
+      c.vpLabel->setText(T(TextId::ValidPeriod));
+      c.vp->setAccessibleName(T(TextId::ValidPeriod));
+      c.macroLab->setText(T(TextId::MacroToExecute));
+      c.macro->setAccessibleName(T(TextId::MacroToExecute));
     }
     ApplyRules();
   }

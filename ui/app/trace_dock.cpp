@@ -17,7 +17,6 @@ namespace zdl::ui {
 namespace {
 // Enough for several full reads; older lines go first.
 constexpr int kMaxLines = 20000;
-constexpr int kErrorTitle = 185;
 }  // namespace
 
 TraceDock::TraceDock(QWidget* parent)
@@ -43,8 +42,7 @@ TraceDock::TraceDock(QWidget* parent)
   setWidget(body);
   chooseFile = [this] {
     return QFileDialog::getSaveFileName(this, windowTitle(), QStringLiteral("zdl410-trace.txt"),
-                                        T2("Text files (*.txt);;All files (*)",
-                                           "Ficheros de texto (*.txt);;Todos los ficheros (*)"));
+                                        T(ExtraText::TraceFileFilter));
   };
   connect(clear_, &QPushButton::clicked, this, &TraceDock::Clear);
   connect(save_, &QPushButton::clicked, this, [this] {
@@ -56,11 +54,11 @@ TraceDock::TraceDock(QWidget* parent)
 }
 
 void TraceDock::LoadText() {
-  setWindowTitle(T2("Line trace", "Traza de la línea"));
-  clear_->setText(T2("C&lear", "&Borrar traza"));
-  save_->setText(T2("Sa&ve to file...", "&Guardar en fichero..."));
+  setWindowTitle(T(ExtraText::LineTraceTitle));
+  clear_->setText(T(ExtraText::ClearTraceAction));
+  save_->setText(T(ExtraText::SaveTraceAction));
   text_->setAccessibleName(windowTitle());
-  toggleViewAction()->setText(T2("Line &trace", "&Traza de la línea"));
+  toggleViewAction()->setText(T(ExtraText::LineTraceAction));
 }
 
 void TraceDock::AppendLine(const QString& line) { text_->appendPlainText(line); }
@@ -81,7 +79,7 @@ bool TraceDock::SaveTo(const QString& path) {
   if (!saved.ok()) {
     const BilingualText text =
         BilingualText::Format(ExtraText::CannotWrite, {path.toStdString(), saved.Reason()});
-    QMessageBox::warning(this, T(kErrorTitle), QString::fromStdString(text.In(CurrentLang())));
+    QMessageBox::warning(this, T(TextId::ErrorTitle), QString::fromStdString(text.In(CurrentLang())));
     return false;
   }
   return true;

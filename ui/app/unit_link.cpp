@@ -23,21 +23,20 @@ namespace {
 constexpr int kCarrierWatchMs = 250;
 constexpr int kComPorts = 16;
 // The firmware upload's "Switch off and switch on the equipe".
-constexpr int kSwitchOffAndOn = 114;
 
 // A progress sink that hands each report on (the firmware upload's, which the windows
 // show apart from a connection's).
 class ForwardingSink final : public ProgressSink {
  public:
-  ForwardingSink(std::function<void(int)> status, std::function<void(std::int64_t, std::int64_t)> value)
+  ForwardingSink(std::function<void(TextId)> status, std::function<void(std::int64_t, std::int64_t)> value)
       : status_(std::move(status)), value_(std::move(value)) {}
 
-  void Status(int offset) override { status_(offset); }
+  void Status(TextId offset) override { status_(offset); }
   void Range(int maximum) override { total_ = maximum; }
   void Value(int value) override { value_(value, total_); }
 
  private:
-  std::function<void(int)> status_;
+  std::function<void(TextId)> status_;
   std::function<void(std::int64_t, std::int64_t)> value_;
   std::int64_t total_ = 0;
 };
@@ -162,7 +161,7 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
     const bool virtualUnit = options.port == VirtualUnitName().toStdString();
     if (virtualUnit) virtual_.UseModem(options.modem);
     port_.UseVirtualUnit(virtualUnit);
-    const StartResult result = connection_.Start(options, *this);
+    const StartResult result = connection_.Start(options, *this).result;
     const UnitFacts facts{connection_.HasDatalogger(), connection_.FirmVersion(),
                           connection_.FirmText()};
     End(result == StartResult::Connected ? After::Connected : After::NotConnected,
@@ -235,7 +234,7 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
     std::string received;
     if (OpenFirmwarePort(portName, virtualUnit, portError)) {
       ForwardingSink sink(
-          [this](int offset) { link_.Post([offset](UnitLink& l) { emit l.UploadStatus(offset); }); },
+          [this](TextId text) { link_.Post([text](UnitLink& l) { emit l.UploadStatus(text); }); },
           [this](std::int64_t sent, std::int64_t total) {
             link_.Post([sent, total](UnitLink& l) { emit l.UploadProgress(sent, total); });
           });
@@ -243,7 +242,7 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
       options.cancelled = [this] { return port_.CancelRequested(); };
       options.waitingForPrompt = [this, virtualUnit](std::optional<BootLoaderText> missing) {
         // Back to the wait for "*": the user has to switch the unit off and on again.
-        if (missing) link_.Post([](UnitLink& l) { emit l.UploadStatus(kSwitchOffAndOn); });
+        if (missing) link_.Post([](UnitLink& l) { emit l.UploadStatus(TextId::SwitchUnitOffAndOn); });
         if (virtualUnit) virtual_.SwitchOnIntoBootLoader();
       };
       result = UploadFirmware(port_, clock_, image, sink, options);
@@ -314,7 +313,7 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
     if (!asked) return std::nullopt;
     return *answer;
   }
-  void Message(int offset) override {
+  void Message(TextId offset) override {
     prompts_->Ask(link_, [offset](UnitLink& l) {
       const auto show = l.message;
       if (show) show(offset);
@@ -327,7 +326,7 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
       if (show) show(QString::fromStdString(description.In(CurrentLang())));
     });
   }
-  void Status(int offset) override {
+  void Status(TextId offset) override {
     link_.Post([offset](UnitLink& l) { emit l.Status(offset); });
   }
   void Range(int maximum) override { maximum_ = maximum; }
@@ -381,7 +380,7 @@ class UnitLink::Worker final : public ConnectionUi, public WriteSessionSink {
   }
 
   // After a failed read or write: true when the connection ended (carrier lost through
-  // the modem, message 182; or the port closed under the exchange, its description).
+  // the modem, ModemConnectionLost; or the port closed under the exchange, its description).
   bool EndedByFailure() {
     if (connection_.HandleCarrierLoss(*this)) return true;
     if (connection_.IsOpen()) return false;

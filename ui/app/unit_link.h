@@ -139,16 +139,16 @@ class UnitLink final : public QObject {
   // The password as typed, or empty when the user cancels. Unset: cancelled.
   std::function<std::optional<std::string>()> askPassword;
   // A message box with the exclamation icon and the text of a string-table offset.
-  std::function<void(int offset)> message;
+  std::function<void(TextId text)> message;
   // A message box with the exclamation icon and an unexpected error's own description.
   std::function<void(const QString& description)> errorMessage;
 
  signals:
-  void Status(int offset);                  // ProgStat
+  void Status(TextId offset);                  // ProgStat
   void Progress(int value, int maximum);    // PBar: a read 0 to 176, a write 0 to 21
   void Started(zdl::StartResult result);
   // After Stop, and when the connection ended by itself: carrier lost while idle
-  // (message 182 first) or after a failed read or write, or the device went away.
+  // (ModemConnectionLost first) or after a failed read or write, or the device went away.
   void Stopped();
   void ReadFinished(bool ok, const zdl::ConfigurationRecord& record);
   // `incomplete`: stopped on request after the unit took "#01LDDEF" and before it
@@ -188,7 +188,7 @@ class UnitLink final : public QObject {
   const std::string& VirtualUnitFirmware() const { return virtualFirmware_; }
 
  signals:
-  void UploadStatus(int offset);                   // FirmLabel
+  void UploadStatus(TextId offset);                   // FirmLabel
   void UploadProgress(qint64 sent, qint64 total);  // PBar1, in bytes
   // `portError`: why the port could not be opened, or why it closed under the upload (the
   // outcome is then PortClosed); empty otherwise.

@@ -1,11 +1,11 @@
-#include "ui/strings/qt_translations.h"
+#include "text/qt/qt_translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 
 namespace zdl {
 

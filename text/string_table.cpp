@@ -1,8 +1,5 @@
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 
-#include <QSettings>
-#include <QString>
-#include <QVariant>
 #include <iterator>
 
 namespace zdl {
@@ -10,10 +7,14 @@ namespace {
 
 // Offset k of each array is the text of id LangBase + k.
 constexpr std::string_view kSpanish[] = {
-#include "ui/strings/strings_es.inc"
+#define ZDL_TEXT(name, spanish, english) spanish,
+#include "text/string_table.def"
+#undef ZDL_TEXT
 };
 constexpr std::string_view kEnglish[] = {
-#include "ui/strings/strings_en.inc"
+#define ZDL_TEXT(name, spanish, english) english,
+#include "text/string_table.def"
+#undef ZDL_TEXT
 };
 static_assert(std::size(kSpanish) == kStringTableTexts, "one Spanish text per offset");
 static_assert(std::size(kEnglish) == kStringTableTexts, "one English text per offset");
@@ -22,9 +23,6 @@ static_assert(std::size(kEnglish) == kStringTableTexts, "one English text per of
 constexpr int kLastFillerSpanish = 400;
 constexpr int kLastFillerEnglish = 700;
 constexpr std::string_view kFiller = "  ";
-
-constexpr const char* kSettingsApplication = "Norvik_config";
-constexpr const char* kLanguageKey = "Idioma/Idioma";
 
 }  // namespace
 
@@ -39,7 +37,8 @@ std::optional<Lang> LangFromBase(int base) {
   }
 }
 
-std::string_view LangText(Lang lang, int offset) {
+std::string_view LangText(Lang lang, TextId text) {
+  const int offset = OffsetOf(text);
   if (offset < 0 || offset >= kStringTableTexts) return {};
   return lang == Lang::English ? kEnglish[offset] : kSpanish[offset];
 }
@@ -47,7 +46,9 @@ std::string_view LangText(Lang lang, int offset) {
 std::string_view TextById(int id) {
   for (Lang lang : {Lang::Spanish, Lang::English}) {
     const int base = LangBase(lang);
-    if (id >= base && id < base + kStringTableTexts) return LangText(lang, id - base);
+    if (id >= base && id < base + kStringTableTexts) {
+      return LangText(lang, static_cast<TextId>(id - base));
+    }
   }
   const int spanish_end = LangBase(Lang::Spanish) + kStringTableTexts;
   const int english_end = LangBase(Lang::English) + kStringTableTexts;
@@ -56,22 +57,6 @@ std::string_view TextById(int id) {
     return kFiller;
   }
   return {};
-}
-
-std::optional<Lang> StoredLanguage() {
-  const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kSettingsApplication);
-  const QString stored = settings.value(kLanguageKey, QStringLiteral("0")).toString();
-  bool ok = false;
-  const int base = stored.toInt(&ok);
-  // Only the exact texts "101" and "401" name a language; " 101" or "0101" do not.
-  if (!ok || stored != QString::number(base)) return std::nullopt;
-  return LangFromBase(base);
-}
-
-void StoreLanguage(Lang lang) {
-  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kSettingsApplication);
-  settings.setValue(kLanguageKey, QString::number(LangBase(lang)));
-  settings.sync();
 }
 
 }  // namespace zdl
