@@ -26,6 +26,7 @@
 
 #include "ui/app/compare_window.h"
 #include "ui/app/connection_panel.h"
+#include "ui/app/edit_menu.h"
 #include "ui/app/editor_window.h"
 #include "ui/app/editors.h"
 #include "ui/app/firmware_form.h"
@@ -166,6 +167,9 @@ void MainWindow::Build() {
     sub->show();
   }
   ConnectConnection();
+  // Edit, between File and Windows: undo and redo of every change of the record.
+  edits_ = new EditMenu(*this);
+  menuBar()->insertMenu(windowsMenu_->menuAction(), edits_->Menu());
   // Esc ends a running start, read or write.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   escape->setContext(Qt::ApplicationShortcut);
@@ -189,6 +193,7 @@ void MainWindow::ConnectConnection() {
   connect(connection, &ConnectionPanel::RecordRead, this, [this](const ConfigurationRecord& record) {
     record_ = record;
     RefreshEditors();
+    edits_->Record({StepKind::Read, EditorId::General, {}, {}});
   });
   connect(connection, &ConnectionPanel::FieldToMend, this, [this](EditorId id, const QString& objectName) {
     BringToFront(id);
@@ -247,7 +252,10 @@ void MainWindow::showEvent(QShowEvent* event) {
   });
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  // Before the windows it watches go: their last signals find no menu.
+  delete edits_;
+}
 
 EditorWindow* MainWindow::Editor(EditorId id) const { return editors_[Slot(id)]; }
 GeneralEditor* MainWindow::General() const {
@@ -352,6 +360,7 @@ void MainWindow::LoadText() {
   toolsMenu_->setTitle(T2("&Tools", "&Herramientas"));
   helpMenu_->setTitle(T2("&Help", "A&yuda"));
   about_->setText(T2("&About...", "&Acerca de..."));
+  if (edits_) edits_->LoadText();
   SpeakStatusNote(statusBar()->currentMessage());
 }
 
@@ -445,6 +454,8 @@ void MainWindow::OpenFile(const QString& path) {
   ShowLoadOutcome(outcome);
   record_.CSMCheck();
   RefreshEditors();
+  // A step when the file changed anything; an undo keeps the caption and the current file.
+  edits_->Record({StepKind::Open, EditorId::General, {}, QFileInfo(path).fileName().toStdString()});
   if (!General()->SelectFirstPhoneEntry()) return;
   BringToFront(EditorId::General);
 }

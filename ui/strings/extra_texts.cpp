@@ -81,6 +81,14 @@ constexpr Entry kTexts[] = {
      "holds an incomplete configuration and must be written again.",
      "La escritura se ha detenido cuando el equipo ya había recibido parte de la "
      "configuración. El equipo tiene una configuración incompleta y debe escribirse de nuevo."},
+    // Undo and redo: the Edit menu.
+    {ExtraText::EditMenu, "&Edit", "&Edición"},
+    {ExtraText::UndoCommand, "&Undo", "&Deshacer"},
+    {ExtraText::UndoStep, "&Undo %1", "&Deshacer %1"},
+    {ExtraText::RedoCommand, "&Redo", "&Rehacer"},
+    {ExtraText::RedoStep, "&Redo %1", "&Rehacer %1"},
+    {ExtraText::ResetCommand, "Re&set %1 to defaults", "Restablecer &valores de %1"},
+    {ExtraText::ResetStep, "Reset %1", "Restablecer %1"},
 };
 
 constexpr bool InEnumOrder() {

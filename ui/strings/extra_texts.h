@@ -50,6 +50,14 @@ enum class ExtraText {
   // A write stopped after the unit took part of the configuration.
   WriteStoppedStatus,    // "Write stopped: the unit holds an incomplete configuration."
   WriteStoppedMessage,   // "The write was stopped ... must be written again."
+  // Undo and redo: the Edit menu.
+  EditMenu,              // "&Edit"
+  UndoCommand,           // "&Undo" (nothing to undo)
+  UndoStep,              // "&Undo %1", %1 the step's name
+  RedoCommand,           // "&Redo"
+  RedoStep,              // "&Redo %1"
+  ResetCommand,          // "Re&set %1 to defaults", %1 the editor's title
+  ResetStep,             // "Reset %1"
 };
 
 // The text in the language, UTF-8.
