@@ -360,7 +360,6 @@ void MainWindow::LoadText() {
   toolsMenu_->setTitle(T2("&Tools", "&Herramientas"));
   helpMenu_->setTitle(T2("&Help", "A&yuda"));
   about_->setText(T2("&About...", "&Acerca de..."));
-  if (edits_) edits_->LoadText();
   SpeakStatusNote(statusBar()->currentMessage());
 }
 
@@ -378,8 +377,9 @@ void MainWindow::LoadAllTexts() {
     Editor(id)->ApplyTexts();
     SubWindow(id)->setWindowTitle(Editor(id)->windowTitle());
   }
-  // After the editors: the table names them and their controls.
+  // After the editors: the table and the Edit menu's steps name them and their controls.
   if (comparison_) comparison_->LoadText();
+  edits_->LoadText();
 }
 
 void MainWindow::RefreshEditors() {
