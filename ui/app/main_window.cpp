@@ -23,6 +23,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <utility>
 
 #include "ui/app/compare_window.h"
 #include "ui/app/connection_panel.h"
@@ -193,7 +194,7 @@ void MainWindow::ConnectConnection() {
   connect(connection, &ConnectionPanel::RecordRead, this, [this](const ConfigurationRecord& record) {
     record_ = record;
     RefreshEditors();
-    edits_->Record({StepKind::Read, EditorId::General, {}, {}});
+    if (edits_) edits_->Record({StepKind::Read, EditorId::General, {}, {}});
   });
   connect(connection, &ConnectionPanel::FieldToMend, this, [this](EditorId id, const QString& objectName) {
     BringToFront(id);
@@ -254,7 +255,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 MainWindow::~MainWindow() {
   // Before the windows it watches go: their last signals find no menu.
-  delete edits_;
+  delete std::exchange(edits_, nullptr);
 }
 
 EditorWindow* MainWindow::Editor(EditorId id) const { return editors_[Slot(id)]; }
