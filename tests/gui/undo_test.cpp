@@ -56,13 +56,15 @@ ConfigurationRecord Named(const char* name) {
 TEST(UndoHistory, DecidesWhatIsAStep) {
   const StepSubject name{StepKind::Edit, EditorId::General, "NameBox", {}};
   UndoHistory history(Named(""), 3);
-  for (const char* typed : {"P", "Pl", "Pl"}) history.Record(name, Named(typed), true);
+  for (const char* typed : {"P", "Pl"}) history.Record(name, Named(typed), true);
   history.Seal();
+  history.Record({StepKind::Open, EditorId::General, {}, "same.ncf"}, Named("Pl"));  // no change
   history.Record(name, Named("Pla"), true);
   history.Record(name, Named("Pl"), true);  // typed back: that step is gone
   EXPECT_EQ(history.UndoCount(), 1u);
   EXPECT_EQ(history.Undo()->record, Named(""));
   history.Record({StepKind::Read, EditorId::General, {}, {}}, Named("unit"));
+  EXPECT_EQ(history.UndoCount(), 1u);
   EXPECT_EQ(history.RedoCount(), 0u);
   for (const char* read : {"1", "2", "3", "4"}) history.Record({}, Named(read));
   EXPECT_EQ(history.UndoCount(), 3u);
