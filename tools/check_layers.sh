@@ -53,7 +53,7 @@ declare -A may=(
   [testsupport]="$core"
   [tests]="$core sim link_qt text_qt ui testsupport qt"
   [fuzz]="$core sim"
-  [bench]="$core sim link_qt testsupport qt"
+  [bench]="$core sim link_qt ui testsupport qt"  # ui: the windows' undo and redo timed
 )
 
 folders=(text ui model configfile link compare transfer firmware sim cli tests fuzz bench)

@@ -452,7 +452,7 @@ namespace {
 constexpr EditorId kAllEditors[] = {EditorId::General, EditorId::Alarmas, EditorId::Alarmas2,
                                     EditorId::Macros, EditorId::Datalogger, EditorId::Temporizadores};
 
-// The main window's File, Windows, View and Tools menus.
+// The main window's File, Edit, Windows, View, Tools and Help menus.
 QList<QMenu*> TopMenus(MainWindow& w) {
   QList<QMenu*> menus;
   for (QAction* a : w.menuBar()->actions()) {
@@ -468,7 +468,7 @@ TEST_F(MainWindowTest, ClosingAnEditorOnlyHidesItAndItComesBack) {
   window->show();
   QApplication::processEvents();
   auto* area = window->findChild<QMdiArea*>();
-  QMenu* windowsMenu = TopMenus(*window).value(1);
+  QMenu* windowsMenu = TopMenus(*window).value(2);
   ASSERT_NE(windowsMenu, nullptr);
   // Each entry of the Windows menu and the child window it brings to the front.
   QHash<QMdiSubWindow*, QAction*> entries;

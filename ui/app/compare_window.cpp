@@ -15,6 +15,7 @@
 #include <set>
 
 #include "model/text_codec.h"
+#include "ui/app/edit_menu.h"
 #include "ui/app/editor_window.h"
 #include "ui/app/language.h"
 #include "ui/app/main_window.h"
@@ -146,27 +147,13 @@ QString CompareWindow::FieldCaption(const FieldDifference& difference) const {
   const QString key = QString::fromStdString(difference.section + "." + difference.key);
   QWidget* control = ControlWidget(difference);
   if (!control) return key;
-  QString name = control->accessibleName();
-  if (name.isEmpty()) {
-    if (auto* button = qobject_cast<QAbstractButton*>(control)) name = button->text();
-  }
-  // The frame names the input, macro or timer the control belongs to.
-  QString frame;
-  for (QWidget* w = control->parentWidget(); w && w != main_.Editor(ControlOf(difference)->editor);
-       w = w->parentWidget()) {
-    if (auto* box = qobject_cast<QGroupBox*>(w); box && !box->title().isEmpty()) {
-      frame = box->title();
-      break;
-    }
-  }
-  while (name.endsWith(QLatin1Char(':'))) name.chop(1);
-  QString caption = name;
-  if (!frame.isEmpty() && !name.contains(frame)) caption = name.isEmpty() ? frame : frame + QStringLiteral(": ") + name;
+  const ControlNames names = NamesOf(*main_.Editor(ControlOf(difference)->editor), *control);
+  QString caption = names.Caption();
   const Field& phones = PhoneListField();
   if (const int entry = difference.section == phones.section ? TrailingNumber(difference.key, phones.key) : -1;
       entry >= 0) {
     // An entry of the phone list: the list's frame and the entry's position.
-    caption = (frame.isEmpty() ? name : frame) + QStringLiteral(" %1").arg(entry + 1);
+    caption = (names.frame.isEmpty() ? names.name : names.frame) + QStringLiteral(" %1").arg(entry + 1);
   } else if (!difference.field) {
     caption += QStringLiteral(" (") + QString::fromStdString(difference.key) + QLatin1Char(')');
   }
@@ -255,6 +242,7 @@ void CompareWindow::TakeOverSelected() {
   if (chosen.empty()) return;
   TakeOver(main_.Record(), other_, chosen);
   main_.RefreshEditors();
+  main_.Edits().Record({StepKind::TakeOver, EditorId::General, {}, {}});
   Recompute();
 }
 

@@ -1,5 +1,6 @@
 #include "ui/app/editor_window.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -22,6 +23,28 @@ bool Encodable(const QString& text) {
 }
 
 }  // namespace
+
+QString ControlNames::Caption() const {
+  if (frame.isEmpty() || name.contains(frame)) return name;
+  return name.isEmpty() ? frame : frame + QStringLiteral(": ") + name;
+}
+
+ControlNames NamesOf(const QWidget& editor, const QWidget& control) {
+  ControlNames names;
+  names.name = control.accessibleName();
+  if (names.name.isEmpty()) {
+    if (auto* button = qobject_cast<const QAbstractButton*>(&control)) names.name = button->text();
+  }
+  while (names.name.endsWith(QLatin1Char(':'))) names.name.chop(1);
+  // The frame names the input, macro or timer the control belongs to.
+  for (const QWidget* w = control.parentWidget(); w && w != &editor; w = w->parentWidget()) {
+    if (auto* box = qobject_cast<const QGroupBox*>(w); box && !box->title().isEmpty()) {
+      names.frame = box->title();
+      break;
+    }
+  }
+  return names;
+}
 
 Cp1252Validator::Cp1252Validator(int limit, std::function<qsizetype()> kept, QObject* parent)
     : QValidator(parent), limit_(limit), kept_(std::move(kept)) {}
@@ -108,7 +131,7 @@ void EditorWindow::TakeText(const Binding& b, const QString& text) {
   const bool open = edit->isEnabled() && !edit->isReadOnly();
   if (open && rule->Allows(text) && b.field->SetUtf8Text(record_, std::string_view(utf8.constData(),
                                                                            static_cast<std::size_t>(utf8.size())))) {
-    Changed();
+    Changed(b.widget);
     return;
   }
   // The note says why (the rule tells it), and the box shows the record's value again.
@@ -147,10 +170,10 @@ QCheckBox* EditorWindow::BindCheck(const bool& member) {
   auto* box = new QCheckBox(this);
   box->setObjectName(QString::fromStdString(field.ObjectName()));
   bindings_.push_back({&field, box});
-  connect(box, &QCheckBox::toggled, this, [this, &field](bool checked) {
+  connect(box, &QCheckBox::toggled, this, [this, &field, box](bool checked) {
     if (refreshing_) return;
     field.SetChecked(record_, checked);
-    Changed();
+    Changed(box);
   });
   return box;
 }
@@ -161,10 +184,10 @@ QComboBox* EditorWindow::BindList(const int& member) {
   list->setObjectName(QString::fromStdString(field.ObjectName()));
   for (int i = 0; i < field.items; ++i) list->addItem(QString());
   bindings_.push_back({&field, list});
-  connect(list, &QComboBox::currentIndexChanged, this, [this, &field](int position) {
+  connect(list, &QComboBox::currentIndexChanged, this, [this, &field, list](int position) {
     if (refreshing_) return;
     field.SetPosition(record_, position);
-    Changed();
+    Changed(list);
   });
   return list;
 }
@@ -231,9 +254,9 @@ void EditorWindow::ChainTabOrder(const std::vector<QWidget*>& controls) {
   for (std::size_t i = 1; i < controls.size(); ++i) QWidget::setTabOrder(controls[i - 1], controls[i]);
 }
 
-void EditorWindow::Changed() {
+void EditorWindow::Changed(QWidget* control) {
   Refresh();
-  emit Edited();
+  emit Edited(control);
 }
 
 void EditorWindow::RefreshBinding(const Binding& b) {

@@ -48,6 +48,17 @@ class Cp1252Validator final : public QValidator {
   std::function<qsizetype()> kept_;
 };
 
+// How a control is named for the user, in the current language: the title of the nearest
+// frame around it within `editor` and its own spoken name (a button's text when it has
+// none), without a closing colon.
+struct ControlNames {
+  QString frame;
+  QString name;
+  // "Frame: name", or the one of them that says it all.
+  QString Caption() const;
+};
+ControlNames NamesOf(const QWidget& editor, const QWidget& control);
+
 class EditorWindow : public QWidget {
   Q_OBJECT
  public:
@@ -67,8 +78,8 @@ class EditorWindow : public QWidget {
   bool FocusControl(const QString& objectName);
 
  signals:
-  // The user changed the record through this window.
-  void Edited();
+  // The user changed the record through this window, with `control`.
+  void Edited(QWidget* control);
   // A short note for the status bar.
   void Note(const QString& text);
 
@@ -116,9 +127,9 @@ class EditorWindow : public QWidget {
     return findChild<W*>(objectName);
   }
 
-  // An edit made by the window's own code after the user acted on a control that is
-  // not bound (the SMS-centre options): refreshes and tells that the record changed.
-  void Changed();
+  // An edit made through `control` (bound, or one the window's own code handles: the
+  // SMS-centre options, Add, Delete): refreshes and tells that the record changed.
+  void Changed(QWidget* control);
 
   ConfigurationRecord& record_;
 

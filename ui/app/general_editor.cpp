@@ -377,7 +377,11 @@ void GeneralEditor::ShowSmsCentreChoice() { smsCentreShown_ = true; }
 void GeneralEditor::ChooseSmsCentre(SmsCentre choice) {
   smsCentreShown_ = true;
   record_.SelectSmsCentre(choice);
-  Changed();
+  QWidget* option = nullptr;
+  for (int i = 0; i < 4; ++i) {
+    if (kCentres[i] == choice) option = csm_[i];
+  }
+  Changed(option);
   if (choice == SmsCentre::CSMOtro && window()->isActiveWindow()) {
     ControlOf(record_.General.SMSC)->setFocus(Qt::OtherFocusReason);
   }
@@ -406,7 +410,7 @@ void GeneralEditor::AddPhoneEntry() {
       QMessageBox::information(this, QString::fromLatin1(kTitle), T(TextId::ListFull));
       break;
     case AddPhoneResult::Added:
-      Changed();
+      Changed(anadir_);
       listaTlf_->setCurrentRow(listaTlf_->count() - 1);
       break;
     case AddPhoneResult::EmptyNumber: break;
@@ -431,7 +435,7 @@ void GeneralEditor::DeletePhoneEntry() {
   // No entry is selected afterwards: a second Delete removes nothing the user did not choose.
   listaTlf_->setCurrentRow(-1);
   listaTlf_->clearSelection();
-  Changed();
+  Changed(borrar_);
 }
 
 bool GeneralEditor::SelectFirstPhoneEntry() {

@@ -23,9 +23,11 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <utility>
 
 #include "ui/app/compare_window.h"
 #include "ui/app/connection_panel.h"
+#include "ui/app/edit_menu.h"
 #include "ui/app/editor_window.h"
 #include "ui/app/editors.h"
 #include "ui/app/firmware_form.h"
@@ -161,6 +163,9 @@ void MainWindow::Build() {
     sub->show();
   }
   ConnectConnection();
+  // Edit, between File and Windows: undo and redo of every change of the record.
+  edits_ = new EditMenu(*this);
+  menuBar()->insertMenu(windowsMenu_->menuAction(), edits_->Menu());
   // Esc ends a running start, read or write.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   escape->setContext(Qt::ApplicationShortcut);
@@ -184,6 +189,7 @@ void MainWindow::ConnectConnection() {
   connect(connection, &ConnectionPanel::RecordRead, this, [this](const ConfigurationRecord& record) {
     record_ = record;
     RefreshEditors();
+    if (edits_) edits_->Record({StepKind::Read, EditorId::General, {}, {}});
   });
   connect(connection, &ConnectionPanel::FieldToMend, this, [this](EditorId id, const QString& objectName) {
     BringToFront(id);
@@ -242,7 +248,10 @@ void MainWindow::showEvent(QShowEvent* event) {
   });
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  // Before the windows it watches go: their last signals find no menu.
+  delete std::exchange(edits_, nullptr);
+}
 
 EditorWindow* MainWindow::Editor(EditorId id) const { return editors_[Slot(id)]; }
 GeneralEditor* MainWindow::General() const {
@@ -357,8 +366,9 @@ void MainWindow::LoadAllTexts() {
     Editor(id)->ApplyTexts();
     SubWindow(id)->setWindowTitle(Editor(id)->windowTitle());
   }
-  // After the editors: the table names them and their controls.
+  // After the editors: the table and the Edit menu's steps name them and their controls.
   if (comparison_) comparison_->LoadText();
+  edits_->LoadText();
 }
 
 void MainWindow::RefreshEditors() {
@@ -433,6 +443,8 @@ void MainWindow::OpenFile(const QString& path) {
   ShowLoadOutcome(outcome);
   record_.CSMCheck();
   RefreshEditors();
+  // A step when the file changed anything; an undo keeps the caption and the current file.
+  edits_->Record({StepKind::Open, EditorId::General, {}, QFileInfo(path).fileName().toStdString()});
   if (!General()->SelectFirstPhoneEntry()) return;
   BringToFront(EditorId::General);
 }

@@ -22,6 +22,7 @@ class QToolBar;
 namespace zdl::ui {
 
 class CompareWindow;
+class EditMenu;
 class EditorWindow;
 class GeneralEditor;
 class TraceDock;
@@ -75,6 +76,9 @@ class MainWindow final : public QMainWindow {
   // The comparison window (built when first needed).
   CompareWindow* Comparison();
 
+  // Edit: undo and redo of every change of the record.
+  EditMenu& Edits() const { return *edits_; }
+
   // The file dialogs (replaced by tests): the chosen path, or empty when cancelled.
   // `firstFilter` tells whether the first filter was the one chosen.
   std::function<QString(bool save, bool* firstFilter)> chooseFile;
@@ -122,6 +126,7 @@ class MainWindow final : public QMainWindow {
   QMenu* helpMenu_ = nullptr;
   QAction* about_ = nullptr;
   QAction* quit_ = nullptr;
+  EditMenu* edits_ = nullptr;
 };
 
 }  // namespace zdl::ui

@@ -1,0 +1,303 @@
+// Edit > Undo and Redo: which changes make a step, every kind of step taken back and done
+// again with the changed control in front, the keys inside a text box, the lock during an
+// exchange with the unit and the menu's texts in both languages.
+#include "ui/app/edit_menu.h"
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "configfile/config_file.h"
+#include "model/field_table.h"
+#include "tests/gui/gui_support.h"
+#include "tests/support/sample_record.h"
+#include "ui/app/compare_window.h"
+#include "ui/app/connection_panel.h"
+#include "ui/app/editor_window.h"
+#include "ui/app/general_editor.h"
+#include "ui/app/language.h"
+#include "ui/app/main_window.h"
+#include "ui/app/unit_link.h"
+
+namespace zdl::ui {
+namespace {
+
+using testing::Find;
+
+QString Data(const char* name) { return QStringLiteral(ZDL_TEST_DATA "/") + QString::fromLatin1(name); }
+
+ConfigurationRecord Named(const char* name) {
+  ConfigurationRecord r;
+  r.General.NOMBRE = name;
+  return r;
+}
+
+// --- The steps themselves, without windows: typing merges until the box is left, a
+// change back to the start or no change is no step, a new step forgets the redo, and only
+// the newest steps up to the limit are kept.
+TEST(UndoHistory, DecidesWhatIsAStep) {
+  const StepSubject name{StepKind::Edit, EditorId::General, "NameBox", {}};
+  UndoHistory history(Named(""), 3);
+  for (const char* typed : {"P", "Pl"}) history.Record(name, Named(typed), true);
+  history.Seal();
+  history.Record({StepKind::Open, EditorId::General, {}, "same.ncf"}, Named("Pl"));  // no change
+  history.Record(name, Named("Pla"), true);
+  history.Record(name, Named("Pl"), true);  // typed back: that step is gone
+  EXPECT_EQ(history.UndoCount(), 1u);
+  EXPECT_EQ(history.Undo()->record, Named(""));
+  history.Record({StepKind::Read, EditorId::General, {}, {}}, Named("unit"));
+  EXPECT_EQ(history.UndoCount(), 1u);
+  EXPECT_EQ(history.RedoCount(), 0u);
+  for (const char* read : {"1", "2", "3", "4"}) history.Record({}, Named(read));
+  EXPECT_EQ(history.UndoCount(), 3u);
+  while (history.UndoCount() > 0) history.Undo();
+  EXPECT_EQ(history.Redo()->record, Named("2"));
+}
+
+// --- In the windows, against the unpaced virtual unit holding a full configuration.
+
+bool WaitFor(const std::function<bool()>& done) {
+  for (int turn = 0; turn < 6000 && !done(); ++turn) {
+    QEventLoop loop;
+    QTimer::singleShot(5, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+  return done();
+}
+
+void Press(QWidget* target, Qt::KeyboardModifiers modifiers, int key, const QString& text = {}) {
+  QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+  QApplication::sendEvent(target, &press);
+}
+
+void Type(QWidget* box, const QString& text) {
+  box->setFocus();
+  for (QChar c : text) Press(box, Qt::NoModifier, c.toUpper().unicode(), QString(c));
+}
+
+class UndoTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetCurrentLang(Lang::English);
+    UnitLinkOptions options;
+    options.pacedVirtualUnit = pacedUnit;
+    options.virtualConfiguration = zdl::testing::FullRecord();
+    window = std::make_unique<MainWindow>(options);
+    window->Link().askPassword = [] { return std::optional<std::string>(UnitLink::VirtualUnitPassword()); };
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    general = window->General();
+    edits = &window->Edits();
+  }
+  bool Connect() {
+    general->Connection().Puerto()->setCurrentText(UnitLink::VirtualUnitName());
+    general->Connection().IniComClick();
+    return Idle() && window->Link().Connected();
+  }
+  bool Idle() {
+    return WaitFor([&] { return !general->Connection().ExchangeRunning(); });
+  }
+  QWidget* Control(EditorId editor, const char* name) {
+    return Find<QWidget>(window->Editor(editor), QString::fromLatin1(name));
+  }
+  bool pacedUnit = false;
+  std::unique_ptr<MainWindow> window;
+  GeneralEditor* general = nullptr;
+  EditMenu* edits = nullptr;
+};
+
+TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneWithItsControlInFront) {
+  ASSERT_TRUE(Connect());
+  QTemporaryDir folder;
+  const QString plant = folder.filePath(QStringLiteral("plant.ncf"));
+  ASSERT_TRUE(SaveConfigFile(std::filesystem::path(plant.toStdString()), Named("Plant B")).ok);
+  const std::string timerOn = FieldOf(window->Record(), window->Record().Timers[0].HABIL)->ObjectName();
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    const char* undoText;  // null: the caption is not checked here
+    EditorId editor;       // in front after an undo or a redo
+    std::string focus;     // the control with the focus; empty: the editor's first
+  };
+  const std::vector<Step> steps = {
+      {"typing", [&] { Type(Control(EditorId::General, "NameBox"), QStringLiteral("Plant")); },
+       "&Undo Name", EditorId::General, "NameBox"},
+      {"list", [&] { static_cast<QComboBox*>(Control(EditorId::General, "MacroInicio"))->setCurrentIndex(3); },
+       "&Undo Reset Macro", EditorId::General, "MacroInicio"},
+      {"check", [&] { static_cast<QCheckBox*>(Control(EditorId::Temporizadores, timerOn.c_str()))->click(); },
+       nullptr, EditorId::Temporizadores, timerOn},
+      {"add", [&] {
+         static_cast<QLineEdit*>(Control(EditorId::General, "NewTlf"))->setText(QStringLiteral("600111222"));
+         Find<QPushButton>(general, QStringLiteral("Anadir"))->click();
+       }, "&Undo Add", EditorId::General, "ListaTlf"},
+      {"delete", [&] {
+         Find<QListWidget>(general, QStringLiteral("ListaTlf"))->setCurrentRow(0);
+         Find<QPushButton>(general, QStringLiteral("Borrar"))->click();
+       }, "&Undo Delete", EditorId::General, "ListaTlf"},
+      {"reset", [&] {
+         window->BringToFront(EditorId::General);
+         edits->ResetAction()->trigger();
+       }, "&Undo Reset General parameters", EditorId::General, ""},
+      {"take-over", [&] {
+         window->CompareWithFile(Data("full.ncf"));
+         window->Comparison()->Table()->selectAll();
+         window->Comparison()->TakeOverSelected();
+       }, "&Undo Take over the selected values", EditorId::General, ""},
+      {"open", [&] { window->OpenFile(plant); }, "&Undo Open plant.ncf", EditorId::General, ""},
+      {"read", [&] {
+         general->Connection().LeerClick();
+         ASSERT_TRUE(Idle());
+       }, "&Undo Read configuration", EditorId::General, ""},
+  };
+  std::vector<ConfigurationRecord> shown{window->Record()};
+  for (const Step& step : steps) {
+    step.act();
+    window->BringToFront(EditorId::Datalogger);  // the focus leaves the box; elsewhere in front
+    EXPECT_NE(window->Record(), shown.back()) << step.what;
+    shown.push_back(window->Record());
+    if (step.undoText) {
+      EXPECT_EQ(edits->UndoAction()->text(), QString::fromLatin1(step.undoText)) << step.what;
+    }
+  }
+  EXPECT_EQ(edits->History().UndoCount(), steps.size()) << "each change one step";
+  // The same configuration again and the same file again change nothing: no step.
+  general->Connection().LeerClick();
+  ASSERT_TRUE(Idle());
+  window->OpenFile(plant);
+  window->OpenFile(plant);
+  EXPECT_EQ(edits->History().UndoCount(), steps.size() + 1);
+  edits->Undo();
+  ASSERT_EQ(window->Record(), shown.back());
+  const QString caption = window->windowTitle();
+
+  auto expectShown = [&](std::size_t i, const Step& step, const char* how) {
+    SCOPED_TRACE(std::string(how) + " " + step.what);
+    EXPECT_EQ(window->Record(), shown[i]);
+    EXPECT_EQ(window->findChild<QMdiArea*>()->activeSubWindow(), window->SubWindow(step.editor));
+    QWidget* focus = window->focusWidget();
+    ASSERT_TRUE(focus && window->Editor(step.editor)->isAncestorOf(focus));
+    EXPECT_TRUE(step.focus.empty() || focus->objectName().toStdString() == step.focus) << focus->objectName().toStdString();
+  };
+  for (std::size_t i = steps.size(); i-- > 0;) {
+    edits->Undo();
+    expectShown(i, steps[i], "undo");
+  }
+  EXPECT_FALSE(edits->UndoAction()->isEnabled());
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    edits->Redo();
+    expectShown(i + 1, steps[i], "redo");
+  }
+  EXPECT_EQ(window->windowTitle(), caption) << "the caption names the file last opened";
+  EXPECT_EQ(window->CurrentFile(), plant);
+}
+
+// Ctrl+Z and Ctrl+Shift+Z (or Ctrl+Y) in the box being typed in are Edit > Undo and Redo;
+// where nothing is left to undo the box's own undo does not act either.
+TEST_F(UndoTest, TheKeysInATextBoxAreTheMenusUndoAndRedo) {
+  auto* name = static_cast<QLineEdit*>(Control(EditorId::General, "NameBox"));
+  auto* phone = static_cast<QLineEdit*>(Control(EditorId::General, "PTLF"));
+  Type(phone, QStringLiteral("600"));
+  Type(name, QStringLiteral("Pl"));
+  phone->setFocus();  // left and typed in again: a step of its own
+  Type(name, QStringLiteral("ant"));
+  Press(name, Qt::ControlModifier, Qt::Key_Z);
+  EXPECT_EQ(name->text(), QStringLiteral("Pl"));
+  EXPECT_EQ(window->Record().General.NOMBRE, "Pl");
+  Press(name, Qt::ControlModifier, Qt::Key_Z);
+  EXPECT_EQ(name->text(), QString());
+  EXPECT_EQ(window->Record().General.NOMBRE, "");
+  EXPECT_EQ(edits->UndoAction()->text(), QStringLiteral("&Undo Own phone number"));
+  const QKeyCombination redo[] = {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, Qt::CTRL | Qt::Key_Y};
+  for (QKeyCombination key : redo) {
+    Press(name, key.keyboardModifiers(), key.key());
+    EXPECT_EQ(window->Record().General.NOMBRE, "Pl");
+    EXPECT_EQ(name->text(), QStringLiteral("Pl"));
+    Press(name, Qt::ControlModifier, Qt::Key_Z);
+  }
+  Press(name, Qt::ControlModifier, Qt::Key_Z);  // the phone number's step, its box in front
+  EXPECT_EQ(window->focusWidget(), phone);
+  EXPECT_EQ(window->Record(), ConfigurationRecord());
+  // Typed and erased: no step, and Ctrl+Z brings nothing back.
+  Type(name, QStringLiteral("x"));
+  Press(name, Qt::NoModifier, Qt::Key_Backspace);
+  Press(name, Qt::ControlModifier, Qt::Key_Z);
+  EXPECT_EQ(name->text(), QString());
+  EXPECT_EQ(window->Record(), ConfigurationRecord());
+}
+
+class UndoDuringReadTest : public UndoTest {
+ protected:
+  void SetUp() override {
+    pacedUnit = true;
+    UndoTest::SetUp();
+  }
+};
+
+TEST_F(UndoDuringReadTest, UndoAndRedoAreOffWhileAReadRuns) {
+  Type(Control(EditorId::General, "NameBox"), QStringLiteral("Plant"));
+  ASSERT_TRUE(Connect());
+  edits->Undo();
+  edits->Redo();
+  general->Connection().LeerClick();
+  ASSERT_TRUE(general->Connection().ExchangeRunning());
+  EXPECT_FALSE(edits->UndoAction()->isEnabled());
+  EXPECT_FALSE(edits->RedoAction()->isEnabled());
+  Press(general->Connection().CancelButton(), Qt::ControlModifier, Qt::Key_Z);
+  edits->Undo();
+  EXPECT_EQ(window->Record().General.NOMBRE, "Plant");
+  general->Connection().CancelExchange();
+  ASSERT_TRUE(Idle());
+  EXPECT_TRUE(edits->UndoAction()->isEnabled());
+  EXPECT_EQ(window->Record().General.NOMBRE, "Plant") << "a cancelled read is no step";
+}
+
+// The Edit menu sits between File and Windows; its items name the step in the language of
+// the moment, with a mnemonic, and are spoken without it.
+TEST_F(UndoTest, TheMenuNamesTheStepInEitherLanguage) {
+  Type(Control(EditorId::General, "NameBox"), QStringLiteral("Plant"));
+  window->BringToFront(EditorId::Macros);
+  struct Texts {
+    Lang lang;
+    const char *menu, *undo, *redo, *reset, *spoken;
+  };
+  const Texts texts[] = {
+      {Lang::Spanish, "&Edición", "&Deshacer Nombre del equipo", "&Rehacer", "Restablecer &valores de Macros",
+       "Deshacer Nombre del equipo"},
+      {Lang::English, "&Edit", "&Undo Name", "&Redo", "Re&set Macros to defaults", "Undo Name"},
+  };
+  EXPECT_EQ(window->menuBar()->actions().value(1)->menu(), edits->Menu());
+  for (const Texts& t : texts) {
+    SetCurrentLang(t.lang);
+    window->LoadAllTexts();
+    EXPECT_EQ(edits->Menu()->title(), QString::fromUtf8(t.menu));
+    EXPECT_EQ(edits->UndoAction()->text(), QString::fromUtf8(t.undo));
+    EXPECT_EQ(edits->RedoAction()->text(), QString::fromUtf8(t.redo));
+    EXPECT_EQ(edits->ResetAction()->text(), QString::fromUtf8(t.reset));
+    QAccessibleInterface* menu = QAccessible::queryAccessibleInterface(edits->Menu());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->child(0)->text(QAccessible::Name), QString::fromUtf8(t.spoken));
+  }
+  EXPECT_EQ(edits->UndoAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+  EXPECT_TRUE(edits->RedoAction()->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Y)));
+}
+
+}  // namespace
+}  // namespace zdl::ui
