@@ -2,6 +2,7 @@
 // prints, and stopped by its process id.
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -105,6 +106,27 @@ TEST(SimTool, TheLinkReplacesOnlyATerminalLink) {
   std::filesystem::create_symlink("/dev/pts/999998", stale);
   EXPECT_EQ(sim.Stop(), 0);
   EXPECT_TRUE(std::filesystem::is_symlink(stale));
+}
+
+// The boot loader announces itself at start and again after each power cycle (SIGUSR1).
+TEST(SimTool, TheBootLoaderAnnouncesItselfAtStartAndAfterEachPowerCycle) {
+  testing::BackgroundProcess sim({ZDL_SIM_PATH, "--bootloader"});
+  const int fd = open(sim.FirstLine().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  auto readUntil = [fd](char last) {  // five seconds at most
+    std::string got;
+    pollfd readable{fd, POLLIN, 0};
+    char c = 0;
+    while (c != last && poll(&readable, 1, 5000) > 0 && read(fd, &c, 1) == 1) got += c;
+    return got;
+  };
+  EXPECT_EQ(readUntil('*'), "*");
+  ASSERT_EQ(write(fd, "D", 1), 1);
+  EXPECT_EQ(readUntil('?'), "Erase chip?");
+  kill(sim.Pid(), SIGUSR1);
+  EXPECT_EQ(readUntil('*').back(), '*');
+  close(fd);
+  EXPECT_EQ(sim.Stop(), 0);
 }
 
 }  // namespace
