@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "configfile/config_file.h"
-#include "ui/strings/string_table.h"
 
 namespace zdl {
 namespace {
@@ -101,23 +100,26 @@ TEST(FieldTable, EveryKeyLoadsIntoTheFieldOfItsRow) {
 }
 
 // The editors bind and the checks point by the member a control shows: every row is
-// found again from its own member, and a member no control shows finds none.
-TEST(FieldTable, EveryRowIsFoundByItsMember) {
+// found again from its own member and by its control's name and item, each name is used
+// once in its window, and a member no control shows finds none. Items 4 to 7 sit in the
+// second alarm window, numbered from 0 there.
+TEST(FieldTable, EveryRowIsFoundByItsMemberAndItsName) {
   ConfigurationRecord r;
+  std::set<std::pair<EditorId, std::string>> names;
   for (const Field& f : FieldTable()) {
     const Field* found = f.kind == FieldKind::TextBox    ? FieldOf(r, f.TextIn(r))
                          : f.kind == FieldKind::CheckBox ? FieldOf(r, f.FlagIn(r))
                                                          : FieldOf(r, f.PositionIn(r));
     EXPECT_EQ(found, &f) << f.ObjectName();
+    EXPECT_EQ(FindField(f.control, f.item), &f) << f.ObjectName();
+    EXPECT_TRUE(names.insert({f.editor, f.ObjectName()}).second) << f.ObjectName();
   }
   EXPECT_EQ(FieldOf(r, r.Digital[3].NcFlag), nullptr);
   const ConfigurationRecord other;
   EXPECT_EQ(FieldOf(r, other.General.NOMBRE), nullptr);  // a member of another record
   EXPECT_EQ(FieldOf(r, r.Digital[6].CVAL)->editor, EditorId::Alarmas2);
   EXPECT_EQ(FieldOf(r, r.Digital[6].CVAL)->ObjectName(), "CVal_2");
-  EXPECT_EQ(FieldOf(r, r.Analog[3].MACRO_NOM)->ObjectName(), "MacroExeNominal_1");
   EXPECT_EQ(FieldOf(r, r.Timers[5].Days[SABADO])->ObjectName(), "Sabado_5");
-  EXPECT_EQ(FieldOf(r, r.DataLogger.REG_A[2])->ObjectName(), "RegAlmAD2");
 }
 
 // The file's order: the phone list's keys between RESTORE_TEXT and the digital inputs.
@@ -153,40 +155,6 @@ TEST(FieldTable, EveryKeyOfTheFileHasAControlButThePhoneListAndTheModeFlags) {
     expected.insert("BI" + std::to_string(i));
   }
   EXPECT_EQ(uncovered, expected);
-}
-
-TEST(FieldTable, NamesIndicesAndLimitsAsTheWindowsNumberThem) {
-  struct Row {
-    const char* control;
-    int item;
-    EditorId editor;
-    const char* objectName;
-    std::size_t maxLength;
-  };
-  const Row rows[] = {
-      {"TextBox", 6, EditorId::Alarmas2, "TextBox_2", 50},
-      {"CVal", 6, EditorId::Alarmas2, "CVal_2", 5},
-      {"PValA", 3, EditorId::Alarmas2, "PValA_1", 5},
-      {"IE", 0, EditorId::Alarmas, "IE_0", 6},
-      {"VPBox", 3, EditorId::Temporizadores, "VPBox_3", 5},
-      {"MacroCom", 13, EditorId::Macros, "MacroCom_13", 39},
-      {"NameBox", -1, EditorId::General, "NameBox", 50},
-      {"PIN", -1, EditorId::General, "PIN", 4},
-      {"RestoreText", -1, EditorId::General, "RestoreText", 19},
-      {"RegD5", 5, EditorId::Datalogger, "RegD5", 0},
-      {"LogTime", -1, EditorId::Datalogger, "LogTime", 0},
-  };
-  for (const Row& row : rows) {
-    const Field* f = FindField(row.control, row.item);
-    ASSERT_NE(f, nullptr) << row.control;
-    EXPECT_EQ(f->editor, row.editor) << row.control;
-    EXPECT_EQ(f->ObjectName(), row.objectName);
-    EXPECT_EQ(f->maxLength, row.maxLength) << row.control;
-  }
-  std::set<std::pair<EditorId, std::string>> names;
-  for (const Field& f : FieldTable()) {
-    EXPECT_TRUE(names.insert({f.editor, f.ObjectName()}).second) << f.ObjectName();
-  }
 }
 
 TEST(FieldTable, SettersApplyTheFieldsRules) {
@@ -228,12 +196,6 @@ TEST(FieldTable, TextsCrossAsUnicodeAndWindows1252IsEnforced) {
   EXPECT_EQ(r.General.NOMBRE, "Dep\xF3sito \x80");
   EXPECT_TRUE(CanEncode("ñÑ¿¡"));
   EXPECT_FALSE(CanEncode("→"));
-}
-
-TEST(FieldTable, OperatorNumbersAreTheCaptionsOfTheStringTable) {
-  EXPECT_EQ(TextById(290), kSmsCentreAmena);
-  EXPECT_EQ(TextById(291), kSmsCentreMovistar);
-  EXPECT_EQ(TextById(292), kSmsCentreVodafone);
 }
 
 }  // namespace
