@@ -176,8 +176,6 @@ TEST(FirmwareUpload, TheFirstCharacterAtACheckMustBeTheMark) {
       EXPECT_EQ(result.failedCheck, 1);
       EXPECT_EQ(result.receivedInstead, c.instead);
       EXPECT_EQ(result.bytesSent, 257) << "the upload ends at the failed check";
-      EXPECT_NE(FirmwareOutcomeText(result, Lang::English).find("Communication error!!!"),
-                std::string::npos);
     }
   }
 }
