@@ -180,22 +180,28 @@ TEST(SimPort, ACarrierDropClosesAWatchingPortOnceAndIsIgnoredOtherwise) {
   }
 }
 
-TEST(SimPort, ACarrierDropFromAnotherThreadEndsALongWait) {
-  SimulatedUnit unit;
-  SteadyClock clock;
-  SimPort port(unit, clock);
-  PortSettings settings;
-  settings.watchCarrier = true;
-  ASSERT_TRUE(port.Open(settings));
-  std::thread drop([&] {
-    clock.SleepUntil(clock.Now() + Millis(20), CancelToken{});
-    port.DropCarrier();
-  });
-  // Nothing is due: without the drop this would wait the whole 60 s.
-  EXPECT_FALSE(port.ReadByte(clock.Now() + Millis(60000)).has_value());
-  drop.join();
-  EXPECT_FALSE(port.IsOpen());
-  EXPECT_TRUE(port.TakeCarrierLoss());
+// The windows' virtual unit: a carrier drop or a cancel from another thread ends a wait
+// that nothing else would end for 60 s; a cancel keeps the port open for the next exchange.
+TEST(SimPort, ACarrierDropOrACancelFromAnotherThreadEndsALongWait) {
+  for (const bool cancel : {false, true}) {
+    SCOPED_TRACE(cancel ? "cancel" : "carrier drop");
+    SimulatedUnit unit;
+    SteadyClock clock;
+    SimPort port(unit, clock);
+    PortSettings settings;
+    settings.watchCarrier = true;
+    ASSERT_TRUE(port.Open(settings));
+    std::thread other([&] {
+      clock.SleepUntil(clock.Now() + Millis(20), CancelToken{});
+      cancel ? port.RequestCancel() : port.DropCarrier();
+    });
+    EXPECT_FALSE(port.ReadByte(clock.Now() + Millis(60000)).has_value());
+    other.join();
+    EXPECT_EQ(port.IsOpen(), cancel);
+    EXPECT_EQ(port.TakeCarrierLoss(), !cancel);
+    port.BeginExchange();
+    EXPECT_EQ(port.Write(FrameCommand("#00") + "\r"), cancel);
+  }
 }
 
 }  // namespace
