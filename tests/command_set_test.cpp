@@ -104,11 +104,12 @@ TEST(CommandSet, NumbersReadFromTexts) {
 
 TEST(CommandSet, EachBuilderRefusesItsOwnTexts) {
   ConfigurationRecord r = testing::EveryItemSent();
-  r.Digital[5].CVAL = "3\r#03";
-  r.Analog[1].UN = "\t";
+  // Whole strings moved in: GCC 12 at -O3 misreads short literals assigned in a row.
+  r.Digital[5].CVAL = Text("3\r#03");
+  r.Analog[1].UN = Text("\t");
   r.TxAlarm.TEXT = std::string(FindField("TxStatText", -1)->maxLength + 1, 'x');
-  r.Macros[13].MACRO_COM = "\x01";
-  r.Timers[2].VP = "60\n";
+  r.Macros[13].MACRO_COM = Text("\x01");
+  r.Timers[2].VP = Text("60\n");
   RefusedText refused;
   EXPECT_EQ(DigitalAlarmLine(r, 5, &refused), std::nullopt);
   EXPECT_EQ(refused.field, FindField("CVal", 5));
