@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <utility>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -143,22 +144,26 @@ int CheckEveryField(EditorId editor, const ConfigurationRecord& base, bool fewTe
 
 // One editor's fields a test (they run in parallel); the General editor's values reach
 // some the unit refuses, too.
-class AsTheUnitKeepsItPerEditor : public ::testing::TestWithParam<EditorId> {};
+using Editor = std::pair<EditorId, const char*>;
+class AsTheUnitKeepsItPerEditor : public ::testing::TestWithParam<Editor> {};
 
 TEST_P(AsTheUnitKeepsItPerEditor, EveryFieldOnAConfigurationWithEverythingEnabled) {
-  const int refused = CheckEveryField(GetParam(), EverythingEnabled(), false);
-  EXPECT_TRUE(GetParam() != EditorId::General || refused > 0) << refused;
+  const int refused = CheckEveryField(GetParam().first, EverythingEnabled(), false);
+  EXPECT_TRUE(GetParam().first != EditorId::General || refused > 0) << refused;
 }
 
 TEST_P(AsTheUnitKeepsItPerEditor, EveryFieldOnTheDefaults) {
-  const int refused = CheckEveryField(GetParam(), ConfigurationRecord{}, true);
-  EXPECT_TRUE(GetParam() != EditorId::General || refused > 0) << refused;
+  const int refused = CheckEveryField(GetParam().first, ConfigurationRecord{}, true);
+  EXPECT_TRUE(GetParam().first != EditorId::General || refused > 0) << refused;
 }
 
-INSTANTIATE_TEST_SUITE_P(, AsTheUnitKeepsItPerEditor,
-                         ::testing::Values(EditorId::General, EditorId::Alarmas, EditorId::Alarmas2,
-                                           EditorId::Macros, EditorId::Datalogger,
-                                           EditorId::Temporizadores));
+INSTANTIATE_TEST_SUITE_P(
+    , AsTheUnitKeepsItPerEditor,
+    ::testing::Values(Editor{EditorId::General, "General"}, Editor{EditorId::Alarmas, "Alarmas"},
+                      Editor{EditorId::Alarmas2, "Alarmas2"}, Editor{EditorId::Macros, "Macros"},
+                      Editor{EditorId::Datalogger, "Datalogger"},
+                      Editor{EditorId::Temporizadores, "Temporizadores"}),
+    [](const auto& test) { return std::string(test.param.second); });
 
 TEST(AsTheUnitKeepsIt, ThePhoneListTheFlagsAndTheUnitWithoutDatalogger) {
   const struct {
