@@ -378,9 +378,10 @@ ProcessResult Interrupted(Args args, const std::string& trace,
   char buffer[4096];
   while (!ready(result.err, trace.empty() ? "" : ReadFileBytes(trace)) && std::chrono::steady_clock::now() < deadline &&
          poll(wake, 2, 1000) >= 0) {
-    if (wake[0].revents & POLLIN) {
+    if (wake[0].revents & (POLLIN | POLLHUP)) {  // the command ended early: stop waiting
       const ssize_t n = read(err[0], buffer, sizeof buffer);
-      if (n > 0) result.err.append(buffer, static_cast<std::size_t>(n));
+      if (n <= 0) break;
+      result.err.append(buffer, static_cast<std::size_t>(n));
     }
     if ((wake[1].revents & POLLIN) && read(watch, buffer, sizeof buffer) < 0) break;
   }

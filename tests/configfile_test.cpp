@@ -250,10 +250,9 @@ TEST(ConfigFileDisk, SavesReplaceTheFileWholeOrNotAtAll) {
   ConfigurationRecord bad = FullRecord();
   bad.Macros[9].MACRO_COM = "two\nlines";  // a keyed value cannot carry a line break
   const SaveOutcome refused = SaveConfigFile(link, bad);
-  EXPECT_NE(refused.description.In(Lang::English).find("MACRO_COM 9"), std::string::npos);
-  EXPECT_EQ(refused.description.In(Lang::Spanish),
-            "El texto de la clave MACRO_COM 9 de la sección [Macros] tiene un salto de línea, que "
-            "un fichero de configuración no puede guardar.");
+  for (const Lang lang : {Lang::English, Lang::Spanish}) {
+    EXPECT_NE(refused.description.In(lang).find("MACRO_COM 9"), std::string::npos);
+  }
   EXPECT_EQ(ReadFileBytes(real), saved);
   // No temporary is left behind.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
