@@ -141,27 +141,6 @@ TEST(FieldTable, EveryRowIsFoundByItsMemberAndItsName) {
   EXPECT_EQ(FieldOf(r, r.Timers[5].Days[SABADO])->ObjectName(), "Sabado_5");
 }
 
-// The file's order: the phone list's keys between RESTORE_TEXT and the digital inputs.
-TEST(FieldTable, ThePhoneListHasItsPlaceInTheFilesOrder) {
-  const Field& phones = PhoneListField();
-  EXPECT_EQ(phones.ObjectName(), "ListaTlf");
-  EXPECT_EQ(phones.editor, EditorId::General);
-  std::vector<std::string> keys;
-  for (const KeyedValue& v : KeyedValues(ConfigurationRecord{})) {
-    if (v.section == phones.section) keys.push_back(v.key);
-  }
-  ASSERT_EQ(keys.size(), static_cast<std::size_t>(phones.items));
-  EXPECT_EQ(keys.front(), phones.key + "0");
-  int at = 0;
-  for (const Field* f : FileOrder()) {
-    if (f == &phones) break;
-    ++at;
-  }
-  ASSERT_GT(at, 0);
-  EXPECT_EQ(FileOrder()[static_cast<std::size_t>(at) - 1]->form, FileForm::EnabledText);
-  EXPECT_EQ(FileOrder()[static_cast<std::size_t>(at) + 1]->form, FileForm::DigitalMode);
-}
-
 TEST(FieldTable, EveryKeyOfTheFileHasAControlButThePhoneListAndTheModeFlags) {
   std::set<std::string> uncovered;
   for (const KeyedValue& v : KeyedValues(ConfigurationRecord{})) {

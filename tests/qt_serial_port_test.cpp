@@ -303,23 +303,5 @@ TEST(QtSerialPortDeathTest, APlainStdThreadCannotDriveThePort) {
 }
 #endif
 
-// What a port failure says: the adapter's own reasons in each language after the device,
-// the system's description as it gave it.
-TEST(PortErrorText, TheAdaptersReasonsInBothLanguagesTheSystemsAsGiven) {
-  for (const PortFailure reason : {PortFailure::ReadFailed, PortFailure::WriteFailed,
-                                   PortFailure::Gone, PortFailure::CarrierLost, PortFailure::NoName}) {
-    const BilingualText text = PortErrorText({reason, "/dev/ttyUSB0", "ignored"});
-    for (const Lang lang : {Lang::English, Lang::Spanish}) {
-      EXPECT_EQ(text.In(lang).rfind("/dev/ttyUSB0: ", 0), 0u) << text.In(lang);
-      EXPECT_EQ(text.In(lang).find("ignored"), std::string::npos) << text.In(lang);
-    }
-    EXPECT_NE(text.In(Lang::English), text.In(Lang::Spanish));
-  }
-  const BilingualText refused = PortErrorText({PortFailure::OpenFailed, "COM3", "Permiso denegado"});
-  EXPECT_EQ(refused.In(Lang::English), "COM3: Permiso denegado");
-  EXPECT_EQ(refused.In(Lang::Spanish), "COM3: Permiso denegado");
-  EXPECT_TRUE(PortErrorText({}).empty());
-}
-
 }  // namespace
 }  // namespace zdl

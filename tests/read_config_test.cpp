@@ -194,24 +194,28 @@ TEST(ReadConfigProcedure, AttemptsAndPresenceRepeats) {
   }
 }
 
-TEST(ReadConfigProcedure, ClosedPortEndsTheReadAtOnceAsFailed) {
-  ReadingUnit unit({"001 5", "002 6", "003 7", "999"});
-  unit.answers["#ACK_002"] = "close";
-  R record;
-  EXPECT_FALSE(unit.Read(record));
-  EXPECT_EQ(unit.Sent("02"), 1);
-  EXPECT_LT(unit.clock.Now(), Micros{kComTimeout});
-}
-
-TEST(ReadConfigProcedure, FailedUserReadLeavesTheRecordAsItWas) {
-  const R before = testing::FullRecord();
-  R record = before;
-  ReadingUnit unit({"007 New name", "999"});
-  unit.lose = [](std::size_t index) { return index == 1; };
-  EXPECT_FALSE(unit.Read(record, false, true));
-  EXPECT_TRUE(record == before);
-  EXPECT_EQ(unit.progress.statuses, (std::vector<int>{131, 133}));
-  EXPECT_EQ(unit.progress.values.back(), 0);
+// A failed user read leaves the record as it was, without starting the stream again:
+// a record lost in every attempt, a closed port (at once), and valid records that never
+// reach 999 (with the progress bar long full).
+TEST(ReadConfigProcedure, AFailedUserReadLeavesTheRecordAsItWas) {
+  enum Fault { Lost, Closed, Endless };
+  for (const auto& [fault, starts] : {std::pair{Lost, 3}, {Closed, 1}, {Endless, 1}}) {
+    SCOPED_TRACE(fault);
+    std::vector<std::string> records = {"007 New name", "100 600,PRV0", "200 Input", "999"};
+    if (fault == Endless) records.pop_back();
+    ReadingUnit unit(records);
+    if (fault == Lost) unit.lose = [](std::size_t index) { return index == 1; };
+    if (fault == Closed) unit.answers["#ACK_100"] = "close";
+    unit.endless = fault == Endless;
+    R record = testing::FullRecord();
+    EXPECT_FALSE(unit.Read(record, false, true));
+    EXPECT_TRUE(record == testing::FullRecord());
+    EXPECT_EQ(unit.progress.statuses, (std::vector<int>{131, 133}));
+    EXPECT_EQ(unit.progress.values.back(), 0);
+    EXPECT_EQ(unit.Sent("02"), starts);
+    EXPECT_LT(unit.recordsSent, unit.endlessLimit);
+    EXPECT_TRUE(fault != Closed || unit.clock.Now() < Micros{kComTimeout});
+  }
 }
 
 // A unit's text holding control bytes (a LF, a NUL, an escape, DEL) is kept without them:
@@ -237,20 +241,6 @@ TEST(ReadConfigProcedure, ControlBytesOfAUnitsTextAreDroppedAndTheTraceSaysSo) {
   std::string saved;
   EXPECT_TRUE(SaveConfigBytes(record, "", saved).ok);
   EXPECT_FALSE(CheckLineTexts(record).has_value());
-}
-
-// Valid records that never reach 999 (with the progress bar long full): the read gives up
-// as a communication error without starting the stream again, and the record stays.
-TEST(ReadConfigProcedure, AStreamWithoutEndFailsTheRead) {
-  const R before = testing::FullRecord();
-  R record = before;
-  ReadingUnit unit({"007 Other name", "100 600,PRV0", "200 Input"});
-  unit.endless = true;
-  EXPECT_FALSE(unit.Read(record, false, true));
-  EXPECT_TRUE(record == before);
-  EXPECT_EQ(unit.progress.statuses, (std::vector<int>{131, 133}));
-  EXPECT_EQ(unit.Sent("02"), 1);
-  EXPECT_LT(unit.recordsSent, unit.endlessLimit);
 }
 
 }  // namespace
