@@ -54,7 +54,6 @@ TEST(SimTool, ExitStatusesAndTheVersions) {
     std::string out;  // its start
   } rows[] = {
       {{"--silent-after=3"}, 2, ""},
-      {{"--bad-checksum", "0"}, 2, ""},
       {{"--dial-reply", ""}, 2, ""},
       {{"--config", "/nonexistent/x.ncf"}, 1, ""},
       {{"--help"}, 0, "usage"},

@@ -199,17 +199,6 @@ TEST(WriteConfig, AStopBetweenTheFirstLineAndTheSaveLeavesTheUnitIncomplete) {
   }
 }
 
-TEST(WriteConfig, NoStopAndACompleteWriteAreNotIncomplete) {
-  WritingUnit unit;
-  EXPECT_EQ(unit.WriteWithCommit(), WriteOutcome::Written);
-  EXPECT_FALSE(unit.commit.Committed());
-  WritingUnit failing;  // a unit that stops answering part-way, nobody cancelled
-  failing.answers["#01RENVN=" + testing::FullRecord().General.RENVN] = "";
-  EXPECT_EQ(failing.WriteWithCommit(), WriteOutcome::Failed);
-  EXPECT_TRUE(failing.commit.Committed());
-  EXPECT_EQ(failing.progress.statuses, (std::vector<int>{134, 133}));
-}
-
 // The write's thread commits while the interface thread cancels: exactly one of them
 // wins, whichever order the threads happen to run in.
 TEST(WriteCommit, ACancelAndTheCommitNeverBothWin) {
