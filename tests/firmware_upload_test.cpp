@@ -12,7 +12,6 @@
 #include "firmware/firmware_upload.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/process.h"
-#include "tests/support/transfer_support.h"
 
 namespace zdl {
 namespace {

@@ -10,7 +10,6 @@
 #include "sim/sim_port.h"
 #include "sim/simulated_unit.h"
 #include "tests/support/fake_port.h"
-#include "tests/support/transfer_support.h"
 
 namespace zdl {
 namespace {

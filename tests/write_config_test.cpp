@@ -15,7 +15,6 @@
 #include "link/serial_line.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/sample_record.h"
-#include "tests/support/transfer_support.h"
 #include "transfer/command_set.h"
 
 namespace zdl {
@@ -23,19 +22,22 @@ namespace {
 
 // A unit that takes every line: "#ACK" to "#00" and "#03", "#PARSE_OK" to a "#01" line,
 // "#A7" to "#58", "#A5" to "#5A", and `saveAnswer` `saveDelay` after its "#ACK" to "#03".
-// `answers` overrides the answer to a logical command: "" for silence, "close" to close
-// the port.
-class WritingUnit {
+class WritingUnit : public testing::ScriptedUnit {
  public:
   explicit WritingUnit(ConfigurationRecord written = testing::FullRecord())
       : record(std::move(written)) {
     port.Open(PortSettings{});
-    port.SetResponder([this](std::string_view bytes, auto&) {
-      std::string command(1, '#');
-      command += testing::Payload(std::string(bytes.substr(0, bytes.find('\r'))));
-      if (onLine) onLine(command);
-      Answer(command);
-    });
+    usual = [](const std::string& command) -> std::string {
+      if (command == "#00" || command == "#03") return "#ACK";
+      if (command.starts_with("#01")) return "#PARSE_OK";
+      return command.starts_with("#58") ? "#A7" : command.starts_with("#5A") ? "#A5" : "";
+    };
+    onLine = [this](const std::string& command) {
+      if (onCommand) onCommand(command);
+      if (command != "#03" || answers.contains("#03")) return;
+      saveAskedAt = clock.Now();
+      port.FeedAnswer(saveAnswer.substr(1), saveDelay);
+    };
   }
   bool Write() {
     SerialLine line(port, clock);
@@ -45,48 +47,14 @@ class WritingUnit {
     SerialLine line(port, clock);
     return WriteConfiguration(line, Millis{1000}, record, progress, commit);
   }
-  int Count(const std::string& command) const {  // how often the command was written
-    const std::vector<std::string> sent = port.WrittenLines();
-    return static_cast<int>(std::count(sent.begin(), sent.end(), FrameCommand(command)));
-  }
 
   ConfigurationRecord record;
-  testing::FakeClock clock;
-  testing::FakePort port{clock};
-  // Told of every status, before it is recorded.
-  class Progress final : public testing::RecordingProgress {
-   public:
-    std::function<void(int)> onStatus;
-    void Status(int offset) override {
-      if (onStatus) onStatus(offset);
-      RecordingProgress::Status(offset);
-    }
-  } progress;
   WriteCommit commit;
-  // Told of every logical command as it is written, before the unit answers it.
-  std::function<void(const std::string&)> onLine;
-  std::map<std::string, std::string> answers;
+  // Told of every logical command as it is written, once the unit's answer is on its way.
+  std::function<void(const std::string&)> onCommand;
   std::string saveAnswer = "#SAVE_OK";
   Millis saveDelay{2000};
   Micros saveAskedAt{-1};
-
- private:
-  static std::string UsualAnswer(const std::string& command) {
-    if (command == "#00" || command == "#03") return "#ACK";
-    if (command.starts_with("#01")) return "#PARSE_OK";
-    if (command.starts_with("#58")) return "#A7";
-    if (command.starts_with("#5A")) return "#A5";
-    return "";
-  }
-  void Answer(const std::string& command) {
-    const auto given = answers.find(command);
-    const std::string answer = given != answers.end() ? given->second : UsualAnswer(command);
-    if (answer == "close") return port.Close();
-    if (!answer.empty()) port.FeedAnswer(answer.substr(1));
-    if (command != "#03" || answer != "#ACK") return;
-    saveAskedAt = clock.Now();
-    port.FeedAnswer(saveAnswer.substr(1), saveDelay);
-  }
 };
 
 // After one "#00" (the unit answered "#ACK"), every line of the sequence framed and in its
@@ -184,7 +152,7 @@ TEST(WriteConfig, AStopBetweenTheFirstLineAndTheSaveLeavesTheUnitIncomplete) {
       atOnce = unit.commit.CancelUnlessCommitted();
       unit.port.Cancel().Request();  // at once, or after the user said Yes
     };
-    unit.onLine = [&](const std::string& command) {
+    unit.onCommand = [&](const std::string& command) {
       if (command == row.at && !atOnce) stop();
     };
     unit.progress.onStatus = [&](int offset) {
