@@ -10,10 +10,8 @@
 #include <filesystem>
 #include <string>
 
-#include "configfile/config_file.h"
 #include "link/serial_line.h"
 #include "tests/support/process.h"
-#include "tests/support/sample_record.h"
 
 namespace zdl {
 namespace {
@@ -29,19 +27,6 @@ std::string Exchange(const std::string& path, const std::string& bytes) {
   while (sent && c != '\r' && poll(&readable, 1, 5000) > 0 && read(fd, &c, 1) == 1) line += c;
   close(fd);
   return line;
-}
-
-TEST(SimTool, ServesItsConfigurationOnTheLinkUntilStopped) {
-  testing::TempDir dir;
-  const std::string link = dir.File("ttyZDL");
-  ASSERT_TRUE(SaveConfigFile(dir.File("unit.ncf"), testing::FullRecord()).ok);
-  testing::BackgroundProcess sim({ZDL_SIM_PATH, "--link", link, "--config", dir.File("unit.ncf")});
-  // Every exchange reopens the terminal: closing it must not upset the program.
-  std::string answer = Exchange(link, FrameCommand("#02") + "\r");  // records 001 to 007
-  for (int n = 1; n < 7; ++n) answer = Exchange(link, "#ACK_00" + std::to_string(n) + "\r");
-  EXPECT_EQ(answer, FrameCommand("#007=Dep\xF3sito n\xBA 3 \x80") + "\r");
-  EXPECT_EQ(sim.Stop(), 0);
-  EXPECT_FALSE(std::filesystem::is_symlink(link)) << "the link is removed on exit";
 }
 
 // Bad usage exits with 2, an unreadable configuration with 1; --version alone, or before
@@ -74,6 +59,7 @@ TEST(SimTool, ExitStatusesAndTheVersions) {
     EXPECT_EQ(Exchange(link, FrameCommand("#0F") + "\r"), FrameCommand("#VER=ZDL410 v4.2b") + "\r")
         << option;
     EXPECT_EQ(sim.Stop(), 0);
+    EXPECT_FALSE(std::filesystem::is_symlink(link)) << "the link is removed on exit";
   }
 }
 
