@@ -43,7 +43,6 @@ TEST(CheckLayers, WhatBreaksTheLayersOrTheListingFailsNamingFileAndLine) {
     std::string file, include, cmake;
     std::string named;  // what the failure names; "" for a check that passes
   } cases[] = {
-      {m, "#include \"ui/strings/texts.h\"", "", ""},
       {l, "#include \"model/record.h\"", "", ""},
       {l, "#include \"line.h\"", "", ""},  // a header beside its includer
       {m, "#include <vector>", "", ""},
@@ -54,7 +53,6 @@ TEST(CheckLayers, WhatBreaksTheLayersOrTheListingFailsNamingFileAndLine) {
       {l, "#include \"configfile/file.h\"", "", "link/line.cpp:3: the link layer may not include the configfile layer"},
       {m, "#include <QString>", "", "model/record.cpp:3: the model layer may not include the qt layer"},
       {l, "#include \"link/qt/port.h\"", "", "the link layer may not include the link_qt layer"},
-      {l, "#include \"cli/cli.h\"", "", "the link layer may not include the cli layer"},
       {m, "#include \"tests/support/fake.h\"", "", "the model layer may not include the testsupport layer"},
       // Every source named once: a comment does not name it, a parenthesis beside it does.
       {t, "", "", "transfer/lines.cpp: named 0 times in CMakeLists.txt"},

@@ -51,9 +51,6 @@ const struct {
     {"log time",
      [](R& r, U& u) { u.HasDatalogger = false; r.DataLogger.LOG_TIME = Text("5"); }, Failed,
      "LogTime", 170},
-    {"re-arm time",
-     [](R& r, U& u) { u.HasDatalogger = false; r.DataLogger.DIGITAL_REARM = Text("5"); }, Failed,
-     "ReArmTime", 170},
     // Timers, each whole before the next.
     {"firmware 4.3", [](R& r, U& u) { u.FirmVersion = 4.3f; On(r, 5).VP = Text("x"); }, Failed,
      "MacroInicio", 212},
