@@ -67,7 +67,6 @@ class FakePort final : public BytePort {
   std::vector<std::string> WrittenLines() const;
   const std::vector<PortSettings>& Opens() const { return opens_; }
   int Closes() const { return closes_; }
-  std::size_t Pending() const { return incoming_.size(); }
 
   // --- BytePort ---
   bool Open(const PortSettings& settings) override;
