@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "tests/support/sample_record.h"
 #include "transfer/command_set.h"
 
@@ -47,9 +51,6 @@ const struct {
     {"log time",
      [](R& r, U& u) { u.HasDatalogger = false; r.DataLogger.LOG_TIME = Text("5"); }, Failed,
      "LogTime", TextId::DataloggerDisabled},
-    {"re-arm time",
-     [](R& r, U& u) { u.HasDatalogger = false; r.DataLogger.DIGITAL_REARM = Text("5"); }, Failed,
-     "ReArmTime", TextId::DataloggerDisabled},
     // Timers, each whole before the next.
     {"firmware 4.3", [](R& r, U& u) { u.FirmVersion = 4.3f; On(r, 5).VP = Text("x"); }, Failed,
      "MacroInicio", TextId::TheFirmware},
@@ -100,102 +101,127 @@ TEST(CheckPass, StopsAtTheFirstFailingField) {
   }
 }
 
-TEST(CheckPass, Messages) {
+TEST(CheckPass, MessagesShowTheUnitsVersionAndTheTimer) {
   const UnitFacts unit{true, 4.3f, "4.3\xe9"};  // Windows-1252 e-acute
-  EXPECT_EQ(CheckMessage({Failed, FindField("MacroInicio", -1), TextId::TheFirmware}, unit, Lang::English),
-            "Firmware4.3\xc3\xa9 don't support Timers");
-  EXPECT_EQ(CheckMessage({Failed, FindField("VPBox", 4), TextId::NoDaySelectedInTimer}, unit, Lang::English),
-            "You have not selected any day in timer  4");
-  EXPECT_EQ(ConfirmationQuestion(Lang::English),
-            "There isn't no prioritary number, alarms won't be notified.\r"
-            "Do you really want to load this configuration?");
+  for (const Lang lang : {Lang::English, Lang::Spanish}) {
+    EXPECT_NE(CheckMessage({Failed, FindField("MacroInicio", -1), TextId::TheFirmware}, unit, lang).find("4.3\xc3\xa9"),
+              std::string::npos);
+    EXPECT_TRUE(CheckMessage({Failed, FindField("VPBox", 4), TextId::NoDaySelectedInTimer}, unit, lang).ends_with(" 4"));
+  }
 }
 
 const UnitFacts kUnit{true, 5.0f, "5.01"};
 
-// Every text box: a text that may not go out fails the check at its own control, or
-// the write would not carry it as it stands (a number converted, a text not sent).
-TEST(CheckPass, RefusesEveryTextThatMayNotGoOutAtItsControl) {
+bool HoldsControlByte(const std::string& text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+  });
+}
+
+// What a file or a unit could put in a text: control bytes that would end the line and
+// run the rest as a command of its own, and a text longer than its control takes.
+std::vector<std::string> HostileTexts(std::size_t maxLength) {
+  std::vector<std::string> texts = {"Granja\r#63;03", std::string("a\0b", 3), "\x7F", "\n",
+                                    "\x1B[2J"};
+  if (maxLength != 0) texts.push_back(std::string(maxLength + 1, '7'));
+  return texts;
+}
+
+// Every text box: a text the write carries as typed is refused by its line's builder,
+// naming its row (the write then has no line at all), and by the check at its own control;
+// a text the write does not carry as typed (converted to a number, or not sent) never
+// reaches a line. The longest text the control takes goes out.
+TEST(CheckPass, EveryTextThatMayNotGoOutIsRefusedByItsBuilderAndAtItsControl) {
   ASSERT_EQ(CheckForWrite(testing::EveryItemSent(), kUnit).kind, Passed);
   int refused = 0;
   for (const Field& field : FieldTable()) {
     if (field.kind != FieldKind::TextBox) continue;
-    // Whether the write carries the text as it stands: a text no other field holds shows.
+    SCOPED_TRACE(field.section + "." + field.key);
     ConfigurationRecord marked = testing::EveryItemSent();
-    field.setText(marked, "@");
+    field.setText(marked, "@");  // a text no other field holds
     bool asTyped = false;
     for (const CommandLine& line : AllLines(BuildWriteSequence(marked))) {
       asTyped = asTyped || line.text.find('@') != std::string::npos;
     }
-    std::vector<std::string> texts = {"Granja\r#63;03", std::string("1\0", 2)};
-    if (field.maxLength != 0) texts.push_back(std::string(field.maxLength + 1, '7'));
-    for (const std::string& text : texts) {
+    for (const std::string& text : HostileTexts(field.maxLength)) {
       ConfigurationRecord r = testing::EveryItemSent();
       field.setText(r, text);
-      const CheckResult result = CheckForWrite(r, kUnit);
       const WriteSequence seq = BuildWriteSequence(r);
-      if (result.kind != Failed) {
-        EXPECT_FALSE(asTyped) << field.key << " " << text.size();
-        EXPECT_FALSE(seq.refused.has_value()) << field.key;
+      const CheckResult checked = CheckForWrite(r, kUnit);
+      if (checked.kind == Failed) {
+        EXPECT_EQ(FocusField(checked), &field) << text.size();
+      }
+      if (!asTyped) {
+        EXPECT_FALSE(seq.refused.has_value());
+        for (const CommandLine& line : AllLines(seq)) EXPECT_FALSE(HoldsControlByte(line.text));
         continue;
       }
-      EXPECT_EQ(FocusField(result), &field) << field.key << " " << text.size();
-      if (result.field == nullptr) continue;  // a number's own check came first
+      ASSERT_TRUE(seq.refused.has_value()) << text.size();
+      EXPECT_EQ(seq.refused->field, &field);
+      EXPECT_EQ(seq.refused->fault.kind, HoldsControlByte(text) ? LineTextFault::ControlCharacter
+                                                                 : LineTextFault::TooLong);
+      EXPECT_TRUE(seq.steps.empty() && AllLines(seq).empty());
+      ASSERT_EQ(checked.kind, Failed);
+      if (checked.field == nullptr) continue;  // a number's own check came first
       ++refused;
-      EXPECT_EQ(FocusName(result), field.section + "." + field.key);
+      EXPECT_EQ(FocusName(checked), field.section + "." + field.key);
       for (const Lang lang : {Lang::English, Lang::Spanish}) {
-        EXPECT_NE(CheckMessage(result, kUnit, lang).find(field.key), std::string::npos)
-            << field.key;
+        EXPECT_NE(CheckMessage(checked, kUnit, lang).find(field.key), std::string::npos);
       }
+    }
+    if (asTyped && field.maxLength != 0) {
+      ConfigurationRecord r = testing::EveryItemSent();
+      field.setText(r, std::string(field.maxLength, '7'));
+      EXPECT_FALSE(BuildWriteSequence(r).refused.has_value());
     }
   }
   EXPECT_GT(refused, 0);
 }
 
-TEST(CheckPass, TextsAfterTheNumbersAndBeforeThePriorityQuestion) {
-  ConfigurationRecord r = testing::EveryItemSent();
-  r.General.NOMBRE = "Granja\r#63;03";
-  r.General.RENVN = "21";
-  CheckResult result = CheckForWrite(r, kUnit);
-  EXPECT_EQ(FocusName(result), "RENVN");
-  EXPECT_EQ(result.offset, TextId::OutOfRangeUnder20);
-
-  r.General.RENVN = "20";
-  r.ListaTlf.clear();
-  result = CheckForWrite(r, kUnit);
-  ASSERT_EQ(result.kind, Failed);
-  EXPECT_EQ(FocusName(result), "General.NOMBRE");
-  EXPECT_EQ(FocusField(result)->ObjectName(), "NameBox");
-  EXPECT_EQ(CheckMessage(result, kUnit, Lang::English),
-            "The text of key NOMBRE in section [General] holds a control character (code 13), "
-            "which cannot be sent to the unit.");
-  EXPECT_EQ(CheckMessage(result, kUnit, Lang::Spanish),
-            "El texto de la clave NOMBRE de la sección [General] tiene un carácter de control "
-            "(código 13), que no se puede enviar al equipo.");
-
-  r.General.NOMBRE = std::string(100'000, 'x');
-  result = CheckForWrite(r, kUnit);
-  EXPECT_EQ(CheckMessage(result, kUnit, Lang::English),
-            "The text of key NOMBRE in section [General] has 100000 characters; it may have at "
-            "most 50.");
-  EXPECT_EQ(CheckLineTexts(r)->key, "NOMBRE");
+// The same for every phone entry, which the check shows on the phone list; the longest
+// entry the phone-list editor builds goes out.
+TEST(CheckPass, EveryPhoneEntryThatMayNotGoOutIsRefusedAtThePhoneList) {
+  const std::size_t entries = testing::EveryItemSent().ListaTlf.size();
+  for (std::size_t position = 0; position < entries; ++position) {
+    const std::string key = "TLF" + std::to_string(position);
+    for (const std::string& text : HostileTexts(kPhoneEntryMaxLength)) {
+      ConfigurationRecord r = testing::EveryItemSent();
+      r.ListaTlf[position] = text;
+      const WriteSequence seq = BuildWriteSequence(r);
+      ASSERT_TRUE(seq.refused.has_value()) << key;
+      EXPECT_EQ(seq.refused->field, nullptr);
+      EXPECT_EQ(KeyOf(*seq.refused).key, key);
+      EXPECT_TRUE(AllLines(seq).empty());
+      const CheckResult checked = CheckForWrite(r, kUnit);
+      ASSERT_EQ(checked.kind, Failed);
+      EXPECT_EQ(FocusName(checked), "Telefonos." + key);
+      EXPECT_EQ(FocusField(checked), &PhoneListField());
+    }
+    ConfigurationRecord r = testing::EveryItemSent();
+    r.ListaTlf[position] = std::string(kPhoneEntryMaxLength, '6');
+    EXPECT_FALSE(BuildWriteSequence(r).refused.has_value()) << key;
+  }
+  PhoneEntryChoice longest{.number = std::string(maxlen::NewTlf, '9'), .priority = 8,
+                           .rxd = true, .privilege = Privilege::Apex, .mask = true,
+                           .maskTxAlm = true, .maskInfo = true};
+  longest.maskD.fill(true);
+  longest.maskA.fill(true);
+  EXPECT_EQ(BuildPhoneEntry(longest).size(), kPhoneEntryMaxLength);
 }
 
-TEST(CheckPass, APhoneEntryThatMayNotGoOutFocusesThePhoneList) {
+// The line texts are checked after the numbers and before the question on priorities.
+TEST(CheckPass, TextsAfterTheNumbersAndBeforeThePriorityQuestion) {
   ConfigurationRecord r = testing::EveryItemSent();
-  r.ListaTlf[3] = "600,PRV2\r#03";
+  r.General.NOMBRE = std::string(100'000, 'x');
+  r.General.RENVN = "21";
+  EXPECT_EQ(FocusName(CheckForWrite(r, kUnit)), "RENVN");
+  r.General.RENVN = "20";
+  r.ListaTlf.clear();
   const CheckResult result = CheckForWrite(r, kUnit);
   ASSERT_EQ(result.kind, Failed);
-  EXPECT_EQ(FocusName(result), "Telefonos.TLF3");
-  EXPECT_EQ(FocusField(result)->editor, EditorId::General);
-  EXPECT_EQ(FocusField(result)->ObjectName(), "ListaTlf");
-  EXPECT_EQ(CheckMessage(result, kUnit, Lang::English),
-            "The text of key TLF3 in section [Telefonos] holds a control character (code 13), "
-            "which cannot be sent to the unit.");
-  r.ListaTlf[3] = std::string(kPhoneEntryMaxLength + 1, '6');
-  EXPECT_EQ(CheckMessage(CheckForWrite(r, kUnit), kUnit, Lang::Spanish),
-            "El texto de la clave TLF3 de la sección [Telefonos] tiene 76 caracteres; admite "
-            "como máximo 75.");
+  EXPECT_EQ(FocusName(result), "General.NOMBRE");
+  EXPECT_NE(CheckMessage(result, kUnit, Lang::English).find("100000"), std::string::npos);
+  EXPECT_EQ(CheckLineTexts(r)->key, "NOMBRE");
 }
 
 }  // namespace

@@ -13,13 +13,11 @@
 #include "link/trace_port.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/sample_record.h"
-#include "tests/support/transfer_support.h"
 #include "transfer/check_pass.h"
 
 namespace zdl {
 namespace {
 
-using testing::Payload;
 using R = ConfigurationRecord;
 
 std::string B(bool b) { return b ? "1" : "0"; }
@@ -109,33 +107,31 @@ TEST(ReadConfigDecode, LoggerAnswers) {
 
 constexpr Millis kComTimeout{1000};
 
-// A unit that streams `records` after "#02", the next one on each acknowledgement, and
-// answers other lines from `answers` ("" for silence, "close" closes the port); `lose`
+// A unit that streams `records` after "#02", the next one on each acknowledgement; `lose`
 // makes the record with that index (counted from 0 in every attempt) go missing.
-class ReadingUnit {
+class ReadingUnit : public testing::ScriptedUnit {
  public:
   explicit ReadingUnit(std::vector<std::string> records) : records_(std::move(records)) {
     port.Open(PortSettings{});
-    port.SetResponder([this](std::string_view bytes, auto&) {
-      Answer(Payload(std::string(bytes.substr(0, bytes.find('\r')))));
-    });
+    answers["#00"] = "#ACK";
+    onLine = [this](const std::string& command) {
+      if (command == "#02") next_ = 0;
+      if (command != "#02" && !command.starts_with("#ACK_")) return;
+      if (endless && recordsSent < endlessLimit) next_ %= records_.size();
+      if (next_ < records_.size() && !lose(next_)) {
+        port.FeedAnswer(records_[next_]);
+        ++recordsSent;
+      }
+      ++next_;
+    };
   }
   bool Read(R& record, bool hasDatalogger = false, bool asUser = false) {
     SerialLine line(port, clock);
     return (asUser ? ReadConfiguration : ReadConfig)(line, kComTimeout, hasDatalogger, record,
                                                      progress);
   }
-  int Sent(const std::string& payload) const {
-    int n = 0;
-    for (const std::string& line : port.WrittenLines()) n += Payload(line) == payload;
-    return n;
-  }
 
-  testing::FakeClock clock;
-  testing::FakePort port{clock};
-  testing::RecordingProgress progress;
   std::function<bool(std::size_t)> lose = [](std::size_t) { return false; };
-  std::map<std::string, std::string> answers = {{"00", "ACK"}};
   // The records go round without end (until `endlessLimit` lines, so a read that never
   // stops still ends the test).
   bool endless = false;
@@ -143,26 +139,14 @@ class ReadingUnit {
   std::size_t recordsSent = 0;
 
  private:
-  void Answer(const std::string& payload) {
-    if (answers[payload] == "close") return port.Close();
-    if (!answers[payload].empty()) port.FeedAnswer(answers[payload]);
-    if (payload == "02") next_ = 0;
-    if (payload != "02" && !payload.starts_with("#ACK_")) return;
-    if (endless && recordsSent < endlessLimit) next_ %= records_.size();
-    if (next_ < records_.size() && !lose(next_)) {
-      port.FeedAnswer(records_[next_]);
-      ++recordsSent;
-    }
-    ++next_;
-  }
   std::vector<std::string> records_;
   std::size_t next_ = 0;
 };
 
 TEST(ReadConfigProcedure, AcknowledgesRawAndRefillsAllButTheTimers) {
   ReadingUnit unit({"005 +34609090909", "012 x", "100 600,PRV0", "200 Off input", "999"});
-  unit.answers["60"] = "ACK";  // data-logger answers without their prefix: defaults
-  unit.answers["62"] = "9F0081 0030";
+  unit.answers["#60"] = "#ACK";  // data-logger answers without their prefix: defaults
+  unit.answers["#62"] = "#9F0081 0030";
   R record = testing::FullRecord();
   ASSERT_TRUE(unit.Read(record, true));
   EXPECT_NE(unit.port.Written().find("#ACK_005\r#ACK_012\r#ACK_100\r#ACK_200\r#ACK_999\r"),
@@ -174,44 +158,48 @@ TEST(ReadConfigProcedure, AcknowledgesRawAndRefillsAllButTheTimers) {
   expected.ListaTlf = {"600,PRV0"};
   EXPECT_TRUE(record == expected);  // the text of a disabled input is cleaned up
   EXPECT_EQ(unit.progress.values, (std::vector<int>{0, 1, 2, 3, 4, 5, 176}));
-  EXPECT_EQ(unit.Sent("60") + unit.Sent("62"), 2);
+  EXPECT_EQ(unit.Count("#60") + unit.Count("#62"), 2);
 }
 
 TEST(ReadConfigProcedure, AttemptsAndPresenceRepeats) {
   // `lost`: the record lost in every attempt; 0: "#02" is never answered.
   for (const auto& [presence, lost, ok, presenceSends, startSends] :
        std::vector<std::tuple<const char*, int, bool, int, int>>{
-           {"ACK", 1, false, 3, 3}, {"NAK", 1, false, 6, 3}, {"", -1, true, 4, 1},
-           {"ACK", 0, false, 1, 4}}) {
+           {"#ACK", 1, false, 3, 3}, {"#NAK", 1, false, 6, 3}, {"", -1, true, 4, 1},
+           {"#ACK", 0, false, 1, 4}}) {
     ReadingUnit unit({"007 Name", "999"});
-    unit.answers["00"] = presence;
+    unit.answers["#00"] = presence;
     unit.lose = [lost = lost](std::size_t index) { return static_cast<int>(index) == lost; };
     R record;
     EXPECT_EQ(unit.Read(record), ok) << presence << lost;
-    EXPECT_EQ(unit.Sent("00"), presenceSends) << presence << lost;
-    EXPECT_EQ(unit.Sent("02"), startSends) << presence << lost;
-    EXPECT_EQ(unit.Sent("60"), 0);  // no data logger asked for
+    EXPECT_EQ(unit.Count("#00"), presenceSends) << presence << lost;
+    EXPECT_EQ(unit.Count("#02"), startSends) << presence << lost;
+    EXPECT_EQ(unit.Count("#60"), 0);  // no data logger asked for
   }
 }
 
-TEST(ReadConfigProcedure, ClosedPortEndsTheReadAtOnceAsFailed) {
-  ReadingUnit unit({"001 5", "002 6", "003 7", "999"});
-  unit.answers["#ACK_002"] = "close";
-  R record;
-  EXPECT_FALSE(unit.Read(record));
-  EXPECT_EQ(unit.Sent("02"), 1);
-  EXPECT_LT(unit.clock.Now(), Micros{kComTimeout});
-}
-
-TEST(ReadConfigProcedure, FailedUserReadLeavesTheRecordAsItWas) {
-  const R before = testing::FullRecord();
-  R record = before;
-  ReadingUnit unit({"007 New name", "999"});
-  unit.lose = [](std::size_t index) { return index == 1; };
-  EXPECT_FALSE(unit.Read(record, false, true));
-  EXPECT_TRUE(record == before);
-  EXPECT_EQ(unit.progress.statuses, (std::vector<TextId>{TextId::ReadingConfiguration, TextId::CommunicationError}));
-  EXPECT_EQ(unit.progress.values.back(), 0);
+// A failed user read leaves the record as it was, without starting the stream again:
+// a record lost in every attempt, a closed port (at once), and valid records that never
+// reach 999 (with the progress bar long full).
+TEST(ReadConfigProcedure, AFailedUserReadLeavesTheRecordAsItWas) {
+  enum Fault { Lost, Closed, Endless };
+  for (const auto& [fault, starts] : {std::pair{Lost, 3}, {Closed, 1}, {Endless, 1}}) {
+    SCOPED_TRACE(fault);
+    std::vector<std::string> records = {"007 New name", "100 600,PRV0", "200 Input", "999"};
+    if (fault == Endless) records.pop_back();
+    ReadingUnit unit(records);
+    if (fault == Lost) unit.lose = [](std::size_t index) { return index == 1; };
+    if (fault == Closed) unit.answers["#ACK_100"] = "close";
+    unit.endless = fault == Endless;
+    R record = testing::FullRecord();
+    EXPECT_FALSE(unit.Read(record, false, true));
+    EXPECT_TRUE(record == testing::FullRecord());
+    EXPECT_EQ(unit.progress.statuses, (std::vector<TextId>{TextId::ReadingConfiguration, TextId::CommunicationError}));
+    EXPECT_EQ(unit.progress.values.back(), 0);
+    EXPECT_EQ(unit.Count("#02"), starts);
+    EXPECT_LT(unit.recordsSent, unit.endlessLimit);
+    EXPECT_TRUE(fault != Closed || unit.clock.Now() < Micros{kComTimeout});
+  }
 }
 
 // A unit's text holding control bytes (a LF, a NUL, an escape, DEL) is kept without them:
@@ -237,20 +225,6 @@ TEST(ReadConfigProcedure, ControlBytesOfAUnitsTextAreDroppedAndTheTraceSaysSo) {
   std::string saved;
   EXPECT_TRUE(SaveConfigBytes(record, "", saved).ok);
   EXPECT_FALSE(CheckLineTexts(record).has_value());
-}
-
-// Valid records that never reach 999 (with the progress bar long full): the read gives up
-// as a communication error without starting the stream again, and the record stays.
-TEST(ReadConfigProcedure, AStreamWithoutEndFailsTheRead) {
-  const R before = testing::FullRecord();
-  R record = before;
-  ReadingUnit unit({"007 Other name", "100 600,PRV0", "200 Input"});
-  unit.endless = true;
-  EXPECT_FALSE(unit.Read(record, false, true));
-  EXPECT_TRUE(record == before);
-  EXPECT_EQ(unit.progress.statuses, (std::vector<TextId>{TextId::ReadingConfiguration, TextId::CommunicationError}));
-  EXPECT_EQ(unit.Sent("02"), 1);
-  EXPECT_LT(unit.recordsSent, unit.endlessLimit);
 }
 
 }  // namespace

@@ -137,42 +137,35 @@ TEST(SerialLine, FlushWaitsForStragglersOnlyAfterAnUnsettledExchange) {
 TEST(SerialLine, EveryWaitEndsUnderAFlood) {
   constexpr std::int64_t kFlood = 5'000'000;  // bytes, 10 us each: 50 s on the clock
   const std::string kOpenLine = "#" + std::string(5000, 'x');
-  enum Exchange { Line, Answer, Command, ModemCommand };
+  using Exchange = void (*)(SerialLine&);
+  const Exchange line = [](SerialLine& l) { EXPECT_FALSE(l.ReadLine(kSecond)); };
+  const Exchange answer = [](SerialLine& l) { EXPECT_FALSE(l.ReadAnswer(kSecond)); };
+  const Exchange command = [](SerialLine& l) {
+    std::string presence = "#00";
+    l.SendCommand(presence, kSecond);
+  };
+  const Exchange modem = [](SerialLine& l) { l.SendAT("AT", kSecond); };
   const struct {
     Exchange exchange;
     std::string flood;
     std::string last;  // LastAnswer afterwards
   } cases[] = {
-      {Line, "noise without a line end ", ""},
-      {Answer, "noise without a hash\r\n", ""},
-      {Answer, kOpenLine, ""},              // "#" and bytes without CR
-      {Command, "#CF;ACK\r", "#ACK"},       // valid answers pour in: the flush gives up
-      {ModemCommand, "\r\nRING\r\n", "RING"},  // modem lines pour in
-      {Command, "noise ", ""},
+      {line, "noise without a line end ", ""},
+      {answer, "noise without a hash\r\n", ""},
+      {answer, kOpenLine, ""},                // "#" and bytes without CR
+      {command, "#CF;ACK\r", "#ACK"},         // valid answers pour in: the flush gives up
+      {modem, "\r\nRING\r\n", "RING"},       // modem lines pour in
+      {command, "noise ", ""},
   };
   int row = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(++row);
     Rig r;
     r.port.Flood(c.flood, Micros{10}, kFlood);
-    std::string command = "#00";
-    switch (c.exchange) {
-      case Line:
-        EXPECT_FALSE(r.line.ReadLine(kSecond));
-        break;
-      case Answer:
-        EXPECT_FALSE(r.line.ReadAnswer(kSecond));
-        break;
-      case Command:
-        r.line.SendCommand(command, kSecond);
-        break;
-      case ModemCommand:
-        r.line.SendAT("AT", kSecond);
-        break;
-    }
+    c.exchange(r.line);
     EXPECT_EQ(r.line.LastAnswer, c.last);
     EXPECT_GT(r.port.FloodLeft(), kFlood / 2) << "the wait went on long after its deadline";
-    if (c.exchange == Command || c.exchange == ModemCommand) {
+    if (c.exchange == command || c.exchange == modem) {
       EXPECT_FALSE(r.port.WrittenLines().empty()) << "the flush never let the command out";
     }
   }

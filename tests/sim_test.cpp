@@ -147,55 +147,51 @@ TEST(SimPort, PacedAt9600BaudAndAClosedPortDoesNotWait) {
   EXPECT_EQ(clock.Now(), Millis(300)) << "a closed port does not wait";
 }
 
+// A drop closes a watching port once, and the modem hangs up with it; a direct cable's
+// port, or one opened after the drop, stays open.
 TEST(SimPort, ACarrierDropClosesAWatchingPortOnceAndIsIgnoredOtherwise) {
-  struct Case {
-    const char* name;
-    bool watch;
-    bool dropBeforeOpen;
-    bool closes;
-  };
-  const Case cases[] = {
-      {"a modem connection", true, false, true},
-      {"a direct cable", false, false, false},
-      {"a drop before the port opened", true, true, false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [watch, dropBeforeOpen] : {std::pair{true, false}, {false, false}, {true, true}}) {
+    SCOPED_TRACE(::testing::Message() << watch << dropBeforeOpen);
+    const bool closes = watch && !dropBeforeOpen;
     SimulatedUnit unit(With([](SimOptions& o) { o.modem = true; }));
     testing::FakeClock clock;
     SimPort port(unit, clock);
-    if (c.dropBeforeOpen) port.DropCarrier();
+    if (dropBeforeOpen) port.DropCarrier();
     PortSettings settings;
-    settings.watchCarrier = c.watch;
+    settings.watchCarrier = watch;
     ASSERT_TRUE(port.Open(settings));
     ASSERT_TRUE(port.Write("ATD123\r"));
-    ASSERT_TRUE(unit.Connected());
-    if (!c.dropBeforeOpen) port.DropCarrier();
-    const bool gotByte = port.ReadByte(Millis(1000)).has_value();
-    EXPECT_EQ(gotByte, !c.closes);
-    EXPECT_EQ(port.IsOpen(), !c.closes);
-    EXPECT_EQ(unit.Connected(), !c.closes) << "the modem hangs up with the drop";
-    EXPECT_EQ(port.TakeCarrierLoss(), c.closes);
+    if (!dropBeforeOpen) port.DropCarrier();
+    EXPECT_EQ(port.ReadByte(Millis(1000)).has_value(), !closes);
+    EXPECT_EQ(port.IsOpen(), !closes);
+    EXPECT_EQ(unit.Connected(), !closes);
+    EXPECT_EQ(port.TakeCarrierLoss(), closes);
     EXPECT_FALSE(port.TakeCarrierLoss()) << "reported once";
   }
 }
 
-TEST(SimPort, ACarrierDropFromAnotherThreadEndsALongWait) {
-  SimulatedUnit unit;
-  SteadyClock clock;
-  SimPort port(unit, clock);
-  PortSettings settings;
-  settings.watchCarrier = true;
-  ASSERT_TRUE(port.Open(settings));
-  std::thread drop([&] {
-    clock.SleepUntil(clock.Now() + Millis(20), CancelToken{});
-    port.DropCarrier();
-  });
-  // Nothing is due: without the drop this would wait the whole 60 s.
-  EXPECT_FALSE(port.ReadByte(clock.Now() + Millis(60000)).has_value());
-  drop.join();
-  EXPECT_FALSE(port.IsOpen());
-  EXPECT_TRUE(port.TakeCarrierLoss());
+// The windows' virtual unit: a carrier drop or a cancel from another thread ends a wait
+// that nothing else would end for 60 s; a cancel keeps the port open for the next exchange.
+TEST(SimPort, ACarrierDropOrACancelFromAnotherThreadEndsALongWait) {
+  for (const bool cancel : {false, true}) {
+    SCOPED_TRACE(cancel ? "cancel" : "carrier drop");
+    SimulatedUnit unit;
+    SteadyClock clock;
+    SimPort port(unit, clock);
+    PortSettings settings;
+    settings.watchCarrier = true;
+    ASSERT_TRUE(port.Open(settings));
+    std::thread other([&] {
+      clock.SleepUntil(clock.Now() + Millis(20), CancelToken{});
+      cancel ? port.RequestCancel() : port.DropCarrier();
+    });
+    EXPECT_FALSE(port.ReadByte(clock.Now() + Millis(60000)).has_value());
+    other.join();
+    EXPECT_EQ(port.IsOpen(), cancel);
+    EXPECT_EQ(port.TakeCarrierLoss(), !cancel);
+    port.BeginExchange();
+    EXPECT_EQ(port.Write(FrameCommand("#00") + "\r"), cancel);
+  }
 }
 
 }  // namespace

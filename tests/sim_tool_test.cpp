@@ -2,6 +2,7 @@
 // prints, and stopped by its process id.
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -9,10 +10,8 @@
 #include <filesystem>
 #include <string>
 
-#include "configfile/config_file.h"
 #include "link/serial_line.h"
 #include "tests/support/process.h"
-#include "tests/support/sample_record.h"
 
 namespace zdl {
 namespace {
@@ -30,41 +29,28 @@ std::string Exchange(const std::string& path, const std::string& bytes) {
   return line;
 }
 
-TEST(SimTool, ServesItsConfigurationOnTheLinkUntilStopped) {
-  testing::TempDir dir;
-  const std::string link = dir.File("ttyZDL");
-  ASSERT_TRUE(SaveConfigFile(dir.File("unit.ncf"), testing::FullRecord()).ok);
-  testing::BackgroundProcess sim({ZDL_SIM_PATH, "--link", link, "--config", dir.File("unit.ncf")});
-  // Every exchange reopens the terminal: closing it must not upset the program.
-  std::string answer = Exchange(link, FrameCommand("#02") + "\r");  // records 001 to 007
-  for (int n = 1; n < 7; ++n) answer = Exchange(link, "#ACK_00" + std::to_string(n) + "\r");
-  EXPECT_EQ(answer, FrameCommand("#007=Dep\xF3sito n\xBA 3 \x80") + "\r");
-  EXPECT_EQ(sim.Stop(), 0);
-  EXPECT_FALSE(std::filesystem::is_symlink(link)) << "the link is removed on exit";
-}
-
-TEST(SimTool, BadUsageExitsWithStatus2AndAnUnreadableConfigurationWith1) {
-  EXPECT_EQ(testing::RunProcess({ZDL_SIM_PATH, "--silent-after=3"}).exitCode, 2);
-  EXPECT_EQ(testing::RunProcess({ZDL_SIM_PATH, "--bad-checksum", "0"}).exitCode, 2);
-  EXPECT_EQ(testing::RunProcess({ZDL_SIM_PATH, "--config", "/nonexistent/x.ncf"}).exitCode, 1);
-  EXPECT_EQ(testing::RunProcess({ZDL_SIM_PATH, "--dial-reply", ""}).exitCode, 2);
-
-  const testing::ProcessResult help = testing::RunProcess({ZDL_SIM_PATH, "--help"});
-  EXPECT_EQ(help.exitCode, 0);
-  ASSERT_FALSE(help.out.empty());
-  EXPECT_EQ(help.out.back(), '\n');
-}
-
-// --version alone, or before another option, is the program's version; followed by a text it
-// is the unit's version text, as --unit-version is.
-TEST(SimTool, VersionAloneIsTheProgramsAndWithATextTheUnits) {
-  for (const std::vector<std::string>& options :
-       {std::vector<std::string>{"--version"}, {"--version", "--modem"}}) {
+// Bad usage exits with 2, an unreadable configuration with 1; --version alone, or before
+// another option, is the program's version, and followed by a text it is the unit's
+// version text, as --unit-version is.
+TEST(SimTool, ExitStatusesAndTheVersions) {
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string out;  // its start
+  } rows[] = {
+      {{"--silent-after=3"}, 2, ""},
+      {{"--dial-reply", ""}, 2, ""},
+      {{"--config", "/nonexistent/x.ncf"}, 1, ""},
+      {{"--help"}, 0, "usage"},
+      {{"--version"}, 0, "zdl410-sim " ZDL_VERSION "\n"},
+      {{"--version", "--modem"}, 0, "zdl410-sim " ZDL_VERSION "\n"},
+  };
+  for (const auto& row : rows) {
     std::vector<std::string> argv = {ZDL_SIM_PATH};
-    argv.insert(argv.end(), options.begin(), options.end());
-    const testing::ProcessResult version = testing::RunProcess(argv);
-    EXPECT_EQ(version.exitCode, 0) << options.size();
-    EXPECT_EQ(version.out.substr(0, version.out.find('\n')), "zdl410-sim " ZDL_VERSION);
+    argv.insert(argv.end(), row.args.begin(), row.args.end());
+    const testing::ProcessResult r = testing::RunProcess(argv);
+    EXPECT_EQ(r.exitCode, row.exitCode) << row.args[0];
+    EXPECT_EQ(r.out.rfind(row.out, 0), 0u) << r.out;
   }
   for (const char* option : {"--unit-version", "--version"}) {
     testing::TempDir dir;
@@ -73,6 +59,7 @@ TEST(SimTool, VersionAloneIsTheProgramsAndWithATextTheUnits) {
     EXPECT_EQ(Exchange(link, FrameCommand("#0F") + "\r"), FrameCommand("#VER=ZDL410 v4.2b") + "\r")
         << option;
     EXPECT_EQ(sim.Stop(), 0);
+    EXPECT_FALSE(std::filesystem::is_symlink(link)) << "the link is removed on exit";
   }
 }
 
@@ -105,6 +92,27 @@ TEST(SimTool, TheLinkReplacesOnlyATerminalLink) {
   std::filesystem::create_symlink("/dev/pts/999998", stale);
   EXPECT_EQ(sim.Stop(), 0);
   EXPECT_TRUE(std::filesystem::is_symlink(stale));
+}
+
+// The boot loader announces itself at start and again after each power cycle (SIGUSR1).
+TEST(SimTool, TheBootLoaderAnnouncesItselfAtStartAndAfterEachPowerCycle) {
+  testing::BackgroundProcess sim({ZDL_SIM_PATH, "--bootloader"});
+  const int fd = open(sim.FirstLine().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  auto readUntil = [fd](char last) {  // five seconds at most
+    std::string got;
+    pollfd readable{fd, POLLIN, 0};
+    char c = 0;
+    while (c != last && poll(&readable, 1, 5000) > 0 && read(fd, &c, 1) == 1) got += c;
+    return got;
+  };
+  EXPECT_EQ(readUntil('*'), "*");
+  ASSERT_EQ(write(fd, "D", 1), 1);
+  EXPECT_EQ(readUntil('?'), "Erase chip?");
+  kill(sim.Pid(), SIGUSR1);
+  EXPECT_EQ(readUntil('*').back(), '*');
+  close(fd);
+  EXPECT_EQ(sim.Stop(), 0);
 }
 
 }  // namespace

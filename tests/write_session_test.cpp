@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -24,18 +25,6 @@ namespace {
 
 using Outcome = WriteSessionResult::Outcome;
 
-const char* StepName(WriteStep step) {
-  switch (step) {
-    case WriteStep::Backup:
-      return "backup";
-    case WriteStep::Write:
-      return "write";
-    case WriteStep::Verify:
-      return "verify";
-  }
-  return "?";
-}
-
 // Tells each step's end as "step" or "step!" (failed), and, when asked, stops the session
 // during one step as a user would: the stop is asked for once that step's progress has
 // moved, and a stop the commit gate refuses is then confirmed.
@@ -46,7 +35,7 @@ class StepLog final : public WriteSessionSink {
   void StepBegins(WriteStep step) override { step_ = step; }
   void StepEnded(WriteStep step, bool ok, const WriteSessionResult&) override {
     if (!steps.empty()) steps += ' ';
-    steps += StepName(step);
+    steps += std::array{"backup", "write", "verify"}[static_cast<std::size_t>(step)];
     if (!ok) steps += '!';
   }
   void Value(int value) override {

@@ -130,4 +130,36 @@ bool FakePort::TakeCarrierLoss() {
   return lost;
 }
 
+namespace {
+
+std::string LogicalCommand(std::string_view line) {
+  std::string command(line.substr(0, line.find('\r')));
+  if (command.size() >= 4 && command[0] == '#' && command[3] == ';') command.erase(1, 3);
+  return command;
+}
+
+}  // namespace
+
+ScriptedUnit::ScriptedUnit() {
+  port.SetResponder([this](std::string_view written, FakePort& p) {
+    const std::string command = LogicalCommand(written);
+    const auto given = answers.find(command);
+    const std::string reply = given != answers.end() ? given->second : usual(command);
+    if (reply == "close") {
+      p.Close();
+    } else if (reply.starts_with('#')) {
+      p.FeedAnswer(reply.substr(1), delay);
+    } else {
+      p.Feed(reply, delay);
+    }
+    if (onLine) onLine(command);
+  });
+}
+
+int ScriptedUnit::Count(const std::string& command) const {
+  int n = 0;
+  for (const std::string& line : port.WrittenLines()) n += LogicalCommand(line) == command ? 1 : 0;
+  return n;
+}
+
 }  // namespace zdl::testing

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 
 #include "link/byte_port.h"
 #include "link/clock.h"
+#include "link/progress.h"
 
 namespace zdl::testing {
 
@@ -65,7 +67,6 @@ class FakePort final : public BytePort {
   std::vector<std::string> WrittenLines() const;
   const std::vector<PortSettings>& Opens() const { return opens_; }
   int Closes() const { return closes_; }
-  std::size_t Pending() const { return incoming_.size(); }
 
   // --- BytePort ---
   bool Open(const PortSettings& settings) override;
@@ -103,6 +104,40 @@ class FakePort final : public BytePort {
   std::size_t floodPos_ = 0;
   Micros floodPerByte_{0};
   std::int64_t floodLeft_ = 0;
+};
+
+// Records what it is told; `onStatus` hears of each status first.
+class RecordingProgress : public ProgressSink {
+ public:
+  void Status(TextId offset) override {
+    if (onStatus) onStatus(offset);
+    statuses.push_back(offset);
+  }
+  void Range(int maximum) override { range = maximum; }
+  void Value(int value) override { values.push_back(value); }
+  std::function<void(TextId)> onStatus;
+  std::vector<TextId> statuses;
+  std::vector<int> values;
+  int range = 0;
+};
+
+// A modem or a unit scripted on the fake port. Every written line is known by its logical
+// command: a framed line "#CC;X" as "#X", any other (an acknowledgement, an AT command) as
+// it is. Its reply is `answers`' entry, else `usual`'s: a "#" reply goes out framed,
+// "close" closes the port, "" is silence, anything else goes out as it is; `delay` after
+// the line. `onLine` is told of each line once its reply is on its way.
+class ScriptedUnit {
+ public:
+  ScriptedUnit();
+  int Count(const std::string& command) const;  // lines written with this logical command
+
+  FakeClock clock;
+  FakePort port{clock};
+  RecordingProgress progress;
+  std::map<std::string, std::string> answers;
+  std::function<std::string(const std::string&)> usual = [](const std::string&) { return ""; };
+  std::function<void(const std::string&)> onLine;
+  Micros delay{0};
 };
 
 }  // namespace zdl::testing

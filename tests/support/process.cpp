@@ -17,38 +17,28 @@ namespace zdl::testing {
 
 namespace {
 
-std::vector<char*> ArgvPointers(const std::vector<std::string>& argv) {
-  std::vector<char*> ptrs;
-  for (const std::string& a : argv) ptrs.push_back(const_cast<char*>(a.c_str()));
-  ptrs.push_back(nullptr);
-  return ptrs;
-}
-
-// In the child: new session (no controlling terminal), stdin from /dev/null.
-[[noreturn]] void ExecChild(const std::vector<std::string>& argv, int outFd, int errFd) {
-  setsid();
-  int null = open("/dev/null", O_RDONLY);
-  dup2(null, 0);
-  dup2(outFd, 1);
-  dup2(errFd, 2);
-  std::vector<char*> ptrs = ArgvPointers(argv);
-  execv(ptrs[0], ptrs.data());
-  _exit(127);
-}
-
 int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
 }  // namespace
 
+pid_t Spawn(const std::vector<std::string>& argv, int outFd, int errFd) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  setsid();  // no controlling terminal
+  dup2(open("/dev/null", O_RDONLY), 0);
+  dup2(outFd, 1);
+  dup2(errFd, 2);
+  std::vector<char*> ptrs;
+  for (const std::string& a : argv) ptrs.push_back(const_cast<char*>(a.c_str()));
+  ptrs.push_back(nullptr);
+  execv(ptrs[0], ptrs.data());
+  _exit(127);
+}
+
 ProcessResult RunProcess(const std::vector<std::string>& argv) {
   int out[2], err[2];
-  if (pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe failed");
-  pid_t pid = fork();
-  if (pid == 0) {
-    close(out[0]);
-    close(err[0]);
-    ExecChild(argv, out[1], err[1]);
-  }
+  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  const pid_t pid = Spawn(argv, out[1], err[1]);
   close(out[1]);
   close(err[1]);
   ProcessResult result;
@@ -77,12 +67,8 @@ ProcessResult RunProcess(const std::vector<std::string>& argv) {
 
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv) {
   int out[2];
-  if (pipe(out) != 0) throw std::runtime_error("pipe failed");
-  pid_ = fork();
-  if (pid_ == 0) {
-    close(out[0]);
-    ExecChild(argv, out[1], 2);
-  }
+  if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  pid_ = Spawn(argv, out[1], 2);
   close(out[1]);
   outFd_ = out[0];
   // The first line, or nothing within ten seconds.

@@ -15,6 +15,10 @@ struct ProcessResult {
   std::string err;
 };
 
+// Starts argv[0] with the arguments in a new session (no controlling terminal), stdin from
+// /dev/null, stdout and stderr on the given descriptors.
+pid_t Spawn(const std::vector<std::string>& argv, int outFd, int errFd);
+
 // Runs argv[0] with the arguments, stdin from /dev/null and no controlling terminal (so a
 // program that would ask on the terminal cannot), and waits for it.
 ProcessResult RunProcess(const std::vector<std::string>& argv);
