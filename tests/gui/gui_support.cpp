@@ -1,0 +1,327 @@
+#include "tests/gui/gui_support.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEventLoop>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QUrl>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <vector>
+
+#include "configfile/config_file.h"
+#include "ui/app/password_form.h"
+
+namespace zdl::ui::testing {
+
+void WhenReady(std::function<bool()> step) {
+  auto* timer = new QTimer(qApp);
+  timer->setInterval(1);
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, step = std::move(step)] {
+    if (!step()) return;
+    timer->stop();
+    timer->deleteLater();
+  });
+  timer->start();
+}
+
+void AnswerNextBox(SeenBox& seen, QMessageBox::StandardButton button) {
+  WhenReady([&seen, button] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return false;
+    seen = {box->text(), box->windowTitle(), box->icon(), true};
+    if (button != QMessageBox::NoButton && box->button(button)) {
+      box->button(button)->click();
+    } else {
+      box->done(box->defaultButton() ? box->standardButton(box->defaultButton()) : 0);
+    }
+    return true;
+  });
+}
+
+bool WaitFor(const std::function<bool()>& done, int ms) {
+  if (done()) return true;
+  QEventLoop loop;
+  QTimer check;
+  QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  check.start(5);
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+  return done();
+}
+
+void Settle(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+Answerer::Answerer(QMessageBox::StandardButton answer) : answer_(answer) {
+  timer_.setInterval(2);
+  QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
+  timer_.start();
+}
+
+void Answerer::Poll() {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+    if (!leaveOpen.isEmpty() && box->objectName() == leaveOpen) return;
+    (box->button(QMessageBox::Yes) ? questions : texts) << box->text();
+    boxes.push_back({box->text(), box->windowTitle(), box->icon(), true});
+    for (QMessageBox::StandardButton b : {answer_, QMessageBox::Ok, QMessageBox::No}) {
+      if (QAbstractButton* button = box->button(b)) {
+        button->click();
+        return;
+      }
+    }
+  } else if (auto* form = qobject_cast<PasswordForm*>(modal)) {
+    if (passwords.empty()) {
+      form->reject();
+      return;
+    }
+    if (form->property("answered").toString() == passwords.front()) return;  // click pending
+    form->findChild<QLineEdit*>(QStringLiteral("PWText"))->setText(passwords.front());
+    form->setProperty("answered", passwords.front());
+    passwords.pop_front();
+    // Clicked once this poll has returned: the click may open a box of its own, and a
+    // timer's slot is not run again while it is still running.
+    QMetaObject::invokeMethod(form->findChild<QPushButton*>(QStringLiteral("Aceptar")), "click",
+                              Qt::QueuedConnection);
+  }
+}
+
+UnitLinkOptions VirtualUnit(bool paced) {
+  UnitLinkOptions options;
+  options.pacedVirtualUnit = paced;
+  options.virtualSaveTime = Millis{0};
+  return options;
+}
+
+void MakeWritable(ConfigurationRecord& r, bool priority) {
+  r.General.SMSC = "+34609090909";
+  r.General.PTLF = "600111222";
+  r.CSMCheck();
+  if (priority) r.ListaTlf = {"600111222,Prio=1"};
+}
+
+std::string HexImage(int records) {
+  std::string image;
+  char line[64];
+  for (int r = 0; r < records; ++r) {
+    const int address = (r * 16) & 0xFFFF;
+    int sum = 16 + (address >> 8) + (address & 0xFF);
+    std::snprintf(line, sizeof line, ":10%04X00", address);
+    image += line;
+    for (int i = 0; i < 16; ++i) {
+      const int byte = (r * 7 + i * 13) & 0xFF;
+      sum += byte;
+      std::snprintf(line, sizeof line, "%02X", byte);
+      image += line;
+    }
+    std::snprintf(line, sizeof line, "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
+    image += line;
+  }
+  return image + ":00000001FF\r\n";
+}
+
+QString TestData(const char* name) { return QStringLiteral(ZDL_TEST_DATA "/") + QString::fromLatin1(name); }
+
+bool DragAndDrop(QWidget& target, const QString& path) {
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(path)});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&target, &enter);
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&target, &drop);
+  return enter.isAccepted();
+}
+
+QString Spoken(QWidget* w) {
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
+  return face ? face->text(QAccessible::Name) : QString();
+}
+
+namespace {
+
+// One shown text: where it is and which kind of text of that object.
+struct Shown {
+  QPointer<QObject> where;
+  int kind;  // 0 window title, 1 caption (an action's text), 2 list item `item`, 3 spoken name, 4 tool tip
+  int item;
+};
+
+QString TextOf(const Shown& s) {
+  QObject* o = s.where.data();
+  if (!o) return {};
+  if (auto* action = qobject_cast<QAction*>(o)) return action->text();
+  auto* w = static_cast<QWidget*>(o);
+  switch (s.kind) {
+    case 0: return w->windowTitle();
+    case 1:
+      if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+      if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
+      if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
+      return {};
+    case 2: return static_cast<QComboBox*>(w)->itemText(s.item);
+    case 3: return w->accessibleName();
+    default: return w->toolTip();
+  }
+}
+
+std::vector<Shown> TextsOf(QWidget* root) {
+  std::vector<Shown> all;
+  QList<QWidget*> widgets = root->findChildren<QWidget*>();
+  widgets.prepend(root);
+  for (QWidget* w : widgets) {
+    if (w->objectName().startsWith(QLatin1String("qt_"))) continue;  // Qt's own, in Qt's words
+    for (int kind : {0, 1, 3, 4}) all.push_back({w, kind, 0});
+    if (auto* list = qobject_cast<QComboBox*>(w)) {
+      for (int i = 0; i < list->count(); ++i) all.push_back({w, 2, i});
+    }
+  }
+  for (QAction* a : root->findChildren<QAction*>()) all.push_back({a, 1, 0});
+  return all;
+}
+
+}  // namespace
+
+int ExpectTextsFollowLanguage(QWidget* root, Lang lang, const std::function<void()>& apply) {
+  const Lang from = CurrentLang();
+  // The table's texts that tell the two languages apart and name one entry alone.
+  std::map<QString, int> offsets;
+  std::map<QString, int> uses;
+  for (int k = 0; k < kStringTableTexts; ++k) {
+    const QString text = QString::fromUtf8(LangText(from, k).data(), static_cast<qsizetype>(LangText(from, k).size()));
+    ++uses[text];
+    if (text.trimmed().isEmpty() || LangText(from, k) == LangText(lang, k)) continue;
+    offsets[text] = k;
+  }
+  std::vector<std::pair<Shown, int>> followed;
+  for (const Shown& s : TextsOf(root)) {
+    const auto found = offsets.find(TextOf(s));
+    if (found != offsets.end() && uses[found->first] == 1) followed.emplace_back(s, found->second);
+  }
+  apply();
+  for (const auto& [s, k] : followed) {
+    const std::string_view want = LangText(lang, k);
+    EXPECT_EQ(TextOf(s).toStdString(), std::string(want))
+        << (s.where ? s.where->objectName().toStdString() : "(gone)") << " kind " << s.kind << " offset " << k;
+  }
+  return static_cast<int>(followed.size());
+}
+
+void WindowTest::SetUp() {
+  SetCurrentLang(Lang::English);
+  ASSERT_TRUE(temp.isValid());
+  // Backups land in the temporary folder.
+  previousData_ = qgetenv("XDG_DATA_HOME");
+  qputenv("XDG_DATA_HOME", temp.path().toLocal8Bit());
+}
+
+void WindowTest::TearDown() {
+  window.reset();
+  if (previousData_.isNull()) {
+    qunsetenv("XDG_DATA_HOME");
+  } else {
+    qputenv("XDG_DATA_HOME", previousData_);
+  }
+  SetCurrentLang(Lang::English);
+}
+
+void WindowTest::Open(const UnitLinkOptions& options) {
+  window.reset();
+  window = std::make_unique<MainWindow>(options);
+  general = window->General();
+  window->show();
+  QApplication::setActiveWindow(window.get());
+}
+
+QString WindowTest::Status() { return Panel().ProgStat()->text(); }
+
+void WindowTest::ChoosePort(const QString& name) {
+  QComboBox* port = Panel().Puerto();
+  const int item = port->findText(name);
+  if (item >= 0) {
+    port->setCurrentIndex(item);
+  } else {
+    port->setEditText(name);
+  }
+}
+
+bool WindowTest::StartOn(const QString& port, bool modem, const QString& number) {
+  ChoosePort(port);
+  Get<QCheckBox>("ModemCheck")->setChecked(modem);
+  Get<QLineEdit>("CallNum")->setText(number);
+  Panel().IniComClick();
+  return Idle();
+}
+
+bool WindowTest::Connect() { return StartOn(UnitLink::VirtualUnitName()) && Panel().Connected(); }
+
+bool WindowTest::Idle() { return WaitFor([this] { return !Panel().ExchangeRunning(); }); }
+
+void WindowTest::SetEditors(const ConfigurationRecord& r) {
+  window->Record() = r;
+  window->RefreshEditors();
+}
+
+void WindowTest::SwitchTo(Lang lang) {
+  SetCurrentLang(lang);
+  window->LoadAllTexts();
+}
+
+bool WindowTest::Received(const std::string& line) {
+  const std::vector<std::string>& lines = window->Link().VirtualUnitLines();
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+QMdiSubWindow* WindowTest::Front() { return window->findChild<QMdiArea*>()->activeSubWindow(); }
+
+QString WindowTest::Focused() { return window->focusWidget() ? window->focusWidget()->objectName() : QString(); }
+
+QString WindowTest::SaveFile(const ConfigurationRecord& r, const char* name) {
+  const QString path = temp.filePath(QString::fromLatin1(name));
+  EXPECT_TRUE(SaveConfigFile(std::filesystem::path(path.toStdString()), r).ok);
+  return path;
+}
+
+FirmwareForm* WindowTest::OpenFirmwareForm() {
+  window->Action(QStringLiteral("Firmware"))->trigger();
+  FirmwareForm* form = nullptr;
+  for (FirmwareForm* f : window->findChildren<FirmwareForm*>()) {
+    if (f->isVisible()) form = f;
+  }
+  EXPECT_NE(form, nullptr);
+  if (form) {
+    auto* search = form->findChild<QPushButton*>(QStringLiteral("SearchButt"));
+    EXPECT_TRUE(WaitFor([search] { return search->isEnabled(); }));
+  }
+  return form;
+}
+
+QString WindowTest::WriteFile(const char* name, const std::string& bytes) {
+  const QString path = temp.filePath(QString::fromLatin1(name));
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+  return path;
+}
+
+}  // namespace zdl::ui::testing
