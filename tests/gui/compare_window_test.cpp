@@ -4,29 +4,19 @@
 // (Compare with the unit and a write with backup and verify: the end-to-end test.)
 #include "ui/app/compare_window.h"
 
-#include <gtest/gtest.h>
-
-#include <QComboBox>
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QItemSelectionModel>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTableWidget>
 #include <set>
 
 #include "compare/comparison.h"
-#include "model/text_codec.h"
 #include "tests/gui/gui_support.h"
 #include "ui/strings/compare_texts.h"
 
 namespace zdl::ui {
 namespace {
 
-using testing::FullRecord;
+using namespace testing;
 
 std::set<std::string> Keys(const std::vector<FieldDifference>& differences) {
   std::set<std::string> keys;
@@ -49,7 +39,7 @@ ConfigurationRecord Changed(ConfigurationRecord r) {
 }
 const std::set<std::string> kChanged{"General.NOMBRE", "Digital.TEXT2", "General.MACRO_INICIO", "Telefonos.TLF0"};
 
-class CompareWindowTest : public testing::WindowTest {
+class CompareWindowTest : public WindowTest {
  protected:
   // The editors hold Changed(FullRecord()); the file `base` holds FullRecord().
   void OpenWithFile() {
@@ -188,10 +178,10 @@ TEST_F(CompareWindowTest, TheSelectedRowsAreTakenOverInOneStepAndASecondCompareS
 }
 
 TEST_F(CompareWindowTest, AVerifyThatFindsADifferenceShowsTheComparison) {
-  UnitLinkOptions options = testing::VirtualUnit();
+  UnitLinkOptions options = VirtualUnit();
   options.virtualFaults.corruptRecord = 7;  // the unit does not keep NOMBRE
   Open(options);
-  testing::Answerer answers(QMessageBox::Yes);
+  Answerer answers(QMessageBox::Yes);
   ASSERT_TRUE(Connect());
   SetEditors(FullRecord());
   Write(false, true);
@@ -205,10 +195,10 @@ TEST_F(CompareWindowTest, AVerifyThatFindsADifferenceShowsTheComparison) {
 }
 
 TEST_F(CompareWindowTest, ABackupThatCannotBeSavedIsToldAndNothingIsWritten) {
-  UnitLinkOptions options = testing::VirtualUnit();
+  UnitLinkOptions options = VirtualUnit();
   options.virtualConfiguration = FullRecord();
   Open(options);
-  testing::Answerer answers(QMessageBox::Yes);
+  Answerer answers(QMessageBox::Yes);
   ASSERT_TRUE(Connect());
   // A file stands where the backups folder should be.
   const QString folder = ConnectionPanel::BackupFolder();

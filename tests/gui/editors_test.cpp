@@ -2,26 +2,16 @@
 // their controls against the field table, the enabling rules of a frame, what a text box
 // takes and refuses, the language switch, the keyboard's order, and the fit on a
 // 1366x768 screen.
-#include <gtest/gtest.h>
-
 #include <QAccessible>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QPalette>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QValidator>
-#include <functional>
-#include <memory>
 #include <set>
 
 #include "model/field_table.h"
-#include "model/text_codec.h"
 #include "tests/gui/gui_support.h"
 #include "ui/app/editor_window.h"
 #include "ui/app/editors.h"
@@ -29,7 +19,7 @@
 namespace zdl::ui {
 namespace {
 
-using testing::Spoken;
+using namespace testing;
 
 // What a user types, one character at a time, into the control.
 void Type(QWidget* control, const QString& text) {
@@ -283,7 +273,7 @@ TEST_F(EditorsTest, ALanguageSwitchChangesEveryTextAndKeepsEverySelection) {
     const ConfigurationRecord before = record;
     const std::set<QString> disabled = DisabledIn(editor.get());
     for (Lang lang : {Lang::English, Lang::Spanish}) {
-      EXPECT_GT(testing::ExpectTextsFollowLanguage(editor.get(), lang, [&] {
+      EXPECT_GT(ExpectTextsFollowLanguage(editor.get(), lang, [&] {
         SetCurrentLang(lang);
         editor->ApplyTexts();
       }), 3);
@@ -313,23 +303,23 @@ TEST_F(EditorsTest, TheKeyboardGoesFrameByFrameInReadingOrder) {
 
 // In the main window on a 1366x768 screen, started in either language, each editor shows
 // whole without scrolling, and no label, box or frame title is clipped.
-class EditorFitTest : public testing::WindowTest {};
+class EditorFitTest : public WindowTest {};
 
 TEST_F(EditorFitTest, EveryEditorShowsWholeOnA1366x768ScreenInBothLanguages) {
   for (Lang lang : {Lang::English, Lang::Spanish}) {
     SetCurrentLang(lang);
     Open();
     window->resize(1366, 768);  // before the first layout, which the show has queued
-    ASSERT_TRUE(testing::WaitFor([this] { return Front() == window->SubWindow(EditorId::General); }));
+    ASSERT_TRUE(WaitFor([this] { return Front() == window->SubWindow(EditorId::General); }));
     for (EditorId id : kEditors) {
       window->BringToFront(id);
-      testing::Settle(20);  // the scroll area settles on the shown editor
       EditorWindow* editor = window->Editor(id);
       SCOPED_TRACE(editor->objectName().toStdString() + (lang == Lang::English ? " en" : " es"));
       auto* scroll = qobject_cast<QScrollArea*>(window->SubWindow(id)->widget());
       ASSERT_NE(scroll, nullptr);
-      EXPECT_FALSE(scroll->horizontalScrollBar()->isVisible());
-      EXPECT_FALSE(scroll->verticalScrollBar()->isVisible());
+      EXPECT_TRUE(WaitFor([scroll] {  // once the scroll area has settled on the shown editor
+        return !scroll->horizontalScrollBar()->isVisible() && !scroll->verticalScrollBar()->isVisible();
+      }, 1000));
       for (QWidget* w : editor->findChildren<QWidget*>()) {
         if (!qobject_cast<QLabel*>(w) && !qobject_cast<QCheckBox*>(w) && !qobject_cast<QGroupBox*>(w)) continue;
         EXPECT_GE(w->width(), w->minimumSizeHint().width()) << w->objectName().toStdString() << " is clipped";

@@ -3,27 +3,17 @@
 // shows, the port it opens with itself, and its texts in the language of each opening.
 #include "ui/app/firmware_form.h"
 
-#include <gtest/gtest.h>
-
-#include <QLabel>
-#include <QLineEdit>
-#include <QPointer>
-#include <QPushButton>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "firmware/firmware_upload.h"
 #include "tests/gui/gui_support.h"
 
 namespace zdl::ui {
 namespace {
 
-using testing::WaitFor;
+using namespace testing;
 
-class FirmwareFormTest : public testing::WindowTest {
+class FirmwareFormTest : public WindowTest {
  protected:
-  void Make(const UnitLinkOptions& options = testing::VirtualUnit()) {
+  void Make(const UnitLinkOptions& options = VirtualUnit()) {
     Open(options);
     ChoosePort(UnitLink::VirtualUnitName());
     QObject::connect(&window->Link(), &UnitLink::UploadFinished,
@@ -40,10 +30,10 @@ class FirmwareFormTest : public testing::WindowTest {
 };
 
 TEST_F(FirmwareFormTest, CancelInTheMiddleOfTheTransferEndsTheUploadAndClosesTheWindowAndThePort) {
-  Make(testing::VirtualUnit(true));  // 9600 baud: the file takes about 25 s on the wire
+  Make(VirtualUnit(true));  // 9600 baud: the file takes about 25 s on the wire
   QPointer<FirmwareForm> form = OpenFirmwareForm();
   ASSERT_TRUE(form);
-  const std::string image = testing::HexImage(520);
+  const std::string image = HexImage(520);
   const QString path = WriteFile("firmware.hex", image);
   form->chooseFile = [&] { return path; };
   QObject::connect(&window->Link(), &UnitLink::UploadProgress, [&](qint64 sent, qint64) {
@@ -65,7 +55,7 @@ TEST_F(FirmwareFormTest, CancelInTheMiddleOfTheTransferEndsTheUploadAndClosesThe
 // and nothing is sent; a missing progress mark shows the communication error. After each
 // the window is ready for another try.
 TEST_F(FirmwareFormTest, AFailedUploadIsToldAndTheWindowAllowsAnotherTry) {
-  UnitLinkOptions options = testing::VirtualUnit();
+  UnitLinkOptions options = VirtualUnit();
   options.virtualBootLoaderFaults.noProgressMarkAt = 2;
   Make(options);
   FirmwareForm* form = OpenFirmwareForm();
@@ -78,13 +68,13 @@ TEST_F(FirmwareFormTest, AFailedUploadIsToldAndTheWindowAllowsAnotherTry) {
   const Case cases[] = {
       {QString(), false, false},
       {temp.filePath(QStringLiteral("missing.hex")), true, false},
-      {WriteFile("firmware.hex", testing::HexImage(40)), false, true},
+      {WriteFile("firmware.hex", HexImage(40)), false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path.toStdString());
     finished.reset();
     form->chooseFile = [&] { return c.path; };
-    testing::Answerer answers;
+    Answerer answers;
     Button(form, "SearchButt")->click();
     EXPECT_EQ(form->Uploading(), c.sent);
     if (c.sent) {
@@ -121,7 +111,7 @@ TEST_F(FirmwareFormTest, ThePortIsOpenedWithTheWindowAndClosedWithIt) {
     const bool fails = port != UnitLink::VirtualUnitName();
     ChoosePort(port);
     opened.clear();
-    testing::Answerer answers;
+    Answerer answers;
     QPointer<FirmwareForm> form = OpenFirmwareForm();
     ASSERT_TRUE(form);
     ASSERT_EQ(opened.size(), 1u) << "opened with the window";
@@ -158,8 +148,8 @@ TEST_F(FirmwareFormTest, TextsAreInTheLanguageOfEachOpening) {
     EXPECT_EQ(Button(form, "SearchButt")->text(), T(89));
     EXPECT_EQ(Button(form, "CancelButt")->text(), T(91));
     EXPECT_EQ(Label(form), T(90));
-    EXPECT_EQ(testing::Spoken(form->findChild<QLineEdit*>(QStringLiteral("FileText"))), T(88).chopped(1));
-    EXPECT_EQ(testing::Spoken(Button(form, "SearchButt")), T(89));
+    EXPECT_EQ(Spoken(form->findChild<QLineEdit*>(QStringLiteral("FileText"))), T(88).chopped(1));
+    EXPECT_EQ(Spoken(Button(form, "SearchButt")), T(89));
     form->reject();  // Esc
     EXPECT_TRUE(WaitFor([&] { return Closed(form); }));
   }

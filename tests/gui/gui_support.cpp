@@ -3,26 +3,17 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAction>
-#include <QCheckBox>
-#include <QFile>
-#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEventLoop>
 #include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMimeData>
-#include <QPointer>
-#include <QPushButton>
 #include <QUrl>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <vector>
 
 #include "configfile/config_file.h"
 #include "ui/app/password_form.h"

@@ -7,10 +7,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
+#include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -18,10 +24,13 @@
 #include <QWidget>
 #include <deque>
 #include <functional>
-#include <ostream>
 #include <memory>
+#include <optional>
+#include <ostream>
 #include <string>
+#include <vector>
 
+#include "model/text_codec.h"
 #include "tests/support/sample_record.h"
 #include "ui/app/connection_panel.h"
 #include "ui/app/firmware_form.h"

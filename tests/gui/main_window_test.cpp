@@ -3,65 +3,43 @@
 // child windows, Help, and what a screen reader hears.
 #include "ui/app/main_window.h"
 
-#include <gtest/gtest.h>
-
 #include <QAccessible>
 #include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QHash>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
-#include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
-#include <vector>
 
-#include "model/text_codec.h"
 #include "tests/gui/gui_support.h"
 #include "ui/app/language_form.h"
 
 namespace zdl::ui {
 namespace {
 
-using testing::AnswerNextBox;
-using testing::SeenBox;
-using testing::TestData;
+using namespace testing;
 
 const QString kTitle = QStringLiteral("NORVIK ZDL410 v5.01");
 
-void StoreSetting(const QString& value) {
-  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Norvik_config"));
-  if (value.isNull()) {
-    settings.remove(QStringLiteral("Idioma/Idioma"));
-  } else {
-    settings.setValue(QStringLiteral("Idioma/Idioma"), value);
-  }
-}
-
-QString Setting() {
-  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Norvik_config"))
-      .value(QStringLiteral("Idioma/Idioma"))
-      .toString();
+QSettings Settings() { return {QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Norvik_config")}; }
+QString Setting() { return Settings().value(QStringLiteral("Idioma/Idioma")).toString(); }
+void StoreSetting(const QString& value) {  // null: nothing stored
+  QSettings settings = Settings();
+  if (value.isNull()) settings.remove(QStringLiteral("Idioma/Idioma"));
+  if (!value.isNull()) settings.setValue(QStringLiteral("Idioma/Idioma"), value);
 }
 
 // Answers the language form when it shows: with OK after choosing `lang`, or by closing
 // it; `selected` receives what it had selected when it showed.
 void AnswerLanguageForm(QString& selected, std::optional<Lang> lang) {
-  testing::WhenReady([&selected, lang] {
+  WhenReady([&selected, lang] {
     auto* form = qobject_cast<LanguageForm*>(QApplication::activeModalWidget());
     if (!form) return false;
     auto* combo = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
@@ -85,7 +63,7 @@ QList<QMenu*> TopMenus(MainWindow& w) {
   return menus;
 }
 
-class MainWindowTest : public testing::WindowTest {
+class MainWindowTest : public WindowTest {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
@@ -124,7 +102,7 @@ TEST(Language, FirstStartAsksBeforeAnyEditorAndStoresTheChoice) {
 // the same entry of the other language, the menus are renamed in place, and every
 // selection stays.
 TEST_F(MainWindowTest, ALanguageSwitchRenamesEveryTextInPlaceAndKeepsEverySelection) {
-  ASSERT_TRUE(testing::WaitFor([this] { return Front() == window->SubWindow(EditorId::General); }));
+  ASSERT_TRUE(WaitFor([this] { return Front() == window->SubWindow(EditorId::General); }));
   EXPECT_EQ(window->windowTitle(), kTitle);
   EXPECT_EQ(window->Action(QStringLiteral("Abrir"))->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
   EXPECT_EQ(window->Action(QStringLiteral("Timer"))->shortcut(), QKeySequence(QStringLiteral("Ctrl+6")));
@@ -139,14 +117,14 @@ TEST_F(MainWindowTest, ALanguageSwitchRenamesEveryTextInPlaceAndKeepsEverySelect
   StoreSetting(QStringLiteral("401"));
   QString selected;
   AnswerLanguageForm(selected, Lang::Spanish);
-  EXPECT_GT(testing::ExpectTextsFollowLanguage(window.get(), Lang::Spanish,
+  EXPECT_GT(ExpectTextsFollowLanguage(window.get(), Lang::Spanish,
                                                [&] { window->Action(QStringLiteral("Idioma"))->trigger(); }),
             100);
   EXPECT_FALSE(selected.isEmpty()) << "the form was shown";
   EXPECT_EQ(Setting(), QStringLiteral("101"));
   EXPECT_NE(top.value(0)->title(), file);
   for (Lang lang : {Lang::English, Lang::Spanish, Lang::English}) {
-    EXPECT_GT(testing::ExpectTextsFollowLanguage(window.get(), lang, [&] { SwitchTo(lang); }), 100);
+    EXPECT_GT(ExpectTextsFollowLanguage(window.get(), lang, [&] { SwitchTo(lang); }), 100);
   }
   EXPECT_EQ(top.value(0)->title(), file);
   EXPECT_EQ(window->findChildren<QMenu*>().size(), menus);
@@ -304,7 +282,7 @@ TEST_F(MainWindowTest, OpenAndDropOutcomes) {
   EXPECT_EQ(window->windowTitle(), kTitle);
   EXPECT_TRUE(window->CurrentFile().isEmpty());
 
-  EXPECT_TRUE(testing::DragAndDrop(*window, TestData("full.ncf")));
+  EXPECT_TRUE(DragAndDrop(*window, TestData("full.ncf")));
   EXPECT_EQ(window->windowTitle(), kTitle + QStringLiteral(" - [") + TestData("full.ncf") + QStringLiteral("]"));
   EXPECT_EQ(Get<QLineEdit>("NameBox")->text().toStdString(), Cp1252ToUtf8(window->Record().General.NOMBRE));
   EXPECT_FALSE(window->Record().General.NOMBRE.empty());
@@ -341,51 +319,42 @@ TEST_F(MainWindowTest, OpenAndDropOutcomes) {
   EXPECT_NE(window->Record(), loaded);
 }
 
-TEST_F(MainWindowTest, SaveUnderANewNameKeepsTheCaptionAndWritesThePathTheDialogGives) {
-  window->OpenFile(TestData("full.ncf"));
-  window->Record().General.NOMBRE = "Dep\xF3sito \x80";
-  window->RefreshEditors();
-  // The dialog has added the extension (or not, under "all files"): the path is written as given.
-  for (const char* name : {"copy.ncf", "plain"}) {
-    const QString target = temp.filePath(QString::fromLatin1(name));
-    window->chooseFile = [&target](bool save, bool* first) {
-      EXPECT_TRUE(save);
-      *first = true;
-      return target;
-    };
-    const QString caption = window->windowTitle();
-    window->Save();
-    EXPECT_EQ(window->windowTitle(), caption);
-    ASSERT_TRUE(QFile::exists(target)) << name;
-    const ConfigurationRecord saved = window->Record();
-    window->OpenFile(target);
-    EXPECT_EQ(Get<QLineEdit>("NameBox")->text(), QStringLiteral("Depósito €"));
-    EXPECT_EQ(window->Record().Digital, saved.Digital);
-  }
-  EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files).size(), 2) << "nothing added to a name";
-}
-
-// The save dialog adds ".ncf" to a name typed without it before it asks whether to
-// replace an existing file, so answering No leaves plant.ncf untouched.
-TEST_F(MainWindowTest, TheSaveDialogAsksBeforeReplacingTheFileTheTypedNameBecomes) {
-  const std::string before = "[General]\r\nVERSION=ZDL410\r\nNOMBRE=old\r\n";
-  const QString existing = WriteFile("plant.ncf", before);
+// The save dialog, typed into as a user types: a name without ".ncf" gets it before the
+// dialog asks whether to replace an existing file (so No leaves plant.ncf untouched);
+// under the "all files" filter the name is taken as typed.
+TEST_F(MainWindowTest, TheSaveDialogAddsTheExtensionBeforeAskingUnlessAllFilesIsChosen) {
+  const QByteArray before = "[General]\r\nVERSION=ZDL410\r\nNOMBRE=old\r\n";
+  const QString existing = WriteFile("plant.ncf", before.toStdString());
   window->Record().General.NOMBRE = "new";
-  for (QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
-    const bool replaced = answer == QMessageBox::Yes;
-    SCOPED_TRACE(replaced);
-    QString question;
+  struct Case {
+    bool allFiles;
+    QMessageBox::StandardButton answer;  // to the question, if any
+    QString saved;                       // the file written, if any
+    bool replaced;                       // plant.ncf holds the new configuration
+  };
+  const QString plain = temp.filePath(QStringLiteral("plant"));
+  const Case cases[] = {{false, QMessageBox::No, {}, false},
+                        {false, QMessageBox::Yes, existing, true},
+                        {true, QMessageBox::No, plain, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer == QMessageBox::Yes ? "Yes" : c.allFiles ? "all files" : "No");
+    Answerer answers(c.answer);  // the question comes while the dialog's accept runs
     bool dialogSeen = false;
-    testing::WhenReady([&] {
+    WhenReady([&] {
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
       if (!dialog) return false;
       dialogSeen = true;
       auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-      if (!name) {
+      auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+      if (!name || !types || types->count() < 2) {
         dialog->reject();
         return true;
       }
       dialog->setDirectory(temp.path());
+      const int filter = c.allFiles ? 1 : 0;  // what the list sends when the user picks an entry
+      types->setCurrentIndex(filter);
+      emit types->activated(filter);
+      emit types->textActivated(types->itemText(filter));
       // The name box has the focus, as when the user types in it (the dialog then leaves
       // the typed text alone instead of taking the name of a file it matches).
       QApplication::setActiveWindow(dialog);
@@ -395,54 +364,19 @@ TEST_F(MainWindowTest, TheSaveDialogAsksBeforeReplacingTheFileTheTypedNameBecome
         QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
         QApplication::sendEvent(name, &press);
       }
-      // The question comes while the dialog's accept runs.
-      testing::WhenReady([&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) return false;
-        question = box->text();
-        box->button(answer)->click();
-        return true;
-      });
       QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
       if (dialog->isVisible()) dialog->reject();  // after No: the user gives up
       return true;
     });
     window->Save();
     ASSERT_TRUE(dialogSeen);
-    EXPECT_TRUE(question.contains(QStringLiteral("plant.ncf"))) << question.toStdString();
+    EXPECT_EQ(answers.questions.join(QString()).contains(QStringLiteral("plant.ncf")), !c.allFiles);
+    EXPECT_EQ(window->CurrentFile(), c.saved);
     QFile f(existing);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray after = f.readAll();
-    EXPECT_EQ(after != QByteArray::fromStdString(before), replaced);
-    EXPECT_EQ(after.contains("NOMBRE=new"), replaced);
-    EXPECT_FALSE(QFile::exists(temp.filePath(QStringLiteral("plant")))) << "no second file beside it";
-    EXPECT_EQ(window->CurrentFile() == existing, replaced);
+    EXPECT_EQ(f.readAll().contains("NOMBRE=new"), c.replaced);
+    EXPECT_EQ(QFile::remove(plain), c.allFiles) << "a second file beside it only under all files";
   }
-}
-
-// Under the dialog's "all files" filter a typed name is saved as typed.
-TEST_F(MainWindowTest, UnderAllFilesTheSaveDialogTakesTheNameAsTyped) {
-  testing::WhenReady([&] {
-    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    if (!dialog) return false;
-    dialog->setDirectory(temp.path());
-    auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    if (!types || !name || types->count() < 2) {
-      dialog->reject();
-      return true;
-    }
-    types->setCurrentIndex(1);
-    // What the list sends when the user picks an entry.
-    emit types->activated(1);
-    emit types->textActivated(types->itemText(1));
-    name->setText(QStringLiteral("plain"));
-    QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
-    return true;
-  });
-  window->Save();
-  EXPECT_EQ(window->CurrentFile(), temp.filePath(QStringLiteral("plain")));
-  EXPECT_TRUE(QFile::exists(temp.filePath(QStringLiteral("plain"))));
 }
 
 // Closing an editor's child window (its close box, Ctrl+F4) only hides it; its toolbar
@@ -538,21 +472,21 @@ TEST_F(MainWindowTest, TheStatusLinesAreSpokenWithTheirText) {
   });
   QAccessible::setActive(true);
   auto* progStat = Get<QLabel>("ProgStat");
-  EXPECT_EQ(testing::Spoken(progStat), T(52));
+  EXPECT_EQ(Spoken(progStat), T(52));
   EXPECT_FALSE(progStat->accessibleDescription().isEmpty());
   Panel().ShowStatusText([] { return QStringLiteral("Backup saved"); });
-  EXPECT_EQ(testing::Spoken(progStat), QStringLiteral("Backup saved"));
+  EXPECT_EQ(Spoken(progStat), QStringLiteral("Backup saved"));
   const QString note = QStringLiteral("Saved: /tmp/plant.ncf");
   window->statusBar()->showMessage(note);
-  EXPECT_EQ(testing::Spoken(window->statusBar()), note);
+  EXPECT_EQ(Spoken(window->statusBar()), note);
   // Only an active accessibility bridge (a desktop session) hears announcements.
   if (QAccessible::isActive()) {
     EXPECT_NE(std::find(named.begin(), named.end(), progStat), named.end());
     EXPECT_NE(std::find(named.begin(), named.end(), window->statusBar()), named.end());
   }
   window->statusBar()->clearMessage();
-  EXPECT_NE(testing::Spoken(window->statusBar()), note);
-  EXPECT_FALSE(testing::Spoken(window->statusBar()).isEmpty());
+  EXPECT_NE(Spoken(window->statusBar()), note);
+  EXPECT_FALSE(Spoken(window->statusBar()).isEmpty());
   announced = nullptr;
   QAccessible::installUpdateHandler(nullptr);
   QAccessible::setActive(false);

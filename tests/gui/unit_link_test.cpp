@@ -3,13 +3,7 @@
 // zdl410-sim on a pseudo-terminal. Nothing may be left running, reported or printed.
 #include "ui/app/unit_link.h"
 
-#include <gtest/gtest.h>
-
 #include <QEventLoop>
-#include <QTimer>
-#include <memory>
-#include <optional>
-#include <string>
 
 #include "tests/gui/gui_support.h"
 #include "tests/support/process.h"
