@@ -41,12 +41,6 @@ const std::set<std::string> kChanged{"General.NOMBRE", "Digital.TEXT2", "General
 
 class CompareWindowTest : public WindowTest {
  protected:
-  // The editors hold Changed(FullRecord()); the file `base` holds FullRecord().
-  void OpenWithFile() {
-    Open();
-    base = SaveFile(FullRecord(), "base.ncf");
-    SetEditors(Changed(FullRecord()));
-  }
   QTableWidget* Table() { return window->Comparison()->Table(); }
   const FieldDifference& DifferenceAt(int row) {
     return window->Comparison()->Differences().at(static_cast<std::size_t>(Table()->item(row, 0)->data(Qt::UserRole).toInt()));
@@ -64,13 +58,17 @@ class CompareWindowTest : public WindowTest {
     Panel().VerifyAfterWriting()->setChecked(verify);
     Panel().EscribirClick();
   }
-
-  QString base;
 };
 
-TEST_F(CompareWindowTest, AgainstAFileEveryDifferenceIsARowWithItsEditorFieldAndBothValues) {
-  OpenWithFile();
-  const ConfigurationRecord before = window->Record();
+// Against a file: every difference is a row naming its editor and its control as a screen
+// reader names it, with both values (a list's as the list shows them); rows keep their
+// cells when sorted and follow the language. A double-click brings the field's editor to
+// the front with the focus on its control. The selected rows are taken over in one step.
+TEST_F(CompareWindowTest, AgainstAFileEachDifferenceIsARowThatShowsItsControlAndCanBeTakenOver) {
+  Open();
+  const QString base = SaveFile(FullRecord(), "base.ncf");
+  SetEditors(Changed(FullRecord()));
+  const ConfigurationRecord edited = window->Record();
   window->chooseFile = [&](bool save, bool*) {  // not connected: Compare asks for a file
     EXPECT_FALSE(save);
     return base;
@@ -80,77 +78,47 @@ TEST_F(CompareWindowTest, AgainstAFileEveryDifferenceIsARowWithItsEditorFieldAnd
   EXPECT_EQ(Keys(window->Comparison()->Differences()), kChanged);
   EXPECT_EQ(Table()->rowCount(), 4);
   EXPECT_TRUE(window->Comparison()->findChild<QLabel*>(QStringLiteral("CompareSides"))->text().contains(QDir::toNativeSeparators(base)));
-  EXPECT_EQ(window->Record(), before) << "the editors do not change";
+  EXPECT_EQ(window->Record(), edited) << "the editors do not change";
   const ConfigurationRecord other = FullRecord();
-  auto* macroList = general->findChild<QComboBox*>(QStringLiteral("MacroInicio"));
+  auto* macroList = Get<QComboBox>("MacroInicio");
+  const auto shown = [](const std::string& text) { return QString::fromStdString(Cp1252ToUtf8(text)); };
   struct Row {
     std::string section, key;
     EditorId editor;
     QString thisSide, otherSide;
   };
   const Row rows[] = {
-      {"General", "NOMBRE", EditorId::General, QStringLiteral("Otro nombre"),
-       QString::fromStdString(Cp1252ToUtf8(other.General.NOMBRE))},
-      {"Telefonos", "TLF0", EditorId::General, QStringLiteral("600999888"),
-       QString::fromStdString(Cp1252ToUtf8(other.ListaTlf.at(0)))},
-      {"Digital", "TEXT2", EditorId::Alarmas, QStringLiteral("Puerta abierta"),
-       QString::fromStdString(Cp1252ToUtf8(other.Digital[2].TEXT))},
-      // A list's values as the list shows them.
-      {"General", "MACRO_INICIO", EditorId::General, macroList->itemText(before.General.MACRO_INICIO),
+      {"General", "NOMBRE", EditorId::General, shown(edited.General.NOMBRE), shown(other.General.NOMBRE)},
+      {"Telefonos", "TLF0", EditorId::General, shown(edited.ListaTlf[0]), shown(other.ListaTlf[0])},
+      {"Digital", "TEXT2", EditorId::Alarmas, shown(edited.Digital[2].TEXT), shown(other.Digital[2].TEXT)},
+      {"General", "MACRO_INICIO", EditorId::General, macroList->itemText(edited.General.MACRO_INICIO),
        macroList->itemText(other.General.MACRO_INICIO)},
   };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.key);
-    const int row = RowOf(r.section, r.key);
-    ASSERT_GE(row, 0);
-    EXPECT_EQ(Table()->item(row, 0)->text(), window->Editor(r.editor)->windowTitle());
-    // The field is named as a screen reader names its control.
-    const std::optional<DifferenceControl> control = ControlOf(DifferenceAt(row));
-    ASSERT_TRUE(control.has_value());
-    QWidget* widget = window->Editor(r.editor)->findChild<QWidget*>(control->objectName);
-    ASSERT_NE(widget, nullptr);
-    ASSERT_FALSE(widget->accessibleName().isEmpty());
-    EXPECT_TRUE(Table()->item(row, 1)->text().contains(widget->accessibleName())) << Table()->item(row, 1)->text().toStdString();
-    EXPECT_EQ(Table()->item(row, 2)->text(), r.thisSide);
-    EXPECT_EQ(Table()->item(row, 3)->text(), r.otherSide);
+  for (int sorted = 0; sorted < 2; ++sorted) {
+    if (sorted) Table()->sortByColumn(3, Qt::DescendingOrder);
+    for (const Row& r : rows) {
+      SCOPED_TRACE(r.key);
+      const int row = RowOf(r.section, r.key);
+      ASSERT_GE(row, 0);
+      EXPECT_EQ(Table()->item(row, 0)->text(), window->Editor(r.editor)->windowTitle());
+      EXPECT_EQ(Table()->item(row, 2)->text(), r.thisSide);
+      EXPECT_EQ(Table()->item(row, 3)->text(), r.otherSide);
+      const std::optional<DifferenceControl> control = ControlOf(DifferenceAt(row));
+      ASSERT_TRUE(control.has_value());
+      EXPECT_EQ(control->editor, r.editor);
+      QWidget* widget = window->Editor(r.editor)->findChild<QWidget*>(control->objectName);
+      ASSERT_NE(widget, nullptr);
+      ASSERT_FALSE(widget->accessibleName().isEmpty());
+      EXPECT_TRUE(Table()->item(row, 1)->text().contains(widget->accessibleName())) << Table()->item(row, 1)->text().toStdString();
+      emit Table()->cellDoubleClicked(row, 1);
+      EXPECT_EQ(Front(), window->SubWindow(r.editor));
+      EXPECT_EQ(window->focusWidget(), widget);
+    }
   }
-  // Sorted by any column, each row keeps its own cells; a language switch renames them.
-  Table()->sortByColumn(3, Qt::DescendingOrder);
-  EXPECT_EQ(Table()->item(RowOf("General", "NOMBRE"), 2)->text(), rows[0].thisSide);
-  Table()->sortByColumn(1, Qt::AscendingOrder);
-  EXPECT_EQ(Table()->item(RowOf("Telefonos", "TLF0"), 3)->text(), rows[1].otherSide);
   SwitchTo(Lang::Spanish);
   EXPECT_EQ(Table()->horizontalHeaderItem(2)->text(), C(Lang::Spanish, CompareText::ColumnThisSide));
   EXPECT_EQ(Table()->item(RowOf("General", "NOMBRE"), 0)->text(), window->Editor(EditorId::General)->windowTitle());
-}
 
-TEST_F(CompareWindowTest, ADoubleClickBringsTheFieldsEditorToTheFrontWithTheFocusOnItsControl) {
-  OpenWithFile();
-  window->CompareWithFile(base);
-  ASSERT_EQ(Table()->rowCount(), 4);
-  struct Case {
-    std::string section, key;
-    EditorId editor;
-  };
-  for (const Case& c : {Case{"Digital", "TEXT2", EditorId::Alarmas}, Case{"General", "NOMBRE", EditorId::General},
-                        Case{"Telefonos", "TLF0", EditorId::General}}) {
-    SCOPED_TRACE(c.key);
-    const int row = RowOf(c.section, c.key);
-    ASSERT_GE(row, 0);
-    emit Table()->cellDoubleClicked(row, 1);
-    const std::optional<DifferenceControl> control = ControlOf(DifferenceAt(row));
-    ASSERT_TRUE(control.has_value());
-    EXPECT_EQ(control->editor, c.editor);
-    EXPECT_EQ(Front(), window->SubWindow(c.editor));
-    EXPECT_EQ(Focused(), control->objectName);
-  }
-}
-
-TEST_F(CompareWindowTest, TheSelectedRowsAreTakenOverInOneStepAndASecondCompareShowsThemDone) {
-  OpenWithFile();
-  const ConfigurationRecord edited = window->Record();
-  window->CompareWithFile(base);
-  ASSERT_EQ(Table()->rowCount(), 4);
   EXPECT_FALSE(window->Comparison()->TakeOverButton()->isEnabled());
   for (const auto& [section, key] : {std::pair{"General", "NOMBRE"}, std::pair{"Telefonos", "TLF0"}}) {
     Table()->selectionModel()->select(Table()->model()->index(RowOf(section, key), 0),
@@ -159,12 +127,11 @@ TEST_F(CompareWindowTest, TheSelectedRowsAreTakenOverInOneStepAndASecondCompareS
   ASSERT_TRUE(window->Comparison()->TakeOverButton()->isEnabled());
   window->Comparison()->TakeOverButton()->click();
   // The two values came over, the others stayed, and the editors show it.
-  const ConfigurationRecord other = FullRecord();
-  EXPECT_EQ(window->Record().General.NOMBRE, other.General.NOMBRE);
-  EXPECT_EQ(window->Record().ListaTlf, other.ListaTlf);
-  EXPECT_EQ(window->Record().Digital[2].TEXT, edited.Digital[2].TEXT);
-  EXPECT_EQ(window->Record().General.MACRO_INICIO, edited.General.MACRO_INICIO);
-  EXPECT_EQ(Get<QLineEdit>("NameBox")->text().toStdString(), Cp1252ToUtf8(other.General.NOMBRE));
+  ConfigurationRecord expected = edited;
+  expected.General.NOMBRE = other.General.NOMBRE;
+  expected.ListaTlf = other.ListaTlf;
+  EXPECT_EQ(window->Record(), expected);
+  EXPECT_EQ(Get<QLineEdit>("NameBox")->text(), shown(other.General.NOMBRE));
   const std::set<std::string> left{"Digital.TEXT2", "General.MACRO_INICIO"};
   EXPECT_EQ(Keys(window->Comparison()->Differences()), left);
   EXPECT_EQ(Table()->rowCount(), 2);
@@ -174,7 +141,7 @@ TEST_F(CompareWindowTest, TheSelectedRowsAreTakenOverInOneStepAndASecondCompareS
   window->Comparison()->TakeOverSelected();
   EXPECT_TRUE(window->Comparison()->Differences().empty());
   EXPECT_EQ(window->Comparison()->findChild<QLabel*>(QStringLiteral("CompareCount"))->text(),
-            C(Lang::English, CompareText::NoDifferences));
+            C(Lang::Spanish, CompareText::NoDifferences));
 }
 
 TEST_F(CompareWindowTest, AVerifyThatFindsADifferenceShowsTheComparison) {

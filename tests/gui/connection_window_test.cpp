@@ -303,7 +303,9 @@ TEST_F(ConnectionWindowTest, ACancelDuringTheDialOrTheSaveEndsItQuietly) {
 // a failed read leaves the editors as they were. A direct cable has no carrier to lose.
 // Closing the window in the middle of a read ends it.
 TEST_F(ConnectionWindowTest, TheCarrierWatchStopsAModemConnectionAndClosingEndsARead) {
-  Open(VirtualUnit(true));
+  UnitLinkOptions options = VirtualUnit(true);
+  options.virtualConfiguration = FullRecord();  // a part of it read differs from the editors'
+  Open(options);
   Answerer answers;
   ASSERT_TRUE(Connect());
   window->Link().DropVirtualUnitCarrier();
