@@ -151,43 +151,32 @@ QString Spoken(QWidget* w) {
 
 namespace {
 
-// One shown text: where it is and which kind of text of that object.
-struct Shown {
-  QPointer<QObject> where;
-  int kind;  // 0 window title, 1 caption (an action's text), 2 list item `item`, 3 spoken name, 4 tool tip
-  int item;
-};
-
-QString TextOf(const Shown& s) {
-  QObject* o = s.where.data();
-  if (!o) return {};
-  if (auto* action = qobject_cast<QAction*>(o)) return action->text();
-  auto* w = static_cast<QWidget*>(o);
-  switch (s.kind) {
-    case 0: return w->windowTitle();
-    case 1:
-      if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
-      if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
-      if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
-      return {};
-    case 2: return static_cast<QComboBox*>(w)->itemText(s.item);
-    case 3: return w->accessibleName();
-    default: return w->toolTip();
-  }
-}
-
-std::vector<Shown> TextsOf(QWidget* root) {
-  std::vector<Shown> all;
+// Every text a tree of widgets shows (titles, captions, list items, spoken names, tool
+// tips, actions), each with its object's name and read again on demand.
+std::vector<std::pair<QString, std::function<QString()>>> TextsOf(QWidget* root) {
+  std::vector<std::pair<QString, std::function<QString()>>> all;
   QList<QWidget*> widgets = root->findChildren<QWidget*>();
   widgets.prepend(root);
-  for (QWidget* w : widgets) {
-    if (w->objectName().startsWith(QLatin1String("qt_"))) continue;  // Qt's own, in Qt's words
-    for (int kind : {0, 1, 3, 4}) all.push_back({w, kind, 0});
-    if (auto* list = qobject_cast<QComboBox*>(w)) {
-      for (int i = 0; i < list->count(); ++i) all.push_back({w, 2, i});
+  for (QWidget* widget : widgets) {
+    if (widget->objectName().startsWith(QLatin1String("qt_"))) continue;  // Qt's own, in Qt's words
+    const QPointer<QWidget> w(widget);
+    const auto add = [&all, w](std::function<QString(QWidget*)> read) {
+      all.emplace_back(w->objectName(), [w, read] { return w ? read(w) : QString(); });
+    };
+    add([](QWidget* x) { return x->windowTitle(); });
+    add([](QWidget* x) { return x->accessibleName(); });
+    add([](QWidget* x) { return x->toolTip(); });
+    if (qobject_cast<QLabel*>(widget)) add([](QWidget* x) { return static_cast<QLabel*>(x)->text(); });
+    if (qobject_cast<QAbstractButton*>(widget)) add([](QWidget* x) { return static_cast<QAbstractButton*>(x)->text(); });
+    if (qobject_cast<QGroupBox*>(widget)) add([](QWidget* x) { return static_cast<QGroupBox*>(x)->title(); });
+    if (auto* list = qobject_cast<QComboBox*>(widget)) {
+      for (int i = 0; i < list->count(); ++i) add([i](QWidget* x) { return static_cast<QComboBox*>(x)->itemText(i); });
     }
   }
-  for (QAction* a : root->findChildren<QAction*>()) all.push_back({a, 1, 0});
+  for (QAction* action : root->findChildren<QAction*>()) {
+    const QPointer<QAction> a(action);
+    all.emplace_back(a->objectName(), [a] { return a ? a->text() : QString(); });
+  }
   return all;
 }
 
@@ -196,24 +185,22 @@ std::vector<Shown> TextsOf(QWidget* root) {
 int ExpectTextsFollowLanguage(QWidget* root, Lang lang, const std::function<void()>& apply) {
   const Lang from = CurrentLang();
   // The table's texts that tell the two languages apart and name one entry alone.
-  std::map<QString, int> offsets;
-  std::map<QString, int> uses;
+  std::map<std::string_view, int> offsets, uses;
   for (int k = 0; k < kStringTableTexts; ++k) {
-    const QString text = QString::fromUtf8(LangText(from, k).data(), static_cast<qsizetype>(LangText(from, k).size()));
-    ++uses[text];
-    if (text.trimmed().isEmpty() || LangText(from, k) == LangText(lang, k)) continue;
-    offsets[text] = k;
+    ++uses[LangText(from, k)];
+    if (!QString::fromUtf8(LangText(from, k)).trimmed().isEmpty() && LangText(from, k) != LangText(lang, k)) {
+      offsets[LangText(from, k)] = k;
+    }
   }
-  std::vector<std::pair<Shown, int>> followed;
-  for (const Shown& s : TextsOf(root)) {
-    const auto found = offsets.find(TextOf(s));
-    if (found != offsets.end() && uses[found->first] == 1) followed.emplace_back(s, found->second);
+  std::vector<std::pair<std::pair<QString, std::function<QString()>>, int>> followed;
+  for (auto& text : TextsOf(root)) {
+    const std::string shown = text.second().toStdString();
+    const auto found = offsets.find(shown);
+    if (found != offsets.end() && uses[found->first] == 1) followed.emplace_back(std::move(text), found->second);
   }
   apply();
-  for (const auto& [s, k] : followed) {
-    const std::string_view want = LangText(lang, k);
-    EXPECT_EQ(TextOf(s).toStdString(), std::string(want))
-        << (s.where ? s.where->objectName().toStdString() : "(gone)") << " kind " << s.kind << " offset " << k;
+  for (const auto& [text, k] : followed) {
+    EXPECT_EQ(text.second().toStdString(), LangText(lang, k)) << text.first.toStdString() << ", offset " << k;
   }
   return static_cast<int>(followed.size());
 }
