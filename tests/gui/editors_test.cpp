@@ -87,21 +87,15 @@ TEST_F(EditorsTest, EveryControlOfTheFieldTableIsThereWithItsLimitListAndName) {
   }
 }
 
-// The names of the controls of a frame that are disabled.
-std::set<QString> DisabledIn(QWidget* frame) {
+// The names of the controls of a frame (only the disabled ones when asked).
+std::set<QString> Names(QWidget* frame, bool disabledOnly = false) {
   std::set<QString> names;
   for (QWidget* w : frame->findChildren<QWidget*>()) {
-    if (!w->objectName().isEmpty() && !w->isEnabled()) names.insert(w->objectName());
+    if (!w->objectName().isEmpty() && !(disabledOnly && w->isEnabled())) names.insert(w->objectName());
   }
   return names;
 }
-std::set<QString> AllIn(QWidget* frame) {
-  std::set<QString> names;
-  for (QWidget* w : frame->findChildren<QWidget*>()) {
-    if (!w->objectName().isEmpty()) names.insert(w->objectName());
-  }
-  return names;
-}
+std::set<QString> DisabledIn(QWidget* frame) { return Names(frame, true); }
 
 // A frame's switch (a digital input's mode, an analog input's or a timer's Habil) enables
 // every other control of the frame and keeps their values; within a digital input,
@@ -132,7 +126,7 @@ TEST_F(EditorsTest, AFramesSwitchEnablesEveryOtherControlOfItsFrameOnly) {
     QWidget* frame = Get<QWidget>(editor.get(), QString::fromLatin1(c.frame));
     QWidget* other = Get<QWidget>(editor.get(), QString::fromLatin1(c.other));
     const QString control = QString::fromLatin1(c.control);
-    std::set<QString> ruled = AllIn(frame);
+    std::set<QString> ruled = Names(frame);
     ruled.erase(control);
     ASSERT_GE(ruled.size(), 5u);
     EXPECT_EQ(DisabledIn(frame), ruled) << "a fresh frame is off";
@@ -142,7 +136,7 @@ TEST_F(EditorsTest, AFramesSwitchEnablesEveryOtherControlOfItsFrameOnly) {
       Get<QCheckBox>(editor.get(), control)->click();
     }
     EXPECT_EQ(DisabledIn(frame), c.needCiclos);
-    EXPECT_EQ(DisabledIn(other).size() + 1, AllIn(other).size()) << "the other frame stays off";
+    EXPECT_EQ(DisabledIn(other).size() + 1, Names(other).size()) << "the other frame stays off";
     if (!c.needCiclos.empty()) {
       Get<QCheckBox>(editor.get(), QStringLiteral("Ciclos_1"))->click();
       EXPECT_TRUE(DisabledIn(frame).empty());
