@@ -38,15 +38,10 @@ class EditorsTest : public ::testing::Test {
   void TearDown() override { SetCurrentLang(Lang::English); }
 
   std::unique_ptr<EditorWindow> Build(EditorId id) {
-    switch (id) {
-      case EditorId::Alarmas:
-      case EditorId::Alarmas2: return std::unique_ptr<EditorWindow>(NewAlarmEditor(id, record, nullptr));
-      case EditorId::Macros: return std::unique_ptr<EditorWindow>(NewMacrosEditor(record, nullptr));
-      case EditorId::Datalogger: return std::unique_ptr<EditorWindow>(NewDataloggerEditor(record, nullptr));
-      case EditorId::Temporizadores: return std::unique_ptr<EditorWindow>(NewTimersEditor(record, nullptr));
-      case EditorId::General: break;
-    }
-    return nullptr;
+    if (id == EditorId::Macros) return std::unique_ptr<EditorWindow>(NewMacrosEditor(record, nullptr));
+    if (id == EditorId::Datalogger) return std::unique_ptr<EditorWindow>(NewDataloggerEditor(record, nullptr));
+    if (id == EditorId::Temporizadores) return std::unique_ptr<EditorWindow>(NewTimersEditor(record, nullptr));
+    return std::unique_ptr<EditorWindow>(NewAlarmEditor(id, record, nullptr));
   }
   template <class W>
   static W* Get(QWidget* editor, const QString& name) {
@@ -58,9 +53,21 @@ class EditorsTest : public ::testing::Test {
   ConfigurationRecord record;
 };
 
+// The names of the controls of a frame (only the disabled ones when asked).
+std::set<QString> Names(QWidget* frame, bool disabledOnly = false) {
+  std::set<QString> names;
+  for (QWidget* w : frame->findChildren<QWidget*>()) {
+    if (!w->objectName().isEmpty() && !(disabledOnly && w->isEnabled())) names.insert(w->objectName());
+  }
+  return names;
+}
+std::set<QString> DisabledIn(QWidget* frame) { return Names(frame, true); }
+
 // Every control the field table names is there, takes its field's length and not one
 // character more, holds its list, and is spoken with a name (a list also by its labels).
-TEST_F(EditorsTest, EveryControlOfTheFieldTableIsThereWithItsLimitListAndName) {
+// Every text becomes the same entry in the other language; the selections and the rules
+// hold across the switch.
+TEST_F(EditorsTest, EveryControlOfTheFieldTableIsThereAndEveryTextFollowsTheLanguage) {
   for (EditorId id : kEditors) {
     auto editor = Build(id);
     SCOPED_TRACE(editor->objectName().toStdString());
@@ -84,18 +91,22 @@ TEST_F(EditorsTest, EveryControlOfTheFieldTableIsThereWithItsLimitListAndName) {
             << name.toStdString();
       }
     }
+    QList<QComboBox*> lists = editor->findChildren<QComboBox*>();
+    for (QComboBox* list : lists) list->setCurrentIndex(list->count() - 1);
+    const ConfigurationRecord before = record;
+    const std::set<QString> disabled = DisabledIn(editor.get());
+    for (Lang lang : {Lang::English, Lang::Spanish}) {
+      EXPECT_GT(ExpectTextsFollowLanguage(editor.get(), lang, [&] {
+        SetCurrentLang(lang);
+        editor->ApplyTexts();
+      }), 3);
+    }
+    for (QComboBox* list : lists) EXPECT_EQ(list->currentIndex(), list->count() - 1) << list->objectName().toStdString();
+    EXPECT_EQ(record, before);
+    EXPECT_EQ(DisabledIn(editor.get()), disabled);
+    record = {};
   }
 }
-
-// The names of the controls of a frame (only the disabled ones when asked).
-std::set<QString> Names(QWidget* frame, bool disabledOnly = false) {
-  std::set<QString> names;
-  for (QWidget* w : frame->findChildren<QWidget*>()) {
-    if (!w->objectName().isEmpty() && !(disabledOnly && w->isEnabled())) names.insert(w->objectName());
-  }
-  return names;
-}
-std::set<QString> DisabledIn(QWidget* frame) { return Names(frame, true); }
 
 // A frame's switch (a digital input's mode, an analog input's or a timer's Habil) enables
 // every other control of the frame and keeps their values; within a digital input,
@@ -254,29 +265,6 @@ TEST_F(EditorsTest, ALoadedTextLongerThanItsFieldIsShownWholeAndMarked) {
   EXPECT_TRUE(box->accessibleDescription().isEmpty());
   EXPECT_FALSE(box->toolTip().contains(QLatin1Char('\n')));
   EXPECT_EQ(box->palette().color(QPalette::Base), QPalette().color(QPalette::Base));
-}
-
-// Every text of every editor becomes the same entry in the other language; the
-// selections and the rules hold across the switch.
-TEST_F(EditorsTest, ALanguageSwitchChangesEveryTextAndKeepsEverySelection) {
-  for (EditorId id : kEditors) {
-    auto editor = Build(id);
-    SCOPED_TRACE(editor->objectName().toStdString());
-    QList<QComboBox*> lists = editor->findChildren<QComboBox*>();
-    for (QComboBox* list : lists) list->setCurrentIndex(list->count() - 1);
-    const ConfigurationRecord before = record;
-    const std::set<QString> disabled = DisabledIn(editor.get());
-    for (Lang lang : {Lang::English, Lang::Spanish}) {
-      EXPECT_GT(ExpectTextsFollowLanguage(editor.get(), lang, [&] {
-        SetCurrentLang(lang);
-        editor->ApplyTexts();
-      }), 3);
-    }
-    for (QComboBox* list : lists) EXPECT_EQ(list->currentIndex(), list->count() - 1) << list->objectName().toStdString();
-    EXPECT_EQ(record, before);
-    EXPECT_EQ(DisabledIn(editor.get()), disabled);
-    record = {};
-  }
 }
 
 // Tab goes through one frame before the next, in the order the frames are numbered.

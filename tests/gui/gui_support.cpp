@@ -105,34 +105,25 @@ UnitLinkOptions VirtualUnit(bool paced) {
   return options;
 }
 
-void MakeWritable(ConfigurationRecord& r, bool priority) {
+void MakeWritable(ConfigurationRecord& r) {
   r.General.SMSC = "+34609090909";
   r.General.PTLF = "600111222";
   r.CSMCheck();
-  if (priority) r.ListaTlf = {"600111222,Prio=1"};
+  r.ListaTlf = {"600111222,Prio=1"};
 }
 
 std::string HexImage(int records) {
   std::string image;
-  char line[64];
   for (int r = 0; r < records; ++r) {
-    const int address = (r * 16) & 0xFFFF;
-    int sum = 16 + (address >> 8) + (address & 0xFF);
-    std::snprintf(line, sizeof line, ":10%04X00", address);
-    image += line;
-    for (int i = 0; i < 16; ++i) {
-      const int byte = (r * 7 + i * 13) & 0xFF;
-      sum += byte;
-      std::snprintf(line, sizeof line, "%02X", byte);
-      image += line;
-    }
-    std::snprintf(line, sizeof line, "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
-    image += line;
+    QByteArray line = QByteArray::fromHex("10") + char((r * 16) >> 8 & 0xFF) + char(r * 16 & 0xFF) + '\0';
+    for (int i = 0; i < 16; ++i) line += char((r * 7 + i * 13) & 0xFF);
+    int sum = 0;
+    for (const char byte : line) sum += static_cast<unsigned char>(byte);
+    line += char(-sum & 0xFF);
+    image += ":" + line.toHex().toUpper().toStdString() + "\r\n";
   }
   return image + ":00000001FF\r\n";
 }
-
-QString TestData(const char* name) { return QStringLiteral(ZDL_TEST_DATA "/") + QString::fromLatin1(name); }
 
 bool DragAndDrop(QWidget& target, const QString& path) {
   QMimeData data;
@@ -208,18 +199,11 @@ int ExpectTextsFollowLanguage(QWidget* root, Lang lang, const std::function<void
 void WindowTest::SetUp() {
   SetCurrentLang(Lang::English);
   ASSERT_TRUE(temp.isValid());
-  // Backups land in the temporary folder.
-  previousData_ = qgetenv("XDG_DATA_HOME");
-  qputenv("XDG_DATA_HOME", temp.path().toLocal8Bit());
+  qputenv("XDG_DATA_HOME", temp.path().toLocal8Bit());  // backups land in the temporary folder
 }
 
 void WindowTest::TearDown() {
   window.reset();
-  if (previousData_.isNull()) {
-    qunsetenv("XDG_DATA_HOME");
-  } else {
-    qputenv("XDG_DATA_HOME", previousData_);
-  }
   SetCurrentLang(Lang::English);
 }
 
@@ -230,8 +214,6 @@ void WindowTest::Open(const UnitLinkOptions& options) {
   window->show();
   QApplication::setActiveWindow(window.get());
 }
-
-QString WindowTest::Status() { return Panel().ProgStat()->text(); }
 
 void WindowTest::ChoosePort(const QString& name) {
   QComboBox* port = Panel().Puerto();
@@ -251,28 +233,12 @@ bool WindowTest::StartOn(const QString& port, bool modem, const QString& number)
   return Idle();
 }
 
-bool WindowTest::Connect() { return StartOn(UnitLink::VirtualUnitName()) && Panel().Connected(); }
-
-bool WindowTest::Idle() { return WaitFor([this] { return !Panel().ExchangeRunning(); }); }
-
-void WindowTest::SetEditors(const ConfigurationRecord& r) {
-  window->Record() = r;
-  window->RefreshEditors();
-}
-
-void WindowTest::SwitchTo(Lang lang) {
-  SetCurrentLang(lang);
-  window->LoadAllTexts();
-}
-
 bool WindowTest::Received(const std::string& line) {
   const std::vector<std::string>& lines = window->Link().VirtualUnitLines();
   return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 QMdiSubWindow* WindowTest::Front() { return window->findChild<QMdiArea*>()->activeSubWindow(); }
-
-QString WindowTest::Focused() { return window->focusWidget() ? window->focusWidget()->objectName() : QString(); }
 
 QString WindowTest::SaveFile(const ConfigurationRecord& r, const char* name) {
   const QString path = temp.filePath(QString::fromLatin1(name));

@@ -92,13 +92,13 @@ class Answerer {
 
 // The virtual unit unpaced and saving at once, unless a test must act in an exchange.
 UnitLinkOptions VirtualUnit(bool paced = false);
-// The numbers a write needs (a fresh record has none); with `priority`, a priority
-// number, so the write asks no confirmation.
-void MakeWritable(ConfigurationRecord& r, bool priority = true);
+// The numbers a write needs (a fresh record has none) and a priority number, so the
+// write asks no confirmation.
+void MakeWritable(ConfigurationRecord& r);
 // An Intel HEX file as objcopy writes it: `records` data records of 16 bytes, then the
 // end-of-file record, each line ended by CR LF.
 std::string HexImage(int records);
-QString TestData(const char* name);
+inline QString TestData(const char* name) { return QStringLiteral(ZDL_TEST_DATA "/") + QString::fromLatin1(name); }
 // Drags a file over the widget and drops it there: whether the drag was taken.
 bool DragAndDrop(QWidget& target, const QString& path);
 // The name a screen reader speaks for the widget.
@@ -122,18 +122,18 @@ class WindowTest : public ::testing::Test {
     return w;
   }
   ConnectionPanel& Panel() { return general->Connection(); }
-  QString Status();
+  QString Status() { return Panel().ProgStat()->text(); }
   void ChoosePort(const QString& name);
   // Starts a connection and waits for its end (true unless it hangs).
   bool StartOn(const QString& port, bool modem = false, const QString& number = {});
-  bool Connect();  // the virtual unit, direct
-  bool Idle();
-  void SetEditors(const ConfigurationRecord& r);
-  void SwitchTo(Lang lang);
+  bool Connect() { return StartOn(UnitLink::VirtualUnitName()) && Panel().Connected(); }  // direct
+  bool Idle() { return WaitFor([this] { return !Panel().ExchangeRunning(); }); }
+  void SetEditors(const ConfigurationRecord& r) { window->Record() = r, window->RefreshEditors(); }
+  void SwitchTo(Lang lang) { SetCurrentLang(lang), window->LoadAllTexts(); }
   // The virtual unit received this logical line during the last write.
   bool Received(const std::string& line);
   QMdiSubWindow* Front();  // the child window in front
-  QString Focused();
+  QString Focused() { return window->focusWidget() ? window->focusWidget()->objectName() : QString(); }
   QString SaveFile(const ConfigurationRecord& r, const char* name);
   // The toolbar's Firmware button: the window, once its port is ready.
   FirmwareForm* OpenFirmwareForm();
@@ -143,9 +143,6 @@ class WindowTest : public ::testing::Test {
   QTemporaryDir temp;
   std::unique_ptr<MainWindow> window;
   GeneralEditor* general = nullptr;
-
- private:
-  QByteArray previousData_;
 };
 
 }  // namespace zdl::ui::testing
