@@ -22,7 +22,19 @@ namespace {
 
 using namespace testing;
 
-class ConnectionWindowTest : public WindowTest {};
+class ConnectionWindowTest : public WindowTest {
+ protected:
+  // Connects (paced) and starts a write of a writable record; waits until the unit has
+  // taken "#01LDDEF".
+  void ConnectAndWriteUntilCommitted(UnitLinkOptions options = VirtualUnit(true)) {
+    Open(options);
+    ASSERT_TRUE(Connect());
+    MakeWritable(window->Record());
+    Panel().EscribirClick();
+    ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() >= 1; }));
+    ASSERT_TRUE(Panel().ExchangeRunning());
+  }
+};
 
 const QString kVirtual = UnitLink::VirtualUnitName();
 
@@ -278,40 +290,6 @@ TEST_F(ConnectionWindowTest, TheChecksBeforeAWriteFocusTheBadControlAndTheQuesti
   EXPECT_EQ(Status(), T(135));
 }
 
-// A cancel during the dial ends the start; during the wait for "#SAVE_OK" (the unit holds
-// the whole configuration) it ends the write at once, keeps the connection, says nothing.
-TEST_F(ConnectionWindowTest, ACancelDuringTheDialOrTheSaveEndsItQuietly) {
-  Open();
-  SilentLine silent;
-  Answerer answers(QMessageBox::Yes);
-  ChoosePort(QString::fromLatin1(silent.name));
-  Get<QCheckBox>("ModemCheck")->setChecked(true);
-  Get<QLineEdit>("CallNum")->setText(QStringLiteral("555"));
-  Panel().IniComClick();
-  ASSERT_TRUE(WaitFor([this] { return Status() == T(121); }));
-  Panel().CancelExchange();
-  ASSERT_TRUE(Idle());
-  EXPECT_FALSE(Panel().Connected());
-  EXPECT_EQ(Status(), T(52));
-
-  UnitLinkOptions options = VirtualUnit();
-  options.virtualSaveTime = Millis(20000);
-  Open(options);
-  ASSERT_TRUE(Connect());
-  MakeWritable(window->Record());
-  Panel().EscribirClick();
-  ASSERT_TRUE(WaitFor([this] { return Status() == T(136); }, 8000));
-  EXPECT_TRUE(Get<QPushButton>("CancelCom")->isEnabled());
-  EXPECT_FALSE(window->Editor(EditorId::Macros)->isEnabled()) << "the windows take no input";
-  Panel().CancelExchange();
-  ASSERT_TRUE(WaitFor([this] { return !Panel().ExchangeRunning(); }, 5000));
-  EXPECT_TRUE(Panel().Connected());
-  EXPECT_TRUE(window->Editor(EditorId::Macros)->isEnabled());
-  EXPECT_EQ(Status(), T(133));
-  EXPECT_TRUE(answers.texts.isEmpty());
-  EXPECT_TRUE(answers.questions.isEmpty());
-}
-
 // Through a modem (after a login) the carrier watch ends the connection, idle or in a read, with one box;
 // a failed read leaves the editors as they were. A direct cable has no carrier to lose.
 // Closing the window in the middle of a read ends it.
@@ -359,29 +337,66 @@ TEST_F(ConnectionWindowTest, TheCarrierWatchStopsAModemConnectionAndClosingEndsA
   window.reset();  // ends the read, closes the port, joins the worker (a hang fails by time-out)
 }
 
-// --- Only Cancel acts while an exchange runs; a write the unit has partly taken stops only
-// --- on the user's word. Judged by what the virtual unit received.
-
-class ExchangeGateTest : public ConnectionWindowTest {
- protected:
-  bool BoxesEnabled() { return Panel().BackUpFirst()->isEnabled() || Panel().VerifyAfterWriting()->isEnabled(); }
-  // Connects (paced) and starts a write of a writable record; waits until the unit has
-  // taken "#01LDDEF".
-  void ConnectAndWriteUntilCommitted(UnitLinkOptions options = VirtualUnit(true)) {
+// A cancel ends at once, without a question or a box: in the dial, before a write's first
+// line ("#00" is still being asked), in the backup's read before a write and the verify's
+// after it, and in the wait for "#SAVE_OK" (the unit holds the whole configuration). Only
+// the dial's cancel ends the connection.
+TEST_F(ConnectionWindowTest, ACancelWithoutAQuestionEndsTheExchangeAtOnce) {
+  SilentLine silent;
+  struct Case {
+    const char* name;
+    bool backup, verify;
+    int saveTime;                   // ms; the unit is paced unless it saves slowly
+    std::function<bool()> reached;  // the moment of the cancel
+    const char* sent;               // a line the unit received, if any
+    const char* unsent;             // a line it did not, if any
+    QString status;
+  };
+  const QString unverified = QString::fromUtf8(CompareTextIn(Lang::English, CompareText::VerifyReadFailed).data());
+  const auto reading = [this] { return Get<QProgressBar>("PBar")->value() > 5; };
+  const Case cases[] = {
+      {"dial", false, false, 0, [this] { return Status() == T(121); }, nullptr, nullptr, T(52)},
+      {"before the first line", false, false, 0, [] { return true; }, nullptr, "#01LDDEF", T(133)},
+      {"backup", true, false, 0, reading, "#02", "#01LDDEF", T(133)},
+      {"verify", false, true, 0, [this] { return Status() == T(131); }, "#03", nullptr, unverified},
+      {"save", false, false, 20000, [this] { return Status() == T(136); }, "#03", nullptr, T(133)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    UnitLinkOptions options = VirtualUnit(c.saveTime == 0);
+    options.virtualSaveTime = Millis(c.saveTime);
+    options.virtualConfiguration = FullRecord();
     Open(options);
-    ASSERT_TRUE(Connect());
-    MakeWritable(window->Record());
-    WriteUntilCommitted();
+    Answerer answers(QMessageBox::Yes);
+    const bool dial = std::string_view(c.name) == "dial";
+    if (dial) {
+      ChoosePort(QString::fromLatin1(silent.name));
+      Get<QCheckBox>("ModemCheck")->setChecked(true);
+      Get<QLineEdit>("CallNum")->setText(QStringLiteral("555"));
+      Panel().IniComClick();
+    } else {
+      ASSERT_TRUE(Connect());
+      MakeWritable(window->Record());
+      Panel().BackUpFirst()->setChecked(c.backup);
+      Panel().VerifyAfterWriting()->setChecked(c.verify);
+      Panel().EscribirClick();
+    }
+    ASSERT_TRUE(WaitFor(c.reached));
+    EXPECT_TRUE(Get<QPushButton>("CancelCom")->isEnabled());
+    EXPECT_EQ(window->Editor(EditorId::Macros)->isEnabled(), dial) << "a write's windows take no input";
+    EXPECT_TRUE(Panel().CancelExchange());
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(Panel().Connected(), !dial);
+    EXPECT_EQ(Status(), c.status);
+    EXPECT_TRUE(window->Editor(EditorId::Macros)->isEnabled());
+    EXPECT_TRUE(answers.boxes.isEmpty());
+    EXPECT_TRUE(!c.sent || Received(c.sent));
+    EXPECT_TRUE(!c.unsent || !Received(c.unsent));
   }
-  void WriteUntilCommitted() {
-    Panel().EscribirClick();
-    ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() >= 1; }));
-    ASSERT_TRUE(Panel().ExchangeRunning());
-  }
-  QString Note() { return window->statusBar()->currentMessage(); }
-};
+}
 
-TEST_F(ExchangeGateTest, DropsAreRefusedAndTheWriteBoxesLockedWhileAnExchangeRuns) {
+// Only Cancel acts while an exchange runs, judged by what the virtual unit received.
+TEST_F(ConnectionWindowTest, DropsAreRefusedAndTheWriteBoxesLockedWhileAnExchangeRuns) {
   UnitLinkOptions options = VirtualUnit();
   options.virtualConfiguration = FullRecord();
   Open(options);
@@ -390,6 +405,8 @@ TEST_F(ExchangeGateTest, DropsAreRefusedAndTheWriteBoxesLockedWhileAnExchangeRun
   const QString file = SaveFile(dropped, "dropped.ncf");
   Answerer answers(QMessageBox::Yes);
   const QString caption = window->windowTitle();
+  const auto boxesEnabled = [this] { return Panel().BackUpFirst()->isEnabled() || Panel().VerifyAfterWriting()->isEnabled(); };
+  const auto note = [this] { return window->statusBar()->currentMessage(); };
   // Each exchange is running until the interface thread has heard its end.
   const std::function<void()> exchanges[] = {
       [&] {
@@ -407,12 +424,12 @@ TEST_F(ExchangeGateTest, DropsAreRefusedAndTheWriteBoxesLockedWhileAnExchangeRun
     window->statusBar()->clearMessage();
     start();
     ASSERT_TRUE(Panel().ExchangeRunning());
-    EXPECT_FALSE(BoxesEnabled());
+    EXPECT_FALSE(boxesEnabled());
     EXPECT_FALSE(DragAndDrop(*window, file));
-    EXPECT_FALSE(Note().isEmpty());
-    EXPECT_EQ(Note().contains(QStringLiteral("No se puede")), CurrentLang() == Lang::Spanish) << Note().toStdString();
+    EXPECT_FALSE(note().isEmpty());
+    EXPECT_EQ(note().contains(QStringLiteral("No se puede")), CurrentLang() == Lang::Spanish) << note().toStdString();
     ASSERT_TRUE(Idle());
-    EXPECT_TRUE(BoxesEnabled());
+    EXPECT_TRUE(boxesEnabled());
     EXPECT_EQ(window->windowTitle(), caption);
     EXPECT_NE(window->Record().General.NOMBRE, "Soltado");
   }
@@ -422,39 +439,34 @@ TEST_F(ExchangeGateTest, DropsAreRefusedAndTheWriteBoxesLockedWhileAnExchangeRun
   EXPECT_NE(window->windowTitle(), caption);
 }
 
-// Before the first line ("#00" is still being asked) a cancel ends a write at once. After
-// it a cancel asks (in the current language); Enter (No, the default) lets the write end
-// whole, Yes stops it and says the unit holds an incomplete configuration.
-TEST_F(ExchangeGateTest, ACancelEndsAWriteAtOnceBeforeTheFirstLineAndAfterItOnlyOnYes) {
-  Open(VirtualUnit(true));
-  ASSERT_TRUE(Connect());
-  MakeWritable(window->Record());
-  Panel().EscribirClick();
-  {
-    Answerer none;
-    EXPECT_TRUE(Panel().CancelExchange());
-    ASSERT_TRUE(Idle());
-    EXPECT_TRUE(none.boxes.isEmpty());
-  }
-  EXPECT_EQ(Status(), T(133));
-  EXPECT_FALSE(Received("#01LDDEF"));
-  EXPECT_TRUE(Panel().Connected());
-  for (bool yes : {false, true}) {
-    SCOPED_TRACE(yes ? "Yes" : "Enter");
-    SetCurrentLang(yes ? Lang::Spanish : Lang::English);
+// After the first line, a cancel or a close of the window asks (in the current language);
+// Enter (No, the default) lets the write end whole, Yes stops it; a stopped write says the
+// unit holds an incomplete configuration.
+TEST_F(ConnectionWindowTest, AfterTheFirstLineACancelOrACloseAsksAndOnlyYesStopsTheWrite) {
+  struct Case {
+    bool close, yes;
+    Lang lang;
+  };
+  for (const Case c : {Case{false, false, Lang::English}, Case{false, true, Lang::Spanish},
+                       Case{true, false, Lang::Spanish}, Case{true, true, Lang::English}}) {
+    SCOPED_TRACE(std::string(c.close ? "close, " : "cancel, ") + (c.yes ? "Yes" : "Enter"));
+    SetCurrentLang(c.lang);
     ConnectAndWriteUntilCommitted();
     SeenBox question;
-    AnswerNextBox(question, yes ? QMessageBox::Yes : QMessageBox::NoButton);
-    EXPECT_EQ(Panel().CancelExchange(), yes);
+    AnswerNextBox(question, c.yes ? QMessageBox::Yes : QMessageBox::NoButton);
+    EXPECT_EQ(c.close ? window->close() : Panel().CancelExchange(), c.yes);
     ASSERT_TRUE(question.seen);
     EXPECT_EQ(question.icon, QMessageBox::Warning);
-    EXPECT_TRUE(question.text.contains(yes ? QStringLiteral("¿Detener la escritura?") : QStringLiteral("keep only part")));
+    EXPECT_TRUE(question.text.contains(c.lang == Lang::Spanish ? QStringLiteral("¿Detener la escritura?")
+                                                               : QStringLiteral("keep only part")));
+    EXPECT_EQ(window->isVisible(), !(c.close && c.yes));
     Answerer messages;
-    ASSERT_TRUE(Idle());
+    ASSERT_TRUE(Idle());  // a hidden window's link still runs: see what the unit got
     EXPECT_TRUE(Received("#01LDDEF"));
-    EXPECT_EQ(Received("#03"), !yes);
+    EXPECT_EQ(Received("#03"), !c.yes);
+    if (c.close && c.yes) continue;
     EXPECT_TRUE(Panel().Connected());
-    if (!yes) {
+    if (!c.yes) {
       EXPECT_EQ(Status(), T(135));
       EXPECT_TRUE(messages.texts.isEmpty());
       continue;
@@ -472,7 +484,7 @@ TEST_F(ExchangeGateTest, ACancelEndsAWriteAtOnceBeforeTheFirstLineAndAfterItOnly
 // Nobody answers: once the unit has acknowledged "#03" the question is withdrawn (its
 // premise no longer holds) and the write goes on to its end. A write that fails while
 // the question is open closes it too. (A guard answers Yes after 30 s, which the test sees.)
-TEST_F(ExchangeGateTest, TheQuestionIsWithdrawnWhenTheWriteIsWholeOrHasFailed) {
+TEST_F(ConnectionWindowTest, TheQuestionIsWithdrawnWhenTheWriteIsWholeOrHasFailed) {
   for (bool fails : {false, true}) {
     SCOPED_TRACE(fails ? "fails" : "whole");
     UnitLinkOptions options = VirtualUnit(true);
@@ -494,55 +506,6 @@ TEST_F(ExchangeGateTest, TheQuestionIsWithdrawnWhenTheWriteIsWholeOrHasFailed) {
     EXPECT_EQ(Status(), fails ? T(133) : T(135));
     EXPECT_EQ(messages.texts, fails ? QStringList{T(169)} : QStringList{});
   }
-}
-
-TEST_F(ExchangeGateTest, ClosingTheWindowMidWriteAsksTheSameQuestion) {
-  ConnectAndWriteUntilCommitted();
-  {
-    Answerer no(QMessageBox::No);
-    EXPECT_FALSE(window->close());
-    EXPECT_EQ(no.questions.size(), 1);
-    EXPECT_TRUE(window->isVisible());
-    ASSERT_TRUE(Idle());
-    EXPECT_EQ(Status(), T(135));
-    EXPECT_TRUE(Received("#03"));
-  }
-  WriteUntilCommitted();
-  Answerer yes(QMessageBox::Yes);
-  EXPECT_TRUE(window->close());
-  EXPECT_EQ(yes.questions.size(), 1);
-  EXPECT_FALSE(window->isVisible());
-  ASSERT_TRUE(Idle());  // the link outlives the hidden window here: see what the unit got
-  EXPECT_TRUE(Received("#01LDDEF"));
-  EXPECT_FALSE(Received("#03"));
-}
-
-// The backup before a write and the verify after it are reads: a cancel there ends them
-// at once, without the question.
-TEST_F(ExchangeGateTest, ACancelDuringTheBackupOrTheVerifyEndsItAtOnce) {
-  UnitLinkOptions options = VirtualUnit(true);
-  options.virtualConfiguration = FullRecord();
-  Open(options);
-  Answerer answers(QMessageBox::Yes);
-  ASSERT_TRUE(Connect());
-  MakeWritable(window->Record());
-  Panel().BackUpFirst()->setChecked(true);
-  Panel().EscribirClick();
-  ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() > 5; }));  // reading
-  EXPECT_TRUE(Panel().CancelExchange());
-  ASSERT_TRUE(Idle());
-  EXPECT_TRUE(Received("#02"));
-  EXPECT_FALSE(Received("#01LDDEF"));
-
-  Panel().BackUpFirst()->setChecked(false);
-  Panel().VerifyAfterWriting()->setChecked(true);
-  Panel().EscribirClick();
-  ASSERT_TRUE(WaitFor([this] { return Status() == T(131); }));  // the verify's read
-  EXPECT_TRUE(Panel().CancelExchange());
-  ASSERT_TRUE(Idle());
-  EXPECT_TRUE(Received("#03"));
-  EXPECT_TRUE(answers.questions.isEmpty());
-  EXPECT_TRUE(Panel().Connected());
 }
 
 }  // namespace
