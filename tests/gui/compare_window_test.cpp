@@ -52,12 +52,6 @@ class CompareWindowTest : public WindowTest {
     }
     return -1;
   }
-  // Writes the editors' record with the boxes beside Escribir as given.
-  void Write(bool backup, bool verify) {
-    Panel().BackUpFirst()->setChecked(backup);
-    Panel().VerifyAfterWriting()->setChecked(verify);
-    Panel().EscribirClick();
-  }
 };
 
 // Against a file: every difference is a row naming its editor and its control as a screen
@@ -144,44 +138,42 @@ TEST_F(CompareWindowTest, AgainstAFileEachDifferenceIsARowThatShowsItsControlAnd
             C(Lang::Spanish, CompareText::NoDifferences));
 }
 
-TEST_F(CompareWindowTest, AVerifyThatFindsADifferenceShowsTheComparison) {
-  UnitLinkOptions options = VirtualUnit();
-  options.virtualFaults.corruptRecord = 7;  // the unit does not keep NOMBRE
-  Open(options);
-  Answerer answers(QMessageBox::Yes);
-  ASSERT_TRUE(Connect());
-  SetEditors(FullRecord());
-  Write(false, true);
-  ASSERT_TRUE(Idle());
-  EXPECT_TRUE(answers.texts.isEmpty()) << answers.texts.join(QLatin1Char('|')).toStdString();
-  ASSERT_TRUE(window->Comparison()->isVisible());
-  EXPECT_EQ(Keys(window->Comparison()->Differences()), std::set<std::string>{"General.NOMBRE"});
-  const QString differs = C(Lang::English, CompareText::VerifyDiffers, "1").chopped(1);  // its ":" ends a list
-  EXPECT_TRUE(Status().contains(differs)) << Status().toStdString();
-  EXPECT_TRUE(QDir(ConnectionPanel::BackupFolder()).entryList({QStringLiteral("*.ncf")}, QDir::Files).isEmpty());
-}
-
-TEST_F(CompareWindowTest, ABackupThatCannotBeSavedIsToldAndNothingIsWritten) {
-  UnitLinkOptions options = VirtualUnit();
-  options.virtualConfiguration = FullRecord();
-  Open(options);
-  Answerer answers(QMessageBox::Yes);
-  ASSERT_TRUE(Connect());
-  // A file stands where the backups folder should be.
-  const QString folder = ConnectionPanel::BackupFolder();
-  ASSERT_TRUE(QDir().mkpath(QFileInfo(folder).absolutePath()));
-  QFile blocker(folder);
-  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-  QString problem;
-  QObject::connect(&window->Link(), &UnitLink::BackupFailed, [&](const QString& p) { problem = p; });
-  SetEditors(Changed(FullRecord()));
-  Write(true, false);
-  ASSERT_TRUE(Idle());
-  ASSERT_FALSE(problem.isEmpty());
-  EXPECT_EQ(answers.texts, QStringList{C(Lang::English, CompareText::BackupSaveFailed, problem.toStdString())});
-  EXPECT_EQ(Status(), T(133));
-  EXPECT_TRUE(window->Link().Connected());
-  EXPECT_FALSE(Received("#01LDDEF"));
+// A verify that finds a difference shows the comparison and names it in the status; a
+// backup that cannot be saved is told and nothing is written.
+TEST_F(CompareWindowTest, AVerifyThatDiffersOrABackupThatFailsIsShownAndTold) {
+  for (bool verify : {true, false}) {
+    SCOPED_TRACE(verify ? "verify" : "backup");
+    UnitLinkOptions options = VirtualUnit();
+    options.virtualConfiguration = FullRecord();
+    if (verify) options.virtualFaults.corruptRecord = 7;  // the unit does not keep NOMBRE
+    Open(options);
+    Answerer answers(QMessageBox::Yes);
+    ASSERT_TRUE(Connect());
+    const QString folder = ConnectionPanel::BackupFolder();
+    QFile blocker(folder);  // a file where the backups folder should be
+    ASSERT_TRUE(verify || (QDir().mkpath(QFileInfo(folder).absolutePath()) && blocker.open(QIODevice::WriteOnly)));
+    QString problem;
+    QObject::connect(&window->Link(), &UnitLink::BackupFailed, [&](const QString& p) { problem = p; });
+    SetEditors(Changed(FullRecord()));
+    Panel().BackUpFirst()->setChecked(!verify);
+    Panel().VerifyAfterWriting()->setChecked(verify);
+    Panel().EscribirClick();
+    ASSERT_TRUE(Idle());
+    if (verify) {
+      EXPECT_TRUE(answers.texts.isEmpty()) << answers.texts.join(QLatin1Char('|')).toStdString();
+      ASSERT_TRUE(window->Comparison()->isVisible());
+      EXPECT_EQ(Keys(window->Comparison()->Differences()), std::set<std::string>{"General.NOMBRE"});
+      const QString differs = C(Lang::English, CompareText::VerifyDiffers, "1").chopped(1);  // its ":" ends a list
+      EXPECT_TRUE(Status().contains(differs)) << Status().toStdString();
+      EXPECT_TRUE(QDir(folder).entryList({QStringLiteral("*.ncf")}, QDir::Files).isEmpty());
+      continue;
+    }
+    ASSERT_FALSE(problem.isEmpty());
+    EXPECT_EQ(answers.texts, QStringList{C(Lang::English, CompareText::BackupSaveFailed, problem.toStdString())});
+    EXPECT_EQ(Status(), T(133));
+    EXPECT_TRUE(window->Link().Connected());
+    EXPECT_FALSE(Received("#01LDDEF"));
+  }
 }
 
 // A key no control shows alone names the control where its value is seen.
