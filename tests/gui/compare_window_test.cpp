@@ -185,7 +185,6 @@ TEST(DifferenceControl, KeysWithoutARowOfTheirOwnNameTheControlThatShowsThem) {
     const char* objectName;
   };
   const Case cases[] = {
-      {"Telefonos", "TLF3", EditorId::General, "ListaTlf"},
       {"Digital", "NC1", EditorId::Alarmas, "Modo_1"},
       {"Digital", "BI6", EditorId::Alarmas2, "Modo_2"},
   };

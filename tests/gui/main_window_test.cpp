@@ -426,11 +426,11 @@ TEST_F(MainWindowTest, HelpAboutTellsTheVersionQtAndTheLicencesInEitherLanguage)
     Answerer answers;
     TopMenus(*window).constLast()->actions().constFirst()->trigger();
     ASSERT_EQ(answers.boxes.size(), 1);
+    said << answers.boxes[0].text + answers.boxes[0].title;
     for (const QString& part : {QStringLiteral(ZDL_VERSION), QString::fromLatin1(qVersion()),
                                 QStringLiteral("GPL-3.0-or-later"), QStringLiteral("LGPL-3.0")}) {
-      EXPECT_TRUE(answers.boxes[0].text.contains(part)) << part.toStdString();
+      EXPECT_TRUE(said.last().contains(part)) << part.toStdString();
     }
-    said << answers.boxes[0].text + answers.boxes[0].title;
   }
   EXPECT_NE(said[0], said[1]);
   EXPECT_TRUE(said[1].contains(QStringLiteral("Licencia")));

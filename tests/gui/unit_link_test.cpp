@@ -14,9 +14,6 @@ namespace {
 
 using testing::WaitFor;
 
-const ConnectionOptions kDirect{UnitLink::VirtualUnitName().toStdString(), false, ""};
-const ConnectionOptions kModem{UnitLink::VirtualUnitName().toStdString(), true, "600123456"};
-
 TEST(UnitLink, DestroyedInAnyPhaseItEndsCleanly) {
   constexpr int kCalling = 121, kSaving = 136;
   enum class Phase { Dial, Prompt, Read, Save };
@@ -52,9 +49,9 @@ TEST(UnitLink, DestroyedInAnyPhaseItEndsCleanly) {
       };
       if (phase == Phase::Dial || phase == Phase::Prompt) {
         if (phase == Phase::Dial) destroyAt(kCalling);
-        link->Start(kModem);
+        link->Start({UnitLink::VirtualUnitName().toStdString(), true, "600123456"});
       } else {
-        ASSERT_TRUE(link->Start(kDirect));
+        ASSERT_TRUE(link->Start({UnitLink::VirtualUnitName().toStdString(), false, ""}));
         ASSERT_TRUE(WaitFor([&] { return started.has_value(); }));
         if (phase == Phase::Read) {
           QObject::connect(link.get(), &UnitLink::Progress, [&](int value, int) {
