@@ -139,10 +139,7 @@ TEST_F(ConnectionWindowTest, ConnectReadWriteWithBackupAndVerifyCompareAndUpload
   const std::string image = HexImage(40);  // 7 full blocks and a part of one
   const QString path = WriteFile("firmware.hex", image);
   int asked = 0;
-  form->chooseFile = [&] {
-    ++asked;
-    return path;
-  };
+  form->chooseFile = [&] { return ++asked, path; };
   auto* search = form->findChild<QPushButton*>(QStringLiteral("SearchButt"));
   std::optional<bool> searchEnabledWhileSending;
   std::optional<FirmwareResult> finished;

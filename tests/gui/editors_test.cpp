@@ -173,7 +173,7 @@ TEST_F(EditorsTest, AFramesSwitchEnablesEveryOtherControlOfItsFrameOnly) {
 // accessibility interface, which does not type), the box and the record agree: the text
 // is kept in both, or refused with the box back at the record's value and a note.
 // Windows-1252 holds the euro sign and accents; a disabled box takes nothing.
-TEST_F(EditorsTest, ATextReachesTheRecordOrIsRefusedHoweverItComes) {
+TEST_F(EditorsTest, ATextReachesTheRecordOrIsRefusedHoweverItComesAndALongerOneIsShownWhole) {
   auto editor = Build(EditorId::Macros);
   QString note;
   QObject::connect(editor.get(), &EditorWindow::Note, [&note](const QString& text) { note = text; });
@@ -222,23 +222,10 @@ TEST_F(EditorsTest, ATextReachesTheRecordOrIsRefusedHoweverItComes) {
   editor->Refresh();
   EXPECT_EQ(Get<QLineEdit>(editor.get(), QStringLiteral("MacroCom_4"))->text(), QString::fromUtf8("¿€?"));
 
-  auto alarms = Build(EditorId::Alarmas);
-  auto* off = Get<QLineEdit>(alarms.get(), QStringLiteral("TextBox_0"));
-  ASSERT_FALSE(off->isEnabled()) << "a fresh input is not enabled";
-  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(off);
-  face->setText(QAccessible::Value, QStringLiteral("Puerta"));
-  face->editableTextInterface()->insertText(0, QStringLiteral("Puerta"));
-  EXPECT_EQ(record.Digital[0].TEXT, "");
-  EXPECT_EQ(off->text(), QString());
-}
 
-// A text longer than its field (from a file) is shown whole and marked, never cut; it can
-// be shortened, not lengthened.
-TEST_F(EditorsTest, ALoadedTextLongerThanItsFieldIsShownWholeAndMarked) {
-  auto editor = Build(EditorId::Macros);
-  QString note;
-  QObject::connect(editor.get(), &EditorWindow::Note, [&note](const QString& text) { note = text; });
-  auto* box = Get<QLineEdit>(editor.get(), QStringLiteral("MacroCom_0"));
+  // A text longer than its field (from a file) is shown whole and marked, never cut; it
+  // can be shortened, not lengthened.
+  box = Get<QLineEdit>(editor.get(), QStringLiteral("MacroCom_0"));
   const std::string longer(50, 'c');
   record.Macros[0].MACRO_COM = longer;
   editor->Refresh();
@@ -254,6 +241,7 @@ TEST_F(EditorsTest, ALoadedTextLongerThanItsFieldIsShownWholeAndMarked) {
   EXPECT_NE(box->palette().color(QPalette::Base), QPalette().color(QPalette::Base)) << "and for the eye";
   box->setFocus();
   box->end(false);
+  note.clear();
   Type(box, QStringLiteral("d"));
   EXPECT_EQ(record.Macros[0].MACRO_COM, longer) << "not lengthened";
   EXPECT_FALSE(note.isEmpty());
@@ -265,6 +253,15 @@ TEST_F(EditorsTest, ALoadedTextLongerThanItsFieldIsShownWholeAndMarked) {
   EXPECT_TRUE(box->accessibleDescription().isEmpty());
   EXPECT_FALSE(box->toolTip().contains(QLatin1Char('\n')));
   EXPECT_EQ(box->palette().color(QPalette::Base), QPalette().color(QPalette::Base));
+
+  auto alarms = Build(EditorId::Alarmas);
+  auto* off = Get<QLineEdit>(alarms.get(), QStringLiteral("TextBox_0"));
+  ASSERT_FALSE(off->isEnabled()) << "a fresh input is not enabled";
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(off);
+  face->setText(QAccessible::Value, QStringLiteral("Puerta"));
+  face->editableTextInterface()->insertText(0, QStringLiteral("Puerta"));
+  EXPECT_EQ(record.Digital[0].TEXT, "");
+  EXPECT_EQ(off->text(), QString());
 }
 
 // Tab goes through one frame before the next, in the order the frames are numbered.

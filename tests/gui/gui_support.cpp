@@ -142,33 +142,20 @@ QString Spoken(QWidget* w) {
 
 namespace {
 
-// Every text a tree of widgets shows (titles, captions, list items, spoken names, tool
-// tips, actions), each with its object's name and read again on demand.
-std::vector<std::pair<QString, std::function<QString()>>> TextsOf(QWidget* root) {
-  std::vector<std::pair<QString, std::function<QString()>>> all;
-  QList<QWidget*> widgets = root->findChildren<QWidget*>();
-  widgets.prepend(root);
-  for (QWidget* widget : widgets) {
-    if (widget->objectName().startsWith(QLatin1String("qt_"))) continue;  // Qt's own, in Qt's words
-    const QPointer<QWidget> w(widget);
-    const auto add = [&all, w](std::function<QString(QWidget*)> read) {
-      all.emplace_back(w->objectName(), [w, read] { return w ? read(w) : QString(); });
-    };
-    add([](QWidget* x) { return x->windowTitle(); });
-    add([](QWidget* x) { return x->accessibleName(); });
-    add([](QWidget* x) { return x->toolTip(); });
-    if (qobject_cast<QLabel*>(widget)) add([](QWidget* x) { return static_cast<QLabel*>(x)->text(); });
-    if (qobject_cast<QAbstractButton*>(widget)) add([](QWidget* x) { return static_cast<QAbstractButton*>(x)->text(); });
-    if (qobject_cast<QGroupBox*>(widget)) add([](QWidget* x) { return static_cast<QGroupBox*>(x)->title(); });
-    if (auto* list = qobject_cast<QComboBox*>(widget)) {
-      for (int i = 0; i < list->count(); ++i) add([i](QWidget* x) { return static_cast<QComboBox*>(x)->itemText(i); });
-    }
+// Every text an object shows: a widget's title, spoken name, tool tip, caption and list
+// items; an action's text. None once the object is gone.
+QStringList TextsOf(QObject* object) {
+  if (auto* action = qobject_cast<QAction*>(object)) return {action->text()};
+  auto* w = qobject_cast<QWidget*>(object);
+  if (!w) return {};
+  QStringList texts{w->windowTitle(), w->accessibleName(), w->toolTip()};
+  if (auto* label = qobject_cast<QLabel*>(w)) texts << label->text();
+  if (auto* button = qobject_cast<QAbstractButton*>(w)) texts << button->text();
+  if (auto* frame = qobject_cast<QGroupBox*>(w)) texts << frame->title();
+  if (auto* list = qobject_cast<QComboBox*>(w)) {
+    for (int i = 0; i < list->count(); ++i) texts << list->itemText(i);
   }
-  for (QAction* action : root->findChildren<QAction*>()) {
-    const QPointer<QAction> a(action);
-    all.emplace_back(a->objectName(), [a] { return a ? a->text() : QString(); });
-  }
-  return all;
+  return texts;
 }
 
 }  // namespace
@@ -183,15 +170,28 @@ int ExpectTextsFollowLanguage(QWidget* root, Lang lang, const std::function<void
       offsets[LangText(from, k)] = k;
     }
   }
-  std::vector<std::pair<std::pair<QString, std::function<QString()>>, int>> followed;
-  for (auto& text : TextsOf(root)) {
-    const std::string shown = text.second().toStdString();
-    const auto found = offsets.find(shown);
-    if (found != offsets.end() && uses[found->first] == 1) followed.emplace_back(std::move(text), found->second);
+  QList<QObject*> objects{root};
+  for (QWidget* w : root->findChildren<QWidget*>()) {
+    if (!w->objectName().startsWith(QLatin1String("qt_"))) objects << w;  // Qt's own, in Qt's words
+  }
+  for (QAction* action : root->findChildren<QAction*>()) objects << action;
+  struct Followed {
+    QPointer<QObject> object;
+    QString name;
+    qsizetype place;
+    int k;
+  };
+  std::vector<Followed> followed;
+  for (QObject* object : objects) {
+    const QStringList texts = TextsOf(object);
+    for (qsizetype place = 0; place < texts.size(); ++place) {
+      const auto found = offsets.find(texts[place].toStdString());
+      if (found != offsets.end() && uses[found->first] == 1) followed.push_back({object, object->objectName(), place, found->second});
+    }
   }
   apply();
-  for (const auto& [text, k] : followed) {
-    EXPECT_EQ(text.second().toStdString(), LangText(lang, k)) << text.first.toStdString() << ", offset " << k;
+  for (const Followed& f : followed) {
+    EXPECT_EQ(TextsOf(f.object).value(f.place).toStdString(), LangText(lang, f.k)) << f.name.toStdString() << ", offset " << f.k;
   }
   return static_cast<int>(followed.size());
 }
