@@ -243,8 +243,6 @@ TEST_F(ConnectionWindowTest, TheChecksBeforeAWriteFocusTheBadControlAndTheQuesti
   good.SetDigitalMode(6, ModeNormallyOpen);
   good.Digital[6].CICLOS = true;
   good.Digital[6].CVAL = "10";
-  good.Timers[3].HABIL = true;
-  good.Timers[3].Days[LUNES] = true;
   struct Case {
     std::function<void(ConfigurationRecord&)> spoil;
     EditorId editor;
@@ -254,7 +252,6 @@ TEST_F(ConnectionWindowTest, TheChecksBeforeAWriteFocusTheBadControlAndTheQuesti
   };
   const Case cases[] = {
       {[](ConfigurationRecord& r) { r.Digital[6].CVAL = "abc"; }, EditorId::Alarmas2, "CVal_2", T(171), true},
-      {[](ConfigurationRecord& r) { r.Timers[3].VP = "x"; }, EditorId::Temporizadores, "VPBox_3", T(171), true},
       {[](ConfigurationRecord& r) { r.General.NOMBRE = "Granja\r#63;03"; }, EditorId::General, "NameBox",
        QStringLiteral("NOMBRE"), false},
       {[](ConfigurationRecord& r) { r.ListaTlf = {"600,Prio=1,PRV2\n#03"}; }, EditorId::General, "ListaTlf",
