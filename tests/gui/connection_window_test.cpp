@@ -1,756 +1,504 @@
-// The windows driving the unit: the General editor's connection controls against the
-// built-in virtual unit (unpaced unless a test must act in the middle of an exchange)
-// and against a silent pseudo-terminal.
-#include <gtest/gtest.h>
+// The windows driving the unit: one whole path against the built-in virtual unit, then
+// what only the windows show: their enabling, the boxes and the status line in the
+// current language, the focus after a failed check, cancel and close at every step, the
+// carrier watch, the trace, and drops refused while an exchange runs.
 #include <pty.h>
 #include <unistd.h>
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QEventLoop>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMdiArea>
-#include <QMdiSubWindow>
-#include <QMessageBox>
-#include <QMimeData>
-#include <QProgressBar>
-#include <QStatusBar>
-#include <QPushButton>
-#include <algorithm>
-#include <deque>
+#include <QDateTime>
 #include <filesystem>
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
 
+#include "compare/comparison.h"
 #include "configfile/config_file.h"
-#include "model/text_codec.h"
+#include "link/port_error.h"
 #include "tests/gui/gui_support.h"
-#include "tests/support/sample_record.h"
-#include "ui/app/connection_panel.h"
-#include "ui/app/general_editor.h"
-#include "ui/app/language.h"
-#include "ui/app/main_window.h"
-#include "ui/app/password_form.h"
+#include "ui/app/compare_window.h"
 #include "ui/app/trace_dock.h"
-#include "ui/app/unit_link.h"
+#include "text/extra_texts.h"
 
 namespace zdl::ui {
 namespace {
 
-// Lets the event loop run (without spinning) until `done` holds or `ms` have passed.
-bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > ms) return false;
-    QEventLoop loop;
-    QTimer::singleShot(5, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
-  return true;
-}
+using namespace testing;
 
-// Answers every modal box while it lives: message boxes with `answer` (recording their
-// texts), the password prompt with the next password of the queue (cancel when none).
-class Answerer {
- public:
-  explicit Answerer(QMessageBox::StandardButton answer = QMessageBox::Ok) : answer_(answer) {
-    timer_.setInterval(2);
-    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
-    timer_.start();
-  }
-  std::deque<QString> passwords;
-  QStringList texts;
-  QStringList questions;
-  QMessageBox::StandardButton answer_;
-
- private:
-  void Poll() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-      (box->standardButtons() & QMessageBox::Yes ? questions : texts) << box->text();
-      if (QAbstractButton* b = box->button(answer_)) {
-        b->click();
-      } else if (box->button(QMessageBox::Ok)) {
-        box->button(QMessageBox::Ok)->click();
-      } else {
-        box->button(QMessageBox::No)->click();
-      }
-    } else if (auto* form = qobject_cast<PasswordForm*>(modal)) {
-      if (passwords.empty()) {
-        form->reject();
-        return;
-      }
-      if (form->property("answered").toString() == passwords.front()) return;  // click pending
-      form->findChild<QLineEdit*>(QStringLiteral("PWText"))->setText(passwords.front());
-      form->setProperty("answered", passwords.front());
-      passwords.pop_front();
-      // Clicked once this poll has returned: the click may open a box of its own, and a
-      // timer's slot is not run again while it is still running.
-      QMetaObject::invokeMethod(form->findChild<QPushButton*>(QStringLiteral("Aceptar")), "click",
-                                Qt::QueuedConnection);
-    }
-  }
-  QTimer timer_;
-};
-
-// The virtual unit answering as fast as it can, unless a test needs the real pace.
-UnitLinkOptions Unit(bool paced = false) {
-  UnitLinkOptions options;
-  options.pacedVirtualUnit = paced;
-  return options;
-}
-
-// The numbers a write needs (a fresh record has none).
-void MakeWritable(ConfigurationRecord& r) {
-  r.General.SMSC = "+34609090909";
-  r.General.PTLF = "600111222";
-  r.CSMCheck();
-}
-
-class ConnectionWindowTest : public ::testing::Test {
+class ConnectionWindowTest : public WindowTest {
  protected:
-  void Open(const UnitLinkOptions& options = Unit()) {
-    SetCurrentLang(Lang::English);
-    window = std::make_unique<MainWindow>(options);
-    general = window->General();
-    window->show();
-    QApplication::setActiveWindow(window.get());
+  // Connects (paced) and starts a write of a writable record; waits until the unit has
+  // taken "#01LDDEF".
+  void ConnectAndWriteUntilCommitted(UnitLinkOptions options = VirtualUnit(true)) {
+    Open(options);
+    ASSERT_TRUE(Connect());
+    MakeWritable(window->Record());
+    Panel().EscribirClick();
+    ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() >= 1; }));
+    ASSERT_TRUE(Panel().ExchangeRunning());
   }
-  void ChoosePort(const QString& name) {
-    auto* port = Get<QComboBox>("Puerto");
-    const int item = port->findText(name);
-    if (item >= 0) {
-      port->setCurrentIndex(item);
-    } else {
-      port->setEditText(name);
-    }
-  }
-  bool StartOn(const QString& port, bool modem = false, const QString& number = {}) {
-    ChoosePort(port);
-    Get<QCheckBox>("ModemCheck")->setChecked(modem);
-    Get<QLineEdit>("CallNum")->setText(number);
-    general->Connection().IniComClick();
-    return WaitFor([this] { return !general->Connection().ExchangeRunning(); });
-  }
-  bool Idle() { return WaitFor([this] { return !general->Connection().ExchangeRunning(); }); }
-  template <class W>
-  W* Get(const char* name) {
-    W* w = window->findChild<W*>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-  }
-  QString Status() { return Get<QLabel>("ProgStat")->text(); }
-
-  std::unique_ptr<MainWindow> window;
-  GeneralEditor* general = nullptr;
 };
 
 const QString kVirtual = UnitLink::VirtualUnitName();
 
-TEST_F(ConnectionWindowTest, DirectStartThenStopShowBothStates) {
-  Open();
-  Answerer answers;
-  ASSERT_TRUE(StartOn(kVirtual));
-  EXPECT_TRUE(general->Connection().Connected());
-  EXPECT_EQ(Get<QPushButton>("IniCom")->text(), QStringLiteral("Stop communication"));
+// A pseudo-terminal where nothing answers.
+struct SilentLine {
+  SilentLine() { EXPECT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0); }
+  ~SilentLine() {
+    close(slave);
+    close(master);
+  }
+  int master = -1, slave = -1;
+  char name[256] = {};
+};
+
+// Only the owner may read or write (and enter a folder).
+QFile::Permissions OthersAndGroup(const QString& path) {
+  return QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+}
+
+// The path a user takes, end to end: connect, read, edit, write with a backup first and a
+// verify after, compare with the unit, then a firmware upload that ends the connection
+// first; the unit keeps the written configuration throughout. Each exchange tells the
+// windows by the panel's signals whether it locks them, and ends before its result.
+TEST_F(ConnectionWindowTest, ConnectReadWriteWithBackupAndVerifyCompareAndUploadFirmware) {
+  UnitLinkOptions options = VirtualUnit();
+  const ConfigurationRecord unit = FullRecord();
+  options.virtualConfiguration = unit;
+  Open(options);
+  Answerer answers(QMessageBox::Yes);
+  std::vector<std::string> events;
+  ConnectionPanel& panel = Panel();
+  QObject::connect(&panel, &ConnectionPanel::ExchangeStarted,
+                   [&](bool locks) { events.push_back(locks ? "locked" : "started"); });
+  QObject::connect(&panel, &ConnectionPanel::ExchangeEnded, [&] { events.push_back("ended"); });
+  QObject::connect(&panel, &ConnectionPanel::RecordRead, [&](const ConfigurationRecord&) { events.push_back("record"); });
+  QObject::connect(&panel, &ConnectionPanel::ComparisonReady,
+                   [&](const ConfigurationRecord&, CompareSide, bool) { events.push_back("comparison"); });
+  using Events = std::vector<std::string>;
+  const auto step = [&](const std::function<void()>& act) {
+    events.clear();
+    act();
+    EXPECT_TRUE(Idle());
+    return events;
+  };
+
+  EXPECT_FALSE(Get<QPushButton>("Leer")->isEnabled());
+  EXPECT_EQ(step([&] { ASSERT_TRUE(Connect()); }), (Events{"started", "ended"}));
+  EXPECT_EQ(Get<QPushButton>("IniCom")->text(), T(TextId::StopCommunication));
+  EXPECT_EQ(Status(), T(TextId::CommunicationStarted));
   EXPECT_TRUE(Get<QPushButton>("Leer")->isEnabled());
   EXPECT_TRUE(Get<QPushButton>("Escribir")->isEnabled());
   EXPECT_FALSE(Get<QComboBox>("Puerto")->isEnabled());
   EXPECT_FALSE(Get<QLineEdit>("FirmText")->text().isEmpty());
-  EXPECT_EQ(Status(), QStringLiteral("Communication started"));
-  EXPECT_TRUE(answers.texts.isEmpty());
+  EXPECT_GT(ExpectTextsFollowLanguage(window.get(), Lang::Spanish, [&] { SwitchTo(Lang::Spanish); }), 100)
+      << "the connected state's captions too";
+  SwitchTo(Lang::English);
 
-  general->Connection().IniComClick();
-  ASSERT_TRUE(WaitFor([this] { return !general->Connection().Connected() && !general->Connection().ExchangeRunning(); }));
-  EXPECT_EQ(Get<QPushButton>("IniCom")->text(), QStringLiteral("Start communication"));
-  EXPECT_FALSE(Get<QPushButton>("Leer")->isEnabled());
-  EXPECT_TRUE(Get<QComboBox>("Puerto")->isEnabled());
-  EXPECT_TRUE(Get<QLineEdit>("FirmText")->text().isEmpty());
-  EXPECT_EQ(Status(), QStringLiteral("Communication not started"));
-}
+  EXPECT_EQ(step([&] { panel.LeerClick(); }), (Events{"locked", "ended", "record"}));
+  EXPECT_EQ(Status(), T(TextId::ConfigurationRead));
+  EXPECT_TRUE(CompareWithUnit(unit, window->Record()).empty());
+  EXPECT_EQ(Get<QLineEdit>("NameBox")->text().toStdString(), Cp1252ToUtf8(unit.General.NOMBRE));
 
-TEST_F(ConnectionWindowTest, ModemStartWithAWrongThenARightPassword) {
-  Open();
-  Answerer answers;
-  // Not a number: the prompt says so and stays open, and it is not a try; then a refused
-  // one and the right one.
-  answers.passwords = {QStringLiteral("12a"), QStringLiteral("999"), QStringLiteral("888"),
-                       QString::fromStdString(UnitLink::VirtualUnitPassword())};
-  ASSERT_TRUE(StartOn(kVirtual, true, QStringLiteral("5551234")));
-  EXPECT_TRUE(general->Connection().Connected());
-  EXPECT_TRUE(answers.passwords.empty());
-  EXPECT_EQ(answers.texts, QStringList{QStringLiteral("Not a valid password")});
-}
-
-TEST_F(ConnectionWindowTest, FailedStartsLeaveTheControlsNotConnected) {
-  Open();
-  {
-    Answerer answers;  // a bad number: nothing opened, nothing changed
-    ASSERT_TRUE(StartOn(kVirtual, true, QStringLiteral("55a")));
-    EXPECT_EQ(answers.texts, QStringList{QStringLiteral("Enter a valid phone number.")});
-    EXPECT_EQ(Get<QPushButton>("IniCom")->text(), QStringLiteral("Start communication"));
-    EXPECT_TRUE(Get<QComboBox>("Puerto")->isEnabled());
-  }
-  {
-    Answerer answers;  // three refusals
-    ASSERT_TRUE(StartOn(kVirtual, true, QStringLiteral("555")));
-    EXPECT_EQ(answers.texts, QStringList{QStringLiteral("Bad password")});
-    EXPECT_EQ(Status(), QStringLiteral("Bad password"));
-    EXPECT_FALSE(general->Connection().Connected());
-    EXPECT_FALSE(Get<QPushButton>("Leer")->isEnabled());
-  }
-  {
-    // A pseudo-terminal where nothing answers: the unit is not found.
-    int master = -1, slave = -1;
-    char name[256] = {};
-    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-    Answerer answers;
-    ASSERT_TRUE(StartOn(QString::fromLatin1(name)));
-    EXPECT_EQ(answers.texts, QStringList{QStringLiteral("Norvik not found, check your connections.")});
-    EXPECT_FALSE(general->Connection().Connected());
-    EXPECT_TRUE(Get<QPushButton>("IniCom")->isEnabled());
-    close(slave);
-    close(master);
-  }
-}
-
-TEST_F(ConnectionWindowTest, ReadFillsEveryEditorAndWriteThenReadGivesItBack) {
-  const ConfigurationRecord unit = zdl::testing::FullRecord();
-  UnitLinkOptions options = Unit();
-  options.virtualConfiguration = unit;
-  Open(options);
-  Answerer answers(QMessageBox::Yes);
-  ASSERT_TRUE(StartOn(kVirtual));
-  general->Connection().LeerClick();
-  ASSERT_TRUE(Idle());
-  EXPECT_EQ(Status(), QStringLiteral("Configuration successfully read."));
-  EXPECT_EQ(Get<QLineEdit>("NameBox")->text(), QString::fromStdString(Cp1252ToUtf8(unit.General.NOMBRE)));
-  EXPECT_EQ(Get<QLineEdit>("TextBox_0")->text().toStdString(), Cp1252ToUtf8(window->Record().Digital[0].TEXT));
-  EXPECT_FALSE(window->Record().Digital[0].TEXT.empty());
-  EXPECT_EQ(window->Record().Macros, unit.Macros);
-  EXPECT_EQ(Get<QLineEdit>("MacroText_0")->text().toStdString(), Cp1252ToUtf8(unit.Macros[0].MACRO_TEXT));
-  EXPECT_EQ(Get<QLineEdit>("LogTime")->text().toStdString(), window->Record().DataLogger.LOG_TIME);
-  EXPECT_EQ(Get<QCheckBox>("Habil_0")->isChecked(), window->Record().Timers[0].HABIL);
-
-  // Edit, write, read back: the edit comes back.
   window->Record().General.NOMBRE = "Nuevo nombre";
   window->RefreshEditors();
-  const auto written = KeyedValues(window->Record());
-  general->Connection().EscribirClick();
-  ASSERT_TRUE(Idle());
-  EXPECT_EQ(Status(), QStringLiteral("Configuration successfully upgraded."));
-  window->Record() = ConfigurationRecord{};
+  const ConfigurationRecord written = window->Record();
+  panel.BackUpFirst()->setChecked(true);
+  panel.VerifyAfterWriting()->setChecked(true);
+  EXPECT_EQ(step([&] { panel.EscribirClick(); }), (Events{"locked", "ended"}));
+  const QDir backups(ConnectionPanel::BackupFolder());
+  const QStringList files = backups.entryList({QStringLiteral("*.ncf")}, QDir::Files);
+  ASSERT_EQ(files.size(), 1);
+  EXPECT_EQ(OthersAndGroup(backups.absolutePath()), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  EXPECT_EQ(OthersAndGroup(backups.filePath(files.front())), QFile::ReadOwner | QFile::WriteOwner);
+  // Named by date, time ("yyyy-MM-dd_HH-mm-ss_") and the unit's name.
+  EXPECT_EQ(files.front().mid(20), ConnectionPanel::BackupFileName(unit, QDateTime::currentDateTime()).mid(20));
+  ConfigurationRecord backup;
+  ASSERT_TRUE(LoadConfigFile(std::filesystem::path(backups.filePath(files.front()).toStdString()), backup).loaded());
+  EXPECT_TRUE(CompareWithUnit(unit, backup).empty()) << "the configuration before the write";
+  EXPECT_TRUE(Status().contains(QDir::toNativeSeparators(backups.filePath(files.front())))) << Status().toStdString();
+  EXPECT_TRUE(Status().contains(QString::fromUtf8(ExtraTextIn(Lang::English, ExtraText::Verified).data())))
+      << Status().toStdString();
+
+  // The comparison reads into a copy: the editors keep their record.
+  window->Record().General.NOMBRE = "Otro";
   window->RefreshEditors();
-  general->Connection().LeerClick();
-  ASSERT_TRUE(Idle());
+  EXPECT_EQ(step([&] { ASSERT_TRUE(panel.CompareWithUnit()); }), (Events{"locked", "ended", "comparison"}));
+  EXPECT_EQ(window->Record().General.NOMBRE, "Otro");
+  ASSERT_TRUE(window->Comparison()->isVisible());
+  ASSERT_EQ(window->Comparison()->Differences().size(), 1u);
+  EXPECT_EQ(window->Comparison()->Differences().front().key, "NOMBRE");
+  window->Comparison()->close();
+
+  // The firmware window ends the connection first, then sends the file unchanged.
+  QPointer<FirmwareForm> form = OpenFirmwareForm();
+  ASSERT_TRUE(form);
+  EXPECT_TRUE(form->isModal()) << "no connection can start while the window is open";
+  EXPECT_FALSE(Panel().Connected());
+  EXPECT_EQ(Get<QPushButton>("IniCom")->text(), T(TextId::StartCommunication));
+  EXPECT_EQ(Status(), T(TextId::CommunicationNotStarted));
+  EXPECT_FALSE(Get<QPushButton>("Leer")->isEnabled());
+  EXPECT_TRUE(Get<QLineEdit>("FirmText")->text().isEmpty());
+  const std::string image = HexImage(40);  // 7 full blocks and a part of one
+  const QString path = WriteFile("firmware.hex", image);
+  int asked = 0;
+  form->chooseFile = [&] { return ++asked, path; };
+  auto* search = form->findChild<QPushButton*>(QStringLiteral("SearchButt"));
+  std::optional<bool> searchEnabledWhileSending;
+  std::optional<FirmwareResult> finished;
+  QObject::connect(&window->Link(), &UnitLink::UploadProgress, [&](qint64, qint64) {
+    if (searchEnabledWhileSending) return;
+    searchEnabledWhileSending = search->isEnabled();
+    form->SearchButtClick();  // a second upload cannot start
+  });
+  QObject::connect(&window->Link(), &UnitLink::UploadFinished,
+                   [&](const FirmwareResult& result, const QString&) { finished = result; });
+  search->click();
+  EXPECT_TRUE(form->Uploading());
+  ASSERT_TRUE(WaitFor([&] { return finished.has_value(); }));
+  EXPECT_EQ(finished->outcome, FirmwareResult::Upgraded);
+  EXPECT_EQ(window->Link().VirtualUnitFirmware(), image) << "byte for byte, line ends included";
+  EXPECT_EQ(searchEnabledWhileSending, false);
+  EXPECT_EQ(asked, 1);
+  auto* label = form->findChild<QLabel*>(QStringLiteral("FirmLabel"));
+  EXPECT_EQ(label->text(), T(TextId::FirmwareUpgraded));
+  EXPECT_EQ(Spoken(label), T(TextId::FirmwareUpgraded));
+  auto* bar = form->findChild<QProgressBar*>(QStringLiteral("PBar1"));
+  EXPECT_EQ(bar->value(), static_cast<int>(image.size()));
+  auto* close = form->findChild<QPushButton*>(QStringLiteral("CancelButt"));
+  EXPECT_EQ(close->text(), T(TextId::Close));
+  close->click();
+  ASSERT_TRUE(WaitFor([&] { return form.isNull() || !form->isVisible(); }));
+
+  // The port was closed with the window: the unit is back and holds what was written.
+  ASSERT_TRUE(Connect());
+  EXPECT_EQ(step([&] { panel.LeerClick(); }), (Events{"locked", "ended", "record"}));
   EXPECT_EQ(Get<QLineEdit>("NameBox")->text(), QStringLiteral("Nuevo nombre"));
-  EXPECT_EQ(KeyedValues(window->Record()), written);
+  EXPECT_EQ(KeyedValues(window->Record()), KeyedValues(written));
   EXPECT_TRUE(answers.texts.isEmpty()) << answers.texts.join(QLatin1Char('|')).toStdString();
 }
 
-// The connection panel tells the windows of each exchange by its signals alone: a start or
-// a stop locks nothing, a read, a write or a read for the comparison locks them, each one
-// ends before its result is handed on, and only a read's configuration replaces the record.
-TEST_F(ConnectionWindowTest, ThePanelTellsEveryExchangeBySignals) {
-  UnitLinkOptions options = Unit();
-  options.virtualConfiguration = zdl::testing::FullRecord();
-  Open(options);
-  Answerer answers(QMessageBox::Yes);
-  ConnectionPanel& panel = general->Connection();
-  std::vector<std::string> events;
-  QObject::connect(&panel, &ConnectionPanel::ExchangeStarted,
-                   [&](bool locks) { events.push_back(locks ? "locked" : "started"); });
-  QObject::connect(&panel, &ConnectionPanel::ExchangeEnded, [&] { events.push_back("ended"); });
-  QObject::connect(&panel, &ConnectionPanel::RecordRead,
-                   [&](const ConfigurationRecord&) { events.push_back("record"); });
-  QObject::connect(&panel, &ConnectionPanel::ComparisonReady,
-                   [&](const ConfigurationRecord&, CompareSide, bool) { events.push_back("comparison"); });
-  struct Step {
+// Every failed start tells why in a box of the current language, leaves the controls
+// not connected and the port closed, as the trace shows (it traces only while shown, and
+// saves for the owner alone).
+TEST_F(ConnectionWindowTest, AFailedStartTellsWhyAndLeavesThePortClosed) {
+  Open();
+  SilentLine silent;
+  ASSERT_TRUE(Connect());
+  Panel().IniComClick();
+  ASSERT_TRUE(Idle());
+  EXPECT_TRUE(window->Trace()->Text().isEmpty()) << "hidden: nothing traced";
+  window->Trace()->show();
+  struct Case {
     const char* name;
-    std::function<void()> act;
-    std::vector<std::string> expected;
+    QString port;
+    bool modem;
+    QString number;
+    QString text;  // empty: the system's description, naming the port
+    bool opened;
   };
-  const Step steps[] = {
-      {"start", [&] { ChoosePort(kVirtual); panel.IniComClick(); }, {"started", "ended"}},
-      {"read", [&] { panel.LeerClick(); }, {"locked", "ended", "record"}},
-      {"compare", [&] { panel.CompareWithUnit(); }, {"locked", "ended", "comparison"}},
-      {"write", [&] { panel.EscribirClick(); }, {"locked", "ended"}},
-      {"stop", [&] { panel.IniComClick(); }, {"started", "ended"}},
+  const Case cases[] = {
+      {"a number with a letter", kVirtual, true, QStringLiteral("55a"), T(TextId::EnterValidPhoneNumber), false},
+      {"three refusals", kVirtual, true, QStringLiteral("555"), T(TextId::BadPassword), true},
+      {"nothing answers", QString::fromLatin1(silent.name), false, {}, T(TextId::UnitNotFound), true},
+      {"no such device", QStringLiteral("/nonexistent/ttyUSB9"), false, {}, {}, false},
   };
-  for (const Step& step : steps) {
-    events.clear();
-    step.act();
-    ASSERT_TRUE(Idle()) << step.name;
-    EXPECT_EQ(events, step.expected) << step.name;
-  }
-  EXPECT_EQ(window->Record().General.NOMBRE, zdl::testing::FullRecord().General.NOMBRE);
-  EXPECT_TRUE(answers.texts.isEmpty()) << answers.texts.join(QLatin1Char('|')).toStdString();
-}
-
-TEST_F(ConnectionWindowTest, AFailingCheckFocusesItsControlAndTheConfirmationGuardsTheWrite) {
-  Open();
-  ASSERT_TRUE(StartOn(kVirtual));
-  ConfigurationRecord& r = window->Record();
-  MakeWritable(r);
-  r.SetDigitalMode(6, ModeNormallyOpen);
-  r.Digital[6].CICLOS = true;
-  r.Digital[6].CVAL = "abc";
-  window->RefreshEditors();
-  {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    window->Trace()->Clear();
     Answerer answers;
-    general->Connection().EscribirClick();
-    EXPECT_EQ(answers.texts.size(), 1);
-    EXPECT_FALSE(general->Connection().ExchangeRunning());  // nothing sent
-  }
-  EXPECT_EQ(window->findChild<QMdiArea*>()->activeSubWindow(), window->SubWindow(EditorId::Alarmas2));
-  ASSERT_NE(window->focusWidget(), nullptr);
-  EXPECT_EQ(window->focusWidget()->objectName(), QStringLiteral("CVal_2"));
-
-  r.Digital[6].CVAL = "10";
-  r.Timers[3].HABIL = true;
-  r.Timers[3].VP = "x";
-  window->RefreshEditors();
-  {
-    Answerer answers;
-    general->Connection().EscribirClick();
-  }
-  EXPECT_EQ(window->findChild<QMdiArea*>()->activeSubWindow(), window->SubWindow(EditorId::Temporizadores));
-  EXPECT_EQ(window->focusWidget()->objectName(), QStringLiteral("VPBox_3"));
-
-  r.Timers[3].VP = "60";
-  r.Timers[3].Days[LUNES] = true;
-  window->RefreshEditors();
-  {
-    Answerer no(QMessageBox::No);  // no priority number: asked, answered No, nothing sent
-    general->Connection().EscribirClick();
-    EXPECT_EQ(no.questions.size(), 1);
-    EXPECT_FALSE(general->Connection().ExchangeRunning());
-  }
-  Answerer yes(QMessageBox::Yes);
-  general->Connection().EscribirClick();
-  ASSERT_TRUE(Idle());
-  EXPECT_EQ(yes.questions.size(), 1);
-  EXPECT_EQ(Status(), QStringLiteral("Configuration successfully upgraded."));
-}
-
-// A text that would smuggle a command into the unit: Escribir refuses it as it refuses a
-// bad number, with the message naming its key, and puts the focus on its control.
-TEST_F(ConnectionWindowTest, ATextThatMayNotGoOutFocusesItsControlOnEscribir) {
-  Open();
-  ASSERT_TRUE(StartOn(kVirtual));
-  ConfigurationRecord& r = window->Record();
-  MakeWritable(r);
-  r.ListaTlf = {"600,Prio=1,PRV2"};
-  r.General.NOMBRE = "Granja\r#63;03";
-  window->RefreshEditors();
-  window->BringToFront(EditorId::Macros);
-  {
-    Answerer answers;
-    general->Connection().EscribirClick();
+    ASSERT_TRUE(StartOn(c.port, c.modem, c.number));
     ASSERT_EQ(answers.texts.size(), 1);
-    EXPECT_TRUE(answers.texts.front().contains(QStringLiteral("NOMBRE"))) << answers.texts.front().toStdString();
-    EXPECT_FALSE(general->Connection().ExchangeRunning());  // nothing sent
+    if (c.text.isEmpty()) {
+      EXPECT_TRUE(answers.texts[0].contains(c.port)) << answers.texts[0].toStdString();
+    } else {
+      EXPECT_EQ(answers.texts[0], c.text);
+    }
+    const QString trace = window->Trace()->Text();
+    EXPECT_EQ(trace.contains(QStringLiteral("9600,N,8,1")), c.opened) << trace.toStdString();
+    EXPECT_EQ(trace.contains(QStringLiteral("-- close")), c.opened) << "closed again";
+    const QString saved = temp.filePath(QStringLiteral("trace.txt"));
+    ASSERT_TRUE(window->Trace()->SaveTo(saved));
+    EXPECT_EQ(OthersAndGroup(saved), QFile::ReadOwner | QFile::WriteOwner);
+    QFile file(saved);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly) && file.readAll().contains(trace.section('\n', 0, 0).toUtf8()));
+    EXPECT_FALSE(Panel().Connected());
+    EXPECT_EQ(Get<QPushButton>("IniCom")->text(), T(TextId::StartCommunication));
+    EXPECT_TRUE(Get<QPushButton>("IniCom")->isEnabled());
+    EXPECT_TRUE(Get<QComboBox>("Puerto")->isEnabled());
+    EXPECT_FALSE(Get<QPushButton>("Leer")->isEnabled());
   }
-  EXPECT_EQ(window->findChild<QMdiArea*>()->activeSubWindow(), window->SubWindow(EditorId::General));
-  ASSERT_NE(window->focusWidget(), nullptr);
-  EXPECT_EQ(window->focusWidget()->objectName(), QStringLiteral("NameBox"));
-
-  // A phone entry: the focus goes to the phone list.
-  r.General.NOMBRE = "Granja";
-  r.ListaTlf = {"600,Prio=1,PRV2\n#03"};
-  window->RefreshEditors();
-  window->BringToFront(EditorId::Temporizadores);
-  {
-    Answerer answers;
-    general->Connection().EscribirClick();
-    ASSERT_EQ(answers.texts.size(), 1);
-    EXPECT_TRUE(answers.texts.front().contains(QStringLiteral("TLF0")));
-  }
-  EXPECT_EQ(window->findChild<QMdiArea*>()->activeSubWindow(), window->SubWindow(EditorId::General));
-  EXPECT_EQ(window->focusWidget()->objectName(), QStringLiteral("ListaTlf"));
-  EXPECT_EQ(r.General.NOMBRE, "Granja");  // showing the record changed nothing in it
-  EXPECT_EQ(r.ListaTlf.front(), "600,Prio=1,PRV2\n#03");
+  // The port's own reason is worded when it is shown, in the language of that moment.
+  SwitchTo(Lang::Spanish);
+  Answerer answers;
+  ASSERT_TRUE(StartOn(QString()));
+  EXPECT_EQ(answers.texts, QStringList{QString::fromStdString(PortErrorText({PortFailure::NoName, {}, {}}).In(Lang::Spanish))});
 }
 
-TEST_F(ConnectionWindowTest, CancelDuringTheSaveKeepsTheConnectionAndSaysNothing) {
-  UnitLinkOptions options = Unit();
-  options.virtualSaveTime = Millis(20000);
+// Escribir checks first: a bad number, or a text that would smuggle a command into the
+// unit, stops it with one box and the focus on the control; nothing is sent. Without a
+// priority number it asks, and only Yes writes.
+TEST_F(ConnectionWindowTest, TheChecksBeforeAWriteFocusTheBadControlAndTheQuestionGuardsIt) {
+  Open();
+  ASSERT_TRUE(Connect());
+  ConfigurationRecord good;
+  MakeWritable(good);
+  good.SetDigitalMode(6, ModeNormallyOpen);
+  good.Digital[6].CICLOS = true;
+  good.Digital[6].CVAL = "10";
+  struct Case {
+    std::function<void(ConfigurationRecord&)> spoil;
+    EditorId editor;
+    const char* control;
+    QString text;  // the box's text, or the key it names
+    bool whole;
+  };
+  const Case cases[] = {
+      {[](ConfigurationRecord& r) { r.Digital[6].CVAL = "abc"; }, EditorId::Alarmas2, "CVal_2", T(TextId::IncorrectNumber), true},
+      {[](ConfigurationRecord& r) { r.General.NOMBRE = "Granja\r#63;03"; }, EditorId::General, "NameBox",
+       QStringLiteral("NOMBRE"), false},
+      {[](ConfigurationRecord& r) { r.ListaTlf = {"600,Prio=1,PRV2\n#03"}; }, EditorId::General, "ListaTlf",
+       QStringLiteral("TLF0"), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.control);
+    ConfigurationRecord bad = good;
+    c.spoil(bad);
+    SetEditors(bad);
+    window->BringToFront(EditorId::Macros);
+    Answerer answers;
+    Panel().EscribirClick();
+    EXPECT_FALSE(Panel().ExchangeRunning()) << "nothing sent";
+    ASSERT_EQ(answers.texts.size(), 1);
+    EXPECT_TRUE(c.whole ? answers.texts[0] == c.text : answers.texts[0].contains(c.text)) << answers.texts[0].toStdString();
+    EXPECT_EQ(Front(), window->SubWindow(c.editor));
+    EXPECT_EQ(Focused(), QString::fromLatin1(c.control));
+    EXPECT_EQ(window->Record(), bad) << "showing the record changed nothing in it";
+  }
+  good.ListaTlf.clear();  // no priority number
+  SetEditors(good);
+  for (QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+    Answerer answers(answer);
+    Panel().EscribirClick();
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(answers.questions.size(), 1);
+    EXPECT_EQ(Received("#03"), answer == QMessageBox::Yes);
+  }
+  EXPECT_EQ(Status(), T(TextId::ConfigurationWritten));
+}
+
+// Through a modem (after a login) the carrier watch ends the connection, idle or in a read, with one box;
+// a failed read leaves the editors as they were. A direct cable has no carrier to lose.
+// Closing the window in the middle of a read ends it.
+TEST_F(ConnectionWindowTest, TheCarrierWatchStopsAModemConnectionAndClosingEndsARead) {
+  UnitLinkOptions options = VirtualUnit(true);
+  options.virtualConfiguration = FullRecord();  // a part of it read differs from the editors'
   Open(options);
-  Answerer answers(QMessageBox::Yes);
-  ASSERT_TRUE(StartOn(kVirtual));
-  MakeWritable(window->Record());
-  general->Connection().EscribirClick();
-  // Once "#03" is acknowledged the unit holds the whole configuration: no question.
-  ASSERT_TRUE(WaitFor([this] { return Status() == QStringLiteral("Saving on EEPROM..."); }, 8000))
-      << Get<QProgressBar>("PBar")->value() << " " << Status().toStdString() << " "
-      << answers.texts.join(QLatin1Char('|')).toStdString() << answers.questions.size();
-  EXPECT_TRUE(Get<QPushButton>("CancelCom")->isEnabled());
-  EXPECT_FALSE(window->Editor(EditorId::Macros)->isEnabled());  // the windows take no input
-  QElapsedTimer timer;
-  timer.start();
-  general->Connection().CancelExchange();
-  ASSERT_TRUE(Idle());
-  EXPECT_LT(timer.elapsed(), 5000);
-  EXPECT_TRUE(general->Connection().Connected());
-  EXPECT_TRUE(window->Editor(EditorId::Macros)->isEnabled());
-  EXPECT_EQ(Status(), QStringLiteral("Communication error."));
-  EXPECT_TRUE(answers.texts.isEmpty());
-  EXPECT_EQ(answers.questions.size(), 1);  // the no-priority confirmation, nothing more
-}
-
-TEST_F(ConnectionWindowTest, CancelDuringTheDialEndsTheStart) {
-  Open();
-  int master = -1, slave = -1;
-  char name[256] = {};
-  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
   Answerer answers;
-  ChoosePort(QString::fromLatin1(name));
-  Get<QCheckBox>("ModemCheck")->setChecked(true);
-  Get<QLineEdit>("CallNum")->setText(QStringLiteral("555"));
-  general->Connection().IniComClick();
-  ASSERT_TRUE(WaitFor([this] { return Status() == QStringLiteral("Calling..."); }));
-  general->Connection().CancelExchange();
+  ASSERT_TRUE(Connect());
+  window->Link().DropVirtualUnitCarrier();
+  Settle(600);
+  EXPECT_TRUE(Panel().Connected());
+  Panel().IniComClick();
   ASSERT_TRUE(Idle());
-  EXPECT_FALSE(general->Connection().Connected());
-  EXPECT_EQ(Status(), QStringLiteral("Communication not started"));
-  EXPECT_TRUE(answers.texts.isEmpty());
-  close(slave);
-  close(master);
-}
 
-TEST_F(ConnectionWindowTest, CarrierLostDuringAReadAndClosingDuringAnother) {
-  Open(Unit(true));
-  Answerer answers;
-  answers.passwords = {QString::fromStdString(UnitLink::VirtualUnitPassword())};
+  // A password that is not a number is refused by the prompt and is not a try.
+  const QString password = QString::fromStdString(UnitLink::VirtualUnitPassword());
+  answers.passwords = {QStringLiteral("12a"), QStringLiteral("999"), QStringLiteral("888"), password};
   ASSERT_TRUE(StartOn(kVirtual, true, QStringLiteral("555")));
-  ASSERT_TRUE(general->Connection().Connected());
+  ASSERT_TRUE(Panel().Connected());
+  EXPECT_EQ(answers.texts, QStringList{T(TextId::NotValidPassword)});
+  answers.texts.clear();
+  window->Link().DropVirtualUnitCarrier();
+  ASSERT_TRUE(WaitFor([this] { return !Panel().Connected(); }));
+  Settle(600);  // more turns of the watch
+  EXPECT_EQ(answers.texts, QStringList{T(TextId::ModemConnectionLost)});
+  EXPECT_EQ(Status(), T(TextId::CommunicationNotStarted));
+  EXPECT_FALSE(Get<QPushButton>("Leer")->isEnabled());
+
+  answers.passwords = {password};
+  ASSERT_TRUE(StartOn(kVirtual, true, QStringLiteral("555")));
   const ConfigurationRecord before = window->Record();
-  general->Connection().LeerClick();
+  Panel().LeerClick();
   ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() > 5; }));
   window->Link().DropVirtualUnitCarrier();
-  ASSERT_TRUE(WaitFor([this] { return !general->Connection().ExchangeRunning() && !general->Connection().Connected(); }));
-  EXPECT_TRUE(answers.texts.contains(T(TextId::ModemConnectionLost)));
-  EXPECT_EQ(window->Record(), before);  // a failed read leaves the editors as they were
+  ASSERT_TRUE(WaitFor([this] { return !Panel().ExchangeRunning() && !Panel().Connected(); }));
+  EXPECT_EQ(answers.texts.count(T(TextId::ModemConnectionLost)), 2);
+  EXPECT_EQ(window->Record(), before) << "a failed read leaves the editors as they were";
 
-  answers.passwords = {QString::fromStdString(UnitLink::VirtualUnitPassword())};
+  answers.passwords = {password};
   ASSERT_TRUE(StartOn(kVirtual, true, QStringLiteral("555")));
-  general->Connection().LeerClick();
+  Panel().LeerClick();
   ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() > 5; }));
-  QElapsedTimer timer;
-  timer.start();
   window->close();
-  window.reset();  // ends the read, closes the port, joins the worker
-  EXPECT_LT(timer.elapsed(), 5000);
+  window.reset();  // ends the read, closes the port, joins the worker (a hang fails by time-out)
 }
 
-TEST_F(ConnectionWindowTest, TheTraceShowsTheExchangeOnlyWhileShownAndSavesIt) {
-  Open();
-  Answerer answers;
-  TraceDock* trace = window->Trace();
-  ASSERT_TRUE(StartOn(kVirtual));
-  EXPECT_TRUE(trace->Text().isEmpty());  // hidden: nothing traced
-  general->Connection().IniComClick();
-  ASSERT_TRUE(WaitFor([this] { return !general->Connection().Connected() && !general->Connection().ExchangeRunning(); }));
-
-  trace->show();
-  ASSERT_TRUE(StartOn(kVirtual));
-  ASSERT_TRUE(WaitFor([trace] { return trace->Text().contains(QStringLiteral("#CF;ACK<CR>")); }, 3000))
-      << trace->Text().toStdString() << trace->isVisible();
-  EXPECT_TRUE(trace->Text().contains(QStringLiteral("-> #60;00<CR>")));
-  // The language switch keeps the connected state's captions right.
-  SetCurrentLang(Lang::Spanish);
-  window->LoadAllTexts();
-  EXPECT_EQ(Get<QPushButton>("IniCom")->text(), QStringLiteral("Parar comunicación"));
-  EXPECT_EQ(Status(), QStringLiteral("Comunicación iniciada"));
-
-  QTemporaryDir dir;
-  const QString path = dir.filePath(QStringLiteral("trace.txt"));
-  ASSERT_TRUE(trace->SaveTo(path));
-  QFile saved(path);
-  EXPECT_EQ(saved.permissions() & ~(QFile::ReadUser | QFile::WriteUser),
-            QFile::ReadOwner | QFile::WriteOwner);  // the owner's alone
-  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-  EXPECT_TRUE(saved.readAll().contains("#CF;ACK<CR>"));
-  trace->Clear();
-  EXPECT_TRUE(trace->Text().isEmpty());
-}
-
-// --- Only Cancel acts while an exchange runs; a write the unit has partly taken stops only
-// --- on the user's word. Against the paced virtual unit, judged by what it received.
-
-// The virtual unit received this logical line during the last write.
-bool Received(MainWindow& window, const std::string& line) {
-  const std::vector<std::string>& lines = window.Link().VirtualUnitLines();
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-// Drags a file over the window and drops it there: whether the drag was taken.
-bool DragAndDrop(MainWindow& window, const QString& path) {
-  QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(path)});
-  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(&window, &enter);
-  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(&window, &drop);
-  return enter.isAccepted();
-}
-
-class ExchangeGateTest : public ConnectionWindowTest {
- protected:
-  void SetUp() override {
-    UnitLinkOptions options = Unit(true);
-    options.virtualConfiguration = zdl::testing::FullRecord();
+// A cancel ends at once, without a question or a box: in the dial, before a write's first
+// line ("#00" is still being asked), in the backup's read before a write and the verify's
+// after it, and in the wait for "#SAVE_OK" (the unit holds the whole configuration). Only
+// the dial's cancel ends the connection.
+TEST_F(ConnectionWindowTest, ACancelWithoutAQuestionEndsTheExchangeAtOnce) {
+  SilentLine silent;
+  struct Case {
+    const char* name;
+    bool backup, verify;
+    int saveTime;                   // ms; the unit is paced unless it saves slowly
+    std::function<bool()> reached;  // the moment of the cancel
+    const char* sent;               // a line the unit received, if any
+    const char* unsent;             // a line it did not, if any
+    QString status;
+  };
+  const QString unverified = QString::fromUtf8(ExtraTextIn(Lang::English, ExtraText::VerifyReadFailed).data());
+  const auto reading = [this] { return Get<QProgressBar>("PBar")->value() > 5; };
+  const Case cases[] = {
+      {"dial", false, false, 0, [this] { return Status() == T(TextId::Calling); }, nullptr, nullptr, T(TextId::CommunicationNotStarted)},
+      {"before the first line", false, false, 0, [] { return true; }, nullptr, "#01LDDEF", T(TextId::CommunicationError)},
+      {"backup", true, false, 0, reading, "#02", "#01LDDEF", T(TextId::CommunicationError)},
+      {"verify", false, true, 0, [this] { return Status() == T(TextId::ReadingConfiguration); }, "#03", nullptr, unverified},
+      {"save", false, false, 20000, [this] { return Status() == T(TextId::SavingOnEeprom); }, "#03", nullptr, T(TextId::CommunicationError)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    UnitLinkOptions options = VirtualUnit(c.saveTime == 0);
+    options.virtualSaveTime = Millis(c.saveTime);
+    options.virtualConfiguration = FullRecord();
     Open(options);
-    ConfigurationRecord dropped = zdl::testing::FullRecord();
-    dropped.General.NOMBRE = "Soltado";
-    droppedFile = dir.filePath(QStringLiteral("dropped.ncf"));
-    ASSERT_TRUE(SaveConfigFile(std::filesystem::path(droppedFile.toStdString()), dropped).ok);
+    Answerer answers(QMessageBox::Yes);
+    const bool dial = std::string_view(c.name) == "dial";
+    if (dial) {
+      ChoosePort(QString::fromLatin1(silent.name));
+      Get<QCheckBox>("ModemCheck")->setChecked(true);
+      Get<QLineEdit>("CallNum")->setText(QStringLiteral("555"));
+      Panel().IniComClick();
+    } else {
+      ASSERT_TRUE(Connect());
+      MakeWritable(window->Record());
+      Panel().BackUpFirst()->setChecked(c.backup);
+      Panel().VerifyAfterWriting()->setChecked(c.verify);
+      Panel().EscribirClick();
+    }
+    ASSERT_TRUE(WaitFor(c.reached));
+    EXPECT_TRUE(Get<QPushButton>("CancelCom")->isEnabled());
+    EXPECT_EQ(window->Editor(EditorId::Macros)->isEnabled(), dial) << "a write's windows take no input";
+    EXPECT_TRUE(Panel().CancelExchange());
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(Panel().Connected(), !dial);
+    EXPECT_EQ(Status(), c.status);
+    EXPECT_TRUE(window->Editor(EditorId::Macros)->isEnabled());
+    EXPECT_TRUE(answers.boxes.isEmpty());
+    EXPECT_TRUE(!c.sent || Received(c.sent));
+    EXPECT_TRUE(!c.unsent || !Received(c.unsent));
   }
-  bool BoxesEnabled() {
-    return Get<QCheckBox>("BackUpFirst")->isEnabled() || Get<QCheckBox>("VerifyAfterWriting")->isEnabled();
-  }
-  // Starts a write of the editors' record and waits until the unit has taken "#01LDDEF".
-  void WriteUntilCommitted() {
-    general->Connection().EscribirClick();
-    ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() >= 1; }));
-    ASSERT_TRUE(general->Connection().ExchangeRunning());
-  }
-  QString Note() { return window->statusBar()->currentMessage(); }
-  // A priority number: the write asks no confirmation first.
-  void ListaTlfHasPriority() {
-    window->Record().ListaTlf = {"600111222,Prio=1"};
-    window->RefreshEditors();
-  }
-  // Answers the stop question with `button` (none: its default) and records its text.
-  void AnswerTheQuestion(testing::SeenBox& seen, QMessageBox::StandardButton button) {
-    testing::AnswerNextBox(seen, button);
-  }
+}
 
-  QTemporaryDir dir;
-  QString droppedFile;
-};
-
-TEST_F(ExchangeGateTest, DropsAreRefusedAndTheWriteBoxesLockedWhileAnExchangeRuns) {
+// Only Cancel acts while an exchange runs, judged by what the virtual unit received.
+TEST_F(ConnectionWindowTest, DropsAreRefusedAndTheWriteBoxesLockedWhileAnExchangeRuns) {
+  UnitLinkOptions options = VirtualUnit();
+  options.virtualConfiguration = FullRecord();
+  Open(options);
+  ConfigurationRecord dropped = FullRecord();
+  dropped.General.NOMBRE = "Soltado";
+  const QString file = SaveFile(dropped, "dropped.ncf");
   Answerer answers(QMessageBox::Yes);
-  ChoosePort(kVirtual);
-  general->Connection().IniComClick();  // the start: the boxes beside Escribir take no input meanwhile
-  EXPECT_FALSE(BoxesEnabled());
-  EXPECT_FALSE(DragAndDrop(*window, droppedFile));
-  EXPECT_TRUE(Note().contains(QStringLiteral("cannot be opened"))) << Note().toStdString();
-  ASSERT_TRUE(Idle());
-  ASSERT_TRUE(general->Connection().Connected());
-  EXPECT_TRUE(BoxesEnabled());
   const QString caption = window->windowTitle();
-
-  general->Connection().LeerClick();
-  ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() > 5; }));
-  EXPECT_FALSE(BoxesEnabled());
-  window->statusBar()->clearMessage();
-  EXPECT_FALSE(DragAndDrop(*window, droppedFile));
-  EXPECT_TRUE(Note().contains(QStringLiteral("cannot be opened"))) << Note().toStdString();
-  ASSERT_TRUE(Idle());
-  EXPECT_EQ(Status(), QStringLiteral("Configuration successfully read."));
-  EXPECT_EQ(window->Record().General.NOMBRE, zdl::testing::FullRecord().General.NOMBRE);
-  EXPECT_EQ(window->windowTitle(), caption);
-  EXPECT_TRUE(BoxesEnabled());
-
-  SetCurrentLang(Lang::Spanish);
-  window->LoadAllTexts();
-  MakeWritable(window->Record());
-  const ConfigurationRecord written = window->Record();
-  WriteUntilCommitted();
-  EXPECT_FALSE(BoxesEnabled());
-  EXPECT_FALSE(DragAndDrop(*window, droppedFile));
-  EXPECT_TRUE(Note().contains(QStringLiteral("No se puede abrir un archivo"))) << Note().toStdString();
-  ASSERT_TRUE(Idle());
-  EXPECT_EQ(Status(), QStringLiteral("Configuración actualizada con éxito."));
-  EXPECT_TRUE(Received(*window, "#03"));
-  EXPECT_EQ(window->Record(), written);
-  EXPECT_EQ(window->windowTitle(), caption);
-  EXPECT_TRUE(BoxesEnabled());
-
-  EXPECT_TRUE(DragAndDrop(*window, droppedFile));  // idle again: the drop opens the file
+  const auto boxesEnabled = [this] { return Panel().BackUpFirst()->isEnabled() || Panel().VerifyAfterWriting()->isEnabled(); };
+  const auto note = [this] { return window->statusBar()->currentMessage(); };
+  // Each exchange is running until the interface thread has heard its end.
+  const std::function<void()> exchanges[] = {
+      [&] {
+        ChoosePort(kVirtual);
+        Panel().IniComClick();
+      },
+      [&] { Panel().LeerClick(); },
+      [&] {
+        SwitchTo(Lang::Spanish);
+        MakeWritable(window->Record());
+        Panel().EscribirClick();
+      },
+  };
+  for (const auto& start : exchanges) {
+    window->statusBar()->clearMessage();
+    start();
+    ASSERT_TRUE(Panel().ExchangeRunning());
+    EXPECT_FALSE(boxesEnabled());
+    EXPECT_FALSE(DragAndDrop(*window, file));
+    EXPECT_FALSE(note().isEmpty());
+    EXPECT_EQ(note().contains(QStringLiteral("No se puede")), CurrentLang() == Lang::Spanish) << note().toStdString();
+    ASSERT_TRUE(Idle());
+    EXPECT_TRUE(boxesEnabled());
+    EXPECT_EQ(window->windowTitle(), caption);
+    EXPECT_NE(window->Record().General.NOMBRE, "Soltado");
+  }
+  EXPECT_EQ(Status(), T(TextId::ConfigurationWritten));
+  EXPECT_TRUE(DragAndDrop(*window, file));  // idle again: the drop opens the file
   EXPECT_EQ(window->Record().General.NOMBRE, "Soltado");
   EXPECT_NE(window->windowTitle(), caption);
 }
 
-TEST_F(ExchangeGateTest, ACancelBeforeTheFirstLineEndsTheWriteAtOnce) {
-  Answerer answers(QMessageBox::Yes);
-  ASSERT_TRUE(StartOn(kVirtual));
-  MakeWritable(window->Record());
-  ListaTlfHasPriority();
-  general->Connection().EscribirClick();
-  EXPECT_TRUE(general->Connection().CancelExchange());  // the unit is still being asked "#00"
-  ASSERT_TRUE(Idle());
-  EXPECT_TRUE(answers.questions.isEmpty());
-  EXPECT_TRUE(answers.texts.isEmpty());
-  EXPECT_EQ(Status(), QStringLiteral("Communication error."));
-  EXPECT_FALSE(Received(*window, "#01LDDEF"));
-  EXPECT_TRUE(general->Connection().Connected());
-}
-
-TEST_F(ExchangeGateTest, ACancelAfterTheFirstLineAsksAndNoLetsTheWriteEndWhole) {
-  ASSERT_TRUE(StartOn(kVirtual));
-  MakeWritable(window->Record());
-  ListaTlfHasPriority();
-  WriteUntilCommitted();
-  testing::SeenBox seen;
-  AnswerTheQuestion(seen, QMessageBox::NoButton);  // Enter: the default button
-  EXPECT_FALSE(general->Connection().CancelExchange());
-  EXPECT_TRUE(seen.seen);
-  EXPECT_TRUE(seen.text.contains(QStringLiteral("keep only part of the configuration"))) << seen.text.toStdString();
-  EXPECT_EQ(seen.icon, QMessageBox::Warning);
-  Answerer messages;  // the write's own boxes, none expected
-  ASSERT_TRUE(Idle());
-  EXPECT_EQ(Status(), QStringLiteral("Configuration successfully upgraded."));
-  EXPECT_TRUE(Received(*window, "#01LDDEF"));
-  EXPECT_TRUE(Received(*window, "#03"));
-  EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(QLatin1Char('|')).toStdString();
-}
-
-TEST_F(ExchangeGateTest, ACancelAfterTheFirstLineAnsweredYesStopsItAndSaysTheUnitIsIncomplete) {
-  ASSERT_TRUE(StartOn(kVirtual));
-  SetCurrentLang(Lang::Spanish);
-  window->LoadAllTexts();
-  MakeWritable(window->Record());
-  ListaTlfHasPriority();
-  WriteUntilCommitted();
-  Answerer answers(QMessageBox::Yes);
-  EXPECT_TRUE(general->Connection().CancelExchange());
-  ASSERT_TRUE(Idle());
-  ASSERT_EQ(answers.questions.size(), 1);
-  EXPECT_TRUE(answers.questions[0].contains(QStringLiteral("¿Detener la escritura?")));
-  EXPECT_TRUE(Received(*window, "#01LDDEF"));
-  EXPECT_FALSE(Received(*window, "#03"));
-  EXPECT_EQ(Status(), QStringLiteral("Escritura detenida: el equipo tiene una configuración incompleta."));
-  EXPECT_EQ(Get<QProgressBar>("PBar")->value(), 0);
-  ASSERT_EQ(answers.texts.size(), 1);
-  EXPECT_TRUE(answers.texts[0].contains(QStringLiteral("debe escribirse de nuevo"))) << answers.texts[0].toStdString();
-  EXPECT_TRUE(general->Connection().Connected());
-  SetCurrentLang(Lang::English);  // the status follows the language
-  window->LoadAllTexts();
-  EXPECT_EQ(Status(), QStringLiteral("Write stopped: the unit holds an incomplete configuration."));
+// After the first line, a cancel or a close of the window asks (in the current language);
+// Enter (No, the default) lets the write end whole, Yes stops it; a stopped write says the
+// unit holds an incomplete configuration.
+TEST_F(ConnectionWindowTest, AfterTheFirstLineACancelOrACloseAsksAndOnlyYesStopsTheWrite) {
+  struct Case {
+    bool close, yes;
+    Lang lang;
+  };
+  for (const Case c : {Case{false, false, Lang::English}, Case{false, true, Lang::Spanish},
+                       Case{true, false, Lang::Spanish}, Case{true, true, Lang::English}}) {
+    SCOPED_TRACE(std::string(c.close ? "close, " : "cancel, ") + (c.yes ? "Yes" : "Enter"));
+    SetCurrentLang(c.lang);
+    ConnectAndWriteUntilCommitted();
+    SeenBox question;
+    AnswerNextBox(question, c.yes ? QMessageBox::Yes : QMessageBox::NoButton);
+    EXPECT_EQ(c.close ? window->close() : Panel().CancelExchange(), c.yes);
+    ASSERT_TRUE(question.seen);
+    EXPECT_EQ(question.icon, QMessageBox::Warning);
+    EXPECT_TRUE(question.text.contains(c.lang == Lang::Spanish ? QStringLiteral("¿Detener la escritura?")
+                                                               : QStringLiteral("keep only part")));
+    EXPECT_EQ(window->isVisible(), !(c.close && c.yes));
+    Answerer messages;
+    ASSERT_TRUE(Idle());  // a hidden window's link still runs: see what the unit got
+    EXPECT_TRUE(Received("#01LDDEF"));
+    EXPECT_EQ(Received("#03"), !c.yes);
+    if (c.close && c.yes) continue;
+    EXPECT_TRUE(Panel().Connected());
+    if (!c.yes) {
+      EXPECT_EQ(Status(), T(TextId::ConfigurationWritten));
+      EXPECT_TRUE(messages.texts.isEmpty());
+      continue;
+    }
+    const auto extra = [](ExtraText t) { return QString::fromUtf8(ExtraTextIn(CurrentLang(), t).data()); };
+    EXPECT_EQ(Status(), extra(ExtraText::WriteStoppedStatus));
+    ASSERT_EQ(messages.texts.size(), 1);
+    EXPECT_TRUE(messages.texts[0].contains(extra(ExtraText::WriteStoppedMessage))) << messages.texts[0].toStdString();
+    EXPECT_EQ(Get<QProgressBar>("PBar")->value(), 0);
+    SwitchTo(Lang::English);  // the status follows the language
+    EXPECT_EQ(Status(), extra(ExtraText::WriteStoppedStatus));
+  }
 }
 
 // Nobody answers: once the unit has acknowledged "#03" the question is withdrawn (its
 // premise no longer holds) and the write goes on to its end. A write that fails while
-// the question is open closes it too.
-TEST_F(ExchangeGateTest, TheQuestionIsWithdrawnOnceTheUnitHoldsTheWholeConfiguration) {
-  ASSERT_TRUE(StartOn(kVirtual));
-  MakeWritable(window->Record());
-  ListaTlfHasPriority();
-  // A guard answers Yes after 30 s, which the test would see.
-  QTimer guard;
-  guard.setSingleShot(true);
-  QObject::connect(&guard, &QTimer::timeout, [] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      box->button(QMessageBox::Yes)->click();
-    }
-  });
-  WriteUntilCommitted();
-  guard.start(30000);
-  EXPECT_FALSE(general->Connection().CancelExchange());  // returns once the unit has acknowledged "#03"
-  EXPECT_TRUE(guard.isActive());
-  ASSERT_TRUE(Idle());
-  EXPECT_EQ(Status(), QStringLiteral("Configuration successfully upgraded."));
-  EXPECT_TRUE(Received(*window, "#03"));
-
-}
-
-TEST_F(ExchangeGateTest, AWriteThatFailsWhileTheQuestionIsOpenClosesIt) {
-  UnitLinkOptions options = Unit(true);
-  options.virtualFaults.silentAfter = 12;  // a few lines into the write
-  Open(options);
-  ASSERT_TRUE(StartOn(kVirtual));
-  MakeWritable(window->Record());
-  ListaTlfHasPriority();
-  WriteUntilCommitted();
-  // Answers the write's own message; the question is left to the write's end (or, after
-  // 30 s, answered Yes, which the test would see).
-  QStringList messages;
-  bool forced = false;
-  QElapsedTimer waited;
-  waited.start();
-  QTimer answerer;
-  answerer.setInterval(2);
-  QObject::connect(&answerer, &QTimer::timeout, [&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box) return;
-    if (box->objectName() != QStringLiteral("StopWriteQuestion")) {
-      messages << box->text();
-      box->button(QMessageBox::Ok)->click();
-    } else if (waited.elapsed() > 30000) {
-      forced = true;
-      box->button(QMessageBox::Yes)->click();
-    }
-  });
-  answerer.start();
-  EXPECT_TRUE(general->Connection().CancelExchange());  // the write ended meanwhile
-  EXPECT_FALSE(forced);
-  EXPECT_FALSE(general->Connection().ExchangeRunning());
-  EXPECT_EQ(messages, QStringList{QStringLiteral("Communication error, check your connections.")});
-  EXPECT_EQ(Status(), QStringLiteral("Communication error."));
-  EXPECT_TRUE(Received(*window, "#01LDDEF"));
-  EXPECT_FALSE(Received(*window, "#03"));
-}
-
-TEST_F(ExchangeGateTest, ClosingTheWindowMidWriteAsksTheSameQuestion) {
-  ASSERT_TRUE(StartOn(kVirtual));
-  MakeWritable(window->Record());
-  ListaTlfHasPriority();
-  WriteUntilCommitted();
-  {
-    Answerer no(QMessageBox::No);
-    EXPECT_FALSE(window->close());
-    EXPECT_EQ(no.questions.size(), 1);
-    EXPECT_TRUE(window->isVisible());
+// the question is open closes it too. (A guard answers Yes after 30 s, which the test sees.)
+TEST_F(ConnectionWindowTest, TheQuestionIsWithdrawnWhenTheWriteIsWholeOrHasFailed) {
+  for (bool fails : {false, true}) {
+    SCOPED_TRACE(fails ? "fails" : "whole");
+    UnitLinkOptions options = VirtualUnit(true);
+    if (fails) options.virtualFaults.silentAfter = 12;  // a few lines into the write
+    ConnectAndWriteUntilCommitted(options);
+    Answerer messages;
+    messages.leaveOpen = QStringLiteral("StopWriteQuestion");
+    bool forced = false;
+    QTimer::singleShot(30000, window.get(), [&forced] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        forced = true;
+        box->button(QMessageBox::Yes)->click();
+      }
+    });
+    EXPECT_EQ(Panel().CancelExchange(), fails);  // returns once the write is whole or has failed
+    EXPECT_FALSE(forced);
     ASSERT_TRUE(Idle());
-    EXPECT_EQ(Status(), QStringLiteral("Configuration successfully upgraded."));
-    EXPECT_TRUE(Received(*window, "#03"));
+    EXPECT_EQ(Received("#03"), !fails);
+    EXPECT_EQ(Status(), fails ? T(TextId::CommunicationError) : T(TextId::ConfigurationWritten));
+    EXPECT_EQ(messages.texts, fails ? QStringList{T(TextId::CommunicationErrorCheckConnections)} : QStringList{});
   }
-  WriteUntilCommitted();
-  Answerer yes(QMessageBox::Yes);
-  EXPECT_TRUE(window->close());
-  EXPECT_EQ(yes.questions.size(), 1);
-  EXPECT_FALSE(window->isVisible());
-  ASSERT_TRUE(Idle());  // the link outlives the hidden window here: see what the unit got
-  EXPECT_TRUE(Received(*window, "#01LDDEF"));
-  EXPECT_FALSE(Received(*window, "#03"));
-}
-
-// The backup before a write and the verify after it are reads: a cancel there ends them
-// at once, without the question.
-TEST_F(ExchangeGateTest, ACancelDuringTheBackupOrTheVerifyEndsItAtOnce) {
-  Answerer answers(QMessageBox::Yes);
-  ASSERT_TRUE(StartOn(kVirtual));
-  MakeWritable(window->Record());
-  ListaTlfHasPriority();
-  general->Connection().BackUpFirst()->setChecked(true);
-  general->Connection().EscribirClick();
-  ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() > 5; }));  // reading
-  EXPECT_TRUE(general->Connection().CancelExchange());
-  ASSERT_TRUE(Idle());
-  EXPECT_FALSE(Received(*window, "#01LDDEF"));
-  EXPECT_TRUE(Received(*window, "#02"));
-
-  general->Connection().BackUpFirst()->setChecked(false);
-  general->Connection().VerifyAfterWriting()->setChecked(true);
-  general->Connection().EscribirClick();
-  ASSERT_TRUE(WaitFor([this] { return Status() == T(TextId::ReadingConfiguration); }));  // the verify's read
-  EXPECT_TRUE(general->Connection().CancelExchange());
-  ASSERT_TRUE(Idle());
-  EXPECT_TRUE(Received(*window, "#03"));
-  EXPECT_TRUE(answers.questions.isEmpty());
-  EXPECT_TRUE(general->Connection().Connected());
 }
 
 }  // namespace
