@@ -19,6 +19,7 @@ layer_of() {
     compare/*) echo compare ;;
     transfer/*) echo transfer ;;
     firmware/*) echo firmware ;;
+    report/*) echo report ;;
     sim/tool/*) echo sim_tool ;;
     sim/*) echo sim ;;
     ui/app/*) echo ui ;;
@@ -45,16 +46,17 @@ declare -A may=(
   [firmware]="text model configfile link"          # configfile: the guarded file read
   [sim]="text model link transfer"   # the unit's side: the same lines, records and framing
   [link_qt]="text model link qt"
+  [report]="$core qt"                # Qt Gui and PrintSupport: the rich-text document, PDF, printing
   [sim_tool]="$core sim"
-  [ui]="$core sim link_qt qt"         # sim: the built-in virtual unit
-  [cli]="$core link_qt qt"
+  [ui]="$core sim link_qt report qt"  # sim: the built-in virtual unit
+  [cli]="$core link_qt report qt"
   [testsupport]="$core"
-  [tests]="$core sim link_qt ui testsupport qt"
+  [tests]="$core sim link_qt report ui testsupport qt"
   [fuzz]="$core sim"
-  [bench]="$core sim link_qt testsupport qt"
+  [bench]="$core sim link_qt report testsupport qt"
 )
 
-folders=(text ui model configfile link compare transfer firmware sim cli tests fuzz bench)
+folders=(text ui model configfile link compare transfer firmware report sim cli tests fuzz bench)
 existing=()
 for f in "${folders[@]}"; do [ -d "$f" ] && existing+=("$f"); done
 files=()

@@ -81,6 +81,31 @@ constexpr Entry kTexts[] = {
      "holds an incomplete configuration and must be written again.",
      "La escritura se ha detenido cuando el equipo ya había recibido parte de la "
      "configuración. El equipo tiene una configuración incompleta y debe escribirse de nuevo."},
+    // The configuration report (File > Print..., File > Export as PDF..., zdl410 report).
+    {ExtraText::ReportTitle, "Configuration report", "Informe de configuración"},
+    {ExtraText::ReportDateTime, "Date and time", "Fecha y hora"},
+    {ExtraText::ReportProgramVersion, "Program version", "Versión del programa"},
+    {ExtraText::ReportNoFile, "not saved in a file", "no guardada en un fichero"},
+    {ExtraText::ReportVerified,
+     "Verified against the unit on %1, firmware %2: it keeps this configuration.",
+     "Verificada con el equipo el %1, firmware %2: el equipo guarda esta configuración."},
+    {ExtraText::ReportYes, "Yes", "Sí"},
+    {ExtraText::ReportNone, "None", "Ninguno"},
+    {ExtraText::ReportAnalogInputs, "Analog inputs", "Entradas analógicas"},
+    {ExtraText::ReportScale, "Scale", "Escala"},
+    {ExtraText::ReportThresholds, "Thresholds", "Umbrales"},
+    {ExtraText::ReportPinHidden, "enabled (the PIN is not printed)",
+     "habilitada (el PIN no se imprime)"},
+    {ExtraText::ReportBadOutput, "the report is written as .pdf or .html: %1 ends in neither",
+     "el informe se escribe como .pdf o .html: %1 no termina en ninguno de los dos"},
+    {ExtraText::ReportOutputIsInput, "the output file %1 is the input file",
+     "el fichero de salida %1 es el fichero de entrada"},
+    {ExtraText::ReportPrint, "&Print...", "&Imprimir..."},
+    {ExtraText::ReportExportPdf, "&Export as PDF...", "&Exportar como PDF..."},
+    {ExtraText::ReportPdfFilter, "PDF document (*.pdf)", "Documento PDF (*.pdf)"},
+    {ExtraText::ReportSaved, "Report saved: %1", "Informe guardado: %1"},
+    {ExtraText::ReportPrinted, "Report sent to the printer.", "Informe enviado a la impresora."},
+    {ExtraText::ReportReplace, "%1 already exists. Replace it?", "%1 ya existe. ¿Desea reemplazarlo?"},
 };
 
 constexpr bool InEnumOrder() {

@@ -50,6 +50,26 @@ enum class ExtraText {
   // A write stopped after the unit took part of the configuration.
   WriteStoppedStatus,    // "Write stopped: the unit holds an incomplete configuration."
   WriteStoppedMessage,   // "The write was stopped ... must be written again."
+  // The configuration report (File > Print..., File > Export as PDF..., zdl410 report).
+  ReportTitle,           // "Configuration report"
+  ReportDateTime,        // "Date and time"
+  ReportProgramVersion,  // "Program version"
+  ReportNoFile,          // "not saved in a file"
+  ReportVerified,        // "Verified against the unit on %1, firmware %2: it keeps this configuration."
+  ReportYes,             // "Yes"
+  ReportNone,            // "None"
+  ReportAnalogInputs,    // "Analog inputs"
+  ReportScale,           // "Scale"
+  ReportThresholds,      // "Thresholds"
+  ReportPinHidden,       // "enabled (the PIN is not printed)"
+  ReportBadOutput,       // "the report is written as .pdf or .html: %1 ends in neither"
+  ReportOutputIsInput,   // "the output file %1 is the input file"
+  ReportPrint,           // "&Print..."
+  ReportExportPdf,       // "&Export as PDF..."
+  ReportPdfFilter,       // "PDF document (*.pdf)"
+  ReportSaved,           // "Report saved: %1"
+  ReportPrinted,         // "Report sent to the printer."
+  ReportReplace,         // "%1 already exists. Replace it?"
 };
 
 // The text in the language, UTF-8.
