@@ -292,6 +292,9 @@ void MainWindow::BuildMenus() {
   fileMenu_->addSeparator();
   fileMenu_->addAction(Action(QStringLiteral("Compare")));
   fileMenu_->addSeparator();
+  // Print..., Export as PDF... (report_commands.cpp)
+  BuildReportActions();
+  fileMenu_->addSeparator();
   quit_ = fileMenu_->addAction(QString(), this, &QWidget::close);
   quit_->setShortcut(QKeySequence::Quit);
   windowsMenu_ = menuBar()->addMenu(QString());
@@ -352,6 +355,7 @@ void MainWindow::LoadText() {
   toolsMenu_->setTitle(T2("&Tools", "&Herramientas"));
   helpMenu_->setTitle(T2("&Help", "A&yuda"));
   about_->setText(T2("&About...", "&Acerca de..."));
+  LoadReportText();
   SpeakStatusNote(statusBar()->currentMessage());
 }
 

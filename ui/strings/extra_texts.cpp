@@ -106,6 +106,8 @@ constexpr Entry kTexts[] = {
     {ExtraText::ReportSaved, "Report saved: %1", "Informe guardado: %1"},
     {ExtraText::ReportPrinted, "Report sent to the printer.", "Informe enviado a la impresora."},
     {ExtraText::ReportReplace, "%1 already exists. Replace it?", "%1 ya existe. ¿Desea reemplazarlo?"},
+    {ExtraText::ReportPrintFailed, "The report could not be printed on %1.",
+     "No se ha podido imprimir el informe en %1."},
 };
 
 constexpr bool InEnumOrder() {

@@ -70,6 +70,7 @@ enum class ExtraText {
   ReportSaved,           // "Report saved: %1"
   ReportPrinted,         // "Report sent to the printer."
   ReportReplace,         // "%1 already exists. Replace it?"
+  ReportPrintFailed,     // "The report could not be printed on %1."
 };
 
 // The text in the language, UTF-8.
