@@ -51,7 +51,7 @@ enum Caption : int {
 // the device.
 constexpr double kMillimetre = 96 / 25.4;
 constexpr double kPageMargin = 15 * kMillimetre;
-constexpr double kFooterHeight = 8 * kMillimetre;
+constexpr double kFooterHeight = 8 * kMillimetre;  // the page number's line, in the bottom margin
 constexpr int kPdfResolution = 300;
 constexpr double kBodyPoints = 9;
 
@@ -325,9 +325,9 @@ void DigitalInputs(Sheet& s, const ConfigurationRecord& r) {
 }
 
 void AnalogInputs(Sheet& s, const ConfigurationRecord& r) {
-  s.BeginTable(s.X(ExtraText::ReportAnalogInputs), {{QStringLiteral("#"), 5}, {s.C(kEnabled), 8}, {s.C(kAnalogText), 17}, {QStringLiteral("Ring"), 6},
-                {s.C(kRetry), 8}, {s.C(kPersist), 9}, {s.X(ExtraText::ReportScale), 13},
-                {s.X(ExtraText::ReportThresholds), 12}, {s.C(kMacrosCaption), 22}});
+  s.BeginTable(s.X(ExtraText::ReportAnalogInputs), {{QStringLiteral("#"), 5}, {s.C(kEnabled), 8}, {s.C(kAnalogText), 16}, {QStringLiteral("Ring"), 6},
+                {s.C(kRetry), 8}, {s.C(kPersist), 9}, {s.X(ExtraText::ReportScale), 12},
+                {s.X(ExtraText::ReportThresholds), 14}, {s.C(kMacrosCaption), 22}});
   const QString br = QStringLiteral("<br>");
   for (int i = 0; i < kAnalogInputs; ++i) {
     const AnalogInput& a = r.Analog[static_cast<std::size_t>(i)];
@@ -448,20 +448,21 @@ std::unique_ptr<QTextDocument> LayOut(const BuiltSheet& sheet, QPagedPaintDevice
   // No ligatures: every word of the PDF reads and searches as typed ("fi", not one glyph).
   font.setStyleStrategy(QFont::PreferNoShaping);
   document->setDefaultFont(font);
+  // Everything the layout depends on is set before the page is read, so it is laid out
+  // once. The margins hold on every page; the page number sits in the bottom one.
   document->documentLayout()->setPaintDevice(&device);
+  document->setDocumentMargin(kPageMargin);
+  document->setPageSize(page);
   document->setHtml(sheet.html);
+  // The header rows the page marks (<thead>), which a table repeats on every page it
+  // crosses; set only where the reading of the page left them otherwise.
   const std::vector<QTextTable*> tables = Tables(*document);
   for (std::size_t i = 0; i < tables.size() && i < sheet.parts.size(); ++i) {
     QTextTableFormat format = tables[i]->format();
+    if (format.headerRowCount() == sheet.parts[i].headerRows) continue;
     format.setHeaderRowCount(sheet.parts[i].headerRows);
     tables[i]->setFormat(format);
   }
-  // The margins hold on every page; the bottom one leaves room for the page number.
-  QTextFrameFormat root = document->rootFrame()->frameFormat();
-  root.setMargin(kPageMargin);
-  root.setBottomMargin(kPageMargin + kFooterHeight);
-  document->rootFrame()->setFrameFormat(root);
-  document->setPageSize(page);
   return document;
 }
 
@@ -540,7 +541,7 @@ bool PaintReport(const ConfigurationRecord& record, const ReportFacts& facts, La
     document->documentLayout()->draw(&painter, context);
     painter.restore();
     painter.setFont(footer);
-    const QRectF foot(0, page.height() - (kPageMargin + kFooterHeight) * scale, page.width(), kFooterHeight * scale);
+    const QRectF foot(0, page.height() - kPageMargin * scale, page.width(), kFooterHeight * scale);
     painter.drawText(foot, Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("%1 / %2").arg(p + 1).arg(pages));
   }
   return painter.end();
