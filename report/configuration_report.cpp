@@ -53,6 +53,11 @@ constexpr double kMillimetre = 96 / 25.4;
 constexpr double kPageMargin = 15 * kMillimetre;
 constexpr double kFooterHeight = 8 * kMillimetre;  // the page number's line, in the bottom margin
 constexpr int kPdfResolution = 300;
+// The longest text shown whole: well above the longest box of the editors (a phone-list
+// entry of 75 characters).
+constexpr std::size_t kLongestShown = 300;
+constexpr std::size_t kMaxCuts = 16;
+constexpr int kMaxTidiedPages = 20;  // a full configuration takes 3 or 4
 constexpr double kBodyPoints = 9;
 
 // How a moment is written on the sheet, the same in both languages.
@@ -60,7 +65,7 @@ QString Moment(const QDateTime& when) { return when.toString(QStringLiteral("yyy
 
 // A text of the record as the page shows it: UTF-8, every control byte written as \xNN
 // (so it can neither break the layout nor hide), escaped for HTML.
-QString Shown(const Text& bytes) {
+QString ShownWhole(const Text& bytes) {
   std::string visible;
   for (const char c : bytes) {
     if (IsControlByte(c)) {
@@ -93,6 +98,16 @@ class Sheet {
   QString Raw(int offset) const { return QString::fromUtf8(LangText(lang_, offset)); }
   QString X(ExtraText text) const {
     return QString::fromUtf8(ExtraTextIn(lang_, text)).toHtmlEscaped();
+  }
+  // A text of the record as the page shows it (ShownWhole); one far longer than any box
+  // of the editors keeps (a file may hold it) is cut, saying how long it is, so a file of
+  // such texts cannot make a report of hundreds of pages.
+  QString Shown(const Text& bytes) const {
+    if (bytes.size() <= kLongestShown) return ShownWhole(bytes);
+    return ShownWhole(bytes.substr(0, kLongestShown)) +
+           QString::fromStdString(
+               BilingualText::Format(ExtraText::ReportTextCut, {std::to_string(bytes.size())}).In(lang_))
+               .toHtmlEscaped();
   }
   QString YesNo(bool value) const { return value ? X(ExtraText::ReportYes) : C(kNo); }
   // A box with the value it enables: the value (or "Yes") when checked; "No" and the
@@ -218,8 +233,8 @@ void Heading(Sheet& s, const ConfigurationRecord& r, const ReportFacts& facts) {
   auto fact = [&s](const QString& caption, const QString& value) {
     s.Row({caption, QStringLiteral("<b>") + value + QStringLiteral("</b>")});
   };
-  fact(s.C(kName), Shown(r.General.NOMBRE));
-  fact(s.C(kOwnNumber), Shown(r.General.PTLF));
+  fact(s.C(kName), s.Shown(r.General.NOMBRE));
+  fact(s.C(kOwnNumber), s.Shown(r.General.PTLF));
   fact(s.C(kFile), facts.fileName.isEmpty() ? s.X(ExtraText::ReportNoFile) : facts.fileName.toHtmlEscaped());
   fact(s.X(ExtraText::ReportDateTime), Moment(facts.printed));
   fact(s.X(ExtraText::ReportProgramVersion), QStringLiteral("zdl410 ") + facts.programVersion.toHtmlEscaped());
@@ -235,17 +250,17 @@ void Heading(Sheet& s, const ConfigurationRecord& r, const ReportFacts& facts) {
 void General(Sheet& s, const ConfigurationRecord& r) {
   const GeneralGroup& g = r.General;
   s.BeginPairs(s.C(kGeneral));
-  s.Row({s.C(kName), Shown(g.NOMBRE)});
-  QString smsc = Shown(g.SMSC);
+  s.Row({s.C(kName), s.Shown(g.NOMBRE)});
+  QString smsc = s.Shown(g.SMSC);
   const int operatorCaption = g.Csm == SmsCentre::CSMMovi   ? kMovistar
                               : g.Csm == SmsCentre::CSMVoda ? kVodafone
                               : g.Csm == SmsCentre::CSMAmen ? kAmena
                                                             : 0;
   if (operatorCaption != 0) smsc += QStringLiteral(" (") + s.C(operatorCaption) + QLatin1Char(')');
   s.Row({s.C(kSmsCentre), smsc});
-  s.Row({s.C(kRetries), Shown(g.RENVN)});
+  s.Row({s.C(kRetries), s.Shown(g.RENVN)});
   s.Row({s.C(kRetryTime), s.Number(g.RENVT, kMinutes)});
-  s.Row({s.C(kOwnNumber), Shown(g.PTLF)});
+  s.Row({s.C(kOwnNumber), s.Shown(g.PTLF)});
   s.Row({s.C(kAutoSync), s.Number(g.ASINC, kDays)});
   s.Row({s.C(kAutoInfo), s.Number(g.AINFO, kDays)});
   s.Row({s.C(kStatusMessage), s.Number(g.NORMAL, kSeconds)});
@@ -260,7 +275,7 @@ void General(Sheet& s, const ConfigurationRecord& r) {
   const TxAlarmGroup& tx = r.TxAlarm;
   s.BeginPairs(s.C(kTxAlarm));
   s.Row({s.C(kEnabled), s.YesNo(tx.HABIL)}, tx.HABIL);
-  s.Row({s.C(kTxAlarmText), Shown(tx.TEXT)}, tx.HABIL);
+  s.Row({s.C(kTxAlarmText), s.Shown(tx.TEXT)}, tx.HABIL);
   s.Row({QStringLiteral("Ring"), s.YesNo(tx.RING)}, tx.HABIL);
   s.Row({s.C(kMacroIfTrueTx), s.MacroChoice(tx.MACRO_TX)}, tx.HABIL);
   s.EndTable();
@@ -272,6 +287,8 @@ void General(Sheet& s, const ConfigurationRecord& r) {
 QStringList PhoneEntryCells(const Sheet& s, const Text& entry) {
   const QString text = QString::fromStdString(Cp1252ToUtf8(entry));
   const QStringList parts = text.split(QLatin1Char(','));
+  // A part as it stands: back in the record's bytes, shown as any text of the record is.
+  auto shown = [&s](const QString& part) { return s.Shown(Utf8ToCp1252(part.toStdString()).value_or(std::string())); };
   QString priority = s.C(kNoPriority);
   QString privilege = QStringLiteral("&ndash;");
   bool rxd = false;
@@ -279,7 +296,7 @@ QStringList PhoneEntryCells(const Sheet& s, const Text& entry) {
   for (qsizetype i = 1; i < parts.size(); ++i) {
     const QString& part = parts[i];
     if (part.startsWith(QLatin1String("Prio="))) {
-      priority = s.Raw(kPriorityN).toHtmlEscaped() + part.mid(5).toHtmlEscaped();
+      priority = s.Raw(kPriorityN).toHtmlEscaped() + shown(part.mid(5));
     } else if (part == QLatin1String("RXD")) {
       rxd = true;
     } else if (part.size() == 4 && part.startsWith(QLatin1String("PRV"))) {
@@ -288,13 +305,13 @@ QStringList PhoneEntryCells(const Sheet& s, const Text& entry) {
         case '2': privilege = s.C(kAdministrator); break;
         case '1': privilege = s.C(kAdvanced); break;
         case '0': privilege = s.C(kUser); break;
-        default: privilege = part.toHtmlEscaped();
+        default: privilege = shown(part);
       }
     } else {
-      mask << (part == QLatin1String("AIN") ? QStringLiteral("INFO") : part.toHtmlEscaped());
+      mask << (part == QLatin1String("AIN") ? QStringLiteral("INFO") : shown(part));
     }
   }
-  return {Shown(Utf8ToCp1252(parts.front().toStdString()).value_or(std::string())), priority, privilege,
+  return {shown(parts.front()), priority, privilege,
           s.YesNo(rxd), mask.isEmpty() ? s.C(kNo) : mask.join(QLatin1Char(' '))};
 }
 
@@ -315,8 +332,8 @@ void DigitalInputs(Sheet& s, const ConfigurationRecord& r) {
   for (int i = 0; i < kDigitalInputs; ++i) {
     const DigitalInput& d = r.Digital[static_cast<std::size_t>(i)];
     const int mode = EffectiveMode(d);
-    s.Row({QString::number(i), s.C(kModeDisabled + mode), Shown(d.TEXT), s.YesNo(d.RING), s.YesNo(d.RENV),
-           s.Enabling(d.PERSIST, d.PVAL), s.Enabling(d.CICLOS, d.CVAL), Shown(d.RST),
+    s.Row({QString::number(i), s.C(kModeDisabled + mode), s.Shown(d.TEXT), s.YesNo(d.RING), s.YesNo(d.RENV),
+           s.Enabling(d.PERSIST, d.PVAL), s.Enabling(d.CICLOS, d.CVAL), s.Shown(d.RST),
            s.Labelled(kMacroIfTrue, s.MacroChoice(d.MACRO_TRUE)) + QStringLiteral("<br>") +
                s.Labelled(kMacroIfFalse, s.MacroChoice(d.MACRO_FALSE))},
           mode != ModeDisabled);
@@ -331,12 +348,12 @@ void AnalogInputs(Sheet& s, const ConfigurationRecord& r) {
   const QString br = QStringLiteral("<br>");
   for (int i = 0; i < kAnalogInputs; ++i) {
     const AnalogInput& a = r.Analog[static_cast<std::size_t>(i)];
-    s.Row({QString::number(i), s.YesNo(a.HABIL), Shown(a.TEXT), s.YesNo(a.RING), s.YesNo(a.RENV),
+    s.Row({QString::number(i), s.YesNo(a.HABIL), s.Shown(a.TEXT), s.YesNo(a.RING), s.YesNo(a.RENV),
            s.Enabling(a.PERSIST, a.PVAL),
-           s.Labelled(kScaleStart, Shown(a.IE)) + br + s.Labelled(kScaleEnd, Shown(a.FE)) + br +
-               s.Labelled(kUnit, Shown(a.UN)),
-           s.Labelled(kMin, Shown(a.MIN)) + br + s.Labelled(kMax, Shown(a.MAX)) + br +
-               s.Labelled(kHysteresis, Shown(a.HIST)),
+           s.Labelled(kScaleStart, s.Shown(a.IE)) + br + s.Labelled(kScaleEnd, s.Shown(a.FE)) + br +
+               s.Labelled(kUnit, s.Shown(a.UN)),
+           s.Labelled(kMin, s.Shown(a.MIN)) + br + s.Labelled(kMax, s.Shown(a.MAX)) + br +
+               s.Labelled(kHysteresis, s.Shown(a.HIST)),
            s.Labelled(kMacroIfHigh, s.MacroChoice(a.MACRO_HIGH)) + br +
                s.Labelled(kMacroIfNominal, s.MacroChoice(a.MACRO_NOM)) + br +
                s.Labelled(kMacroIfLow, s.MacroChoice(a.MACRO_LOW))},
@@ -349,7 +366,7 @@ void Macros(Sheet& s, const ConfigurationRecord& r) {
   s.BeginTable(s.C(kMacrosCaption), {{QStringLiteral("#"), 6}, {s.C(kMacroText), 40}, {s.C(kCommand), 54}});
   for (int k = 0; k < kMacros; ++k) {
     const Macro& m = r.Macros[static_cast<std::size_t>(k)];
-    s.Row({QString::number(k + 1), Shown(m.MACRO_TEXT), Shown(m.MACRO_COM)});
+    s.Row({QString::number(k + 1), s.Shown(m.MACRO_TEXT), s.Shown(m.MACRO_COM)});
   }
   s.EndTable();
 }
@@ -364,9 +381,9 @@ void Datalogger(Sheet& s, const ConfigurationRecord& r) {
     return shown.join(QStringLiteral(", "));
   };
   s.BeginPairs(s.C(kDatalogger));
-  s.Row({s.C(kSampleTime), Shown(l.LOG_TIME)});
+  s.Row({s.C(kSampleTime), s.Shown(l.LOG_TIME)});
   s.Row({s.C(kChannelWarnings), channels("A", l.REG_A)});
-  s.Row({s.C(kRearmTime), Shown(l.DIGITAL_REARM)});
+  s.Row({s.C(kRearmTime), s.Shown(l.DIGITAL_REARM)});
   s.Row({s.C(kChangesOfState), channels("D", l.REG_D)});
   s.EndTable();
 }
@@ -380,8 +397,8 @@ void Timers(Sheet& s, const ConfigurationRecord& r) {
     for (int d = 0; d < kWeekDays; ++d) {
       if (timer.Days[static_cast<std::size_t>(d)]) days << s.C(kMonday + d);
     }
-    s.Row({QString::number(t), s.YesNo(timer.HABIL), Shown(timer.TIME),
-           days.isEmpty() ? s.C(kNo) : days.join(QLatin1Char(' ')), Shown(timer.VP),
+    s.Row({QString::number(t), s.YesNo(timer.HABIL), s.Shown(timer.TIME),
+           days.isEmpty() ? s.C(kNo) : days.join(QLatin1Char(' ')), s.Shown(timer.VP),
            timer.MACRO >= 0 ? QString::number(timer.MACRO + 1) : QStringLiteral("&ndash;")},
           timer.HABIL);
   }
@@ -420,7 +437,7 @@ BuiltSheet Build(const ConfigurationRecord& record, const ReportFacts& facts, La
   Datalogger(s, record);
   Timers(s, record);
   const QString title = s.X(ExtraText::ReportTitle) +
-                        (record.General.NOMBRE.empty() ? QString() : QStringLiteral(" &ndash; ") + Shown(record.General.NOMBRE));
+                        (record.General.NOMBRE.empty() ? QString() : QStringLiteral(" &ndash; ") + s.Shown(record.General.NOMBRE));
   return {QStringLiteral("<!DOCTYPE html>\n<html lang=\"%1\">\n<head>\n<meta charset=\"utf-8\">\n<title>%2</title>\n"
                          "<style>\n%3</style>\n</head>\n<body>\n")
                   .arg(lang == Lang::Spanish ? QStringLiteral("es") : QStringLiteral("en"), title,
@@ -518,12 +535,15 @@ bool PaintReport(const ConfigurationRecord& record, const ReportFacts& facts, La
   if (!painter.begin(&device)) return false;
   const QRectF page(0, 0, device.width(), device.height());
   // A row the layout would split across two pages starts the next one instead, under its
-  // table's header rows; each cut is made once, so this ends.
+  // table's header rows. Each cut is made once, and a full configuration needs a few; the
+  // overlong texts a file may hold (hundreds of pages) are left where they fall rather
+  // than laid out again and again.
   Sheet::Cuts cuts;
   BuiltSheet sheet = Build(record, facts, lang);
   std::unique_ptr<QTextDocument> document = LayOut(sheet, device, page.size());
-  while (const std::optional<std::pair<int, int>> row = RowAcrossPages(*document, sheet.parts)) {
-    if (!cuts.insert(*row).second) break;
+  while (cuts.size() < kMaxCuts && document->pageCount() <= kMaxTidiedPages) {
+    const std::optional<std::pair<int, int>> row = RowAcrossPages(*document, sheet.parts);
+    if (!row || !cuts.insert(*row).second) break;
     sheet = Build(record, facts, lang, cuts);
     document = LayOut(sheet, device, page.size());
   }

@@ -103,11 +103,17 @@ TEST(Report, EveryTextOfTheRecordPrintsLiterally) {
   record.Macros[0].MACRO_TEXT = "\xAB</td><script>\xBB";  // «...» in Windows-1252
   record.Digital[5].TEXT = "a&amp;b";
   record.ListaTlf = {"600,<i>"};
+  // A file may hold texts far longer than any box: shown cut, saying how long they are.
+  for (DigitalInput& input : record.Digital) input.RST = std::string(100000, '9');
   ASSERT_TRUE(SaveConfigFile(ncf, record).ok);
   ASSERT_EQ(Cli({"report", ncf, dir.File("r.pdf")}).exitCode, 0);
   ASSERT_EQ(Cli({"report", ncf, dir.File("r.html")}).exitCode, 0);
-  const std::string text = PdfText(dir.File("r.pdf"));
+  int pages = 0;
+  const std::string text = PdfText(dir.File("r.pdf"), &pages);
   const std::string html = testing::ReadFileBytes(dir.File("r.html"));
+  EXPECT_LT(pages, 20);  // not hundreds
+  EXPECT_NE(text.find(Squeezed(BilingualText::Format(ExtraText::ReportTextCut, {"100000"}).In(Lang::English))),
+            std::string::npos);
   for (const auto& [shown, escaped] : {std::pair{"<b>&", "&lt;b&gt;&amp;"},
                                        std::pair{"«</td><script>»", "«&lt;/td&gt;&lt;script&gt;»"},
                                        std::pair{"a&amp;b", "a&amp;amp;b"}, std::pair{"<i>", "&lt;i&gt;"}}) {

@@ -108,6 +108,7 @@ constexpr Entry kTexts[] = {
     {ExtraText::ReportReplace, "%1 already exists. Replace it?", "%1 ya existe. ¿Desea reemplazarlo?"},
     {ExtraText::ReportPrintFailed, "The report could not be printed on %1.",
      "No se ha podido imprimir el informe en %1."},
+    {ExtraText::ReportTextCut, "... (%1 characters in all)", "... (%1 caracteres en total)"},
 };
 
 constexpr bool InEnumOrder() {

@@ -71,6 +71,7 @@ enum class ExtraText {
   ReportPrinted,         // "Report sent to the printer."
   ReportReplace,         // "%1 already exists. Replace it?"
   ReportPrintFailed,     // "The report could not be printed on %1."
+  ReportTextCut,         // "... (%1 characters in all)"
 };
 
 // The text in the language, UTF-8.
