@@ -409,11 +409,12 @@ void Timers(Sheet& s, const ConfigurationRecord& r) {
 constexpr char kStyle[] =
     "body { font-family: 'DejaVu Sans', sans-serif; font-size: 9pt; }\n"
     "h1 { font-size: 15pt; margin: 0 0 6px 0; }\n"
-    "th.section { font-size: 11pt; background: #c9d3e0; }\n"
+
     "table.grid { margin-top: 10px; border-collapse: collapse; border-color: #888888; border-style: solid; }\n"
     "table.grid th, table.grid td { border: 1px solid #888888; padding: 3px; vertical-align: top; }\n"
     "table.grid th { background: #e4e4e4; text-align: left; }\n"
-    "td.caption { color: #444444; padding-right: 12px; }\n"
+    "table.grid th.section { font-size: 11pt; background: #c9d3e0; }\n"
+
     "td.off, tr.off td { color: #777777; font-style: italic; }\n"
     "p.verified { font-weight: bold; }\n"
     "@page { size: A4 portrait; margin: 15mm; }\n"
