@@ -19,6 +19,8 @@ top=$(pwd)
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev qt6-serialport-dev
           qt6-translations-l10n libgtest-dev googletest libgl-dev
+          # The report's tests read its PDF's text back (pdftotext).
+          poppler-utils
           # The package and its checks: dpkg-shlibdeps, the validators, lintian, the manual
           # pages' renderers, the file-type lookup (xdg-mime asks `mimetype` outside a desktop).
           dpkg-dev file desktop-file-utils appstream lintian groff-base man-db xdg-utils

@@ -45,6 +45,8 @@ int Lines(Args& args, const Context& ctx);
 int Read(Args& args, const Context& ctx);
 int Write(Args& args, const Context& ctx);
 int Flash(Args& args, const Context& ctx);
+// report FILE.ncf OUT.pdf|OUT.html (cli/report_command.cpp); needs a QGuiApplication.
+int Report(Args& args, const Context& ctx);
 
 // Prints "zdl410: <what>" and the usage on stderr; returns kUsage.
 int UsageError(const std::string& what);

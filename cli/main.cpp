@@ -1,6 +1,8 @@
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <iostream>
 #include <map>
+#include <memory>
 
 #include "cli/cli.h"
 #include "cli/compare_commands.h"
@@ -30,6 +32,9 @@ constexpr const char* kUsageText =
     "                                what a write of FILE would change in the unit\n"
     "  flash --port PORT [--trace LOG] [--wait SECONDS] FILE.hex\n"
     "                                upload firmware to the unit's boot loader\n"
+    "  report FILE.ncf OUT.pdf|OUT.html\n"
+    "                                the configuration report: a PDF (A4) to print or keep,\n"
+    "                                or a self-contained HTML page to mail\n"
     "PORT is COM1 to COM16 or a device path. Exit status: 0 success, 1 failure, 2 usage.\n"
     "--password PW can be seen by other users of this computer (in the process list):\n"
     "  rather set ZDL410_PASSWORD, or give neither to be asked on the terminal.\n"
@@ -95,14 +100,27 @@ int UsageError(const std::string& what) {
 
 namespace {
 
-int Run(QCoreApplication& app, int argc, char** argv) {
+// The application object of a command: the serial port wants one (nothing here runs its
+// event loop); the report lays out text, which needs fonts, so it gets a QGuiApplication,
+// on the offscreen platform unless one is named: it shows nothing, and a display that has
+// gone away must not stop it.
+std::unique_ptr<QCoreApplication> MakeApplication(const std::string& command, int& argc, char** argv) {
+  if (command != "report") return std::make_unique<QCoreApplication>(argc, argv);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A desktop theme's plugin can stop the offscreen platform before it starts.
+    qputenv("QT_QPA_PLATFORMTHEME", "");
+  }
+  return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+int Run(int argc, char** argv) {
   std::vector<std::string> all(argv + 1, argv + argc);
   if (!all.empty() && (all[0] == "--help" || all[0] == "-h" || all[0] == "help")) {
     std::cout << kUsageText;
     return kSuccess;
   }
   Context ctx;
-  ctx.lang = StoredLanguage().value_or(Lang::English);
   std::optional<std::string> lang;
   std::string command;
   std::vector<std::string> rest;
@@ -123,6 +141,7 @@ int Run(QCoreApplication& app, int argc, char** argv) {
       rest.push_back(a);
     }
   }
+  ctx.lang = StoredLanguage().value_or(Lang::English);
   if (lang) {
     if (*lang == "en") {
       ctx.lang = Lang::English;
@@ -132,13 +151,15 @@ int Run(QCoreApplication& app, int argc, char** argv) {
       return UsageError("--lang takes en or es");
     }
   }
-  // The serial port's errors in the session's language.
-  InstallQtTranslations(app, LangBase(ctx.lang));
   if (command.empty()) return UsageError("no command given");
+  int qtArgc = 1;
+  const std::unique_ptr<QCoreApplication> app = MakeApplication(command, qtArgc, argv);
+  // The serial port's errors in the session's language.
+  InstallQtTranslations(*app, LangBase(ctx.lang));
   static const std::map<std::string, int (*)(Args&, const Context&)> kCommands = {
       {"dump", Dump}, {"convert", Convert}, {"check", Check},
       {"lines", Lines}, {"read", Read},     {"write", Write},
-      {"flash", Flash},
+      {"flash", Flash}, {"report", Report},
       {"diff", Diff},  // cli/compare_commands.h
   };
   auto found = kCommands.find(command);
@@ -150,9 +171,4 @@ int Run(QCoreApplication& app, int argc, char** argv) {
 }  // namespace
 }  // namespace zdl::cli
 
-int main(int argc, char** argv) {
-  // The serial port wants an application object; nothing here runs its event loop.
-  int qtArgc = 1;
-  QCoreApplication app(qtArgc, argv);
-  return zdl::cli::Run(app, argc, argv);
-}
+int main(int argc, char** argv) { return zdl::cli::Run(argc, argv); }

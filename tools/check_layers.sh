@@ -20,6 +20,7 @@ layer_of() {
     compare/*) echo compare ;;
     transfer/*) echo transfer ;;
     firmware/*) echo firmware ;;
+    report/*) echo report ;;
     sim/tool/*) echo sim_tool ;;
     sim/*) echo sim ;;
     ui/app/*) echo ui ;;
@@ -47,16 +48,17 @@ declare -A may=(
   [firmware]="text model configfile link"          # configfile: the guarded file read
   [sim]="text model link transfer"   # the unit's side: the same lines, records and framing
   [link_qt]="text model link qt"
+  [report]="$core qt"                # Qt Gui and PrintSupport: the rich-text document, PDF, printing
   [sim_tool]="$core sim"
-  [ui]="$core sim link_qt text_qt qt"         # sim: the built-in virtual unit
-  [cli]="$core link_qt text_qt qt"
+  [ui]="$core sim link_qt report text_qt qt"         # sim: the built-in virtual unit
+  [cli]="$core link_qt report text_qt qt"
   [testsupport]="$core"
-  [tests]="$core sim link_qt text_qt ui testsupport qt"
+  [tests]="$core sim link_qt report text_qt ui testsupport qt"
   [fuzz]="$core sim"
-  [bench]="$core sim link_qt ui testsupport qt"  # ui: the windows' undo and redo timed
+  [bench]="$core sim link_qt report ui testsupport qt"  # ui: the windows' undo and redo timed
 )
 
-folders=(text ui model configfile link compare transfer firmware sim cli tests fuzz bench)
+folders=(text ui model configfile link compare transfer firmware report sim cli tests fuzz bench)
 existing=()
 for f in "${folders[@]}"; do [ -d "$f" ] && existing+=("$f"); done
 files=()

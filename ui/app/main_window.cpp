@@ -296,6 +296,9 @@ void MainWindow::BuildMenus() {
   fileMenu_->addSeparator();
   fileMenu_->addAction(Action(QStringLiteral("Compare")));
   fileMenu_->addSeparator();
+  // Print..., Export as PDF... (report_commands.cpp)
+  BuildReportActions();
+  fileMenu_->addSeparator();
   quit_ = fileMenu_->addAction(QString(), this, &QWidget::close);
   quit_->setShortcut(QKeySequence::Quit);
   windowsMenu_ = menuBar()->addMenu(QString());
@@ -349,6 +352,7 @@ void MainWindow::LoadText() {
   toolsMenu_->setTitle(T(ExtraText::ToolsMenu));
   helpMenu_->setTitle(T(ExtraText::HelpMenu));
   about_->setText(T(ExtraText::AboutAction));
+  LoadReportText();
   SpeakStatusNote(statusBar()->currentMessage());
 }
 

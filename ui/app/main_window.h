@@ -2,21 +2,25 @@
 // the toolbar, the open and save commands with the current file path, and the caption.
 #pragma once
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QString>
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "configfile/config_file.h"
 #include "model/configuration_record.h"
 #include "model/field_table.h"
+#include "report/configuration_report.h"
 
 class QAction;
 class QLabel;
 class QMenu;
 class QMdiArea;
 class QMdiSubWindow;
+class QPrinter;
 class QToolBar;
 
 namespace zdl::ui {
@@ -83,6 +87,20 @@ class MainWindow final : public QMainWindow {
   // `firstFilter` tells whether the first filter was the one chosen.
   std::function<QString(bool save, bool* firstFilter)> chooseFile;
 
+  // --- The configuration report (ui/app/report_commands.cpp) ---
+  // File > Print... (Ctrl+P): the system's print dialog, then the report on the printer.
+  void PrintReport();
+  // File > Export as PDF...: a save dialog, ".pdf" added when missing, then the report
+  // written atomically.
+  void ExportPdf();
+  // What the report says besides the configuration: the file, the moment, the program,
+  // the connected unit's firmware, and a verified write of this very configuration.
+  ReportFacts ReportFactsNow() const;
+  // The dialogs (replaced by tests): the printer set up (false: cancelled); the PDF's
+  // path (empty: cancelled).
+  std::function<bool(QPrinter& printer)> setUpPrinter;
+  std::function<QString()> choosePdfFile;
+
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -127,6 +145,20 @@ class MainWindow final : public QMainWindow {
   QAction* about_ = nullptr;
   QAction* quit_ = nullptr;
   EditMenu* edits_ = nullptr;
+
+  // --- The configuration report (ui/app/report_commands.cpp) ---
+  void BuildReportActions();
+  void LoadReportText();
+  // The last write whose verify found no difference: what was written, when, to which
+  // firmware.
+  struct VerifiedWrite {
+    ConfigurationRecord record;
+    QDateTime when;
+    QString firmware;
+  };
+  std::optional<VerifiedWrite> verified_;
+  QAction* print_ = nullptr;
+  QAction* exportPdf_ = nullptr;
 };
 
 }  // namespace zdl::ui
