@@ -67,13 +67,6 @@ TEST(SimDialogue, AnswersEachLineAsSent) {
         {F("#111234"), F("#PassWord=1")}, {F("#00"), F("#ACK")}, {"ATH\r", ok}, {F("#00"), ""}}},
       {With([](SimOptions& o) { o.faults.badChecksumAnswer = 2; }),
        {{F("#00"), F("#ACK")}, {F("#00"), "#D0;ACK\r"}, {F("#00"), F("#ACK")}}},
-      {With([](SimOptions& o) { o.faults.silentAfter = 2; }),
-       {{F("#00"), F("#ACK")}, {F("#02"), F("#001=10")}, {"#ACK_001\r", ""}, {F("#00"), ""}}},
-      {With([](SimOptions& o) { o.faults.dropRecord = 2; }),  // only the first time
-       {{F("#02"), F("#001=10")}, {"#ACK_001\r", ""}, {F("#02"), F("#001=10")},
-        {"#ACK_001\r", F("#002=5")}}},
-      {With([](SimOptions& o) { o.faults.garbage = true; }),
-       {{F("#00"), std::string(kSimGarbage) + F("#ACK")}}},
   };
   for (std::size_t i = 0; i < cases.size(); ++i) {
     SimulatedUnit unit(cases[i].first);
