@@ -119,9 +119,7 @@ TEST_F(CliTest, ExitStatusesAndUsage) {
       {{"read", "out.ncf"}, 2, "--port"},
       {{"diff", sample_, "--port"}, 2, "--port"},
       {{"diff", sample_, missing}, 2, "File not found"},
-      {{"diff", text, sample_}, 2, ""},
       {{"write", "--port", "COM9", "--backup", dir_.File("sub/../sample.ncf"), sample_}, 2, ""},
-      {{"flash", hex}, 2, "--port"},
       {{"flash", "--port", "/dev/null", "--wait", "0", hex}, 2, "--wait"},
       // A version number that is no sane version.
       {{"check", vp, "--firmware", "ZDL410 v9E99"}, 2, "--firmware"},
