@@ -55,7 +55,6 @@ const struct {
     {"firmware 4.3", [](R& r, U& u) { u.FirmVersion = 4.3f; On(r, 5).VP = Text("x"); }, Failed,
      "MacroInicio", TextId::TheFirmware},
     {"firmware 4.4", [](R& r, U& u) { u.FirmVersion = 4.4f; On(r, 0); }, Passed},
-    {"time 8", [](R& r, U&) { On(r, 1).TIME = Text("8"); }, Passed},
     {"time 25:00", [](R& r, U&) { On(r, 1).TIME = Text("25:00"); }, Failed, "TimeBox[1]", TextId::IncorrectNumber},
     {"validity 30000", [](R& r, U&) { On(r, 3).VP = Text("30000"); }, Passed},
     {"validity 30001", [](R& r, U&) { On(r, 3).VP = Text("30001"); }, Failed, "VPBox[3]", TextId::OutOfRangeUnder30000},
@@ -73,13 +72,10 @@ const struct {
      TextId::IncorrectNumber},
     // General fields in their order.
     {"RENVN 21", [](R& r, U&) { r.General.RENVN = "21"; }, Failed, "RENVN", TextId::OutOfRangeUnder20},
-    {"RENVN -3", [](R& r, U&) { r.General.RENVN = "-3"; }, Passed},
     {"empty SMSC", [](R& r, U&) { r.General.SMSC = ""; }, Failed, "SMSCBox", TextId::IncorrectNumber},
     {"empty PTLF", [](R& r, U&) { r.General.PTLF = ""; }, Failed, "PTLF", TextId::IncorrectPhoneNumberEntry},
-    {"NORMAL 3001", [](R& r, U&) { r.General.NORMAL = "3001"; }, Failed, "NORMAL", TextId::OutOfRangeUnder3000},
     // Analog inputs: numbers without range; TEXT and UN unchecked.
     {"empty IE", [](R& r, U&) { r.Analog[1].HABIL = true; }, Failed, "IE[1]", TextId::IncorrectNumber},
-    {"HIST 1,5", [](R& r, U&) { Scale(r, 3, "1").HIST = "1,5"; }, Failed, "Hist[3]", TextId::IncorrectNumber},
     {"persistence", [](R& r, U&) { Scale(r, 2, "1").PERSIST = true; }, Failed, "PValA[2]", TextId::IncorrectNumber},
     {"large values", [](R& r, U&) { Scale(r, 0, "99999").UN = "x,y"; }, Passed},
 };

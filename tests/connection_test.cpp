@@ -114,8 +114,6 @@ TEST(Connection, StartOutcomes) {
       // Login; a password that is not a number text is never sent.
       {.passwords = {"9", "9", "9"}, .result = BadPassword, .status = TextId::BadPasswordStatus, .message = TextId::BadPassword, .sent = 7},
       {.passwords = {}, .result = BadPassword, .status = TextId::BadPasswordStatus, .message = TextId::BadPassword, .sent = 4},
-      {.passwords = {""}, .result = BadPassword, .status = TextId::BadPasswordStatus, .message = TextId::BadPassword, .sent = 4},
-      {.passwords = {"9", "9", "1234"}, .sent = 9},
       {.passwords = {"1234\r#03", "1234"}, .sent = 7},
       // ... nor counted as a try: three refusals by the unit are needed.
       {.passwords = {"x", "9", "9", "1234"}, .sent = 9},
@@ -126,10 +124,7 @@ TEST(Connection, StartOutcomes) {
       {.replies = {{kDial, "ATD600123456\r\r\nRING\r\n\r\nRING\r\n\r\nNO CARRIER\r\n"}},
        .result = DialFailed, .status = TextId::NoCarrier, .dial = DialOutcome::NoCarrier, .sent = 3},
       {.replies = {{kDial, "\r\nBUSY\r\n"}}, .result = DialFailed, .status = TextId::Busy, .dial = DialOutcome::Busy, .sent = 3},
-      {.replies = {{kDial, "\r\nERROR\r\n"}}, .result = DialFailed, .status = TextId::DialError, .dial = DialOutcome::ModemError, .sent = 3},
       {.replies = {{kDial, "\r\nbusy\r\n"}}, .result = DialFailed, .status = TextId::CommunicationError,
-       .dial = DialOutcome::NoReply, .sent = 3},
-      {.replies = {{kDial, "\r\nNO CARRIER \r\n"}}, .result = DialFailed, .status = TextId::CommunicationError,
        .dial = DialOutcome::NoReply, .sent = 3},
       // A modem echoing "AT" before its "OK", and no modem at all, are never dialled.
       {.replies = {{"AT", "AT\r\r\nOK\r\n"}}, .result = DialFailed, .status = TextId::CommunicationError,
@@ -138,7 +133,6 @@ TEST(Connection, StartOutcomes) {
        .dial = DialOutcome::NoModem, .sent = 5},
       // Carrier lost under the start: the carrier message, the port closed.
       {.drop = "#111234", .result = BadPassword, .status = TextId::CommunicationNotStarted, .message = TextId::ModemConnectionLost, .sent = 4},
-      {.drop = "#0F", .result = NotFound, .status = TextId::CommunicationNotStarted, .message = TextId::ModemConnectionLost, .sent = 6},
   };
   int row = 0;
   for (const auto& c : cases) {
@@ -200,10 +194,7 @@ TEST(Connection, ACancelEndsTheStartWhereverItIsAndTheNextExchangeStartsAfresh) 
     std::size_t sent = 0;
   } cases[] = {
       {"before the port opens", true},
-      {"during the modem test", false, false, "AT", {{"AT", ""}}, 2},
-      {"during the dial", false, false, "ATD600123456", {{"ATD600123456", ""}}, 3},
       {"in the password prompt", false, true, "", {}, 3},
-      {"waiting for the login answer", false, false, "#111234", {{"#111234", ""}}, 4},
       {"during the detection", false, false, "#00", {{"#00", ""}}, 5},
   };
   for (const auto& c : cases) {

@@ -88,22 +88,6 @@ TEST_F(QtSerialPortTest, ComNamesMapToTheFirstSixteenDevicesAndAMissingOneSaysWh
   EXPECT_EQ(port_.ErrorString(), PortErrorText(port_.Error()).In(Lang::English));
 }
 
-TEST_F(QtSerialPortTest, EveryByteIsReadUnchanged) {
-  ASSERT_TRUE(port_.Open(slave_)) << port_.ErrorString();
-  std::string every;
-  for (int b = 0; b < 256; ++b) every += static_cast<char>(b);
-  ASSERT_EQ(::write(master_, every.data(), every.size()), static_cast<ssize_t>(every.size()));
-  std::string got;
-  while (got.size() < every.size()) {
-    const std::optional<char> c = port_.ReadByte(In(Millis{2000}));
-    if (!c) break;
-    got += *c;
-  }
-  EXPECT_EQ(got, every);
-  EXPECT_FALSE(port_.ReadByte(In(Millis{30})));
-  EXPECT_TRUE(port_.IsOpen());  // a time-out leaves the port open
-}
-
 TEST_F(QtSerialPortTest, ACancelEndsTheExchangeButKeepsThePortAndTheFarEndClosingEndsIt) {
   port_.RequestCancel();  // before the port is open: not lost
   ASSERT_TRUE(port_.Open(slave_));
@@ -274,34 +258,6 @@ TEST_F(QtSerialPortTest, APortStillOpenWhenItsThreadEndsIsClosedThere) {
   EXPECT_FALSE(port_.IsOpen());
   EXPECT_TRUE(SlaveClosedWithin(Millis{2000}));
 }
-
-#ifndef QT_NO_DEBUG
-TEST(QtSerialPortDeathTest, APlainStdThreadCannotDriveThePort) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_DEATH(
-      {
-        std::thread plain([] {
-          SteadyClock clock;
-          QtSerialPort port(clock);
-          port.Open({.name = "/dev/null"});
-        });
-        plain.join();
-      },
-      "QtSerialPort: the port must be opened and driven on a QThread");
-}
-#else
-TEST(QtSerialPortDeathTest, APlainStdThreadCannotDriveThePort) {
-  std::string error;
-  std::thread plain([&] {
-    SteadyClock clock;
-    QtSerialPort port(clock);
-    EXPECT_FALSE(port.Open({.name = "/dev/null"}));
-    error = port.ErrorString();
-  });
-  plain.join();
-  EXPECT_NE(error.find("QThread"), std::string::npos);
-}
-#endif
 
 }  // namespace
 }  // namespace zdl

@@ -54,17 +54,14 @@ TEST(ReadConfigDecode, RecordLines) {
            {"#009 1\n#008 Line down\n#010 1\n#009 2", tx, "1Line down1"},
            {"#009 1\n#008 Line down\n#010 1\n#009 0", tx, "00"},
            {"#370 1\n#380 1\n#370 9\n#380 9", analog0, "11"},
-           {"#370 1\n#380 1\n#380  1", analog0, "10"},
            {"#370 1\n#380 1\n#380", analog0, "10"},
            {"#370 1\n#370 x", analog0, "00"},
            // The mode comes from NC (21x), enable (22x) and bistable (29x) in any order.
            {"#220 1\n#210 1", mode0, I(ModeNormallyClosed)},
            {"#210 1\n#290 1\n#220 1", mode0, I(ModeBistable)},
-           {"#220 1\n#210 1\n#210 2", mode0, I(ModeNormallyClosed)},
            {"#220 1\n#220 0", mode0, I(ModeDisabled)},
            {"#243 0", input3, "1| 0|0|"},
            {"#243 15\n#243 10", input3, "0||0|"},  // 10 means no persistence
-           {"#253 00007\n#253 0", input3, "0||0|"},
            {"#510 3690\n#540 3", timer0, "01:02|2"},  // 61.5 min; the unit counts macros from 1
            {"#510 30\n#540 0", timer0, "00:00|-1"},
            {"#550 12.5", timer0, " 12|0"},

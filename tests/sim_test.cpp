@@ -1,7 +1,14 @@
-// The simulated unit's dialogue, in process and byte for byte: login, queries, the record
-// stream with its acknowledgements, the injected faults, the modem, and SimPort's pacing.
+// The simulated unit and boot loader, in process and byte for byte (the dialogue, the injected
+// faults, the pacing, the configuration it takes), and the zdl410-sim program on a real
+// pseudo-terminal.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <string_view>
@@ -9,10 +16,17 @@
 #include <utility>
 #include <vector>
 
+#include "firmware/firmware_upload.h"
 #include "link/serial_line.h"
+#include "sim/config_line_parser.h"
 #include "sim/sim_port.h"
 #include "sim/simulated_unit.h"
+#include "sim/unit_setup.h"
 #include "tests/support/fake_port.h"
+#include "tests/support/process.h"
+#include "tests/support/sample_record.h"
+#include "transfer/read_config.h"
+#include "transfer/write_config.h"
 
 namespace zdl {
 namespace {
@@ -53,13 +67,6 @@ TEST(SimDialogue, AnswersEachLineAsSent) {
         {F("#111234"), F("#PassWord=1")}, {F("#00"), F("#ACK")}, {"ATH\r", ok}, {F("#00"), ""}}},
       {With([](SimOptions& o) { o.faults.badChecksumAnswer = 2; }),
        {{F("#00"), F("#ACK")}, {F("#00"), "#D0;ACK\r"}, {F("#00"), F("#ACK")}}},
-      {With([](SimOptions& o) { o.faults.silentAfter = 2; }),
-       {{F("#00"), F("#ACK")}, {F("#02"), F("#001=10")}, {"#ACK_001\r", ""}, {F("#00"), ""}}},
-      {With([](SimOptions& o) { o.faults.dropRecord = 2; }),  // only the first time
-       {{F("#02"), F("#001=10")}, {"#ACK_001\r", ""}, {F("#02"), F("#001=10")},
-        {"#ACK_001\r", F("#002=5")}}},
-      {With([](SimOptions& o) { o.faults.garbage = true; }),
-       {{F("#00"), std::string(kSimGarbage) + F("#ACK")}}},
   };
   for (std::size_t i = 0; i < cases.size(); ++i) {
     SimulatedUnit unit(cases[i].first);
@@ -192,6 +199,233 @@ TEST(SimPort, ACarrierDropOrACancelFromAnotherThreadEndsALongWait) {
     port.BeginExchange();
     EXPECT_EQ(port.Write(FrameCommand("#00") + "\r"), cancel);
   }
+}
+
+TEST(SimParse, RefusedLinesChangeNothing) {
+  ConfigurationRecord full = testing::FullRecord();
+  full.ListaTlf.resize(kPhoneListSize, "600");  // so a ninth number is refused
+  for (const char* body :
+       {"+ALM0=\"x\",NC,BI", "+ALM0=\"x\",RING,NC", "+ALM0=\"x\",MACROT= 15", "+ALM0=\"x\",P=abc",
+        "+ALM8=\"x\"", "+ALM0=x", "+ALM0=\"x", "+ADALM0=\"\",IE=,FE=,UN=,MIN=,MAX=", "REST=Rest",
+        "+MACRO=\"m\",COM=\"\",INDEX= 14", "+MACRO=\"m\",INDEX= 1", "MACROGM= 0", "+TLF=601",
+        "T0=12:00,sem=000011,macro= 1,vp=60", "T0=1x:00,sem=0000110,macro= 1,vp=60", "+TLF=", "",
+        "T0=12:00,sem=0000110,macro= 0,vp=60", "T8=12:00,sem=0000110,macro= 1,vp=60"}) {
+    ConfigurationRecord record = full;
+    EXPECT_FALSE(ApplyConfigBody(body, record)) << body;
+    EXPECT_EQ(record, full) << body;
+  }
+  ConfigurationRecord record = full;
+  for (const char* v : {"120009", "001200010"}) EXPECT_FALSE(ApplyLoggerChannels(v, record));
+  EXPECT_FALSE(ApplyLoggerInputs("00FF05", record));
+  EXPECT_EQ(record, full);
+}
+
+// The tool's write and read procedures through SerialLine over the in-process port at 9600
+// baud, with a dropped record the read must recover from and noise before every answer.
+TEST(SimRoundTrip, ToolWriteAndReadGiveBackTheRecord) {
+  ConfigurationRecord written = testing::FullRecord();
+  written.Digital[0].TEXT = "Fallo \"UPS\",R";  // a quote and an option name inside a text
+  written.Digital[1].TEXT = "Puerta \"A\", planta 1";
+  written.SetAnalogHabil(3, true);  // enabled with every value empty
+  written.SetTimerHabil(3, true);
+  written.Timers[3].TIME = " 1200";  // a time given as a number
+  written.Timers[3].Days[LUNES] = true;
+  SimOptions options;
+  options.paced = true;
+  options.saveTime = Millis(3000);
+  options.faults.dropRecord = 250;
+  options.faults.garbage = true;
+  SimulatedUnit unit(options);
+  testing::FakeClock clock;
+  SimPort port(unit, clock);
+  ASSERT_TRUE(port.Open({}));
+  SerialLine line(port, clock);
+  ProgressSink progress;
+  ASSERT_TRUE(RunWriteSequence(line, Millis(1000), written, progress));
+  ConfigurationRecord read;
+  ASSERT_TRUE(ReadConfig(line, Millis(1000), true, read, progress));
+  EXPECT_EQ(read, written);
+  const auto& trace = unit.Trace();
+  EXPECT_NE(std::find(trace.begin(), trace.end(), "record 250 dropped"), trace.end());
+
+  // A unit started from the configuration holds what the write left, whatever it held before.
+  SimulatedUnit started;
+  ASSERT_TRUE(started.ApplyConfigurationLine("#01+TLF=699"));
+  EXPECT_EQ(StartFromConfiguration(started, written), std::vector<std::string>{});
+  EXPECT_EQ(started.Record(), unit.Record());
+}
+
+// A firmware file of `lines` lines of 45 bytes (the length of an Intel HEX record of 16
+// bytes with its CR LF) and the end record.
+std::string HexFile(int lines) {
+  std::string hex;
+  for (int r = 0; r < lines; ++r) hex += ":10" + std::string(40, static_cast<char>('0' + r % 10)) + "\r\n";
+  return hex + ":00000001FF\r\n";
+}
+
+// A mark that falls on the line end behind the end record still comes before "Ok".
+TEST(SimBootLoader, AMarkOnTheLastLineEndPrecedesOk) {
+  for (bool paced : {false, true}) {
+    SCOPED_TRACE(paced);
+    SimulatedBootLoader loader({paced, {}}, Micros{0});
+    loader.Receive("DS", Millis(100));
+    // 257 bytes ending in ":00000001FF\r\n": the mark is due at the "\n".
+    const std::string file = std::string(257 - 15, 'A') + "\r\n:00000001FF\r\n";
+    loader.Receive(file, Millis(200));
+    std::string out;
+    while (const auto due = loader.NextOutputTime()) out += loader.TakeOutput(*due);
+    EXPECT_EQ(out, "*Erase chip? (s/n)Ready to upload intel file..Ok");
+    EXPECT_EQ(loader.Received(), file);
+  }
+}
+
+TEST(SimBootLoader, FaultsOnDemand) {
+  struct Case {
+    BootLoaderFaults faults;
+    FirmwareResult::Outcome outcome;
+    std::optional<BootLoaderText> missing;
+  };
+  const std::vector<Case> cases = {
+      {{2, false, false}, FirmwareResult::CommunicationError, BootLoaderText::ProgressMark},
+      {{0, true, false}, FirmwareResult::NoPrompt, BootLoaderText::Done},
+      {{0, false, true}, FirmwareResult::NoPrompt, BootLoaderText::EraseQuestion},
+  };
+  for (const Case& c : cases) {
+    testing::FakeClock clock;
+    SimOptions options;
+    options.bootLoader = BootLoaderOptions{false, c.faults};
+    SimulatedUnit unit(options);
+    SimPort port(unit, clock);
+    port.Open({"virtual"});
+    unit.PowerCycle(clock.Now());
+    testing::RecordingProgress progress;
+    FirmwareOptions upload;
+    upload.promptWait = Millis(10000);
+    const FirmwareResult result = UploadFirmware(port, clock, HexFile(40), progress, upload);
+    EXPECT_EQ(result.outcome, c.outcome);
+    EXPECT_EQ(result.missing, c.missing);
+    EXPECT_EQ(result.failedCheck, c.outcome == FirmwareResult::CommunicationError ? 2 : 0);
+  }
+}
+
+// The virtual unit switched into its boot loader takes an upload paced at 9600 baud (the
+// mark only comes once the block has crossed the line) and is then a unit again.
+TEST(SimBootLoader, TheVirtualUnitTakesAPacedUploadAndReturnsToItsFirmware) {
+  testing::FakeClock clock;
+  SimOptions options;
+  options.paced = true;
+  SimulatedUnit unit(options);
+  SimPort port(unit, clock);
+  port.Open({"virtual"});
+  unit.EnterBootLoader({true, {}}, clock.Now());
+  const std::string file = HexFile(200);  // 9013 bytes, 35 checks
+  testing::RecordingProgress progress;
+  const Micros start = clock.Now();
+  const FirmwareResult result = UploadFirmware(port, clock, file, progress);
+  ASSERT_TRUE(result.ok());
+  ASSERT_NE(unit.BootLoader(), nullptr);
+  EXPECT_EQ(unit.BootLoader()->Received(), file);
+  // The file's wire time and the three fixed waits, each mark adding its own byte.
+  const Micros least = PacedBytesTime(static_cast<std::int64_t>(file.size()) + 35) + Millis(7000);
+  EXPECT_GE(clock.Now() - start, least);
+  EXPECT_LE(clock.Now() - start, least + Millis(100));
+
+  unit.LeaveBootLoader(clock.Now());
+  EXPECT_EQ(unit.BootLoader(), nullptr);
+  SerialLine line(port, clock);
+  std::string command = "#00";
+  line.SendCommand(command, Millis(1000));
+  EXPECT_EQ(line.LastAnswer, "#ACK");
+}
+
+// What comes from the terminal up to and with `last` (five seconds at most).
+std::string ReadUntil(int fd, char last) {
+  std::string got;
+  pollfd readable{fd, POLLIN, 0};
+  char c = 0;
+  while (c != last && poll(&readable, 1, 5000) > 0 && read(fd, &c, 1) == 1) got += c;
+  return got;
+}
+
+// Bad usage exits with 2, an unreadable configuration with 1; --version alone, or before
+// another option, is the program's version, and followed by a text it is the unit's
+// version text, as --unit-version is.
+TEST(SimTool, ExitStatusesAndTheVersions) {
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string out;  // its start
+  } rows[] = {
+      {{"--silent-after=3"}, 2, ""},
+      {{"--config", "/nonexistent/x.ncf"}, 1, ""},
+      {{"--help"}, 0, "usage"},
+      {{"--version"}, 0, "zdl410-sim " ZDL_VERSION "\n"},
+      {{"--version", "--modem"}, 0, "zdl410-sim " ZDL_VERSION "\n"},
+  };
+  for (const auto& row : rows) {
+    std::vector<std::string> argv = {ZDL_SIM_PATH};
+    argv.insert(argv.end(), row.args.begin(), row.args.end());
+    const testing::ProcessResult r = testing::RunProcess(argv);
+    EXPECT_EQ(r.exitCode, row.exitCode) << row.args[0];
+    EXPECT_EQ(r.out.rfind(row.out, 0), 0u) << r.out;
+  }
+  for (const char* option : {"--unit-version", "--version"}) {
+    testing::TempDir dir;
+    const std::string link = dir.File("ttyZDL");
+    testing::BackgroundProcess sim({ZDL_SIM_PATH, "--link", link, option, "ZDL410 v4.2b"});
+    const int fd = open(link.c_str(), O_RDWR | O_NOCTTY);  // the program keeps it raw
+    const std::string ask = F("#0F");
+    ASSERT_EQ(write(fd, ask.data(), ask.size()), static_cast<ssize_t>(ask.size()));
+    EXPECT_EQ(ReadUntil(fd, '\r'), F("#VER=ZDL410 v4.2b")) << option;
+    close(fd);
+    EXPECT_EQ(sim.Stop(), 0);
+    EXPECT_FALSE(std::filesystem::is_symlink(link)) << "the link is removed on exit";
+  }
+}
+
+// --link replaces only a symbolic link into /dev/pts/ (left by a killed run) and on exit
+// removes only the link it made; any other file at the path is refused and left alone.
+TEST(SimTool, TheLinkReplacesOnlyATerminalLink) {
+  testing::TempDir dir;
+  const std::string file = dir.File("file");
+  testing::WriteFileBytes(file, "keep me");
+  const std::string otherLink = dir.File("other");
+  std::filesystem::create_symlink(file, otherLink);
+  for (const std::string& taken : {file, otherLink, dir.Path()}) {
+    // Under timeout(1), so a program that takes the path and serves fails the test instead
+    // of hanging it.
+    const testing::ProcessResult refused =
+        testing::RunProcess({"/usr/bin/timeout", "20", ZDL_SIM_PATH, "--link", taken});
+    EXPECT_EQ(refused.exitCode, 2) << taken;
+    EXPECT_NE(refused.err.find(taken), std::string::npos) << refused.err;
+  }
+  EXPECT_EQ(testing::ReadFileBytes(file), "keep me");
+  EXPECT_EQ(std::filesystem::read_symlink(otherLink), file);
+
+  const std::string stale = dir.File("stale");
+  std::filesystem::create_symlink("/dev/pts/999999", stale);
+  testing::BackgroundProcess sim({ZDL_SIM_PATH, "--link", stale});
+  ASSERT_FALSE(sim.FirstLine().empty());
+  EXPECT_EQ(std::filesystem::read_symlink(stale), sim.FirstLine());
+  // Another run took the link over meanwhile: this one leaves it alone on exit.
+  std::filesystem::remove(stale);
+  std::filesystem::create_symlink("/dev/pts/999998", stale);
+  EXPECT_EQ(sim.Stop(), 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(stale));
+}
+
+// The boot loader announces itself at start and again after each power cycle (SIGUSR1).
+TEST(SimTool, TheBootLoaderAnnouncesItselfAtStartAndAfterEachPowerCycle) {
+  testing::BackgroundProcess sim({ZDL_SIM_PATH, "--bootloader"});
+  const int fd = open(sim.FirstLine().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(ReadUntil(fd, '*'), "*");
+  ASSERT_EQ(write(fd, "D", 1), 1);
+  EXPECT_EQ(ReadUntil(fd, '?'), "Erase chip?");
+  kill(sim.Pid(), SIGUSR1);
+  EXPECT_EQ(ReadUntil(fd, '*').back(), '*');
+  close(fd);
+  EXPECT_EQ(sim.Stop(), 0);
 }
 
 }  // namespace

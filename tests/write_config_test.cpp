@@ -83,7 +83,6 @@ TEST(WriteConfig, TheFirstWrongOrMissingAnswerEndsTheWriteUnsaved) {
            {"#00", "#NAK", true, 5},
            {mid, "#PARSE_ERROR", false, 1},  // a wrong answer is not retried
            {mid, "#PARSE_OK ", false, 1},    // answers are compared whole
-           {mid, "#ACK", false, 1},
            {mid, "", false, 4},
            {mid, "close", false, 1},
            {"#03", "#NAK", false, 1}}) {  // never "saving"
@@ -128,7 +127,6 @@ TEST(WriteConfig, ATextThatMayNotGoOutRefusesTheWriteBeforeAnythingIsSent) {
 // "#03"; in between the gate refuses and the stop comes only after the user's word, and
 // the write ends Incomplete, without "#03".
 TEST(WriteConfig, AStopBetweenTheFirstLineAndTheSaveLeavesTheUnitIncomplete) {
-  const std::string mid = "#01ID=" + testing::FullRecord().General.NOMBRE;
   struct Row {
     std::string at;  // a command as it is written, or "saving": the status SavingOnEeprom
     bool atOnce;     // the gate lets the stop through without asking
@@ -140,7 +138,6 @@ TEST(WriteConfig, AStopBetweenTheFirstLineAndTheSaveLeavesTheUnitIncomplete) {
   for (const Row& row : std::vector<Row>{
            {"#00", true, WriteOutcome::Failed, 0, 0, {TextId::WritingConfiguration, TextId::CommunicationError}},
            {"#01LDDEF", false, WriteOutcome::Incomplete, 1, 0, {TextId::WritingConfiguration}},
-           {mid, false, WriteOutcome::Incomplete, 1, 0, {TextId::WritingConfiguration}},
            // "#03" written but not acknowledged: the unit may not have it.
            {"#03", false, WriteOutcome::Incomplete, 1, 1, {TextId::WritingConfiguration}},
            {"saving", true, WriteOutcome::Failed, 1, 1, {TextId::WritingConfiguration, TextId::SavingOnEeprom, TextId::CommunicationError}},
