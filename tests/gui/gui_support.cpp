@@ -120,9 +120,12 @@ std::string HexImage(int records) {
     int sum = 0;
     for (const char byte : line) sum += static_cast<unsigned char>(byte);
     line += char(-sum & 0xFF);
-    image += ":" + line.toHex().toUpper().toStdString() + "\r\n";
+    image += ':';
+    image += line.toHex().toUpper().toStdString();
+    image += "\r\n";
   }
-  return image + ":00000001FF\r\n";
+  image += ":00000001FF\r\n";
+  return image;
 }
 
 bool DragAndDrop(QWidget& target, const QString& path) {
