@@ -1,5 +1,6 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -111,6 +112,9 @@ std::unique_ptr<QCoreApplication> MakeApplication(const std::string& command, in
     // A desktop theme's plugin can stop the offscreen platform before it starts.
     qputenv("QT_QPA_PLATFORMTHEME", "");
   }
+  // Qt's uncategorised warnings (a missing XDG_RUNTIME_DIR, which the offscreen platform
+  // does without) are not the command's to tell; its own failures go to stderr as ever.
+  QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false"));
   return std::make_unique<QGuiApplication>(argc, argv);
 }
 
