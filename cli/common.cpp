@@ -87,11 +87,7 @@ std::string Shown(const Text& value) {
     } else if (c == '\t') {
       shown += "\\t";
     } else if (IsControlByte(c)) {
-      static constexpr char kHex[] = "0123456789ABCDEF";
-      const auto byte = static_cast<unsigned char>(c);
-      shown += "\\x";
-      shown += kHex[byte >> 4];
-      shown += kHex[byte & 0xF];
+      AppendHexEscape(shown, c);
     } else {
       shown += Cp1252ToUtf8(std::string_view(&c, 1));
     }

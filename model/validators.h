@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace zdl {
@@ -42,6 +43,16 @@ LineTextFault CheckLineText(std::string_view text, std::size_t maxLength);
 inline bool IsControlByte(char c) {
   const auto byte = static_cast<unsigned char>(c);
   return byte < 0x20 || byte == 0x7F;
+}
+
+// Appends a byte as it is shown where it may not be written as such: "\x" and two
+// upper-case hexadecimal digits.
+inline void AppendHexEscape(std::string& out, char c) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const auto byte = static_cast<unsigned char>(c);
+  out += "\\x";
+  out += kHex[byte >> 4];
+  out += kHex[byte & 0xF];
 }
 
 }  // namespace zdl

@@ -53,11 +53,7 @@ QString ShownWhole(const Text& bytes) {
   std::string visible;
   for (const char c : bytes) {
     if (IsControlByte(c)) {
-      static constexpr char kHex[] = "0123456789ABCDEF";
-      const auto byte = static_cast<unsigned char>(c);
-      visible += "\\x";
-      visible += kHex[byte >> 4];
-      visible += kHex[byte & 0xF];
+      AppendHexEscape(visible, c);
     } else {
       visible += Cp1252ToUtf8(std::string_view(&c, 1));
     }
