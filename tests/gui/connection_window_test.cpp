@@ -445,10 +445,11 @@ TEST_F(ConnectionWindowTest, AfterTheFirstLineACancelOrACloseAsksAndOnlyYesStops
     SCOPED_TRACE(std::string(c.close ? "close, " : "cancel, ") + (c.yes ? "Yes" : "Enter"));
     SetCurrentLang(c.lang);
     ConnectAndWriteUntilCommitted();
-    SeenBox question;
-    AnswerNextBox(question, c.yes ? QMessageBox::Yes : QMessageBox::NoButton);
+    std::optional<Answerer> answers(std::in_place, c.yes ? QMessageBox::Yes : QMessageBox::NoButton);
     EXPECT_EQ(c.close ? window->close() : Panel().CancelExchange(), c.yes);
-    ASSERT_TRUE(question.seen);
+    ASSERT_EQ(answers->boxes.size(), 1);
+    const SeenBox question = answers->boxes[0];
+    answers.reset();
     EXPECT_EQ(question.icon, QMessageBox::Warning);
     EXPECT_TRUE(question.text.contains(c.lang == Lang::Spanish ? QStringLiteral("¿Detener la escritura?")
                                                                : QStringLiteral("keep only part")));

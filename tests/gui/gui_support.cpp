@@ -31,20 +31,6 @@ void WhenReady(std::function<bool()> step) {
   timer->start();
 }
 
-void AnswerNextBox(SeenBox& seen, QMessageBox::StandardButton button) {
-  WhenReady([&seen, button] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box) return false;
-    seen = {box->text(), box->windowTitle(), box->icon(), true};
-    if (button != QMessageBox::NoButton && box->button(button)) {
-      box->button(button)->click();
-    } else {
-      box->done(box->defaultButton() ? box->standardButton(box->defaultButton()) : 0);
-    }
-    return true;
-  });
-}
-
 bool WaitFor(const std::function<bool()>& done, int ms) {
   if (done()) return true;
   QEventLoop loop;
@@ -75,7 +61,11 @@ void Answerer::Poll() {
   if (auto* box = qobject_cast<QMessageBox*>(modal)) {
     if (!leaveOpen.isEmpty() && box->objectName() == leaveOpen) return;
     (box->button(QMessageBox::Yes) ? questions : texts) << box->text();
-    boxes.push_back({box->text(), box->windowTitle(), box->icon(), true});
+    boxes.push_back({box->text(), box->windowTitle(), box->icon()});
+    if (answer_ == QMessageBox::NoButton && box->defaultButton()) {
+      box->defaultButton()->click();  // Enter
+      return;
+    }
     for (QMessageBox::StandardButton b : {answer_, QMessageBox::Ok, QMessageBox::No}) {
       if (QAbstractButton* button = box->button(b)) {
         button->click();

@@ -51,16 +51,11 @@ struct SeenBox {
   QString text;
   QString title;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
-  bool seen = false;
 };
 
 // Runs `step` on the interface thread as soon as the event loop is free, again and again
 // until it returns true (a modal box the code under test shows keeps the loop running).
 void WhenReady(std::function<bool()> step);
-
-// Answers the next modal box (with `button`, or its default) as soon as it shows, and
-// records what it said.
-void AnswerNextBox(SeenBox& seen, QMessageBox::StandardButton button = QMessageBox::NoButton);
 
 template <class W>
 W* Find(QWidget* root, const QString& name) {
@@ -72,7 +67,7 @@ bool WaitFor(const std::function<bool()>& done, int ms = 30000);
 // Runs the interface thread's events for `ms` (to see that nothing more happens).
 void Settle(int ms);
 
-// Answers every modal box while it lives: message boxes with `answer` (else OK, else No),
+// Answers every modal box while it lives: message boxes with `answer` (NoButton: the default; else OK, else No),
 // recording them; the password prompt with the next password of the queue (cancelled when
 // none is left). A box named `leaveOpen` is left to the code under test.
 class Answerer {

@@ -1,46 +1,17 @@
 // File > Print... and File > Export as PDF...: the report of what the editors show, in the
 // window's language, and the line of a verified write while the configuration is unchanged.
-#include <gtest/gtest.h>
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QEventLoop>
 #include <QPrinter>
-#include <QPushButton>
-#include <QTimer>
-#include <algorithm>
 #include <cctype>
-#include <functional>
-#include <memory>
 #include <string>
 
-#include "model/text_codec.h"
 #include "tests/gui/gui_support.h"
 #include "tests/support/process.h"
-#include "tests/support/sample_record.h"
-#include "ui/app/connection_panel.h"
-#include "ui/app/general_editor.h"
-#include "ui/app/language.h"
-#include "ui/app/main_window.h"
-#include "ui/app/unit_link.h"
 #include "text/extra_texts.h"
 
 namespace zdl::ui {
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > ms) return false;
-    QEventLoop loop;
-    QTimer::singleShot(5, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
-  return true;
-}
+using namespace testing;
 
 // Without blanks: a table cell's text that wraps joins up again.
 std::string Squeezed(std::string_view text) {
@@ -62,62 +33,45 @@ std::string VerifiedWords(Lang lang) {
   return Squeezed(line.substr(0, line.find("%1")));
 }
 
-class ReportWindowTest : public ::testing::Test {
+class ReportWindowTest : public WindowTest {
  protected:
   void SetUp() override {
+    WindowTest::SetUp();
     SetCurrentLang(Lang::Spanish);
-    UnitLinkOptions options;
-    options.pacedVirtualUnit = false;
-    window = std::make_unique<MainWindow>(options);
-    window->show();
-    window->Record() = zdl::testing::EveryItemSent();
-    window->RefreshEditors();
+    Open();
+    SetEditors(zdl::testing::EveryItemSent());
     window->choosePdfFile = [this] { return pdfPath; };
   }
-  void TearDown() override { SetCurrentLang(Lang::English); }
-  QString File(const char* name) const { return QString::fromStdString(dir.File(name)); }
-  bool Idle() {
-    return WaitFor([this] { return !window->General()->Connection().ExchangeRunning(); });
+  QString File(const char* name) const { return temp.filePath(QString::fromLatin1(name)); }
+  std::string Export(const char* name) {
+    pdfPath = File(name);
+    window->ExportPdf();
+    return PdfText(pdfPath);
   }
-
-  zdl::testing::TempDir dir;
-  std::unique_ptr<MainWindow> window;
   QString pdfPath;
 };
 
 TEST_F(ReportWindowTest, AVerifiedWriteIsReportedWhileTheConfigurationIsUnchanged) {
-  ConnectionPanel& connection = window->General()->Connection();
-  const int virtualUnit = connection.Puerto()->findText(UnitLink::VirtualUnitName());
-  ASSERT_GE(virtualUnit, 0);
-  connection.Puerto()->setCurrentIndex(virtualUnit);
-  connection.IniComClick();
-  ASSERT_TRUE(Idle());
-  ASSERT_TRUE(window->Link().Connected());
+  ASSERT_TRUE(Connect());
   const std::string firmware = Squeezed(Cp1252ToUtf8(window->Link().Facts().FirmText));
   ASSERT_FALSE(firmware.empty());
 
   // Before any write: the connected unit's firmware, no verification.
-  pdfPath = File("before.pdf");
-  window->ExportPdf();
-  std::string text = PdfText(pdfPath);
+  std::string text = Export("before.pdf");
   EXPECT_NE(text.find(firmware), std::string::npos);
   EXPECT_EQ(text.find(VerifiedWords(Lang::Spanish)), std::string::npos);
 
-  connection.VerifyAfterWriting()->setChecked(true);
-  connection.EscribirClick();
+  Panel().VerifyAfterWriting()->setChecked(true);
+  Panel().EscribirClick();
   ASSERT_TRUE(Idle());
-  pdfPath = File("verified.pdf");
-  window->ExportPdf();
-  text = PdfText(pdfPath);
+  text = Export("verified.pdf");
   EXPECT_NE(text.find(VerifiedWords(Lang::Spanish)), std::string::npos) << text.substr(0, 400);
   EXPECT_EQ(text.find(VerifiedWords(Lang::English)), std::string::npos);
 
   // Changed since: the report no longer claims it.
   window->Record().Macros[3].MACRO_COM = "OUT4=1";
   window->RefreshEditors();
-  pdfPath = File("changed.pdf");
-  window->ExportPdf();
-  text = PdfText(pdfPath);
+  text = Export("changed.pdf");
   EXPECT_NE(text.find("OUT4=1"), std::string::npos);
   EXPECT_EQ(text.find(VerifiedWords(Lang::Spanish)), std::string::npos);
 }
@@ -138,23 +92,20 @@ TEST_F(ReportWindowTest, PrintAndExportWriteTheReportAndAskBeforeReplacingAnUnna
 
   // ".pdf" is added to a name without it; a file of that name is replaced only on Yes.
   pdfPath = File("report.txt");
-  zdl::testing::WriteFileBytes(dir.File("report.txt.pdf"), "kept");
-  testing::SeenBox question;
-  testing::AnswerNextBox(question, QMessageBox::No);
-  window->ExportPdf();
-  EXPECT_TRUE(question.seen);
-  EXPECT_EQ(zdl::testing::ReadFileBytes(dir.File("report.txt.pdf")), "kept");
-  testing::AnswerNextBox(question, QMessageBox::Yes);
-  window->ExportPdf();
-  EXPECT_EQ(zdl::testing::ReadFileBytes(dir.File("report.txt.pdf")).rfind("%PDF-", 0), 0u);
+  const std::string kept = WriteFile("report.txt.pdf", "kept").toStdString();
+  for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+    Answerer answers(answer);
+    window->ExportPdf();
+    EXPECT_EQ(answers.questions.size(), 1);
+    EXPECT_EQ(zdl::testing::ReadFileBytes(kept).rfind(answer == QMessageBox::Yes ? "%PDF-" : "kept", 0), 0u);
+  }
 
   // A file that cannot be written is said, and nothing is left.
   pdfPath = File("missing/report.pdf");
-  testing::SeenBox failure;
-  testing::AnswerNextBox(failure);
+  Answerer failure;
   window->ExportPdf();
-  EXPECT_TRUE(failure.seen);
-  EXPECT_EQ(failure.icon, QMessageBox::Warning);
+  ASSERT_EQ(failure.boxes.size(), 1);
+  EXPECT_EQ(failure.boxes[0].icon, QMessageBox::Warning);
   EXPECT_FALSE(QFile::exists(pdfPath));
 }
 

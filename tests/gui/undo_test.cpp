@@ -3,46 +3,21 @@
 // exchange with the unit and the menu's texts in both languages.
 #include "ui/app/edit_menu.h"
 
-#include <gtest/gtest.h>
-
 #include <QAccessible>
-#include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QEventLoop>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QMdiArea>
-#include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QTableWidget>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <functional>
-#include <memory>
-#include <vector>
 
-#include "configfile/config_file.h"
 #include "model/field_table.h"
 #include "tests/gui/gui_support.h"
-#include "tests/support/sample_record.h"
 #include "ui/app/compare_window.h"
-#include "ui/app/connection_panel.h"
 #include "ui/app/editor_window.h"
-#include "ui/app/general_editor.h"
-#include "ui/app/language.h"
-#include "ui/app/main_window.h"
-#include "ui/app/unit_link.h"
 
 namespace zdl::ui {
 namespace {
 
-using testing::Find;
-
-QString Data(const char* name) { return QStringLiteral(ZDL_TEST_DATA "/") + QString::fromLatin1(name); }
+using namespace testing;
 
 ConfigurationRecord Named(const char* name) {
   ConfigurationRecord r;
@@ -72,16 +47,7 @@ TEST(UndoHistory, DecidesWhatIsAStep) {
   EXPECT_EQ(history.Redo()->record, Named("2"));
 }
 
-// --- In the windows, against the unpaced virtual unit holding a full configuration.
-
-bool WaitFor(const std::function<bool()>& done) {
-  for (int turn = 0; turn < 6000 && !done(); ++turn) {
-    QEventLoop loop;
-    QTimer::singleShot(5, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
-  return done();
-}
+// --- In the windows, against the virtual unit holding a full configuration.
 
 void Press(QWidget* target, Qt::KeyboardModifiers modifiers, int key, const QString& text = {}) {
   QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
@@ -93,42 +59,28 @@ void Type(QWidget* box, const QString& text) {
   for (QChar c : text) Press(box, Qt::NoModifier, c.toUpper().unicode(), QString(c));
 }
 
-class UndoTest : public ::testing::Test {
+class UndoTest : public WindowTest {
  protected:
   void SetUp() override {
-    SetCurrentLang(Lang::English);
-    UnitLinkOptions options;
-    options.pacedVirtualUnit = pacedUnit;
-    options.virtualConfiguration = zdl::testing::FullRecord();
-    window = std::make_unique<MainWindow>(options);
+    WindowTest::SetUp();
+    OpenOn(false);
+  }
+  void OpenOn(bool paced) {
+    UnitLinkOptions options = VirtualUnit(paced);
+    options.virtualConfiguration = FullRecord();
+    Open(options);
     window->Link().askPassword = [] { return std::optional<std::string>(UnitLink::VirtualUnitPassword()); };
-    window->show();
-    QApplication::setActiveWindow(window.get());
-    general = window->General();
     edits = &window->Edits();
-  }
-  bool Connect() {
-    general->Connection().Puerto()->setCurrentText(UnitLink::VirtualUnitName());
-    general->Connection().IniComClick();
-    return Idle() && window->Link().Connected();
-  }
-  bool Idle() {
-    return WaitFor([&] { return !general->Connection().ExchangeRunning(); });
   }
   QWidget* Control(EditorId editor, const char* name) {
     return Find<QWidget>(window->Editor(editor), QString::fromLatin1(name));
   }
-  bool pacedUnit = false;
-  std::unique_ptr<MainWindow> window;
-  GeneralEditor* general = nullptr;
   EditMenu* edits = nullptr;
 };
 
 TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneWithItsControlInFront) {
   ASSERT_TRUE(Connect());
-  QTemporaryDir folder;
-  const QString plant = folder.filePath(QStringLiteral("plant.ncf"));
-  ASSERT_TRUE(SaveConfigFile(std::filesystem::path(plant.toStdString()), Named("Plant B")).ok);
+  const QString plant = SaveFile(Named("Plant B"), "plant.ncf");
   const std::string timerOn = FieldOf(window->Record(), window->Record().Timers[0].HABIL)->ObjectName();
   struct Step {
     const char* what;
@@ -157,13 +109,13 @@ TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneWithItsControlInFront) {
          edits->ResetAction()->trigger();
        }, "&Undo Reset General parameters", EditorId::General, ""},
       {"take-over", [&] {
-         window->CompareWithFile(Data("full.ncf"));
+         window->CompareWithFile(TestData("full.ncf"));
          window->Comparison()->Table()->selectAll();
          window->Comparison()->TakeOverSelected();
        }, "&Undo Take over the selected values", EditorId::General, ""},
       {"open", [&] { window->OpenFile(plant); }, "&Undo Open plant.ncf", EditorId::General, ""},
       {"read", [&] {
-         general->Connection().LeerClick();
+         Panel().LeerClick();
          ASSERT_TRUE(Idle());
        }, "&Undo Read configuration", EditorId::General, ""},
   };
@@ -179,7 +131,7 @@ TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneWithItsControlInFront) {
   }
   EXPECT_EQ(edits->History().UndoCount(), steps.size()) << "each change one step";
   // The same configuration again and the same file again change nothing: no step.
-  general->Connection().LeerClick();
+  Panel().LeerClick();
   ASSERT_TRUE(Idle());
   window->OpenFile(plant);
   window->OpenFile(plant);
@@ -191,7 +143,7 @@ TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneWithItsControlInFront) {
   auto expectShown = [&](std::size_t i, const Step& step, const char* how) {
     SCOPED_TRACE(std::string(how) + " " + step.what);
     EXPECT_EQ(window->Record(), shown[i]);
-    EXPECT_EQ(window->findChild<QMdiArea*>()->activeSubWindow(), window->SubWindow(step.editor));
+    EXPECT_EQ(Front(), window->SubWindow(step.editor));
     QWidget* focus = window->focusWidget();
     ASSERT_TRUE(focus && window->Editor(step.editor)->isAncestorOf(focus));
     EXPECT_TRUE(step.focus.empty() || focus->objectName().toStdString() == step.focus) << focus->objectName().toStdString();
@@ -243,27 +195,20 @@ TEST_F(UndoTest, TheKeysInATextBoxAreTheMenusUndoAndRedo) {
   EXPECT_EQ(window->Record(), ConfigurationRecord());
 }
 
-class UndoDuringReadTest : public UndoTest {
- protected:
-  void SetUp() override {
-    pacedUnit = true;
-    UndoTest::SetUp();
-  }
-};
-
-TEST_F(UndoDuringReadTest, UndoAndRedoAreOffWhileAReadRuns) {
+TEST_F(UndoTest, UndoAndRedoAreOffWhileAReadRuns) {
+  OpenOn(true);  // paced: the read lasts
   Type(Control(EditorId::General, "NameBox"), QStringLiteral("Plant"));
   ASSERT_TRUE(Connect());
   edits->Undo();
   edits->Redo();
-  general->Connection().LeerClick();
-  ASSERT_TRUE(general->Connection().ExchangeRunning());
+  Panel().LeerClick();
+  ASSERT_TRUE(Panel().ExchangeRunning());
   EXPECT_FALSE(edits->UndoAction()->isEnabled());
   EXPECT_FALSE(edits->RedoAction()->isEnabled());
-  Press(general->Connection().CancelButton(), Qt::ControlModifier, Qt::Key_Z);
+  Press(Panel().CancelButton(), Qt::ControlModifier, Qt::Key_Z);
   edits->Undo();
   EXPECT_EQ(window->Record().General.NOMBRE, "Plant");
-  general->Connection().CancelExchange();
+  Panel().CancelExchange();
   ASSERT_TRUE(Idle());
   EXPECT_TRUE(edits->UndoAction()->isEnabled());
   EXPECT_EQ(window->Record().General.NOMBRE, "Plant") << "a cancelled read is no step";
