@@ -280,18 +280,15 @@ TEST_F(EditorsTest, TheKeyboardGoesFrameByFrameInReadingOrder) {
   EXPECT_EQ(frames.mid(0, 3), (QStringList{"TimerFrame_0", "TimerFrame_1", "TimerFrame_2"}));
 }
 
-// In the main window on a 1366x768 screen, started in either language, each editor shows
-// whole without scrolling, and no label, box or frame title is clipped.
+// In the main window on a 1366x768 screen, started in either language and after a switch
+// to the other, each editor shows whole without scrolling, and no label, box or frame
+// title is clipped.
 TEST_F(WindowTest, EveryEditorShowsWholeOnA1366x768ScreenInBothLanguages) {
-  for (Lang lang : {Lang::English, Lang::Spanish}) {
-    SetCurrentLang(lang);
-    Open();
-    window->resize(1366, 768);  // before the first layout, which the show has queued
-    ASSERT_TRUE(WaitFor([this] { return Front() == window->SubWindow(EditorId::General); }));
+  const auto expectEveryEditorWhole = [this](const char* how) {
     for (EditorId id : kEditors) {
       window->BringToFront(id);
       EditorWindow* editor = window->Editor(id);
-      SCOPED_TRACE(editor->objectName().toStdString() + (lang == Lang::English ? " en" : " es"));
+      SCOPED_TRACE(editor->objectName().toStdString() + ", " + how);
       auto* scroll = qobject_cast<QScrollArea*>(window->SubWindow(id)->widget());
       ASSERT_NE(scroll, nullptr);
       EXPECT_TRUE(WaitFor([scroll] {  // once the scroll area has settled on the shown editor
@@ -302,6 +299,16 @@ TEST_F(WindowTest, EveryEditorShowsWholeOnA1366x768ScreenInBothLanguages) {
         EXPECT_GE(w->width(), w->minimumSizeHint().width()) << w->objectName().toStdString() << " is clipped";
       }
     }
+  };
+  for (Lang lang : {Lang::English, Lang::Spanish}) {
+    SetCurrentLang(lang);
+    Open();
+    window->resize(1366, 768);  // before the first layout, which the show has queued
+    ASSERT_TRUE(WaitFor([this] { return Front() == window->SubWindow(EditorId::General); }));
+    expectEveryEditorWhole(lang == Lang::English ? "started in English" : "started in Spanish");
+    SwitchTo(lang == Lang::English ? Lang::Spanish : Lang::English);
+    Settle(50);  // the editors lay their new texts out
+    expectEveryEditorWhole(lang == Lang::English ? "switched to Spanish" : "switched to English");
   }
 }
 

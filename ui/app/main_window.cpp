@@ -224,17 +224,31 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   QMainWindow::closeEvent(event);
 }
 
+QSize MainWindow::WantedSize(std::size_t slot) const {
+  // As large as the editor wants, within the area.
+  QMdiSubWindow* sub = subWindows_[slot];
+  const QSize frame = sub->size() - sub->widget()->size();
+  // Room for a scroll bar, in case the editor is larger than the area.
+  const int bar = sub->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
+  const QSize wanted = editors_[slot]->sizeHint() + frame + QSize(bar, bar);
+  return wanted.boundedTo(area_->viewport()->size());
+}
+
 void MainWindow::LayOutWindows() {
   // Each child window as large as its editor wants, within the area; the toolbar, the
   // Windows menu and Ctrl+1 to Ctrl+6 bring any of them to the front.
-  const QSize room = area_->viewport()->size();
   for (std::size_t i = 0; i < subWindows_.size(); ++i) {
-    QMdiSubWindow* sub = subWindows_[i];
-    const QSize frame = sub->size() - sub->widget()->size();
-    // Room for a scroll bar, in case the editor is larger than the area.
-    const int bar = sub->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
-    const QSize wanted = editors_[i]->sizeHint() + frame + QSize(bar, bar);
-    sub->setGeometry(QRect(QPoint(0, 0), wanted.boundedTo(room)));
+    subWindows_[i]->setGeometry(QRect(QPoint(0, 0), WantedSize(i)));
+  }
+}
+
+void MainWindow::FitWindowsToTexts() {
+  // The other language's texts may be longer: a child window grows where it stays, so its
+  // editor needs no scroll bar the area could spare; it never shrinks (the user may have
+  // made it larger).
+  if (!laidOut_) return;
+  for (std::size_t i = 0; i < subWindows_.size(); ++i) {
+    subWindows_[i]->resize(subWindows_[i]->size().expandedTo(WantedSize(i)));
   }
 }
 
@@ -370,6 +384,8 @@ void MainWindow::LoadAllTexts() {
     Editor(id)->ApplyTexts();
     SubWindow(id)->setWindowTitle(Editor(id)->windowTitle());
   }
+  // Once the editors have laid their new texts out (their layout requests come first).
+  QTimer::singleShot(0, this, &MainWindow::FitWindowsToTexts);
   // After the editors: the table and the Edit menu's steps name them and their controls.
   if (comparison_) comparison_->LoadText();
   edits_->LoadText();

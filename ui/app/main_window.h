@@ -114,6 +114,9 @@ class MainWindow final : public QMainWindow {
   void BuildToolbar();
   // Sizes and places the child windows within the area.
   void LayOutWindows();
+  // After a language switch: grows a child window whose editor's texts no longer fit.
+  void FitWindowsToTexts();
+  QSize WantedSize(std::size_t slot) const;
   void BuildMenus();
   void LoadText();
   // The status bar's note, spoken as the bar's name.
