@@ -32,7 +32,6 @@ class BackgroundProcess {
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
 
   const std::string& FirstLine() const { return firstLine_; }
-  bool Running() const { return pid_ > 0; }
   pid_t Pid() const { return pid_; }
   // Sends SIGTERM and waits; returns the exit code (-1 when killed by a signal).
   int Stop();
