@@ -57,7 +57,7 @@ class TempDir {
 std::string ReadFileBytes(const std::string& path);
 
 // Everything readable from `fd` until its writers close it (or nothing comes for
-// `quietMs`), appended to `text`; closes `fd`.
+// `quietMs`; -1: no limit), appended to `text`; closes `fd`.
 void ReadUntilClosed(int fd, std::string& text, int quietMs = 10000);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 
