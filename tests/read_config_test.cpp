@@ -28,7 +28,7 @@ std::string Bits(const auto& boxes) {
   return s;
 }
 
-TEST(ReadConfigDecode, RecordLines) {
+TEST(ReadConfigDecode, RecordLinesAndLoggerAnswers) {
   using Field = std::function<std::string(const R&)>;
   Field macroTx = [](const R& r) { return I(r.TxAlarm.MACRO_TX); };
   Field tx = [](const R& r) { return B(r.TxAlarm.HABIL) + r.TxAlarm.TEXT + B(r.TxAlarm.RING); };
@@ -87,9 +87,7 @@ TEST(ReadConfigDecode, RecordLines) {
     EXPECT_EQ(DecodeRecordLine(line, record), outcome) << line;
     EXPECT_TRUE(record == R{}) << line;  // a line not decoded changes nothing
   }
-}
-
-TEST(ReadConfigDecode, LoggerAnswers) {
+  // The data logger's answers to "#60" and "#62".
   auto decode = [](bool channels, const char* answer) {  // the "#60" or the "#62" answer
     R r;
     const bool ok = channels ? DecodeLoggerChannels(answer, r) : DecodeLoggerInputs(answer, r);
