@@ -95,9 +95,7 @@ TEST(CheckPass, StopsAtTheFirstFailingField) {
       EXPECT_EQ(result.offset, c.offset) << c.name;
     }
   }
-}
-
-TEST(CheckPass, MessagesShowTheUnitsVersionAndTheTimer) {
+  // The messages show the unit's version as it gave it, and the timer.
   const UnitFacts unit{true, 4.3f, "4.3\xe9"};  // Windows-1252 e-acute
   for (const Lang lang : {Lang::English, Lang::Spanish}) {
     EXPECT_NE(CheckMessage({Failed, FindField("MacroInicio", -1), TextId::TheFirmware}, unit, lang).find("4.3\xc3\xa9"),

@@ -260,18 +260,12 @@ TEST_F(CliTest, WriteAndReadBackThroughTheUnit) {
 // On a terminal a failed start shows the progress and then the reason, each once.
 TEST_F(CliTest, AFailedStartOnATerminalSaysWhyOnce) {
   Unit noAnswer(dir_, {"--modem", "--dial-reply", "NO ANSWER"});
-  Args args = Command({"read", "--port", noAnswer.Port(), "--modem", "555", "--password", "1",
-                       dir_.File("o.ncf")});
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  int master = -1;
-  const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-  if (pid == 0) {
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  ASSERT_GT(pid, 0);
+  int master = -1, terminal = -1;
+  ASSERT_EQ(openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
+  const pid_t pid = testing::Spawn(
+      Command({"read", "--port", noAnswer.Port(), "--modem", "555", "--password", "1", dir_.File("o.ncf")}),
+      terminal, terminal);
+  close(terminal);
   std::string printed;
   testing::ReadUntilClosed(master, printed);
   waitpid(pid, nullptr, 0);

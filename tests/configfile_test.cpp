@@ -280,9 +280,7 @@ TEST(ConfigFileDisk, ASaveKeepsModeOwnerGroupAndLinks) {
   ASSERT_EQ(::chown(shared.c_str(), owner, group), 0);
   ASSERT_TRUE(SaveConfigFile(shared, FullRecord()).ok);
   const struct stat after = StatOf(shared);
-  EXPECT_EQ(after.st_mode & 07777, 0640u);
-  EXPECT_EQ(after.st_uid, owner);
-  EXPECT_EQ(after.st_gid, group);
+  EXPECT_EQ(std::tuple(after.st_mode & 07777, after.st_uid, after.st_gid), std::tuple(0640u, owner, group));
   EXPECT_EQ(ReadFileBytes(shared), Fixture("full.ncf"));
 
   // Links: a dangling one, and a relative chain of two, each written at its end.

@@ -87,6 +87,24 @@ TEST(Connection, CarrierLossStopsOnceAndOnlyAModemIsHungUpOrWatched) {
   EXPECT_TRUE(dialled.name == "COM3" && dialled.handshake == Handshake::RtsCts && dialled.dtr &&
               dialled.watchCarrier);
   EXPECT_TRUE(direct.handshake == Handshake::None && !direct.dtr && !direct.watchCarrier);
+
+  // An idle modem connection sees a drop once; a direct cable has no carrier to watch.
+  r.port.DropCarrierAt(Micros::max());  // the carrier is back for the next call
+  ASSERT_EQ(r.Start(true), StartResult::Connected);
+  r.port.DropCarrierAt(r.clock.Now() + Ms(1000));
+  r.clock.Advance(Ms(500));
+  EXPECT_TRUE(r.connection.WatchCarrier(r));
+  r.clock.Advance(Ms(600));
+  EXPECT_FALSE(r.connection.WatchCarrier(r));
+  EXPECT_FALSE(r.connection.WatchCarrier(r));
+  EXPECT_EQ(r.messages, Offsets(2, TextId::ModemConnectionLost));
+  EXPECT_EQ(r.statuses.back(), TextId::CommunicationNotStarted);
+  EXPECT_FALSE(r.connection.IsOpen());
+  ASSERT_EQ(r.Start(false), StartResult::Connected);
+  r.port.DropCarrierAt(r.clock.Now());
+  r.clock.Advance(Ms(100));
+  EXPECT_TRUE(r.connection.WatchCarrier(r));
+  EXPECT_EQ(r.messages.size(), 2u);
 }
 
 TEST(Connection, StartOutcomes) {
@@ -99,6 +117,7 @@ TEST(Connection, StartOutcomes) {
     std::string number = "600123456";
     std::string openError = "";
     std::string drop = "";
+    bool throwInPrompt = false;
     StartResult result = Connected;
     std::optional<TextId> status = TextId::CommunicationStarted;  // the last one
     std::optional<TextId> message = std::nullopt;
@@ -133,6 +152,8 @@ TEST(Connection, StartOutcomes) {
        .dial = DialOutcome::NoModem, .sent = 5},
       // Carrier lost under the start: the carrier message, the port closed.
       {.drop = "#111234", .result = BadPassword, .status = TextId::CommunicationNotStarted, .message = TextId::ModemConnectionLost, .sent = 4},
+      // An unexpected error: the port closed, its description shown.
+      {.throwInPrompt = true, .result = PortError, .status = TextId::CommunicationNotStarted, .sent = 3},
   };
   int row = 0;
   for (const auto& c : cases) {
@@ -142,6 +163,7 @@ TEST(Connection, StartOutcomes) {
     r.passwords = c.passwords;
     r.port.FailOpen(c.openError);
     r.dropAfter = c.drop;
+    r.throwInPrompt = c.throwInPrompt;
     if (!c.drop.empty()) r.answers[c.drop] = "";
     const Started started = r.Start(c.modem, c.number);
     EXPECT_EQ(started.result, c.result);
@@ -153,7 +175,7 @@ TEST(Connection, StartOutcomes) {
     EXPECT_EQ(r.messages, c.message ? Offsets{*c.message} : Offsets{});
     EXPECT_EQ(r.port.WrittenLines().size(), c.sent) << ::testing::PrintToString(r.port.Written());
     EXPECT_EQ(r.connection.IsOpen(), c.result == Connected);
-    EXPECT_EQ(r.errors, c.openError.empty() ? Lines{} : Lines{c.openError});
+    EXPECT_EQ(r.errors, c.throwInPrompt ? Lines{"out of memory"} : c.openError.empty() ? Lines{} : Lines{c.openError});
     if (c.result == BadPassword && c.drop.empty()) {
       EXPECT_EQ(r.port.WrittenLines().back(), "ATH");
     }
@@ -255,35 +277,6 @@ TEST(Connection, ACancelledExchangeKeepsTheConnectionAndStopsWithoutTalking) {
   r.connection.Stop(r);  // closing drops DTR; "ATH" would wait on a cancelled line
   EXPECT_FALSE(r.connection.IsOpen());
   EXPECT_NE(r.port.WrittenLines().back(), "ATH");
-}
-
-TEST(Connection, AnIdleModemConnectionSeesACarrierDropOnce) {
-  Rig r;
-  ASSERT_EQ(r.Start(true), StartResult::Connected);
-  r.port.DropCarrierAt(r.clock.Now() + Ms(1000));
-  r.clock.Advance(Ms(500));
-  EXPECT_TRUE(r.connection.WatchCarrier(r));
-  r.clock.Advance(Ms(600));
-  EXPECT_FALSE(r.connection.WatchCarrier(r));
-  EXPECT_FALSE(r.connection.WatchCarrier(r));
-  EXPECT_EQ(r.messages, Offsets{TextId::ModemConnectionLost});
-  EXPECT_EQ(r.statuses.back(), TextId::CommunicationNotStarted);
-  EXPECT_FALSE(r.connection.IsOpen());
-
-  ASSERT_EQ(r.Start(false), StartResult::Connected);  // a direct cable has no carrier to watch
-  r.port.DropCarrierAt(r.clock.Now());
-  r.clock.Advance(Ms(100));
-  EXPECT_TRUE(r.connection.WatchCarrier(r));
-  EXPECT_EQ(r.messages, Offsets{TextId::ModemConnectionLost});
-}
-
-TEST(Connection, AnUnexpectedErrorDuringAStartClosesThePortAndShowsItsDescription) {
-  Rig r;
-  r.throwInPrompt = true;
-  EXPECT_EQ(r.Start(true), StartResult::PortError);
-  EXPECT_FALSE(r.connection.IsOpen());
-  EXPECT_EQ(r.errors, Lines{"out of memory"});
-  EXPECT_EQ(r.statuses.back(), TextId::CommunicationNotStarted);
 }
 
 }  // namespace

@@ -155,7 +155,7 @@ TEST(FieldTable, EveryKeyOfTheFileHasAControlButThePhoneListAndTheModeFlags) {
   EXPECT_EQ(uncovered, expected);
 }
 
-TEST(FieldTable, SettersApplyTheFieldsRules) {
+TEST(FieldTable, SettersApplyTheFieldsRulesAndWindows1252) {
   ConfigurationRecord r;
   const Field& pin = *FindField("PIN", -1);
   EXPECT_TRUE(pin.SetUtf8Text(r, "1234"));
@@ -182,10 +182,8 @@ TEST(FieldTable, SettersApplyTheFieldsRules) {
   EXPECT_EQ(r.Timers[2].MACRO, 0);
   FindField("Macro", 2)->SetPosition(r, 14);  // past the last item: nothing selected
   EXPECT_EQ(r.Timers[2].MACRO, kNoSelection);
-}
 
-TEST(FieldTable, TextsCrossAsUnicodeAndWindows1252IsEnforced) {
-  ConfigurationRecord r;
+  // Texts cross as Unicode; what Windows-1252 cannot hold is refused.
   const Field& name = *FindField("NameBox", -1);
   EXPECT_TRUE(name.SetUtf8Text(r, "Depósito €"));
   EXPECT_EQ(r.General.NOMBRE, "Dep\xF3sito \x80");

@@ -28,7 +28,7 @@ std::string Bits(const auto& boxes) {
   return s;
 }
 
-TEST(ReadConfigDecode, RecordLines) {
+TEST(ReadConfigDecode, RecordLinesAndLoggerAnswers) {
   using Field = std::function<std::string(const R&)>;
   Field macroTx = [](const R& r) { return I(r.TxAlarm.MACRO_TX); };
   Field tx = [](const R& r) { return B(r.TxAlarm.HABIL) + r.TxAlarm.TEXT + B(r.TxAlarm.RING); };
@@ -87,9 +87,7 @@ TEST(ReadConfigDecode, RecordLines) {
     EXPECT_EQ(DecodeRecordLine(line, record), outcome) << line;
     EXPECT_TRUE(record == R{}) << line;  // a line not decoded changes nothing
   }
-}
-
-TEST(ReadConfigDecode, LoggerAnswers) {
+  // The data logger's answers to "#60" and "#62".
   auto decode = [](bool channels, const char* answer) {  // the "#60" or the "#62" answer
     R r;
     const bool ok = channels ? DecodeLoggerChannels(answer, r) : DecodeLoggerInputs(answer, r);
@@ -213,12 +211,11 @@ TEST(ReadConfigProcedure, ControlBytesOfAUnitsTextAreDroppedAndTheTraceSaysSo) {
   EXPECT_EQ(record.General.NOMBRE, "Granja 1");
   EXPECT_EQ(record.Digital[0].TEXT, "Fallo[2J UPS");
   EXPECT_EQ(record.ListaTlf, std::vector<Text>{"600,PRV2"});
-  EXPECT_NE(log.str().find("-- record 007: control characters not kept: <LF><NUL>"),
-            std::string::npos)
-      << log.str();
-  EXPECT_NE(log.str().find("-- record 100: control characters not kept: <0x7F>"),
-            std::string::npos);
-  EXPECT_NE(log.str().find("-- record 011 ignored: its field cannot take 15"), std::string::npos);
+  for (const char* said : {"-- record 007: control characters not kept: <LF><NUL>",
+                           "-- record 100: control characters not kept: <0x7F>",
+                           "-- record 011 ignored: its field cannot take 15"}) {
+    EXPECT_NE(log.str().find(said), std::string::npos) << log.str();
+  }
   std::string saved;
   EXPECT_TRUE(SaveConfigBytes(record, "", saved).ok);
   EXPECT_FALSE(CheckLineTexts(record).has_value());

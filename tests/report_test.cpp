@@ -37,10 +37,8 @@ ProcessResult Cli(std::vector<std::string> args) {
 
 // Without blanks: a table cell's text that wraps joins up again.
 std::string Squeezed(std::string_view text) {
-  std::string squeezed;
-  for (const char c : text) {
-    if (!std::isspace(static_cast<unsigned char>(c))) squeezed += c;
-  }
+  std::string squeezed(text);
+  std::erase_if(squeezed, [](unsigned char c) { return std::isspace(c); });
   return squeezed;
 }
 
@@ -120,11 +118,8 @@ TEST(Report, EveryTextOfTheRecordPrintsLiterally) {
     EXPECT_NE(text.find(shown), std::string::npos) << shown;
     EXPECT_NE(html.find(escaped), std::string::npos) << escaped;
   }
-  EXPECT_EQ(html.find("<script"), std::string::npos);
-  EXPECT_EQ(html.find("<i>"), std::string::npos);
-  // A page of its own: nothing fetched from elsewhere.
-  EXPECT_EQ(html.find("src="), std::string::npos);
-  EXPECT_EQ(html.find("href="), std::string::npos);
+  // No markup of the record's, and a page of its own: nothing fetched from elsewhere.
+  for (const char* absent : {"<script", "<i>", "src=", "href="}) EXPECT_EQ(html.find(absent), std::string::npos) << absent;
   EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
 }
 
@@ -135,11 +130,7 @@ TEST(Report, ExitStatusesAndNoOutputLeftByAFailure) {
   ASSERT_EQ(mkfifo(dir.File("fifo.pdf").c_str(), 0600), 0);  // never opened: it would block
   testing::WriteFileBytes(dir.File("garbage.ncf"), std::string("\x01\x02 not a configuration\n"));
   testing::WriteFileBytes(dir.File("conf.pdf"), testing::ReadFileBytes(kFull));  // an input named .pdf
-  struct Case {
-    std::vector<std::string> args;
-    int status;
-  };
-  const Case cases[] = {
+  const std::pair<std::vector<std::string>, int> cases[] = {
       {{"report"}, 2},
       {{"report", kFull}, 2},
       {{"report", kFull, dir.File("out.pdf"), dir.File("more.pdf")}, 2},
@@ -153,11 +144,10 @@ TEST(Report, ExitStatusesAndNoOutputLeftByAFailure) {
       {{"report", kFull, dir.File("fifo.pdf")}, 1},
   };
   const std::vector<std::string> before = Entries(dir.Path());
-  for (const Case& c : cases) {
-    const ProcessResult run = Cli(c.args);
-    std::string shown;
-    for (const std::string& a : c.args) shown += a + ' ';
-    EXPECT_EQ(run.exitCode, c.status) << shown << run.err;
+  for (const auto& [args, status] : cases) {
+    const ProcessResult run = Cli(args);
+    const std::string shown = ::testing::PrintToString(args);
+    EXPECT_EQ(run.exitCode, status) << shown << run.err;
     EXPECT_FALSE(run.err.empty()) << shown;
     EXPECT_EQ(Entries(dir.Path()), before) << shown;
   }
@@ -170,10 +160,10 @@ TEST(Report, ExitStatusesAndNoOutputLeftByAFailure) {
 
   // Success, by the output's suffix in any case; an existing output is replaced whole.
   testing::WriteFileBytes(dir.File("old.PDF"), "old");
-  EXPECT_EQ(Cli({"report", kFull, dir.File("old.PDF")}).exitCode, 0);
-  EXPECT_EQ(testing::ReadFileBytes(dir.File("old.PDF")).rfind("%PDF-", 0), 0u);
-  EXPECT_EQ(Cli({"report", kFull, dir.File("mail.htm")}).exitCode, 0);
-  EXPECT_EQ(testing::ReadFileBytes(dir.File("mail.htm")).rfind("<!DOCTYPE html>", 0), 0u);
+  for (const auto& [name, start] : {std::pair{"old.PDF", "%PDF-"}, {"mail.htm", "<!DOCTYPE html>"}}) {
+    EXPECT_EQ(Cli({"report", kFull, dir.File(name)}).exitCode, 0) << name;
+    EXPECT_EQ(testing::ReadFileBytes(dir.File(name)).rfind(start, 0), 0u) << name;
+  }
 }
 
 }  // namespace

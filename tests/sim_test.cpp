@@ -41,6 +41,14 @@ SimOptions With(void (*change)(SimOptions&)) {
   return options;
 }
 
+// A simulated unit behind its in-process port, on a fake clock.
+struct Virtual {
+  explicit Virtual(const SimOptions& options = {}) : unit(options) {}
+  testing::FakeClock clock;
+  SimulatedUnit unit;
+  SimPort port{unit, clock};
+};
+
 // Bytes to the unit, and every byte it answers at once.
 using Steps = std::vector<std::pair<std::string, std::string>>;
 
@@ -134,9 +142,8 @@ TEST(SimPort, PacedAt9600BaudAndAClosedPortDoesNotWait) {
   EXPECT_EQ(PacedBytesTime(1), Micros(1042));
   EXPECT_EQ(PacedBytesTime(96), Micros(100000));
   // "#CC;VER=" + 91 characters + CR: a 100-byte answer.
-  SimulatedUnit unit(With([](SimOptions& o) { o.paced = true; o.version = std::string(91, 'v'); }));
-  testing::FakeClock clock;
-  SimPort port(unit, clock);
+  Virtual v(With([](SimOptions& o) { o.paced = true; o.version = std::string(91, 'v'); }));
+  auto& [clock, unit, port] = v;
   ASSERT_TRUE(port.Open({}));
   ASSERT_TRUE(port.Write(F("#0F")));
   EXPECT_FALSE(port.WaitWritten(Millis(7)));
@@ -160,9 +167,8 @@ TEST(SimPort, ACarrierDropClosesAWatchingPortOnceAndIsIgnoredOtherwise) {
   for (const auto& [watch, dropBeforeOpen] : {std::pair{true, false}, {false, false}, {true, true}}) {
     SCOPED_TRACE(::testing::Message() << watch << dropBeforeOpen);
     const bool closes = watch && !dropBeforeOpen;
-    SimulatedUnit unit(With([](SimOptions& o) { o.modem = true; }));
-    testing::FakeClock clock;
-    SimPort port(unit, clock);
+    Virtual v(With([](SimOptions& o) { o.modem = true; }));
+    auto& [clock, unit, port] = v;
     if (dropBeforeOpen) port.DropCarrier();
     PortSettings settings;
     settings.watchCarrier = watch;
@@ -235,9 +241,8 @@ TEST(SimRoundTrip, ToolWriteAndReadGiveBackTheRecord) {
   options.saveTime = Millis(3000);
   options.faults.dropRecord = 250;
   options.faults.garbage = true;
-  SimulatedUnit unit(options);
-  testing::FakeClock clock;
-  SimPort port(unit, clock);
+  Virtual v(options);
+  auto& [clock, unit, port] = v;
   ASSERT_TRUE(port.Open({}));
   SerialLine line(port, clock);
   ProgressSink progress;
@@ -291,11 +296,10 @@ TEST(SimBootLoader, FaultsOnDemand) {
       {{0, false, true}, FirmwareResult::NoPrompt, BootLoaderText::EraseQuestion},
   };
   for (const Case& c : cases) {
-    testing::FakeClock clock;
     SimOptions options;
     options.bootLoader = BootLoaderOptions{false, c.faults};
-    SimulatedUnit unit(options);
-    SimPort port(unit, clock);
+    Virtual v(options);
+    auto& [clock, unit, port] = v;
     port.Open({"virtual"});
     unit.PowerCycle(clock.Now());
     testing::RecordingProgress progress;
@@ -311,11 +315,8 @@ TEST(SimBootLoader, FaultsOnDemand) {
 // The virtual unit switched into its boot loader takes an upload paced at 9600 baud (the
 // mark only comes once the block has crossed the line) and is then a unit again.
 TEST(SimBootLoader, TheVirtualUnitTakesAPacedUploadAndReturnsToItsFirmware) {
-  testing::FakeClock clock;
-  SimOptions options;
-  options.paced = true;
-  SimulatedUnit unit(options);
-  SimPort port(unit, clock);
+  Virtual v(With([](SimOptions& o) { o.paced = true; }));
+  auto& [clock, unit, port] = v;
   port.Open({"virtual"});
   unit.EnterBootLoader({true, {}}, clock.Now());
   const std::string file = HexFile(200);  // 9013 bytes, 35 checks

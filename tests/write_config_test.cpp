@@ -60,7 +60,7 @@ class WritingUnit : public testing::ScriptedUnit {
 // After one "#00" (the unit answered "#ACK"), every line of the sequence framed and in its
 // order, the progress moved on at each step of the sequence, then the wait for "#SAVE_OK".
 // The lines themselves are the command set's.
-TEST(WriteConfig, SendsEveryLineInOrderThenSaves) {
+TEST(WriteConfig, SendsEveryLineInOrderThenSavesOrNothingAtAll) {
   WritingUnit unit;
   ASSERT_TRUE(unit.Write());
   const WriteSequence sequence = BuildWriteSequence(unit.record);
@@ -73,6 +73,16 @@ TEST(WriteConfig, SendsEveryLineInOrderThenSaves) {
   EXPECT_EQ(unit.port.WrittenLines(), framed);
   EXPECT_EQ(unit.progress.values, values);
   EXPECT_EQ(unit.progress.statuses, (std::vector<TextId>{TextId::WritingConfiguration, TextId::SavingOnEeprom, TextId::ConfigurationWritten}));
+
+  // A text that may not go out (the check before a write was passed by) refuses the whole
+  // write: nothing at all reaches the unit, least of all "#03".
+  ConfigurationRecord record = testing::FullRecord();
+  record.Macros[13].MACRO_COM = "OUT1=1\r#63;03";
+  WritingUnit refused(record);
+  EXPECT_FALSE(refused.Write());
+  EXPECT_EQ(refused.port.Written(), "");
+  EXPECT_EQ(refused.progress.statuses, (std::vector<TextId>{TextId::WritingConfiguration, TextId::CommunicationError}));
+  EXPECT_EQ(refused.progress.values.back(), 0);
 }
 
 TEST(WriteConfig, TheFirstWrongOrMissingAnswerEndsTheWriteUnsaved) {
@@ -108,18 +118,6 @@ TEST(WriteConfig, SaveMustBeConfirmedWithinThirtySeconds) {
     EXPECT_EQ(unit.clock.Now() - unit.saveAskedAt, Micros{Millis{std::min(delay, 30000)}});
     EXPECT_EQ(unit.progress.statuses, (std::vector<TextId>{TextId::WritingConfiguration, TextId::SavingOnEeprom, ok ? TextId::ConfigurationWritten : TextId::CommunicationError})) << delay;
   }
-}
-
-// A text that may not go out (the check before a write was passed by) refuses the whole
-// write: nothing at all reaches the unit, least of all "#03".
-TEST(WriteConfig, ATextThatMayNotGoOutRefusesTheWriteBeforeAnythingIsSent) {
-  ConfigurationRecord record = testing::FullRecord();
-  record.Macros[13].MACRO_COM = "OUT1=1\r#63;03";
-  WritingUnit unit(record);
-  EXPECT_FALSE(unit.Write());
-  EXPECT_EQ(unit.port.Written(), "");
-  EXPECT_EQ(unit.progress.statuses, (std::vector<TextId>{TextId::WritingConfiguration, TextId::CommunicationError}));
-  EXPECT_EQ(unit.progress.values.back(), 0);
 }
 
 // The user stops the write at a moment of the sequence: at once while the unit has not

@@ -1,7 +1,9 @@
 #include "tests/support/fake_port.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <sstream>
+
+#include "link/serial_line.h"
 
 namespace zdl::testing {
 
@@ -31,30 +33,13 @@ void FakePort::Flood(std::string pattern, Micros perByte, std::int64_t total) {
 }
 
 void FakePort::FeedAnswer(std::string_view payload, Micros delay) {
-  unsigned sum = 0;
-  for (char c : payload) sum += static_cast<unsigned char>(c);
-  char cc[3];
-  std::snprintf(cc, sizeof cc, "%02X", sum % 256);
-  std::string line = "#";
-  line += cc;
-  line += ';';
-  line += payload;
-  line += '\r';
-  Feed(line, delay);
+  Feed(FrameCommand("#" + std::string(payload)) + "\r", delay);
 }
 
 std::vector<std::string> FakePort::WrittenLines() const {
   std::vector<std::string> lines;
-  std::string current;
-  for (char c : written_) {
-    if (c == '\r') {
-      lines.push_back(current);
-      current.clear();
-    } else {
-      current += c;
-    }
-  }
-  if (!current.empty()) lines.push_back(current);
+  std::istringstream in(written_);
+  for (std::string line; std::getline(in, line, '\r');) lines.push_back(line);
   return lines;
 }
 
@@ -66,10 +51,7 @@ bool FakePort::Open(const PortSettings& settings) {
   return true;
 }
 
-void FakePort::Close() {
-  if (open_) ++closes_;
-  open_ = false;
-}
+void FakePort::Close() { open_ = false; }
 
 bool FakePort::Write(std::string_view bytes) {
   if (!open_ || cancel_.Requested()) return false;

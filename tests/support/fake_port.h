@@ -66,7 +66,6 @@ class FakePort final : public BytePort {
   // The written bytes split after every CR (the CR removed).
   std::vector<std::string> WrittenLines() const;
   const std::vector<PortSettings>& Opens() const { return opens_; }
-  int Closes() const { return closes_; }
 
   // --- BytePort ---
   bool Open(const PortSettings& settings) override;
@@ -93,7 +92,6 @@ class FakePort final : public BytePort {
   std::deque<Arrival> incoming_;
   std::string written_;
   std::vector<PortSettings> opens_;
-  int closes_ = 0;
   bool open_ = false;
   bool watchCarrier_ = false;
   bool carrierLost_ = false;

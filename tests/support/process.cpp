@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -36,32 +37,18 @@ pid_t Spawn(const std::vector<std::string>& argv, int outFd, int errFd) {
 }
 
 ProcessResult RunProcess(const std::vector<std::string>& argv) {
-  int out[2], err[2];
-  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  const pid_t pid = Spawn(argv, out[1], err[1]);
+  int out[2];
+  std::FILE* err = std::tmpfile();  // stderr in a file: no pipe to keep drained
+  if (err == nullptr || pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  const pid_t pid = Spawn(argv, out[1], fileno(err));
   close(out[1]);
-  close(err[1]);
   ProcessResult result;
-  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  int open = 2;
-  while (open > 0) {
-    if (poll(fds, 2, -1) < 0) break;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      char buf[4096];
-      ssize_t n = read(fds[i].fd, buf, sizeof buf);
-      if (n <= 0) {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      } else {
-        (i == 0 ? result.out : result.err).append(buf, static_cast<std::size_t>(n));
-      }
-    }
-  }
+  ReadUntilClosed(out[0], result.out, -1);
   int status = 0;
   waitpid(pid, &status, 0);
   result.exitCode = ExitCode(status);
+  result.err = ReadFileBytes("/proc/self/fd/" + std::to_string(fileno(err)));
+  std::fclose(err);
   return result;
 }
 

@@ -32,7 +32,6 @@ class BackgroundProcess {
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
 
   const std::string& FirstLine() const { return firstLine_; }
-  bool Running() const { return pid_ > 0; }
   pid_t Pid() const { return pid_; }
   // Sends SIGTERM and waits; returns the exit code (-1 when killed by a signal).
   int Stop();
@@ -58,7 +57,7 @@ class TempDir {
 std::string ReadFileBytes(const std::string& path);
 
 // Everything readable from `fd` until its writers close it (or nothing comes for
-// `quietMs`), appended to `text`; closes `fd`.
+// `quietMs`; -1: no limit), appended to `text`; closes `fd`.
 void ReadUntilClosed(int fd, std::string& text, int quietMs = 10000);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 
