@@ -33,7 +33,11 @@ void FakePort::Flood(std::string pattern, Micros perByte, std::int64_t total) {
 }
 
 void FakePort::FeedAnswer(std::string_view payload, Micros delay) {
-  Feed(FrameCommand("#" + std::string(payload)) + "\r", delay);
+  std::string command = "#";
+  command += payload;
+  std::string framed = FrameCommand(command);
+  framed += '\r';
+  Feed(framed, delay);
 }
 
 std::vector<std::string> FakePort::WrittenLines() const {
