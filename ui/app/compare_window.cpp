@@ -27,10 +27,6 @@ namespace {
 
 enum Column { kEditor, kField, kThisSide, kOtherSide, kColumns };
 
-QString C(ExtraText text) { return QString::fromStdString(std::string(ExtraTextIn(CurrentLang(), text))); }
-QString C(ExtraText text, const QString& argument) {
-  return QString::fromStdString(ExtraTextWith(CurrentLang(), text, argument.toStdString()));
-}
 
 // The number that ends a key ("TLF3" -> 3), or -1.
 int TrailingNumber(const std::string& key, std::string_view base) {
@@ -128,12 +124,12 @@ void CompareWindow::Recompute() {
 }
 
 void CompareWindow::LoadText() {
-  setWindowTitle(C(ExtraText::CompareTitle) + QStringLiteral(" - ") + QString::fromLatin1(kTitle));
-  table_->setHorizontalHeaderLabels({C(ExtraText::ColumnEditor), C(ExtraText::ColumnField),
-                                     C(ExtraText::ColumnThisSide), C(ExtraText::ColumnOtherSide)});
-  takeOver_->setText(C(ExtraText::TakeOverSelected));
+  setWindowTitle(T(ExtraText::CompareTitle) + QStringLiteral(" - ") + QString::fromLatin1(kTitle));
+  table_->setHorizontalHeaderLabels({T(ExtraText::ColumnEditor), T(ExtraText::ColumnField),
+                                     T(ExtraText::ColumnThisSide), T(ExtraText::ColumnOtherSide)});
+  takeOver_->setText(T(ExtraText::TakeOverSelected));
   close_->setText(T(TextId::Close));
-  table_->setAccessibleName(C(ExtraText::CompareTitle));
+  table_->setAccessibleName(T(ExtraText::CompareTitle));
   Fill();
 }
 
@@ -174,18 +170,18 @@ QString CompareWindow::ShownValue(const FieldDifference& difference, const Text&
 void CompareWindow::Fill() {
   switch (side_) {
     case CompareSide::File:
-      sides_->setText(C(ExtraText::ThisSideEditors) + QLatin1Char('\n') + C(ExtraText::OtherSideFile, otherName_));
+      sides_->setText(T(ExtraText::ThisSideEditors) + QLatin1Char('\n') + T(ExtraText::OtherSideFile, otherName_));
       break;
     case CompareSide::Unit:
-      sides_->setText(C(ExtraText::ThisSideEditors) + QLatin1Char('\n') + C(ExtraText::OtherSideUnit));
+      sides_->setText(T(ExtraText::ThisSideEditors) + QLatin1Char('\n') + T(ExtraText::OtherSideUnit));
       break;
     case CompareSide::Verify:
-      sides_->setText(C(ExtraText::ThisSideEditors) + QLatin1Char('\n') + C(ExtraText::OtherSideVerify));
+      sides_->setText(T(ExtraText::ThisSideEditors) + QLatin1Char('\n') + T(ExtraText::OtherSideVerify));
       break;
   }
   count_->setText(differences_.empty()
-                      ? C(ExtraText::NoDifferences)
-                      : C(ExtraText::DifferenceCount, QString::number(differences_.size())));
+                      ? T(ExtraText::NoDifferences)
+                      : T(ExtraText::DifferenceCount, QString::number(differences_.size())));
   // Sorting is off while filling, so each row's cells stay together.
   const bool sorting = table_->isSortingEnabled();
   table_->setSortingEnabled(false);

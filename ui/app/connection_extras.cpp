@@ -23,10 +23,6 @@ namespace {
 
 constexpr int kNameInFile = 40;
 
-QString C(ExtraText text) { return QString::fromStdString(std::string(ExtraTextIn(CurrentLang(), text))); }
-QString C(ExtraText text, const QString& argument) {
-  return QString::fromStdString(ExtraTextWith(CurrentLang(), text, argument.toStdString()));
-}
 
 // The unit's name as part of a file name: letters, digits, '-' and '_' kept, every other
 // run of characters one '_', at most kNameInFile characters.
@@ -62,23 +58,23 @@ void ConnectionPanel::ConnectExtras() {
   // After OnWritten: where the backup went, once the write is done.
   connect(&link_, &UnitLink::WriteFinished, this, [this](bool ok) {
     if (!ok || !backupSaved_) return;
-    ShowStatusText([path = *backupSaved_] { return C(ExtraText::BackupSaved, QDir::toNativeSeparators(path)); });
+    ShowStatusText([path = *backupSaved_] { return T(ExtraText::BackupSaved, QDir::toNativeSeparators(path)); });
   });
   connect(&link_, &UnitLink::VerifyFinished, this, &ConnectionPanel::OnVerified);
   connect(&link_, &UnitLink::CompareReadFinished, this, &ConnectionPanel::OnCompareRead);
 }
 
 void ConnectionPanel::LoadExtrasText() {
-  backUpFirst_->setText(C(ExtraText::BackUpFirst));
+  backUpFirst_->setText(T(ExtraText::BackUpFirst));
   EditorWindow::Describe(backUpFirst_,
                          T(ExtraText::BackUpFirstTip) +
                              QDir::toNativeSeparators(BackupFolder()),
-                         C(ExtraText::BackUpFirst));
-  verifyAfter_->setText(C(ExtraText::VerifyAfterWriting));
+                         T(ExtraText::BackUpFirst));
+  verifyAfter_->setText(T(ExtraText::VerifyAfterWriting));
   EditorWindow::Describe(
       verifyAfter_,
       T(ExtraText::VerifyAfterWritingTip),
-      C(ExtraText::VerifyAfterWriting));
+      T(ExtraText::VerifyAfterWriting));
 }
 
 void ConnectionPanel::ShowStatusText(std::function<QString()> text) {
@@ -114,7 +110,7 @@ WriteExtras ConnectionPanel::ExtrasToAsk() {
 
 void ConnectionPanel::OnBackupFailed(const QString& problem) {
   // The write's end shows it (nothing was written).
-  backupProblem_ = problem.isEmpty() ? C(ExtraText::BackupReadFailed) : C(ExtraText::BackupSaveFailed, problem);
+  backupProblem_ = problem.isEmpty() ? T(ExtraText::BackupReadFailed) : T(ExtraText::BackupSaveFailed, problem);
 }
 
 void ConnectionPanel::OnVerified(bool ok, const std::vector<FieldDifference>& differences,
@@ -122,20 +118,20 @@ void ConnectionPanel::OnVerified(bool ok, const std::vector<FieldDifference>& di
   const std::optional<QString> saved = backupSaved_;
   auto withBackup = [saved](QString text) {
     if (!saved) return text;
-    return C(ExtraText::BackupSaved, QDir::toNativeSeparators(*saved)) + QLatin1Char(' ') + text;
+    return T(ExtraText::BackupSaved, QDir::toNativeSeparators(*saved)) + QLatin1Char(' ') + text;
   };
   if (!ok) {
-    ShowStatusText([withBackup] { return withBackup(C(ExtraText::VerifyReadFailed)); });
-    if (!cancelled_) Message(C(ExtraText::VerifyReadFailed));
+    ShowStatusText([withBackup] { return withBackup(T(ExtraText::VerifyReadFailed)); });
+    if (!cancelled_) Message(T(ExtraText::VerifyReadFailed));
     return;
   }
   if (differences.empty()) {
-    ShowStatusText([withBackup] { return withBackup(C(ExtraText::Verified)); });
+    ShowStatusText([withBackup] { return withBackup(T(ExtraText::Verified)); });
     return;
   }
   const QString count = QString::number(differences.size());
   ShowStatusText([withBackup, count] {
-    QString text = C(ExtraText::VerifyDiffers, count);
+    QString text = T(ExtraText::VerifyDiffers, count);
     if (text.endsWith(QLatin1Char(':'))) text.chop(1);
     return withBackup(text + QLatin1Char('.'));
   });
@@ -158,7 +154,7 @@ void ConnectionPanel::OnCompareRead(bool ok, const ConfigurationRecord& record) 
     emit ComparisonReady(record, CompareSide::Unit, link_.Facts().HasDatalogger);
     return;
   }
-  if (!cancelled) Message(C(ExtraText::UnitReadFailed));
+  if (!cancelled) Message(T(ExtraText::UnitReadFailed));
   status_ = TextId::CommunicationError;
   ShowStatusText({});
   pBar_->setValue(0);

@@ -34,7 +34,6 @@ constexpr int kReadSteps = 176, kWriteSteps = 21;
 
 QString FromCp1252(const std::string& bytes) { return QString::fromStdString(Cp1252ToUtf8(bytes)); }
 
-QString X(ExtraText text) { return QString::fromStdString(std::string(ExtraTextIn(CurrentLang(), text))); }
 
 QString Name(const char* name) { return QString::fromLatin1(name); }
 
@@ -356,8 +355,8 @@ void ConnectionPanel::OnWritten(bool ok, bool incomplete) {
   pBar_->setValue(0);
   if (incomplete) {
     // Stopped on request after "#01LDDEF": said even though the user asked for it.
-    ShowStatusText([] { return X(ExtraText::WriteStoppedStatus); });
-    Message(X(ExtraText::WriteStoppedMessage));
+    ShowStatusText([] { return T(ExtraText::WriteStoppedStatus); });
+    Message(T(ExtraText::WriteStoppedMessage));
     return;
   }
   if (!cancelled) Message(backupProblem_ ? *backupProblem_ : T(TextId::CommunicationErrorCheckConnections));

@@ -25,7 +25,6 @@ namespace {
 constexpr EditorId kEditors[] = {EditorId::Macros,     EditorId::Alarmas,        EditorId::Alarmas2,
                                  EditorId::Datalogger, EditorId::Temporizadores, EditorId::General};
 
-QString X(ExtraText text) { return QString::fromStdString(std::string(ExtraTextIn(CurrentLang(), text))); }
 
 // A name shown after a mnemonic: its own "&" stays a character.
 QString Plain(QString name) { return name.replace(QLatin1Char('&'), QStringLiteral("&&")); }
@@ -174,17 +173,17 @@ QString EditMenu::StepName(const StepSubject& subject) const {
     }
     case StepKind::AddEntry: return T(TextId::Add);
     case StepKind::DeleteEntry: return T(TextId::Delete);
-    case StepKind::Reset: return X(ExtraText::ResetStep).arg(window_.Editor(subject.editor)->windowTitle());
+    case StepKind::Reset: return T(ExtraText::ResetStep).arg(window_.Editor(subject.editor)->windowTitle());
     case StepKind::Open: return T(TextId::Open) + QLatin1Char(' ') + QString::fromStdString(subject.file);
-    case StepKind::Read: return X(ExtraText::ReadStep);
+    case StepKind::Read: return T(ExtraText::ReadStep);
     case StepKind::TakeOver:
-      return QString::fromStdString(std::string(ExtraTextIn(CurrentLang(), ExtraText::TakeOverSelected)));
+      return T(ExtraText::TakeOverSelected);
   }
   return {};
 }
 
 void EditMenu::LoadText() {
-  menu_->setTitle(X(ExtraText::EditMenu));
+  menu_->setTitle(T(ExtraText::EditMenu));
   UpdateActions();
 }
 
@@ -192,13 +191,13 @@ void EditMenu::UpdateActions() {
   // The menu items name their step; a screen reader speaks them without the "&".
   const StepSubject* back = history_.UndoSubject();
   const StepSubject* again = history_.RedoSubject();
-  undo_->setText(back ? X(ExtraText::UndoStep).arg(Plain(StepName(*back))) : X(ExtraText::UndoCommand));
-  redo_->setText(again ? X(ExtraText::RedoStep).arg(Plain(StepName(*again))) : X(ExtraText::RedoCommand));
+  undo_->setText(back ? T(ExtraText::UndoStep).arg(Plain(StepName(*back))) : T(ExtraText::UndoCommand));
+  redo_->setText(again ? T(ExtraText::RedoStep).arg(Plain(StepName(*again))) : T(ExtraText::RedoCommand));
   const bool idle = !window_.General()->Connection().ExchangeRunning();
   undo_->setEnabled(idle && back);
   redo_->setEnabled(idle && again);
   const EditorWindow* front = FrontEditor();
-  reset_->setText(X(ExtraText::ResetCommand).arg(front ? Plain(front->windowTitle()) : QString(QChar(0x2026))));
+  reset_->setText(T(ExtraText::ResetCommand).arg(front ? Plain(front->windowTitle()) : QString(QChar(0x2026))));
   reset_->setEnabled(idle && front);
 }
 

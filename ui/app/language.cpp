@@ -30,4 +30,8 @@ QString T(ExtraText text) {
   return QString::fromUtf8(words.data(), static_cast<qsizetype>(words.size()));
 }
 
+QString T(ExtraText text, const QString& argument) {
+  return QString::fromStdString(ExtraTextWith(g_lang, text, argument.toStdString()));
+}
+
 }  // namespace zdl::ui

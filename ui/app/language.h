@@ -24,5 +24,7 @@ QString T(TextId text, int number);
 
 // A text the string table does not hold, in the current language.
 QString T(ExtraText text);
+// The same with its %1 replaced by `argument`.
+QString T(ExtraText text, const QString& argument);
 
 }  // namespace zdl::ui

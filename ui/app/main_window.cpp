@@ -359,7 +359,7 @@ void MainWindow::LoadText() {
   }
   fileMenu_->setTitle(T(ExtraText::FileMenu));
   QAction* compare = Action(QStringLiteral("Compare"));
-  compare->setText(QString::fromStdString(std::string(ExtraTextIn(CurrentLang(), ExtraText::CompareCommand))));
+  compare->setText(T(ExtraText::CompareCommand));
   quit_->setText(T(ExtraText::QuitAction));
   windowsMenu_->setTitle(T(ExtraText::WindowsMenu));
   viewMenu_->setTitle(T(ExtraText::ViewMenu));
@@ -491,11 +491,10 @@ CompareWindow* MainWindow::Comparison() {
 void MainWindow::Compare() {
   if (General()->Connection().ExchangeRunning()) return;
   if (link_->Connected()) {
-    auto text = [](ExtraText t) { return QString::fromStdString(std::string(ExtraTextIn(CurrentLang(), t))); };
-    QMessageBox ask(QMessageBox::Question, QString::fromLatin1(kTitle), text(ExtraText::CompareQuestion),
+    QMessageBox ask(QMessageBox::Question, QString::fromLatin1(kTitle), T(ExtraText::CompareQuestion),
                     QMessageBox::Cancel, this);
-    QPushButton* withFile = ask.addButton(text(ExtraText::CompareWithFile), QMessageBox::AcceptRole);
-    QPushButton* withUnit = ask.addButton(text(ExtraText::CompareWithUnit), QMessageBox::AcceptRole);
+    QPushButton* withFile = ask.addButton(T(ExtraText::CompareWithFile), QMessageBox::AcceptRole);
+    QPushButton* withUnit = ask.addButton(T(ExtraText::CompareWithUnit), QMessageBox::AcceptRole);
     withFile->setObjectName(QStringLiteral("CompareWithFile"));
     withUnit->setObjectName(QStringLiteral("CompareWithUnit"));
     ask.setDefaultButton(withUnit);
