@@ -97,7 +97,7 @@ check_package() {
 }
 
 run_fuzzers() {
-  local dir=$top/build/fuzz seconds=${ZDL_FUZZ_SECONDS:-30}
+  local dir=$top/build/fuzz seconds=${ZDL_FUZZ_SECONDS:-30} running=()
   CC=clang CXX=clang++ cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DZDL_FUZZ=ON -DZDL_TESTS=OFF -DZDL_BENCH=OFF -DZDL_WERROR=ON >/dev/null
   local targets=()
@@ -117,8 +117,24 @@ run_fuzzers() {
       find "$seeds" -maxdepth 1 -type f -exec cp --no-preserve=mode -t "$corpus" {} +
     fi
     echo "== fuzzing $name for ${seconds}s ($(find "$corpus" -type f | wc -l) inputs)"
-    "$target" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 3
+    # As many targets at once as there are cores: each still gets its seconds of a core.
+    "$target" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 "$corpus" \
+      >"$corpus.log" 2>&1 &
+    running+=("$!:$corpus.log")
+    [ ${#running[@]} -lt "$(nproc)" ] || wait_fuzzers
   done
+  wait_fuzzers
+}
+
+# Waits for the fuzz targets started so far; prints each one's last lines, fails on a finding.
+wait_fuzzers() {
+  local entry failed=0
+  for entry in "${running[@]}"; do
+    wait "${entry%%:*}" || { failed=1; echo "== fuzzing failed: ${entry#*:}" >&2; }
+    tail -n 3 "${entry#*:}"
+  done
+  running=()
+  [ $failed -eq 0 ]
 }
 
 case "${1:-}" in
