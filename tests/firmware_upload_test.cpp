@@ -80,67 +80,43 @@ struct Fixture {
   bool receiving = false;
 };
 
-TEST(FirmwareUpload, ChecksProgressAfterEveryFull257ByteBlockOnly) {
-  struct Case {
+// Progress is checked after every full 257-byte block only, by the first character that
+// comes within a second. `answer` comes `ms` after the first block has left the port
+// (every later check gets "."); without one the check reads the "O" of "Ok".
+TEST(FirmwareUpload, ChecksProgressAfterEveryFull257ByteBlockByItsFirstCharacter) {
+  const struct {
     std::size_t size;
-    bool marks;  // the boot loader answers "." at each check
-    FirmwareResult::Outcome outcome;
-    std::int64_t failedCheck;
-  };
-  // Without marks a check reads the "O" of "Ok" instead: it fails exactly where a check is.
-  const std::vector<Case> cases = {
-      {0, false, FirmwareResult::Upgraded, 0},           {1, false, FirmwareResult::Upgraded, 0},
-      {256, false, FirmwareResult::Upgraded, 0},         {257, false, FirmwareResult::CommunicationError, 1},
-      {257, true, FirmwareResult::Upgraded, 0},          {514, true, FirmwareResult::Upgraded, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.size);
-    Fixture f(c.size);
-    if (!c.marks) f.mark = "";
-    const FirmwareResult result = f.Run();
-    EXPECT_EQ(result.outcome, c.outcome);
-    EXPECT_EQ(result.failedCheck, c.failedCheck);
-    if (c.outcome == FirmwareResult::Upgraded) {
-      // Nothing added: "D", "S" and the file exactly as it is.
-      EXPECT_EQ(f.port.Written(), "DS" + f.image);
-      EXPECT_EQ(f.progress.statuses, (std::vector<TextId>{TextId::SwitchUnitOffAndOn, TextId::ErasingFlash, TextId::TransferringFirmware, TextId::FirmwareUpgraded}));
-      EXPECT_EQ(f.progress.range, static_cast<int>(c.size));
-      EXPECT_EQ(c.size == 0 ? 0 : f.progress.values.back(), static_cast<int>(c.size));
-    } else {
-      EXPECT_EQ(result.receivedInstead, 'O');
-      EXPECT_EQ(f.progress.statuses, (std::vector<TextId>{TextId::SwitchUnitOffAndOn, TextId::ErasingFlash, TextId::TransferringFirmware, TextId::CommunicationErrorAlert}));
-    }
-  }
-}
-
-TEST(FirmwareUpload, TheFirstCharacterAtACheckMustBeTheMark) {
-  struct Case {
-    std::string answer;  // to the first of two checks
-    Micros delay;        // after the block has left the port
+    std::string answer;
+    int ms;
     bool passes;
     std::optional<char> instead;
+  } cases[] = {
+      {0, "", 0, true, {}},      {1, "", 0, true, {}},          {256, "", 0, true, {}},
+      {257, "", 0, false, 'O'},  {257, ".", 0, true, {}},       {514, ".", 0, true, {}},
+      {514, ".\r\n", 0, true, {}},  // what follows the mark goes with it
+      {514, ".", 990, true, {}},    // the answer may take up to a second
+      {514, ".", 1010, false, {}}, {514, "\r\n.", 0, false, '\r'}, {514, "x.", 0, false, 'x'},
   };
-  const std::vector<Case> cases = {
-      {".", Millis(0), true, {}},
-      {".\r\n", Millis(0), true, {}},  // what follows the mark goes with it
-      {".", Millis(990), true, {}},    // the answer may take up to a second
-      {".", Millis(1010), false, {}},
-      {"\r\n.", Millis(0), false, '\r'},
-      {"x.", Millis(0), false, 'x'},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(c.answer) + " after " + std::to_string(c.delay.count()));
-    Fixture f(514);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.answer) + " after " + std::to_string(c.ms) + " ms, size " +
+                 std::to_string(c.size));
+    Fixture f(c.size);
     f.noMarkAt = 1;
     f.onFileBytes = [&](std::int64_t sent) {
-      if (sent == 257) f.port.Feed(c.answer, c.delay);
+      if (sent == 257) f.port.Feed(c.answer, Millis(c.ms));
     };
     const FirmwareResult result = f.Run();
     EXPECT_EQ(result.ok(), c.passes);
-    if (!c.passes) {
+    EXPECT_EQ(result.receivedInstead, c.instead);
+    EXPECT_EQ(f.progress.statuses, (std::vector<TextId>{TextId::SwitchUnitOffAndOn, TextId::ErasingFlash, TextId::TransferringFirmware, c.passes ? TextId::FirmwareUpgraded : TextId::CommunicationErrorAlert}));
+    if (c.passes) {
+      // Nothing added: "D", "S" and the file exactly as it is.
+      EXPECT_EQ(f.port.Written(), "DS" + f.image);
+      EXPECT_EQ(f.progress.range, static_cast<int>(c.size));
+      EXPECT_EQ(c.size == 0 ? 0 : f.progress.values.back(), static_cast<int>(c.size));
+    } else {
       EXPECT_EQ(result.outcome, FirmwareResult::CommunicationError);
       EXPECT_EQ(result.failedCheck, 1);
-      EXPECT_EQ(result.receivedInstead, c.instead);
       EXPECT_EQ(result.bytesSent, 257) << "the upload ends at the failed check";
     }
   }
