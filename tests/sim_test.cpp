@@ -138,29 +138,6 @@ TEST(SimDialogue, FloodsAndAStreamWithoutEnd) {
   EXPECT_LT(numbers.size(), 1000u) << "the records come round again";
 }
 
-TEST(SimPort, PacedAt9600BaudAndAClosedPortDoesNotWait) {
-  EXPECT_EQ(PacedBytesTime(1), Micros(1042));
-  EXPECT_EQ(PacedBytesTime(96), Micros(100000));
-  // "#CC;VER=" + 91 characters + CR: a 100-byte answer.
-  Virtual v(With([](SimOptions& o) { o.paced = true; o.version = std::string(91, 'v'); }));
-  auto& [clock, unit, port] = v;
-  ASSERT_TRUE(port.Open({}));
-  ASSERT_TRUE(port.Write(F("#0F")));
-  EXPECT_FALSE(port.WaitWritten(Millis(7)));
-  EXPECT_TRUE(port.WaitWritten(Millis(100)));
-  EXPECT_EQ(clock.Now(), PacedBytesTime(7));
-  std::string answer;
-  while (answer.size() < 100) answer += port.ReadByte(Millis(1000)).value_or('?');
-  EXPECT_EQ(answer, F("#VER=" + unit.Options().version));
-  EXPECT_EQ(clock.Now(), PacedBytesTime(7) + PacedBytesTime(100)) << "timed from the request";
-  EXPECT_FALSE(port.ReadByte(Millis(300)).has_value()) << "nothing due: waits to the deadline";
-  EXPECT_EQ(clock.Now(), Millis(300));
-  port.Close();
-  EXPECT_FALSE(port.Write(F("#00")));
-  EXPECT_FALSE(port.ReadByte(Millis(400)).has_value());
-  EXPECT_EQ(clock.Now(), Millis(300)) << "a closed port does not wait";
-}
-
 // A drop closes a watching port once, and the modem hangs up with it; a direct cable's
 // port, or one opened after the drop, stays open.
 TEST(SimPort, ACarrierDropClosesAWatchingPortOnceAndIsIgnoredOtherwise) {
@@ -265,31 +242,44 @@ TEST(SimBootLoader, AnswersTheDialogueAndTheFileWithItsFaults) {
   }
 }
 
-// The virtual unit switched into its boot loader takes an upload paced at 9600 baud (the
-// mark only comes once the block has crossed the line) and is then a unit again.
-TEST(SimBootLoader, TheVirtualUnitTakesAPacedUploadAndReturnsToItsFirmware) {
-  Virtual v(With([](SimOptions& o) { o.paced = true; }));
+// The virtual unit at 9600 baud: switched into its boot loader it takes an upload (the
+// mark only comes once the block has crossed the line); back in its firmware it answers a
+// line timed from the request; a closed port does not wait.
+TEST(SimPort, PacedAt9600BaudThroughAnUploadAndBackAndAClosedPortDoesNotWait) {
+  EXPECT_EQ(PacedBytesTime(1), Micros(1042));
+  EXPECT_EQ(PacedBytesTime(96), Micros(100000));
+  // "#CC;VER=" + 91 characters + CR: a 100-byte answer.
+  Virtual v(With([](SimOptions& o) { o.paced = true; o.version = std::string(91, 'v'); }));
   auto& [clock, unit, port] = v;
-  port.Open({"virtual"});
+  ASSERT_TRUE(port.Open({"virtual"}));
   unit.EnterBootLoader({true, {}}, clock.Now());
   const std::string file = HexFile(200);  // 9013 bytes, 35 checks
   testing::RecordingProgress progress;
-  const Micros start = clock.Now();
-  const FirmwareResult result = UploadFirmware(port, clock, file, progress);
-  ASSERT_TRUE(result.ok());
+  ASSERT_TRUE(UploadFirmware(port, clock, file, progress).ok());
   ASSERT_NE(unit.BootLoader(), nullptr);
   EXPECT_EQ(unit.BootLoader()->Received(), file);
   // The file's wire time and the three fixed waits, each mark adding its own byte.
   const Micros least = PacedBytesTime(static_cast<std::int64_t>(file.size()) + 35) + Millis(7000);
-  EXPECT_GE(clock.Now() - start, least);
-  EXPECT_LE(clock.Now() - start, least + Millis(100));
+  EXPECT_GE(clock.Now(), least);
+  EXPECT_LE(clock.Now(), least + Millis(100));
 
   unit.LeaveBootLoader(clock.Now());
   EXPECT_EQ(unit.BootLoader(), nullptr);
-  SerialLine line(port, clock);
-  std::string command = "#00";
-  line.SendCommand(command, Millis(1000));
-  EXPECT_EQ(line.LastAnswer, "#ACK");
+  const Micros asked = clock.Now();
+  ASSERT_TRUE(port.Write(F("#0F")));
+  EXPECT_FALSE(port.WaitWritten(asked + Millis(7)));
+  EXPECT_TRUE(port.WaitWritten(asked + Millis(100)));
+  EXPECT_EQ(clock.Now(), asked + PacedBytesTime(7));
+  std::string answer;
+  while (answer.size() < 100) answer += port.ReadByte(asked + Millis(1000)).value_or('?');
+  EXPECT_EQ(answer, F("#VER=" + unit.Options().version));
+  EXPECT_EQ(clock.Now(), asked + PacedBytesTime(7) + PacedBytesTime(100)) << "timed from the request";
+  EXPECT_FALSE(port.ReadByte(asked + Millis(300)).has_value()) << "nothing due: waits to the deadline";
+  EXPECT_EQ(clock.Now(), asked + Millis(300));
+  port.Close();
+  EXPECT_FALSE(port.Write(F("#00")));
+  EXPECT_FALSE(port.ReadByte(asked + Millis(400)).has_value());
+  EXPECT_EQ(clock.Now(), asked + Millis(300)) << "a closed port does not wait";
 }
 
 // What comes from the terminal up to and with `last` (five seconds at most).
