@@ -16,8 +16,6 @@ namespace {
 using Lines = std::vector<std::string>;
 using Offsets = std::vector<TextId>;
 
-Micros Ms(long long ms) { return Micros{Millis{ms}}; }
-
 // The user, a Hayes modem and the unit behind it, answering 20 ms after each line.
 struct Rig final : ConnectionUi, testing::ScriptedUnit {
   Rig() {
@@ -25,9 +23,9 @@ struct Rig final : ConnectionUi, testing::ScriptedUnit {
                {"#111234", "#PassWord=1"}, {"#119", "#PassWord=0"}, {"ATE0", "ATE0\r\r\nOK\r\n"},
                {"AT", "\r\nOK\r\n"}, {"ATH", "\r\nOK\r\n"},
                {"ATD600123456", "ATD600123456\r\r\nCONNECT 9600\r\n"}};
-    delay = Ms(20);
+    delay = Millis(20);
     onLine = [this](const std::string& command) {
-      if (command == dropAfter) port.DropCarrierAt(clock.Now() + Ms(500));
+      if (command == dropAfter) port.DropCarrierAt(clock.Now() + Millis(500));
       if (command == cancelAfter) port.RequestCancel();
     };
   }
@@ -60,7 +58,7 @@ struct Rig final : ConnectionUi, testing::ScriptedUnit {
 TEST(Connection, CarrierLossStopsOnceAndOnlyAModemIsHungUpOrWatched) {
   Rig r;
   ASSERT_EQ(r.Start(true), StartResult::Connected);
-  const Micros drop = r.clock.Now() + Ms(3000);
+  const Micros drop = r.clock.Now() + Millis(3000);
   r.port.DropCarrierAt(drop);
   std::string command = "#02";
   r.connection.Line().SendCommand(command, r.connection.ComTimeOut());
@@ -87,10 +85,10 @@ TEST(Connection, CarrierLossStopsOnceAndOnlyAModemIsHungUpOrWatched) {
 
   // An idle modem connection sees a drop once; a direct cable has no carrier to watch.
   ASSERT_EQ(r.Start(true), StartResult::Connected);
-  r.port.DropCarrierAt(r.clock.Now() + Ms(1000));
-  r.clock.Advance(Ms(500));
+  r.port.DropCarrierAt(r.clock.Now() + Millis(1000));
+  r.clock.Advance(Millis(500));
   EXPECT_TRUE(r.connection.WatchCarrier(r));
-  r.clock.Advance(Ms(600));
+  r.clock.Advance(Millis(600));
   EXPECT_FALSE(r.connection.WatchCarrier(r));
   EXPECT_FALSE(r.connection.WatchCarrier(r));
   EXPECT_EQ(r.messages, Offsets(2, TextId::ModemConnectionLost));
@@ -98,7 +96,7 @@ TEST(Connection, CarrierLossStopsOnceAndOnlyAModemIsHungUpOrWatched) {
   EXPECT_FALSE(r.connection.IsOpen());
   ASSERT_EQ(r.Start(false), StartResult::Connected);
   r.port.DropCarrierAt(r.clock.Now());
-  r.clock.Advance(Ms(100));
+  r.clock.Advance(Millis(100));
   EXPECT_TRUE(r.connection.WatchCarrier(r));
   EXPECT_EQ(r.messages.size(), 2u);
 }
@@ -199,7 +197,7 @@ TEST(Connection, SilentModemAfterTheDialGivesUpAfterSixtyOneTurns) {
   r.answers["ATD600123456"] = "";
   EXPECT_EQ(r.Start(true), StartResult::DialFailed);
   EXPECT_EQ(r.statuses.back(), TextId::CommunicationError);
-  EXPECT_EQ(r.clock.Now(), Ms(340 + 61 * 1000));  // dialled at 340 ms, after the modem test
+  EXPECT_EQ(r.clock.Now(), Millis(340 + 61 * 1000));  // dialled at 340 ms, after the modem test
 }
 
 TEST(Connection, ACancelEndsTheStartWhereverItIsAndTheNextExchangeStartsAfresh) {
@@ -230,7 +228,7 @@ TEST(Connection, ACancelEndsTheStartWhereverItIsAndTheNextExchangeStartsAfresh) 
     EXPECT_EQ(r.port.WrittenLines().size(), c.sent) << ::testing::PrintToString(r.port.Written());
     EXPECT_LE(r.prompts, 1u);
     if (!c.after.empty()) {
-      EXPECT_LT(r.clock.Now() - start, Ms(1000));
+      EXPECT_LT(r.clock.Now() - start, Millis(1000));
     }
     EXPECT_TRUE(r.messages.empty() && r.errors.empty());
     EXPECT_EQ(r.statuses.back(), TextId::CommunicationNotStarted);

@@ -18,8 +18,6 @@ using Lines = std::vector<std::string>;
 
 constexpr Millis kSecond{1000};
 
-Micros Ms(long long ms) { return Micros{Millis{ms}}; }
-
 struct Rig {
   Rig() { port.Open({}); }
   FakeClock clock;
@@ -60,11 +58,11 @@ TEST(SerialLine, ReadLineAndReadAnswer) {
   for (const auto& c : cases) {
     SCOPED_TRACE(++row);
     Rig r;
-    for (const auto& [bytes, ms] : c.feed) r.port.Feed(bytes, Ms(ms));
+    for (const auto& [bytes, ms] : c.feed) r.port.Feed(bytes, Millis(ms));
     r.line.LastAnswer = "stale";
     EXPECT_EQ(c.framed ? r.line.ReadAnswer(kSecond) : r.line.ReadLine(kSecond), !c.read.empty());
     EXPECT_EQ(r.line.LastAnswer, c.read);
-    EXPECT_EQ(r.clock.Now(), Ms(c.ms));
+    EXPECT_EQ(r.clock.Now(), Millis(c.ms));
   }
 }
 
@@ -90,14 +88,14 @@ TEST(SerialLine, SendATAndSendCommandFlushThenRetry) {
     r.port.Feed("\r\nRING\r\n#CF;ACK\r");  // pending, flushed before the first send
     std::size_t send = 0;
     r.port.SetResponder([&](std::string_view, FakePort& p) {
-      if (send < c.replies.size()) p.Feed(c.replies[send], Ms(10));
+      if (send < c.replies.size()) p.Feed(c.replies[send], Millis(10));
       ++send;
     });
     std::string command = "#00";
     c.framed ? r.line.SendCommand(command, kSecond) : r.line.SendAT("AT", kSecond);
     EXPECT_EQ(r.port.WrittenLines(), Lines(c.sends, c.framed ? "#60;00" : "AT")) << c.last;
     EXPECT_EQ(r.line.LastAnswer, c.last);
-    EXPECT_EQ(r.clock.Now(), Ms(c.ms)) << c.last;
+    EXPECT_EQ(r.clock.Now(), Millis(c.ms)) << c.last;
   }
 }
 
@@ -108,25 +106,25 @@ TEST(SerialLine, FlushWaitsForStragglersOnlyAfterAnUnsettledExchange) {
     ++sends;
     // The first "#00" is lost once; its late answer comes after the retry's.
     if (written == "#60;00\r" && sends == 1) return;
-    port.FeedAnswer("ACK", Ms(10));
-    if (sends == 2) port.FeedAnswer("ACK", Ms(40));
+    port.FeedAnswer("ACK", Millis(10));
+    if (sends == 2) port.FeedAnswer("ACK", Millis(40));
   });
   std::string first = "#00";
   r.line.SendCommand(first, kSecond);  // full flush, one lost send, answered on the retry
-  EXPECT_EQ(r.clock.Now(), Ms(100 + 1000 + 10));
+  EXPECT_EQ(r.clock.Now(), Millis(100 + 1000 + 10));
 
   // After the retry a straggler is owed: the flush waits and drops it.
   Micros before = r.clock.Now();
   std::string second = "#0F";
   r.line.SendCommand(second, kSecond);
   EXPECT_EQ(r.line.LastAnswer, "#ACK");
-  EXPECT_EQ(r.clock.Now() - before, Ms(30 + 100 + 10));  // straggler, quiet 100 ms, answer
+  EXPECT_EQ(r.clock.Now() - before, Millis(30 + 100 + 10));  // straggler, quiet 100 ms, answer
 
   // That exchange was clean: the next flush takes only what has already arrived.
   before = r.clock.Now();
   std::string third = "#40";
   r.line.SendCommand(third, kSecond);
-  EXPECT_EQ(r.clock.Now() - before, Ms(10));
+  EXPECT_EQ(r.clock.Now() - before, Millis(10));
   EXPECT_EQ(sends, 4);
 }
 
@@ -172,20 +170,20 @@ TEST(SerialLine, EveryWaitEndsUnderAFlood) {
 
 TEST(TracingPort, LogsBothDirectionsLineByLineWithTimesAndCarrierLoss) {
   FakeClock clock;
-  clock.Advance(Ms(5000));  // times count from the start of the trace
+  clock.Advance(Millis(5000));  // times count from the start of the trace
   FakePort inner(clock);
   std::ostringstream log;
   TracingPort port(inner, clock, log);
   inner.SetResponder([](std::string_view, FakePort& p) {
-    p.FeedAnswer("ACK", Ms(12));
-    p.Feed("\n\tO\xE9\x81", Ms(3));  // control characters named, Windows-1252 shown in UTF-8
+    p.FeedAnswer("ACK", Millis(12));
+    p.Feed("\n\tO\xE9\x81", Millis(3));  // control characters named, Windows-1252 shown in UTF-8
   });
   ASSERT_TRUE(port.Open({"COM2", Handshake::RtsCts, true, true}));
   SerialLine line(port, clock);
   std::string command = "#00";
   line.SendCommand(command, kSecond);
   EXPECT_FALSE(line.ReadLine(Millis{40}));
-  inner.DropCarrierAt(clock.Now() + Ms(20));
+  inner.DropCarrierAt(clock.Now() + Millis(20));
   EXPECT_FALSE(line.ReadLine(kSecond));
   EXPECT_TRUE(port.TakeCarrierLoss());
   EXPECT_FALSE(port.Write("x"));
