@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "firmware/firmware_upload.h"
@@ -29,149 +30,93 @@ std::string Image(std::size_t size) {
   return image;
 }
 
-// A boot loader scripted on the fake port. By default it answers every step at once; each
-// answer can be replaced, per attempt (the first upload, the one after a restart, ...).
-class ScriptedLoader {
- public:
-  ScriptedLoader(FakePort& port, std::size_t fileSize) : port_(port), size_(fileSize) {
-    port_.SetResponder([this](std::string_view written, FakePort& p) { OnWrite(written, p); });
-  }
-
-  std::string prompt = "*";
-  std::function<std::string(int attempt)> erase = [](int) { return "Erase chip? (s/n)"; };
-  std::function<std::string(int attempt)> ready = [](int) { return "Ready to upload intel file."; };
-  // The answer to the Nth check (1-based) of an attempt.
-  std::function<std::string(int attempt, std::int64_t check)> mark = [](int, std::int64_t) {
-    return ".";
-  };
-  std::function<std::string(int attempt)> done = [](int) { return "Ok"; };
-  // Micros after a step's answer before the next "*" (the user switches off and on).
-  std::optional<Micros> repromptAfter;
-  std::function<void(std::int64_t sent)> onFileBytes;
-
-  void Start() { port_.Feed(prompt); }
-  int Attempts() const { return attempt_; }
-
- private:
-  void OnWrite(std::string_view written, FakePort& p) {
-    if (!receiving_) {
-      if (written == "D") {
-        ++attempt_;
-        p.Feed(erase(attempt_));
-        if (erase(attempt_).empty()) Reprompt(p);
-      } else if (written == "S") {
-        p.Feed(ready(attempt_));
-        receiving_ = !ready(attempt_).empty();
-        if (!receiving_) Reprompt(p);
-        if (receiving_ && size_ == 0) Finish(p, Millis(5020));  // after the ready wait
-        sent_ = 0;
-      }
-      return;
-    }
-    for (char c : written) {
-      (void)c;
-      ++sent_;
-      if (sent_ % 257 == 0) p.Feed(mark(attempt_, sent_ / 257));
-    }
-    if (onFileBytes) onFileBytes(sent_);
-    if (sent_ == static_cast<std::int64_t>(size_)) Finish(p);
-  }
-
-  void Finish(FakePort& p, Micros delay = Millis(20)) {
-    receiving_ = false;
-    p.Feed(done(attempt_), delay);
-    if (done(attempt_).empty()) Reprompt(p);
-  }
-
-  void Reprompt(FakePort& p) {
-    if (repromptAfter) p.Feed("*", *repromptAfter);
-  }
-
-  FakePort& port_;
-  std::size_t size_;
-  int attempt_ = 0;
-  std::int64_t sent_ = 0;
-  bool receiving_ = false;
-};
-
+// A boot loader scripted on the fake port, with the upload that talks to it. By default it
+// answers every step at once; a test changes an answer (an empty one is silence).
 struct Fixture {
-  explicit Fixture(std::size_t size) : image(Image(size)), loader(port, size) {
+  explicit Fixture(std::size_t size) : image(Image(size)) {
     port.Open({"COM1"});
     options.promptWait = Millis(60000);  // a test that goes wrong ends instead of waiting forever
+    port.SetResponder([this](std::string_view written, FakePort& p) {
+      if (!receiving) {
+        const bool start = written == "S";
+        Answer(p, start ? ready : erase);
+        receiving = start && !ready.empty();
+        sent = 0;
+        if (receiving && image.empty()) Finish(p, Millis(5020));  // after the ready wait
+        return;
+      }
+      for (std::size_t i = 0; i < written.size(); ++i) {
+        if (++sent % 257 == 0) p.Feed(sent / 257 == noMarkAt ? "" : mark);
+      }
+      if (onFileBytes) onFileBytes(sent);
+      if (sent == static_cast<std::int64_t>(image.size())) Finish(p, Millis(20));
+    });
   }
   FirmwareResult Run() {
-    loader.Start();
+    port.Feed(prompt);
     return UploadFirmware(port, clock, image, progress, options);
   }
+  void Finish(FakePort& p, Micros delay) {
+    receiving = false;
+    Answer(p, done, delay);
+  }
+  // After silence the user switches the unit off and on, if `repromptAfter` says when.
+  void Answer(FakePort& p, const std::string& text, Micros delay = Micros{0}) {
+    p.Feed(text, delay);
+    if (text.empty() && repromptAfter) p.Feed("*", *repromptAfter);
+  }
+
   FakeClock clock;
   FakePort port{clock};
   std::string image;
-  ScriptedLoader loader;
   RecordingProgress progress;
   FirmwareOptions options;
+  std::string prompt = "*", erase = "Erase chip? (s/n)", ready = "Ready to upload intel file.";
+  std::string mark = ".", done = "Ok";
+  std::int64_t noMarkAt = 0;  // the check (1-based) that gets no mark
+  std::optional<Micros> repromptAfter;
+  std::function<void(std::int64_t sent)> onFileBytes;
+  std::int64_t sent = 0;
+  bool receiving = false;
 };
 
-TEST(FirmwareUpload, ChecksProgressAfterEveryFull257ByteBlockOnly) {
-  struct Case {
+// Progress is checked after every full 257-byte block only, by the first character that
+// comes within a second. `answer` comes `ms` after the first block has left the port
+// (every later check gets "."); without one the check reads the "O" of "Ok".
+TEST(FirmwareUpload, ChecksProgressAfterEveryFull257ByteBlockByItsFirstCharacter) {
+  const struct {
     std::size_t size;
-    bool marks;  // the boot loader answers "." at each check
-    FirmwareResult::Outcome outcome;
-    std::int64_t failedCheck;
-  };
-  // Without marks a check reads the "O" of "Ok" instead: it fails exactly where a check is.
-  const std::vector<Case> cases = {
-      {0, false, FirmwareResult::Upgraded, 0},           {1, false, FirmwareResult::Upgraded, 0},
-      {256, false, FirmwareResult::Upgraded, 0},         {257, false, FirmwareResult::CommunicationError, 1},
-      {257, true, FirmwareResult::Upgraded, 0},          {514, true, FirmwareResult::Upgraded, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.size);
-    Fixture f(c.size);
-    if (!c.marks) f.loader.mark = [](int, std::int64_t) { return ""; };
-    const FirmwareResult result = f.Run();
-    EXPECT_EQ(result.outcome, c.outcome);
-    EXPECT_EQ(result.failedCheck, c.failedCheck);
-    if (c.outcome == FirmwareResult::Upgraded) {
-      // Nothing added: "D", "S" and the file exactly as it is.
-      EXPECT_EQ(f.port.Written(), "DS" + f.image);
-      EXPECT_EQ(f.progress.statuses, (std::vector<TextId>{TextId::SwitchUnitOffAndOn, TextId::ErasingFlash, TextId::TransferringFirmware, TextId::FirmwareUpgraded}));
-      EXPECT_EQ(f.progress.range, static_cast<int>(c.size));
-      EXPECT_EQ(c.size == 0 ? 0 : f.progress.values.back(), static_cast<int>(c.size));
-    } else {
-      EXPECT_EQ(result.receivedInstead, 'O');
-      EXPECT_EQ(f.progress.statuses, (std::vector<TextId>{TextId::SwitchUnitOffAndOn, TextId::ErasingFlash, TextId::TransferringFirmware, TextId::CommunicationErrorAlert}));
-    }
-  }
-}
-
-TEST(FirmwareUpload, TheFirstCharacterAtACheckMustBeTheMark) {
-  struct Case {
-    std::string answer;  // to the first of two checks
-    Micros delay;        // after the block has left the port
+    std::string answer;
+    int ms;
     bool passes;
     std::optional<char> instead;
+  } cases[] = {
+      {0, "", 0, true, {}},      {1, "", 0, true, {}},          {256, "", 0, true, {}},
+      {257, "", 0, false, 'O'},  {257, ".", 0, true, {}},       {514, ".", 0, true, {}},
+      {514, ".\r\n", 0, true, {}},  // what follows the mark goes with it
+      {514, ".", 990, true, {}},    // the answer may take up to a second
+      {514, ".", 1010, false, {}}, {514, "\r\n.", 0, false, '\r'}, {514, "x.", 0, false, 'x'},
   };
-  const std::vector<Case> cases = {
-      {".", Millis(0), true, {}},
-      {".\r\n", Millis(0), true, {}},  // what follows the mark goes with it
-      {".", Millis(990), true, {}},    // the answer may take up to a second
-      {".", Millis(1010), false, {}},
-      {"\r\n.", Millis(0), false, '\r'},
-      {"x.", Millis(0), false, 'x'},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(c.answer) + " after " + std::to_string(c.delay.count()));
-    Fixture f(514);
-    f.loader.mark = [&](int, std::int64_t check) { return check == 1 ? "" : "."; };
-    f.loader.onFileBytes = [&](std::int64_t sent) {
-      if (sent == 257) f.port.Feed(c.answer, c.delay);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.answer) + " after " + std::to_string(c.ms) + " ms, size " +
+                 std::to_string(c.size));
+    Fixture f(c.size);
+    f.noMarkAt = 1;
+    f.onFileBytes = [&](std::int64_t sent) {
+      if (sent == 257) f.port.Feed(c.answer, Millis(c.ms));
     };
     const FirmwareResult result = f.Run();
     EXPECT_EQ(result.ok(), c.passes);
-    if (!c.passes) {
+    EXPECT_EQ(result.receivedInstead, c.instead);
+    EXPECT_EQ(f.progress.statuses, (std::vector<TextId>{TextId::SwitchUnitOffAndOn, TextId::ErasingFlash, TextId::TransferringFirmware, c.passes ? TextId::FirmwareUpgraded : TextId::CommunicationErrorAlert}));
+    if (c.passes) {
+      // Nothing added: "D", "S" and the file exactly as it is.
+      EXPECT_EQ(f.port.Written(), "DS" + f.image);
+      EXPECT_EQ(f.progress.range, static_cast<int>(c.size));
+      EXPECT_EQ(c.size == 0 ? 0 : f.progress.values.back(), static_cast<int>(c.size));
+    } else {
       EXPECT_EQ(result.outcome, FirmwareResult::CommunicationError);
       EXPECT_EQ(result.failedCheck, 1);
-      EXPECT_EQ(result.receivedInstead, c.instead);
       EXPECT_EQ(result.bytesSent, 257) << "the upload ends at the failed check";
     }
   }
@@ -179,49 +124,48 @@ TEST(FirmwareUpload, TheFirstCharacterAtACheckMustBeTheMark) {
 
 TEST(FirmwareUpload, FindsTheBootLoadersTextsAmongOtherCharacters) {
   Fixture f(300);
-  f.loader.prompt = std::string("boot\r\n\0\xFF", 8) + "*v2.1\r\n";
-  f.loader.erase = [](int) { return "\r\nErase chip? (s/n) "; };
-  f.loader.ready = [](int) { return "\r\nReady to upload intel file.\r\n"; };
-  f.loader.done = [](int) { return "\r\nOk\r\n"; };
+  f.prompt = std::string("boot\r\n\0\xFF", 8) + "*v2.1\r\n";
+  f.erase = "\r\nErase chip? (s/n) ";
+  f.ready = "\r\nReady to upload intel file.\r\n";
+  f.done = "\r\nOk\r\n";
   EXPECT_TRUE(f.Run().ok());
   EXPECT_EQ(f.port.Written(), "DS" + f.image);
 }
 
 TEST(FirmwareUpload, AMissingAnswerGoesBackToTheWaitForThePrompt) {
-  struct Case {
-    const char* name;
-    std::function<void(ScriptedLoader&)> firstAttemptFails;
-    BootLoaderText missing;
-    std::string secondAttemptWritten;  // beyond the first "D"
-  };
+  // The answer is missing in the first attempt only; `written` is what follows the first "D".
   const std::string image = Image(600);
-  const std::vector<Case> cases = {
-      {"erase question", [](ScriptedLoader& l) { l.erase = [](int a) { return a == 1 ? "" : "Erase chip? (s/n)"; }; },
-       BootLoaderText::EraseQuestion, "DS" + image},
-      {"ready text", [](ScriptedLoader& l) { l.ready = [](int a) { return a == 1 ? "" : "Ready to upload intel file."; }; },
-       BootLoaderText::UploadReady, "SDS" + image},
-      {"ok", [](ScriptedLoader& l) { l.done = [](int a) { return a == 1 ? "" : "Ok"; }; },
-       BootLoaderText::Done, "S" + image + "DS" + image},
+  const struct {
+    std::string Fixture::*answer;
+    BootLoaderText missing;
+    std::string written;
+  } cases[] = {
+      {&Fixture::erase, BootLoaderText::EraseQuestion, "DS" + image},
+      {&Fixture::ready, BootLoaderText::UploadReady, "SDS" + image},
+      {&Fixture::done, BootLoaderText::Done, "S" + image + "DS" + image},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.missing));
     Fixture f(600);
-    c.firstAttemptFails(f.loader);
-    f.loader.repromptAfter = Millis(6000);  // after the longest wait, as a user would
+    const std::string kept = std::exchange(f.*c.answer, "");
+    f.repromptAfter = Millis(6000);  // after the longest wait, as a user would
     std::vector<std::optional<BootLoaderText>> waits;
-    f.options.waitingForPrompt = [&](std::optional<BootLoaderText> missing) { waits.push_back(missing); };
+    f.options.waitingForPrompt = [&](std::optional<BootLoaderText> missing) {
+      waits.push_back(missing);
+      if (missing) f.*c.answer = kept;  // switched off and on: it answers again
+    };
     const FirmwareResult result = f.Run();
     EXPECT_TRUE(result.ok());
     EXPECT_EQ(result.restarts, 1);
     EXPECT_EQ(waits, (std::vector<std::optional<BootLoaderText>>{std::nullopt, c.missing}));
-    EXPECT_EQ(f.port.Written(), "D" + c.secondAttemptWritten);
+    EXPECT_EQ(f.port.Written(), "D" + c.written);
     EXPECT_EQ(f.progress.statuses.back(), TextId::FirmwareUpgraded);
   }
 }
 
 TEST(FirmwareUpload, ABoundedWaitForThePromptEndsNamingWhatWasMissing) {
   Fixture f(10);
-  f.loader.done = [](int) { return "Error"; };
+  f.done = "Error";
   f.options.promptWait = Millis(30000);
   const FirmwareResult result = f.Run();
   EXPECT_EQ(result.outcome, FirmwareResult::NoPrompt);
@@ -231,7 +175,7 @@ TEST(FirmwareUpload, ABoundedWaitForThePromptEndsNamingWhatWasMissing) {
   EXPECT_NE(text.find("\"Ok\""), std::string::npos) << text;
 
   Fixture silent(10);
-  silent.loader.prompt = "no prompt here";
+  silent.prompt = "no prompt here";
   EXPECT_EQ(silent.Run().missing, std::nullopt);
   EXPECT_EQ(silent.port.Written(), "");
 }
@@ -243,7 +187,7 @@ TEST(FirmwareUpload, AFloodAfterThePromptEndsEveryWait) {
   constexpr std::int64_t kFlood = 5'000'000;  // bytes, 10 us each
   Fixture f(10);
   f.options.promptWait = Millis(3000);
-  f.loader.erase = [](int) { return ""; };
+  f.erase = "";
   f.port.Feed("*");
   f.port.Flood("no prompt, no answer\r\n", Micros{10}, kFlood);
   const FirmwareResult result = UploadFirmware(f.port, f.clock, f.image, f.progress, f.options);
@@ -269,7 +213,7 @@ TEST(FirmwareUpload, ACancelEndsTheUploadInEveryPhase) {
     SCOPED_TRACE(c.phase);
     Fixture f(1000);
     f.options.promptWait.reset();  // waits for "*" without a limit, as the window does
-    f.loader.prompt = "";
+    f.prompt = "";
     f.port.Feed("*", Millis(120000));
     f.options.cancelled = [&] { return f.clock.Now() >= c.at; };
     const FirmwareResult result = f.Run();
@@ -280,7 +224,7 @@ TEST(FirmwareUpload, ACancelEndsTheUploadInEveryPhase) {
   // In the transfer: the cancel comes with the first block; no further block is sent.
   Fixture f(1000);
   bool cancel = false;
-  f.loader.onFileBytes = [&](std::int64_t) { cancel = true; };
+  f.onFileBytes = [&](std::int64_t) { cancel = true; };
   f.options.cancelled = [&] { return cancel; };
   const FirmwareResult result = f.Run();
   EXPECT_EQ(result.outcome, FirmwareResult::Cancelled);
@@ -290,10 +234,8 @@ TEST(FirmwareUpload, ACancelEndsTheUploadInEveryPhase) {
 
 TEST(FirmwareUpload, APortClosedUnderTheUploadEndsIt) {
   Fixture f(100);
-  f.loader.erase = [&](int) {
-    f.port.Close();  // as a cancel of the port itself does
-    return "";
-  };
+  // The port closes under the "D", as a cancel of the port itself does.
+  f.port.SetResponder([](std::string_view, FakePort& p) { p.Close(); });
   f.options.promptWait.reset();
   EXPECT_EQ(f.Run().outcome, FirmwareResult::PortClosed);
   EXPECT_EQ(f.port.Written(), "D");

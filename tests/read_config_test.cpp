@@ -157,14 +157,16 @@ TEST(ReadConfigProcedure, AcknowledgesRawAndRefillsAllButTheTimers) {
 }
 
 TEST(ReadConfigProcedure, AttemptsAndPresenceRepeats) {
-  // `lost`: the record lost in every attempt; 0: "#02" is never answered.
-  for (const auto& [presence, lost, ok, presenceSends, startSends] :
-       std::vector<std::tuple<const char*, int, bool, int, int>>{
-           {"#ACK", 1, false, 3, 3}, {"#NAK", 1, false, 6, 3}, {"", -1, true, 4, 1},
-           {"#ACK", 0, false, 1, 4}}) {
+  // `lost`: the record lost in the first `attempts` attempts; 0: "#02" is never answered.
+  for (const auto& [presence, lost, attempts, ok, presenceSends, startSends] :
+       std::vector<std::tuple<const char*, int, int, bool, int, int>>{
+           {"#ACK", 1, 9, false, 3, 3}, {"#NAK", 1, 9, false, 6, 3}, {"", -1, 0, true, 4, 1},
+           {"#ACK", 0, 9, false, 1, 4}, {"#ACK", 1, 1, true, 2, 2}}) {
     ReadingUnit unit({"007 Name", "999"});
     unit.answers["#00"] = presence;
-    unit.lose = [lost = lost](std::size_t index) { return static_cast<int>(index) == lost; };
+    unit.lose = [&, lost = lost, attempts = attempts](std::size_t index) {
+      return static_cast<int>(index) == lost && unit.Count("#02") <= attempts;
+    };
     R record;
     EXPECT_EQ(unit.Read(record), ok) << presence << lost;
     EXPECT_EQ(unit.Count("#00"), presenceSends) << presence << lost;

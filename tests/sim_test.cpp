@@ -7,7 +7,6 @@
 #include <unistd.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -21,12 +20,9 @@
 #include "sim/config_line_parser.h"
 #include "sim/sim_port.h"
 #include "sim/simulated_unit.h"
-#include "sim/unit_setup.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/process.h"
 #include "tests/support/sample_record.h"
-#include "transfer/read_config.h"
-#include "transfer/write_config.h"
 
 namespace zdl {
 namespace {
@@ -53,7 +49,7 @@ struct Virtual {
 using Steps = std::vector<std::pair<std::string, std::string>>;
 
 TEST(SimDialogue, AnswersEachLineAsSent) {
-  const std::string ok = "\r\nOK\r\n";
+  const std::string ok = "\r\nOK\r\n", noise(kSimGarbage);
   const std::vector<std::pair<SimOptions, Steps>> cases = {
       {{},
        {{F("#00"), F("#ACK")}, {F("#0F"), F("#VER=ZDL410 v5.01")}, {F("#40"), F("#BF")},
@@ -75,6 +71,10 @@ TEST(SimDialogue, AnswersEachLineAsSent) {
         {F("#111234"), F("#PassWord=1")}, {F("#00"), F("#ACK")}, {"ATH\r", ok}, {F("#00"), ""}}},
       {With([](SimOptions& o) { o.faults.badChecksumAnswer = 2; }),
        {{F("#00"), F("#ACK")}, {F("#00"), "#D0;ACK\r"}, {F("#00"), F("#ACK")}}},
+      // A record dropped the first time its turn comes; noise before every framed answer.
+      {With([](SimOptions& o) { o.faults.dropRecord = 2; o.faults.garbage = true; }),
+       {{F("#02"), noise + F("#001=10")}, {"#ACK_001\r", ""}, {F("#02"), noise + F("#001=10")},
+        {"#ACK_001\r", noise + F("#002=5")}}},
   };
   for (std::size_t i = 0; i < cases.size(); ++i) {
     SimulatedUnit unit(cases[i].first);
@@ -138,72 +138,40 @@ TEST(SimDialogue, FloodsAndAStreamWithoutEnd) {
   EXPECT_LT(numbers.size(), 1000u) << "the records come round again";
 }
 
-TEST(SimPort, PacedAt9600BaudAndAClosedPortDoesNotWait) {
-  EXPECT_EQ(PacedBytesTime(1), Micros(1042));
-  EXPECT_EQ(PacedBytesTime(96), Micros(100000));
-  // "#CC;VER=" + 91 characters + CR: a 100-byte answer.
-  Virtual v(With([](SimOptions& o) { o.paced = true; o.version = std::string(91, 'v'); }));
-  auto& [clock, unit, port] = v;
-  ASSERT_TRUE(port.Open({}));
-  ASSERT_TRUE(port.Write(F("#0F")));
-  EXPECT_FALSE(port.WaitWritten(Millis(7)));
-  EXPECT_TRUE(port.WaitWritten(Millis(100)));
-  EXPECT_EQ(clock.Now(), PacedBytesTime(7));
-  std::string answer;
-  while (answer.size() < 100) answer += port.ReadByte(Millis(1000)).value_or('?');
-  EXPECT_EQ(answer, F("#VER=" + unit.Options().version));
-  EXPECT_EQ(clock.Now(), PacedBytesTime(7) + PacedBytesTime(100)) << "timed from the request";
-  EXPECT_FALSE(port.ReadByte(Millis(300)).has_value()) << "nothing due: waits to the deadline";
-  EXPECT_EQ(clock.Now(), Millis(300));
-  port.Close();
-  EXPECT_FALSE(port.Write(F("#00")));
-  EXPECT_FALSE(port.ReadByte(Millis(400)).has_value());
-  EXPECT_EQ(clock.Now(), Millis(300)) << "a closed port does not wait";
-}
-
-// A drop closes a watching port once, and the modem hangs up with it; a direct cable's
-// port, or one opened after the drop, stays open.
-TEST(SimPort, ACarrierDropClosesAWatchingPortOnceAndIsIgnoredOtherwise) {
-  for (const auto& [watch, dropBeforeOpen] : {std::pair{true, false}, {false, false}, {true, true}}) {
-    SCOPED_TRACE(::testing::Message() << watch << dropBeforeOpen);
-    const bool closes = watch && !dropBeforeOpen;
-    Virtual v(With([](SimOptions& o) { o.modem = true; }));
-    auto& [clock, unit, port] = v;
-    if (dropBeforeOpen) port.DropCarrier();
+// The windows' virtual unit: a carrier drop or a cancel from another thread ends a wait
+// that nothing else would end for 60 s. A drop closes a watching port once, and the modem
+// hangs up with it; a direct cable's port, or one opened after the drop, stays open, and a
+// cancel keeps the port open for the next exchange.
+TEST(SimPort, ACarrierDropOrACancelFromAnotherThreadEndsALongWait) {
+  enum Act { Drop, Cancel, DropUnwatched, DropBeforeOpen };
+  for (const Act act : {Drop, Cancel, DropUnwatched, DropBeforeOpen}) {
+    SCOPED_TRACE(act);
+    const bool closes = act == Drop;
+    SimulatedUnit unit(With([](SimOptions& o) { o.modem = true; }));
+    SteadyClock clock;
+    SimPort port(unit, clock);
+    if (act == DropBeforeOpen) port.DropCarrier();
     PortSettings settings;
-    settings.watchCarrier = watch;
+    settings.watchCarrier = act != DropUnwatched;
     ASSERT_TRUE(port.Open(settings));
     ASSERT_TRUE(port.Write("ATD123\r"));
-    if (!dropBeforeOpen) port.DropCarrier();
-    EXPECT_EQ(port.ReadByte(Millis(1000)).has_value(), !closes);
+    while (port.ReadByte(clock.Now())) {
+    }
+    ASSERT_TRUE(unit.Connected());
+    std::thread other([&] {
+      clock.SleepUntil(clock.Now() + Millis(20), CancelToken{});
+      if (act == Cancel) port.RequestCancel();
+      if (act == Drop || act == DropUnwatched) port.DropCarrier();
+    });
+    // A wait nothing ends early ends at its deadline: 100 ms.
+    EXPECT_FALSE(port.ReadByte(clock.Now() + Millis(act <= Cancel ? 60000 : 100)).has_value());
+    other.join();
     EXPECT_EQ(port.IsOpen(), !closes);
     EXPECT_EQ(unit.Connected(), !closes);
     EXPECT_EQ(port.TakeCarrierLoss(), closes);
     EXPECT_FALSE(port.TakeCarrierLoss()) << "reported once";
-  }
-}
-
-// The windows' virtual unit: a carrier drop or a cancel from another thread ends a wait
-// that nothing else would end for 60 s; a cancel keeps the port open for the next exchange.
-TEST(SimPort, ACarrierDropOrACancelFromAnotherThreadEndsALongWait) {
-  for (const bool cancel : {false, true}) {
-    SCOPED_TRACE(cancel ? "cancel" : "carrier drop");
-    SimulatedUnit unit;
-    SteadyClock clock;
-    SimPort port(unit, clock);
-    PortSettings settings;
-    settings.watchCarrier = true;
-    ASSERT_TRUE(port.Open(settings));
-    std::thread other([&] {
-      clock.SleepUntil(clock.Now() + Millis(20), CancelToken{});
-      cancel ? port.RequestCancel() : port.DropCarrier();
-    });
-    EXPECT_FALSE(port.ReadByte(clock.Now() + Millis(60000)).has_value());
-    other.join();
-    EXPECT_EQ(port.IsOpen(), cancel);
-    EXPECT_EQ(port.TakeCarrierLoss(), !cancel);
     port.BeginExchange();
-    EXPECT_EQ(port.Write(FrameCommand("#00") + "\r"), cancel);
+    EXPECT_EQ(port.Write(F("#00")), !closes);
   }
 }
 
@@ -226,40 +194,6 @@ TEST(SimParse, RefusedLinesChangeNothing) {
   EXPECT_EQ(record, full);
 }
 
-// The tool's write and read procedures through SerialLine over the in-process port at 9600
-// baud, with a dropped record the read must recover from and noise before every answer.
-TEST(SimRoundTrip, ToolWriteAndReadGiveBackTheRecord) {
-  ConfigurationRecord written = testing::FullRecord();
-  written.Digital[0].TEXT = "Fallo \"UPS\",R";  // a quote and an option name inside a text
-  written.Digital[1].TEXT = "Puerta \"A\", planta 1";
-  written.SetAnalogHabil(3, true);  // enabled with every value empty
-  written.SetTimerHabil(3, true);
-  written.Timers[3].TIME = " 1200";  // a time given as a number
-  written.Timers[3].Days[LUNES] = true;
-  SimOptions options;
-  options.paced = true;
-  options.saveTime = Millis(3000);
-  options.faults.dropRecord = 250;
-  options.faults.garbage = true;
-  Virtual v(options);
-  auto& [clock, unit, port] = v;
-  ASSERT_TRUE(port.Open({}));
-  SerialLine line(port, clock);
-  ProgressSink progress;
-  ASSERT_TRUE(RunWriteSequence(line, Millis(1000), written, progress));
-  ConfigurationRecord read;
-  ASSERT_TRUE(ReadConfig(line, Millis(1000), true, read, progress));
-  EXPECT_EQ(read, written);
-  const auto& trace = unit.Trace();
-  EXPECT_NE(std::find(trace.begin(), trace.end(), "record 250 dropped"), trace.end());
-
-  // A unit started from the configuration holds what the write left, whatever it held before.
-  SimulatedUnit started;
-  ASSERT_TRUE(started.ApplyConfigurationLine("#01+TLF=699"));
-  EXPECT_EQ(StartFromConfiguration(started, written), std::vector<std::string>{});
-  EXPECT_EQ(started.Record(), unit.Record());
-}
-
 // A firmware file of `lines` lines of 45 bytes (the length of an Intel HEX record of 16
 // bytes with its CR LF) and the end record.
 std::string HexFile(int lines) {
@@ -268,75 +202,75 @@ std::string HexFile(int lines) {
   return hex + ":00000001FF\r\n";
 }
 
-// A mark that falls on the line end behind the end record still comes before "Ok".
-TEST(SimBootLoader, AMarkOnTheLastLineEndPrecedesOk) {
-  for (bool paced : {false, true}) {
-    SCOPED_TRACE(paced);
-    SimulatedBootLoader loader({paced, {}}, Micros{0});
+// The dialogue byte for byte, with the faults on demand. A mark that falls on the line end
+// behind the end record still comes before "Ok".
+TEST(SimBootLoader, AnswersTheDialogueAndTheFileWithItsFaults) {
+  const std::string prompted = "*Erase chip? (s/n)Ready to upload intel file.";
+  const struct {
+    bool paced;
+    BootLoaderFaults faults;
+    std::string out;
+  } rows[] = {
+      {false, {}, prompted + ".Ok"},
+      {true, {}, prompted + ".Ok"},
+      {false, {1, false, false}, prompted + "Ok"},
+      {false, {0, true, false}, prompted},
+      {false, {0, false, true}, "*"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.out + (row.paced ? " paced" : ""));
+    SimulatedBootLoader loader({row.paced, row.faults}, Micros{0});
     loader.Receive("DS", Millis(100));
     // 257 bytes ending in ":00000001FF\r\n": the mark is due at the "\n".
     const std::string file = std::string(257 - 15, 'A') + "\r\n:00000001FF\r\n";
     loader.Receive(file, Millis(200));
     std::string out;
     while (const auto due = loader.NextOutputTime()) out += loader.TakeOutput(*due);
-    EXPECT_EQ(out, "*Erase chip? (s/n)Ready to upload intel file..Ok");
-    EXPECT_EQ(loader.Received(), file);
+    EXPECT_EQ(out, row.out);
+    if (row.out.ends_with("Ok")) {
+      EXPECT_EQ(loader.Received(), file);
+    }
   }
 }
 
-TEST(SimBootLoader, FaultsOnDemand) {
-  struct Case {
-    BootLoaderFaults faults;
-    FirmwareResult::Outcome outcome;
-    std::optional<BootLoaderText> missing;
-  };
-  const std::vector<Case> cases = {
-      {{2, false, false}, FirmwareResult::CommunicationError, BootLoaderText::ProgressMark},
-      {{0, true, false}, FirmwareResult::NoPrompt, BootLoaderText::Done},
-      {{0, false, true}, FirmwareResult::NoPrompt, BootLoaderText::EraseQuestion},
-  };
-  for (const Case& c : cases) {
-    SimOptions options;
-    options.bootLoader = BootLoaderOptions{false, c.faults};
-    Virtual v(options);
-    auto& [clock, unit, port] = v;
-    port.Open({"virtual"});
-    unit.PowerCycle(clock.Now());
-    testing::RecordingProgress progress;
-    FirmwareOptions upload;
-    upload.promptWait = Millis(10000);
-    const FirmwareResult result = UploadFirmware(port, clock, HexFile(40), progress, upload);
-    EXPECT_EQ(result.outcome, c.outcome);
-    EXPECT_EQ(result.missing, c.missing);
-    EXPECT_EQ(result.failedCheck, c.outcome == FirmwareResult::CommunicationError ? 2 : 0);
-  }
-}
-
-// The virtual unit switched into its boot loader takes an upload paced at 9600 baud (the
-// mark only comes once the block has crossed the line) and is then a unit again.
-TEST(SimBootLoader, TheVirtualUnitTakesAPacedUploadAndReturnsToItsFirmware) {
-  Virtual v(With([](SimOptions& o) { o.paced = true; }));
+// The virtual unit at 9600 baud: switched into its boot loader it takes an upload (the
+// mark only comes once the block has crossed the line); back in its firmware it answers a
+// line timed from the request; a closed port does not wait.
+TEST(SimPort, PacedAt9600BaudThroughAnUploadAndBackAndAClosedPortDoesNotWait) {
+  EXPECT_EQ(PacedBytesTime(1), Micros(1042));
+  EXPECT_EQ(PacedBytesTime(96), Micros(100000));
+  // "#CC;VER=" + 91 characters + CR: a 100-byte answer.
+  Virtual v(With([](SimOptions& o) { o.paced = true; o.version = std::string(91, 'v'); }));
   auto& [clock, unit, port] = v;
-  port.Open({"virtual"});
+  ASSERT_TRUE(port.Open({"virtual"}));
   unit.EnterBootLoader({true, {}}, clock.Now());
   const std::string file = HexFile(200);  // 9013 bytes, 35 checks
   testing::RecordingProgress progress;
-  const Micros start = clock.Now();
-  const FirmwareResult result = UploadFirmware(port, clock, file, progress);
-  ASSERT_TRUE(result.ok());
+  ASSERT_TRUE(UploadFirmware(port, clock, file, progress).ok());
   ASSERT_NE(unit.BootLoader(), nullptr);
   EXPECT_EQ(unit.BootLoader()->Received(), file);
   // The file's wire time and the three fixed waits, each mark adding its own byte.
   const Micros least = PacedBytesTime(static_cast<std::int64_t>(file.size()) + 35) + Millis(7000);
-  EXPECT_GE(clock.Now() - start, least);
-  EXPECT_LE(clock.Now() - start, least + Millis(100));
+  EXPECT_GE(clock.Now(), least);
+  EXPECT_LE(clock.Now(), least + Millis(100));
 
   unit.LeaveBootLoader(clock.Now());
   EXPECT_EQ(unit.BootLoader(), nullptr);
-  SerialLine line(port, clock);
-  std::string command = "#00";
-  line.SendCommand(command, Millis(1000));
-  EXPECT_EQ(line.LastAnswer, "#ACK");
+  const Micros asked = clock.Now();
+  ASSERT_TRUE(port.Write(F("#0F")));
+  EXPECT_FALSE(port.WaitWritten(asked + Millis(7)));
+  EXPECT_TRUE(port.WaitWritten(asked + Millis(100)));
+  EXPECT_EQ(clock.Now(), asked + PacedBytesTime(7));
+  std::string answer;
+  while (answer.size() < 100) answer += port.ReadByte(asked + Millis(1000)).value_or('?');
+  EXPECT_EQ(answer, F("#VER=" + unit.Options().version));
+  EXPECT_EQ(clock.Now(), asked + PacedBytesTime(7) + PacedBytesTime(100)) << "timed from the request";
+  EXPECT_FALSE(port.ReadByte(asked + Millis(300)).has_value()) << "nothing due: waits to the deadline";
+  EXPECT_EQ(clock.Now(), asked + Millis(300));
+  port.Close();
+  EXPECT_FALSE(port.Write(F("#00")));
+  EXPECT_FALSE(port.ReadByte(asked + Millis(400)).has_value());
+  EXPECT_EQ(clock.Now(), asked + Millis(300)) << "a closed port does not wait";
 }
 
 // What comes from the terminal up to and with `last` (five seconds at most).

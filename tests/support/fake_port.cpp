@@ -9,12 +9,6 @@ namespace zdl::testing {
 
 bool FakeClock::SleepUntil(Micros t, const CancelToken& cancel) {
   if (cancel.Requested()) return false;
-  if (cancelAt_ && cancelToken_ == &cancel && *cancelAt_ <= t) {
-    now_ = std::max(now_, *cancelAt_);
-    cancelAt_.reset();
-    cancelToken_->Request();
-    return false;
-  }
   now_ = std::max(now_, t);
   return true;
 }

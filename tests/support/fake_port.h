@@ -22,17 +22,9 @@ class FakeClock final : public Clock {
   Micros Now() override { return now_; }
   bool SleepUntil(Micros t, const CancelToken& cancel) override;
   void Advance(Micros d) { now_ += d; }
-  // The user cancels at `when`: a wait that reaches that time requests `token` there
-  // and ends early.
-  void CancelAt(Micros when, CancelToken& token) {
-    cancelAt_ = when;
-    cancelToken_ = &token;
-  }
 
  private:
   Micros now_{0};
-  std::optional<Micros> cancelAt_;
-  CancelToken* cancelToken_ = nullptr;
 };
 
 class FakePort final : public BytePort {
@@ -58,8 +50,6 @@ class FakePort final : public BytePort {
   // Carrier drops at the given clock time (the watch closes the port during a wait).
   void DropCarrierAt(Micros when) { carrierDropAt_ = when; }
   void FailOpen(std::string error) { openError_ = std::move(error); }
-  // The user cancels the exchange at the given clock time.
-  void CancelAt(Micros when) { clock_.CancelAt(when, cancel_); }
 
   // --- what the tool did ---
   const std::string& Written() const { return written_; }
