@@ -176,27 +176,6 @@ TEST(AsTheUnitKeepsIt, ThePhoneListTheFlagsAndTheUnitWithoutDatalogger) {
   EXPECT_EQ(AsTheUnitKeepsIt(noLogger).DataLogger.LOG_TIME, " 0");  // a unit with one answers 0
 }
 
-// A verify: the read-back against what was sent, as the unit keeps it, shows nothing from
-// a sound unit and exactly the key of a value the unit's memory does not hold.
-TEST(CompareWithUnit, AReadBackShowsOnlyWhatTheUnitDidNotKeep) {
-  const ConfigurationRecord sent = testing::FullRecord();
-  const std::pair<std::optional<int>, const char*> cases[] = {
-      {std::nullopt, ""},
-      {7, "General.NOMBRE"},
-      {10, "TxAlarm.RING"},
-  };
-  for (const auto& [record, keys] : cases) {
-    SimOptions options;
-    options.faults.corruptRecord = record;
-    const std::optional<ConfigurationRecord> back = WriteThenRead(sent, options);
-    ASSERT_TRUE(back);
-    EXPECT_EQ(Keys(CompareWithUnit(sent, *back)), keys) << record.value_or(0);
-  }
-  EXPECT_EQ(CorruptedValue("Granja"), "0ranja");
-  EXPECT_EQ(CorruptedValue("0"), "1");
-  EXPECT_EQ(CorruptedValue(""), "1");
-}
-
 TEST(Compare, DifferencesInTheWritersOrderWithTheirControls) {
   const ConfigurationRecord a = testing::FullRecord();
   EXPECT_TRUE(Compare(a, a).empty());
