@@ -87,7 +87,9 @@ TEST(FieldTable, EveryRowReachesTheFieldOfItsKeyBothWays) {
     // A mode also sets its N.C. flag; RESTORE_TEXT repeats REST_TEXT.
     EXPECT_LE(changed, f.control == "Modo" || f.control == "RestoreText" ? 2 : 1);
     // A mode is written as three flags; Habil_Restore as the text it enables.
-    if (f.form == FileForm::Value) EXPECT_EQ(after.at({f.section, f.key}), expected);
+    if (f.form == FileForm::Value) {
+      EXPECT_EQ(after.at({f.section, f.key}), expected);
+    }
     if (f.form != FileForm::Value || &f == replaced) continue;
     const std::string value = f.kind == FieldKind::CheckBox ? "1" : expected;
     const std::string section = f.section == "General" ? "" : "[" + f.section + "]\r\n";
