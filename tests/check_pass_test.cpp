@@ -139,7 +139,8 @@ TEST(CheckPass, EveryTextThatMayNotGoOutIsRefusedByItsBuilderAndAtItsControl) {
   };
   std::vector<Slot> slots;
   for (const Field& field : FieldTable()) {
-    if (field.kind == FieldKind::TextBox) slots.push_back({field.section + "." + field.key, &field, field.maxLength, field.setText});
+    if (field.kind != FieldKind::TextBox) continue;
+    slots.push_back({field.section + "." + field.key, &field, field.maxLength, field.setText});
   }
   for (std::size_t position = 0; position < base.ListaTlf.size(); ++position) {
     slots.push_back({"Telefonos.TLF" + std::to_string(position), nullptr, kPhoneEntryMaxLength,

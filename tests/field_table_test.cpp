@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -141,21 +142,27 @@ TEST(FieldTable, SettersApplyTheFieldsRulesAndWindows1252) {
   FindField("PinHabil", -1)->SetChecked(r, false);
   EXPECT_EQ(r.General.PIN, "");
 
-  r.TxAlarm = {.HABIL = true, .TEXT = "fail", .RING = true};
-  FindField("Habil_TxAlarm", -1)->SetChecked(r, false);
-  EXPECT_EQ(r.TxAlarm.TEXT, "");
-  EXPECT_FALSE(r.TxAlarm.RING);
+  // Only a change from checked to unchecked empties the transmission-fail alarm.
+  const Field& txAlarm = *FindField("Habil_TxAlarm", -1);
+  r.TxAlarm = {false, "kept", true, 0};
+  txAlarm.SetChecked(r, false);
+  EXPECT_EQ(r.TxAlarm.TEXT, "kept");
+  r.TxAlarm.HABIL = true;
+  txAlarm.SetChecked(r, false);
+  EXPECT_EQ(r.TxAlarm, TxAlarmGroup{});
 
+  // The list with no selection is stored as "Disabled"; a macro list with no selection
+  // gets its first item ("No"; macro 1 for a timer) when its item is checked or unchecked.
   const Field& mode = *FindField("Modo", 5);
   mode.SetPosition(r, kNoSelection);
   EXPECT_EQ(r.Digital[5].Modo, ModeDisabled);
-  r.Digital[5].MACRO_TRUE = kNoSelection;
+  r.Digital[5].MACRO_TRUE = r.Digital[5].MACRO_FALSE = kNoSelection;
+  r.Timers[2].MACRO = r.Analog[1].MACRO_NOM = kNoSelection;
   mode.SetPosition(r, ModeNormallyClosed);
-  EXPECT_EQ(r.Digital[5].MACRO_TRUE, 0);
-
-  r.Timers[2].MACRO = kNoSelection;
   FindField("Habil", 2)->SetChecked(r, true);
-  EXPECT_EQ(r.Timers[2].MACRO, 0);
+  FindField("HabilA", 1)->SetChecked(r, false);
+  const auto& input = r.Digital[5];
+  EXPECT_EQ(std::tuple(input.MACRO_TRUE, input.MACRO_FALSE, r.Timers[2].MACRO, r.Analog[1].MACRO_NOM), std::tuple(0, 0, 0, 0));
   FindField("Macro", 2)->SetPosition(r, 14);  // past the last item: nothing selected
   EXPECT_EQ(r.Timers[2].MACRO, kNoSelection);
 
