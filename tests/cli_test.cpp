@@ -185,8 +185,6 @@ TEST_F(CliTest, ExitStatusesAndUsage) {
       {{"read", "--port", "COM9", "--trace", fifo, out}, 1, "not a regular file"},
       // The report: its output by its suffix, never the input, written whole or not at all.
       {{"report", sample_}, 2, "report takes"},
-      {{"report", sample_, dir_.File("a.pdf"), dir_.File("b.pdf")}, 2, "report takes"},
-      {{"report", "--colour", sample_, dir_.File("a.pdf")}, 2, "--colour"},
       {{"--lang", "es", "report", sample_, badSuffix}, 2,
        BilingualText::Format(ExtraText::ReportBadOutput, {badSuffix}).In(Lang::Spanish)},
       {{"report", link, link}, 2, "is the input file"},
@@ -280,13 +278,15 @@ TEST_F(CliTest, TheReportShowsEveryValueLiterallyInTheLanguageAskedFor) {
 }
 
 // dump prints every key in the writer's order in UTF-8, convert keeps a keyed file byte for
-// byte, lines prints the write's sequence as built, plain or framed (in UTF-8).
-TEST_F(CliTest, OfflineCommandsShowWhatTheCoreMakes) {
-  std::string keys;
+// byte, lines prints the write's sequence as built, plain or framed (in UTF-8). A text that
+// may not go out loads, shows escaped in dump (every other line as before), and check and
+// lines refuse it naming its key, lines without printing a line at all.
+TEST_F(CliTest, OfflineCommandsShowWhatTheCoreMakesAndRefuseWhatMayNotGoOut) {
+  std::string usual;
   for (const KeyedValue& v : KeyedValues(testing::FullRecord())) {
-    keys += v.section + "." + v.key + "=" + Cp1252ToUtf8(v.value) + "\n";
+    usual += v.section + "." + v.key + "=" + Cp1252ToUtf8(v.value) + "\n";
   }
-  EXPECT_EQ(Dump(sample_), keys);
+  EXPECT_EQ(Dump(sample_), usual);
 
   const std::string copy = dir_.File("copy.ncf");
   ASSERT_EQ(Cli({"convert", sample_, copy}).exitCode, 0);
@@ -299,12 +299,7 @@ TEST_F(CliTest, OfflineCommandsShowWhatTheCoreMakes) {
   }
   EXPECT_EQ(Cli({"lines", sample_}).out, plain);
   EXPECT_EQ(Cli({"lines", "--framed", sample_}).out, framed);
-}
 
-// A text that may not go out loads, shows escaped in dump (every other line as before), and
-// check and lines refuse it naming its key, lines without printing a line at all.
-TEST_F(CliTest, ATextThatMayNotGoOutShowsEscapedAndIsRefused) {
-  const std::string usual = Dump(sample_);
   const std::string name = "General.NOMBRE=Dep\xC3\xB3sito n\xC2\xBA 3 \xE2\x82\xAC\n";
   ASSERT_NE(usual.find(name), std::string::npos);
   const struct {
