@@ -149,15 +149,6 @@ TEST(AsTheUnitKeepsIt, ThePhoneListTheFlagsAndTheUnitWithoutDatalogger) {
          r.General.SMSC = std::string(kSmsCentreVodafone);
          r.General.Csm = SmsCentre::CSMOtro;
        }},
-      {"a timer's days without its enable",
-       [](ConfigurationRecord& r) {
-         r.Timers[2].HABIL = false;
-         r.Timers[2].Days.fill(true);
-       }},
-      {"an enabled timer without days",
-       [](ConfigurationRecord& r) {
-         r.Timers[3] = {.HABIL = true, .TIME = "6:07", .VP = "15", .Days = {}, .MACRO = 11};
-       }},
   };
   for (const auto& row : rows) {
     ConfigurationRecord r = testing::EveryItemSent();
