@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -121,29 +122,46 @@ std::vector<std::string> HostileTexts(std::size_t maxLength) {
   return texts;
 }
 
-// Every text box: a text the write carries as typed is refused by its line's builder,
-// naming its row (the write then has no line at all), and by the check at its own control;
-// a text the write does not carry as typed (converted to a number, or not sent) never
-// reaches a line. The longest text the control takes goes out.
+// Every text the write could carry, each text box and each phone entry: a text the write
+// carries as typed is refused by its line's builder, naming its row (the write then has no
+// line at all, the trace's note names its key), and by the check at its own control (a
+// phone entry's at the phone list); a text the write does not carry as typed (converted
+// to a number, or not sent) never reaches a line. The longest text the control takes (the
+// longest entry the phone-list editor builds) goes out.
 TEST(CheckPass, EveryTextThatMayNotGoOutIsRefusedByItsBuilderAndAtItsControl) {
-  ASSERT_EQ(CheckForWrite(testing::EveryItemSent(), kUnit).kind, Passed);
-  int refused = 0;
+  const ConfigurationRecord base = testing::EveryItemSent();
+  ASSERT_EQ(CheckForWrite(base, kUnit).kind, Passed);
+  struct Slot {
+    std::string key;   // "General.NOMBRE", "Telefonos.TLF2"
+    const Field* row;  // null for a phone entry
+    std::size_t maxLength;
+    std::function<void(ConfigurationRecord&, const Text&)> set;
+  };
+  std::vector<Slot> slots;
   for (const Field& field : FieldTable()) {
     if (field.kind != FieldKind::TextBox) continue;
-    SCOPED_TRACE(field.section + "." + field.key);
-    ConfigurationRecord marked = testing::EveryItemSent();
-    field.setText(marked, "@");  // a text no other field holds
+    slots.push_back({field.section + "." + field.key, &field, field.maxLength, field.setText});
+  }
+  for (std::size_t position = 0; position < base.ListaTlf.size(); ++position) {
+    slots.push_back({"Telefonos.TLF" + std::to_string(position), nullptr, kPhoneEntryMaxLength,
+                     [position](ConfigurationRecord& r, const Text& text) { r.ListaTlf[position] = text; }});
+  }
+  int refused = 0;
+  for (const Slot& slot : slots) {
+    SCOPED_TRACE(slot.key);
+    ConfigurationRecord marked = base;
+    slot.set(marked, "@");  // a text no other field holds
     bool asTyped = false;
     for (const CommandLine& line : AllLines(BuildWriteSequence(marked))) {
       asTyped = asTyped || line.text.find('@') != std::string::npos;
     }
-    for (const std::string& text : HostileTexts(field.maxLength)) {
-      ConfigurationRecord r = testing::EveryItemSent();
-      field.setText(r, text);
+    for (const std::string& text : HostileTexts(slot.maxLength)) {
+      ConfigurationRecord r = base;
+      slot.set(r, text);
       const WriteSequence seq = BuildWriteSequence(r);
       const CheckResult checked = CheckForWrite(r, kUnit);
       if (checked.kind == Failed) {
-        EXPECT_EQ(FocusField(checked), &field) << text.size();
+        EXPECT_EQ(FocusField(checked), slot.row ? slot.row : &PhoneListField()) << text.size();
       }
       if (!asTyped) {
         EXPECT_FALSE(seq.refused.has_value());
@@ -151,50 +169,26 @@ TEST(CheckPass, EveryTextThatMayNotGoOutIsRefusedByItsBuilderAndAtItsControl) {
         continue;
       }
       ASSERT_TRUE(seq.refused.has_value()) << text.size();
-      EXPECT_EQ(seq.refused->field, &field);
+      EXPECT_EQ(seq.refused->field, slot.row);
+      EXPECT_EQ(RefusedTextNote(*seq.refused).rfind(slot.key + " ", 0), 0u);
       EXPECT_EQ(seq.refused->fault.kind, HoldsControlByte(text) ? LineTextFault::ControlCharacter
                                                                  : LineTextFault::TooLong);
       EXPECT_TRUE(seq.steps.empty() && AllLines(seq).empty());
       ASSERT_EQ(checked.kind, Failed);
       if (checked.field == nullptr) continue;  // a number's own check came first
       ++refused;
-      EXPECT_EQ(FocusName(checked), field.section + "." + field.key);
+      EXPECT_EQ(FocusName(checked), slot.key);
       for (const Lang lang : {Lang::English, Lang::Spanish}) {
-        EXPECT_NE(CheckMessage(checked, kUnit, lang).find(field.key), std::string::npos);
+        EXPECT_NE(CheckMessage(checked, kUnit, lang).find(slot.key.substr(slot.key.find('.') + 1)), std::string::npos);
       }
     }
-    if (asTyped && field.maxLength != 0) {
-      ConfigurationRecord r = testing::EveryItemSent();
-      field.setText(r, std::string(field.maxLength, '7'));
+    if (asTyped && slot.maxLength != 0) {
+      ConfigurationRecord r = base;
+      slot.set(r, std::string(slot.maxLength, '7'));
       EXPECT_FALSE(BuildWriteSequence(r).refused.has_value());
     }
   }
   EXPECT_GT(refused, 0);
-}
-
-// The same for every phone entry, which the check shows on the phone list; the longest
-// entry the phone-list editor builds goes out.
-TEST(CheckPass, EveryPhoneEntryThatMayNotGoOutIsRefusedAtThePhoneList) {
-  const std::size_t entries = testing::EveryItemSent().ListaTlf.size();
-  for (std::size_t position = 0; position < entries; ++position) {
-    const std::string key = "TLF" + std::to_string(position);
-    for (const std::string& text : HostileTexts(kPhoneEntryMaxLength)) {
-      ConfigurationRecord r = testing::EveryItemSent();
-      r.ListaTlf[position] = text;
-      const WriteSequence seq = BuildWriteSequence(r);
-      ASSERT_TRUE(seq.refused.has_value()) << key;
-      EXPECT_EQ(seq.refused->field, nullptr);
-      EXPECT_EQ(KeyOf(*seq.refused).key, key);
-      EXPECT_TRUE(AllLines(seq).empty());
-      const CheckResult checked = CheckForWrite(r, kUnit);
-      ASSERT_EQ(checked.kind, Failed);
-      EXPECT_EQ(FocusName(checked), "Telefonos." + key);
-      EXPECT_EQ(FocusField(checked), &PhoneListField());
-    }
-    ConfigurationRecord r = testing::EveryItemSent();
-    r.ListaTlf[position] = std::string(kPhoneEntryMaxLength, '6');
-    EXPECT_FALSE(BuildWriteSequence(r).refused.has_value()) << key;
-  }
   PhoneEntryChoice longest{.number = std::string(maxlen::NewTlf, '9'), .priority = 8,
                            .rxd = true, .privilege = Privilege::Apex, .mask = true,
                            .maskTxAlm = true, .maskInfo = true};

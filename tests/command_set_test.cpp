@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "model/field_table.h"
-#include "tests/support/sample_record.h"
 
 namespace zdl {
 namespace {
@@ -100,30 +98,6 @@ TEST(CommandSet, NumbersReadFromTexts) {
     EXPECT_EQ(Texts(seq.steps[20].lines), (std::vector<std::string>{row.channel, row.input}))
         << row.text;
   }
-}
-
-TEST(CommandSet, EachBuilderRefusesItsOwnTexts) {
-  ConfigurationRecord r = testing::EveryItemSent();
-  // Whole strings moved in: GCC 12 at -O3 misreads short literals assigned in a row.
-  r.Digital[5].CVAL = Text("3\r#03");
-  r.Analog[1].UN = Text("\t");
-  r.TxAlarm.TEXT = std::string(FindField("TxStatText", -1)->maxLength + 1, 'x');
-  r.Macros[13].MACRO_COM = Text("\x01");
-  r.Timers[2].VP = Text("60\n");
-  RefusedText refused;
-  EXPECT_EQ(DigitalAlarmLine(r, 5, &refused), std::nullopt);
-  EXPECT_EQ(refused.field, FindField("CVal", 5));
-  EXPECT_EQ(refused.fault, (LineTextFault{LineTextFault::ControlCharacter, '\r'}));
-  EXPECT_EQ(AnalogAlarmLine(r, 1, &refused), std::nullopt);
-  EXPECT_EQ(refused.field, FindField("UN", 1));
-  EXPECT_EQ(TxAlarmLine(r, &refused), std::nullopt);
-  EXPECT_EQ(refused.fault.kind, LineTextFault::TooLong);
-  EXPECT_EQ(MacroLine(r, 14), std::nullopt);
-  EXPECT_EQ(TimerLine(r, 2), std::nullopt);
-  // The other items' lines are built as before.
-  EXPECT_NE(DigitalAlarmLine(r, 4), std::nullopt);
-  EXPECT_NE(MacroLine(r, 13), std::nullopt);
-  EXPECT_EQ(RefusedTextNote(refused), "TxAlarm.TEXT is longer than its field");
 }
 
 }  // namespace

@@ -149,15 +149,6 @@ TEST(AsTheUnitKeepsIt, ThePhoneListTheFlagsAndTheUnitWithoutDatalogger) {
          r.General.SMSC = std::string(kSmsCentreVodafone);
          r.General.Csm = SmsCentre::CSMOtro;
        }},
-      {"a timer's days without its enable",
-       [](ConfigurationRecord& r) {
-         r.Timers[2].HABIL = false;
-         r.Timers[2].Days.fill(true);
-       }},
-      {"an enabled timer without days",
-       [](ConfigurationRecord& r) {
-         r.Timers[3] = {.HABIL = true, .TIME = "6:07", .VP = "15", .Days = {}, .MACRO = 11};
-       }},
   };
   for (const auto& row : rows) {
     ConfigurationRecord r = testing::EveryItemSent();
@@ -174,27 +165,6 @@ TEST(AsTheUnitKeepsIt, ThePhoneListTheFlagsAndTheUnitWithoutDatalogger) {
   EXPECT_EQ(*read, AsTheUnitKeepsIt(noLogger, {.hasDatalogger = false}));
   EXPECT_EQ(read->DataLogger.LOG_TIME, "");
   EXPECT_EQ(AsTheUnitKeepsIt(noLogger).DataLogger.LOG_TIME, " 0");  // a unit with one answers 0
-}
-
-// A verify: the read-back against what was sent, as the unit keeps it, shows nothing from
-// a sound unit and exactly the key of a value the unit's memory does not hold.
-TEST(CompareWithUnit, AReadBackShowsOnlyWhatTheUnitDidNotKeep) {
-  const ConfigurationRecord sent = testing::FullRecord();
-  const std::pair<std::optional<int>, const char*> cases[] = {
-      {std::nullopt, ""},
-      {7, "General.NOMBRE"},
-      {10, "TxAlarm.RING"},
-  };
-  for (const auto& [record, keys] : cases) {
-    SimOptions options;
-    options.faults.corruptRecord = record;
-    const std::optional<ConfigurationRecord> back = WriteThenRead(sent, options);
-    ASSERT_TRUE(back);
-    EXPECT_EQ(Keys(CompareWithUnit(sent, *back)), keys) << record.value_or(0);
-  }
-  EXPECT_EQ(CorruptedValue("Granja"), "0ranja");
-  EXPECT_EQ(CorruptedValue("0"), "1");
-  EXPECT_EQ(CorruptedValue(""), "1");
 }
 
 TEST(Compare, DifferencesInTheWritersOrderWithTheirControls) {

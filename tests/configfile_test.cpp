@@ -231,48 +231,21 @@ TEST(ConfigFileDisk, OnlyRegularFilesUpToTheSizeLimitLoadOrAreReplaced) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 4);
 }
 
-TEST(ConfigFileDisk, SavesReplaceTheFileWholeOrNotAtAll) {
-  testing::TempDir dir;
-  const std::string real = dir.File("real.ncf"), link = dir.File("link.ncf");
-  testing::WriteFileBytes(real, "; by hand\n[Extra]\nKEY = value ; not a comment\n\n"
-                                "[General]\nVERSION=ZDL410\nNOMBRE=old\nCUSTOM=mine\n");
-  std::filesystem::create_symlink(real, link);
-  ASSERT_TRUE(SaveConfigFile(link, FullRecord()).ok);
-  EXPECT_TRUE(std::filesystem::is_symlink(link));
-  const std::string saved = ReadFileBytes(real);  // what the save does not write is kept
-  EXPECT_EQ(saved.rfind("; by hand\r\n[Extra]\r\nKEY = value ; not a comment\r\n\r\n[General]\r\nVERSION="
-                        "ZDL410\r\nNOMBRE=Dep\xF3sito n\xBA 3 \x80\r\nCUSTOM=mine\r\nSMSC=", 0),
-            0u);
-  ConfigurationRecord bad = FullRecord();
-  bad.Macros[9].MACRO_COM = "two\nlines";  // a keyed value cannot carry a line break
-  const SaveOutcome refused = SaveConfigFile(link, bad);
-  for (const Lang lang : {Lang::English, Lang::Spanish}) {
-    EXPECT_NE(refused.description.In(lang).find("MACRO_COM 9"), std::string::npos);
-  }
-  EXPECT_EQ(ReadFileBytes(real), saved);
-  // No temporary is left behind.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
-
-  // An old sequential file saved over is replaced whole, not kept above the new sections.
-  const std::string old = dir.File("old.ncf");
-  testing::WriteFileBytes(old, Fixture("seq_v2.ncf"));
-  ASSERT_TRUE(SaveConfigFile(old, FullRecord()).ok);
-  EXPECT_EQ(ReadFileBytes(old), Fixture("full.ncf"));
-}
-
 struct stat StatOf(const std::string& path) {
   struct stat st {};
   EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
   return st;
 }
 
-// A save keeps what it replaces: the mode, the owner and group (where the process may set
-// them: as root, another user's), a symbolic link (also one whose target does not exist
-// yet), and works beside a name as long as the folder allows.
-TEST(ConfigFileDisk, ASaveKeepsModeOwnerGroupAndLinks) {
+// A save replaces the file whole or not at all, and keeps what it replaces: every line the
+// save does not write, the mode, the owner and group (where the process may set them: as
+// root, another user's), a symbolic link (also a relative chain to a target that does not
+// exist yet), and works beside a name as long as the folder allows. No temporary is left.
+TEST(ConfigFileDisk, ASaveReplacesWholeOrNotAtAllAndKeepsModeOwnerGroupAndLinks) {
   testing::TempDir dir;
   const std::string shared = dir.File("shared.ncf");
-  testing::WriteFileBytes(shared, "[General]\nVERSION=ZDL410\n");
+  testing::WriteFileBytes(shared, "; by hand\n[Extra]\nKEY = value ; not a comment\n\n"
+                                  "[General]\nVERSION=ZDL410\nNOMBRE=old\nCUSTOM=mine\n");
   ASSERT_EQ(::chmod(shared.c_str(), 0640), 0);
   const bool root = ::geteuid() == 0;
   const uid_t owner = root ? 4321 : ::geteuid();
@@ -281,7 +254,23 @@ TEST(ConfigFileDisk, ASaveKeepsModeOwnerGroupAndLinks) {
   ASSERT_TRUE(SaveConfigFile(shared, FullRecord()).ok);
   const struct stat after = StatOf(shared);
   EXPECT_EQ(std::tuple(after.st_mode & 07777, after.st_uid, after.st_gid), std::tuple(0640u, owner, group));
-  EXPECT_EQ(ReadFileBytes(shared), Fixture("full.ncf"));
+  const std::string saved = ReadFileBytes(shared);
+  EXPECT_EQ(saved.rfind("; by hand\r\n[Extra]\r\nKEY = value ; not a comment\r\n\r\n[General]\r\nVERSION="
+                        "ZDL410\r\nNOMBRE=Dep\xF3sito n\xBA 3 \x80\r\nCUSTOM=mine\r\nSMSC=", 0),
+            0u);
+  ConfigurationRecord bad = FullRecord();
+  bad.Macros[9].MACRO_COM = "two\nlines";  // a keyed value cannot carry a line break
+  const SaveOutcome refused = SaveConfigFile(shared, bad);
+  for (const Lang lang : {Lang::English, Lang::Spanish}) {
+    EXPECT_NE(refused.description.In(lang).find("MACRO_COM 9"), std::string::npos);
+  }
+  EXPECT_EQ(ReadFileBytes(shared), saved);
+
+  // An old sequential file saved over is replaced whole, not kept above the new sections.
+  const std::string old = dir.File("old.ncf");
+  testing::WriteFileBytes(old, Fixture("seq_v2.ncf"));
+  ASSERT_TRUE(SaveConfigFile(old, FullRecord()).ok);
+  EXPECT_EQ(ReadFileBytes(old), Fixture("full.ncf"));
 
   // Links: a dangling one, and a relative chain of two, each written at its end.
   std::filesystem::create_directory(dir.File("sub"));
@@ -307,8 +296,8 @@ TEST(ConfigFileDisk, ASaveKeepsModeOwnerGroupAndLinks) {
   ASSERT_TRUE(SaveConfigFile(backup, FullRecord(), FileAccess::OwnerOnly).ok);
   EXPECT_EQ(StatOf(backup).st_mode & 0777, 0600u);
 
-  // No temporary is left: shared, the two links, sub, the long name, the backup.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 6);
+  // shared, old, the two links, sub, the long name, the backup; in sub the link's target.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 7);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("sub")), {}), 1);
 }
 

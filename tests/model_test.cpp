@@ -24,9 +24,6 @@ TEST(DigitalMode, FlagsChangingOnAnEnabledInputAndNoSelection) {
   const ConfigurationRecord& view = r;
   EXPECT_FALSE(view.DigitalHabil(3));
   EXPECT_EQ(r.Digital[3].Modo, kNoSelection);
-  r.SetDigitalMode(3, kNoSelection);  // the list with no selection: stored as "Disabled"
-  EXPECT_EQ(r.Digital[3].Modo, ModeDisabled);
-  r.Digital[3].Modo = kNoSelection;
   r.SetDigitalNC(3, true);  // any change of the record applies the rule too
   EXPECT_EQ(r.Digital[3].Modo, ModeDisabled);
 }
@@ -61,7 +58,7 @@ TEST(CleanUp, BlanksInputsThatAreNotEnabled) {
   EXPECT_TRUE(r == expected);
 }
 
-TEST(GeneralRules, SmsCentreAndTxAlarm) {
+TEST(GeneralRules, SmsCentre) {
   ConfigurationRecord r;
   r.General.SMSC = "+34609090909 ";  // only an exact match counts; CSMOtro keeps the text
   r.CSMCheck();
@@ -70,14 +67,6 @@ TEST(GeneralRules, SmsCentreAndTxAlarm) {
   r.SelectSmsCentre(SmsCentre::CSMVoda);  // an operator's centre is recognised again
   r.CSMCheck();
   EXPECT_EQ(r.General.Csm, SmsCentre::CSMVoda);
-
-  // Only a change from checked to unchecked empties the transmission-fail alarm.
-  r.TxAlarm = {false, "kept", true, 0};
-  r.SetTxAlarmHabil(false);
-  EXPECT_EQ(r.TxAlarm.TEXT, "kept");
-  r.TxAlarm.HABIL = true;
-  r.SetTxAlarmHabil(false);
-  EXPECT_EQ(r.TxAlarm, TxAlarmGroup{});
 }
 
 TEST(PhoneList, EntriesAreBuiltInTheirFixedOrder) {
@@ -101,19 +90,6 @@ TEST(PhoneList, AddingChecksTheNumberAndTheLimitOfEight) {
   EXPECT_EQ(r.AddPhoneEntry({.number = "600"}), AddPhoneResult::ListFull);
   r.DeletePhoneEntry(99);  // no selection: nothing happens
   EXPECT_EQ(r.ListaTlf, std::vector<Text>(8, "600,PRV2"));
-}
-
-// A macro list with no selection gets its first item ("No"; macro 1 for a timer) when its
-// item is checked or unchecked.
-TEST(ListRules, ANoSelectionMacroGetsTheFirstItem) {
-  ConfigurationRecord r;
-  r.Digital[0].MACRO_FALSE = r.Timers[2].MACRO = r.Analog[1].MACRO_NOM = kNoSelection;
-  r.SetDigitalHabil(0, true);
-  r.SetTimerHabil(2, true);
-  r.SetAnalogHabil(1, false);
-  EXPECT_EQ(r.Digital[0].MACRO_FALSE, 0);
-  EXPECT_EQ(r.Timers[2].MACRO, 0);
-  EXPECT_EQ(r.Analog[1].MACRO_NOM, 0);
 }
 
 }  // namespace
