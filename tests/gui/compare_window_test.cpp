@@ -8,6 +8,7 @@
 #include <QItemSelectionModel>
 #include <QTableWidget>
 #include <set>
+#include <tuple>
 
 #include "compare/comparison.h"
 #include "tests/gui/gui_support.h"
@@ -173,21 +174,11 @@ TEST_F(CompareWindowTest, AVerifyThatDiffersOrABackupThatFailsIsShownAndTold) {
 
 // A key no control shows alone names the control where its value is seen.
 TEST(DifferenceControl, KeysWithoutARowOfTheirOwnNameTheControlThatShowsThem) {
-  struct Case {
-    const char* section;
-    const char* key;
-    EditorId editor;
-    const char* objectName;
-  };
-  const Case cases[] = {
-      {"Digital", "NC1", EditorId::Alarmas, "Modo_1"},
-      {"Digital", "BI6", EditorId::Alarmas2, "Modo_2"},
-  };
-  for (const Case& c : cases) {
-    const std::optional<DifferenceControl> control = ControlOf(FieldDifference{c.section, c.key, nullptr, {}, {}});
-    ASSERT_TRUE(control.has_value()) << c.key;
-    EXPECT_EQ(control->editor, c.editor) << c.key;
-    EXPECT_EQ(control->objectName, QString::fromLatin1(c.objectName)) << c.key;
+  for (const auto& [key, editor, name] : {std::tuple{"NC1", EditorId::Alarmas, "Modo_1"}, std::tuple{"BI6", EditorId::Alarmas2, "Modo_2"}}) {
+    const std::optional<DifferenceControl> control = ControlOf(FieldDifference{"Digital", key, nullptr, {}, {}});
+    ASSERT_TRUE(control.has_value()) << key;
+    EXPECT_EQ(control->editor, editor) << key;
+    EXPECT_EQ(control->objectName, QString::fromLatin1(name)) << key;
   }
   EXPECT_FALSE(ControlOf(FieldDifference{"General", "VERSION", nullptr, {}, {}}).has_value());
 }

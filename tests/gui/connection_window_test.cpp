@@ -20,19 +20,7 @@ namespace {
 
 using namespace testing;
 
-class ConnectionWindowTest : public WindowTest {
- protected:
-  // Connects (paced) and starts a write of a writable record; waits until the unit has
-  // taken "#01LDDEF".
-  void ConnectAndWriteUntilCommitted(UnitLinkOptions options = VirtualUnit(true)) {
-    Open(options);
-    ASSERT_TRUE(Connect());
-    MakeWritable(window->Record());
-    Panel().EscribirClick();
-    ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() >= 1; }));
-    ASSERT_TRUE(Panel().ExchangeRunning());
-  }
-};
+using ConnectionWindowTest = WindowTest;
 
 const QString kVirtual = UnitLink::VirtualUnitName();
 
@@ -365,59 +353,37 @@ TEST_F(ConnectionWindowTest, ACancelWithoutAQuestionEndsTheExchangeAtOnce) {
 }
 
 // After the first line, a cancel or a close of the window asks (in the current language);
-// Enter (No, the default) lets the write end whole, Yes stops it; a stopped write says the
-// unit holds an incomplete configuration.
+// Enter (No, the default) lets the write end whole, Yes stops it, and a stopped write says
+// the unit holds an incomplete configuration. Left unanswered, the question is withdrawn
+// once the unit has acknowledged "#03" (its premise no longer holds; the write goes on to
+// its end) or the write has failed. (A guard answers Yes after 30 s, which the test sees.)
 TEST_F(ConnectionWindowTest, AfterTheFirstLineACancelOrACloseAsksAndOnlyYesStopsTheWrite) {
+  enum Answer { Enter, Yes, Nobody };
   struct Case {
-    bool close, yes;
+    const char* name;
+    bool close;
+    Answer answer;
     Lang lang;
+    bool fails;  // the unit falls silent a few lines into the write
   };
-  for (const Case c : {Case{false, false, Lang::English}, Case{false, true, Lang::Spanish},
-                       Case{true, false, Lang::Spanish}, Case{true, true, Lang::English}}) {
-    SCOPED_TRACE(std::string(c.close ? "close, " : "cancel, ") + (c.yes ? "Yes" : "Enter"));
+  const Case cases[] = {{"cancel, Enter", false, Enter, Lang::English, false},
+                        {"cancel, Yes", false, Yes, Lang::Spanish, false},
+                        {"close, Enter", true, Enter, Lang::Spanish, false},
+                        {"close, Yes", true, Yes, Lang::English, false},
+                        {"nobody, whole", false, Nobody, Lang::English, false},
+                        {"nobody, fails", false, Nobody, Lang::English, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     SetCurrentLang(c.lang);
-    ConnectAndWriteUntilCommitted();
-    std::optional<Answerer> answers(std::in_place, c.yes ? QMessageBox::Yes : QMessageBox::NoButton);
-    EXPECT_EQ(c.close ? window->close() : Panel().CancelExchange(), c.yes);
-    ASSERT_EQ(answers->boxes.size(), 1);
-    const SeenBox question = answers->boxes[0];
-    answers.reset();
-    EXPECT_EQ(question.icon, QMessageBox::Warning);
-    EXPECT_TRUE(question.text.contains(c.lang == Lang::Spanish ? QStringLiteral("¿Detener la escritura?")
-                                                               : QStringLiteral("keep only part")));
-    EXPECT_EQ(window->isVisible(), !(c.close && c.yes));
-    Answerer messages;
-    ASSERT_TRUE(Idle());  // a hidden window's link still runs: see what the unit got
-    EXPECT_TRUE(Received("#01LDDEF"));
-    EXPECT_EQ(Received("#03"), !c.yes);
-    if (c.close && c.yes) continue;
-    EXPECT_TRUE(Panel().Connected());
-    if (!c.yes) {
-      EXPECT_EQ(Status(), T(TextId::ConfigurationWritten));
-      EXPECT_TRUE(messages.texts.isEmpty());
-      continue;
-    }
-    const auto extra = [](ExtraText t) { return QString::fromUtf8(ExtraTextIn(CurrentLang(), t).data()); };
-    EXPECT_EQ(Status(), extra(ExtraText::WriteStoppedStatus));
-    ASSERT_EQ(messages.texts.size(), 1);
-    EXPECT_TRUE(messages.texts[0].contains(extra(ExtraText::WriteStoppedMessage))) << messages.texts[0].toStdString();
-    EXPECT_EQ(Get<QProgressBar>("PBar")->value(), 0);
-    SwitchTo(Lang::English);  // the status follows the language
-    EXPECT_EQ(Status(), extra(ExtraText::WriteStoppedStatus));
-  }
-}
-
-// Nobody answers: once the unit has acknowledged "#03" the question is withdrawn (its
-// premise no longer holds) and the write goes on to its end. A write that fails while
-// the question is open closes it too. (A guard answers Yes after 30 s, which the test sees.)
-TEST_F(ConnectionWindowTest, TheQuestionIsWithdrawnWhenTheWriteIsWholeOrHasFailed) {
-  for (bool fails : {false, true}) {
-    SCOPED_TRACE(fails ? "fails" : "whole");
     UnitLinkOptions options = VirtualUnit(true);
-    if (fails) options.virtualFaults.silentAfter = 12;  // a few lines into the write
-    ConnectAndWriteUntilCommitted(options);
-    Answerer messages;
-    messages.leaveOpen = QStringLiteral("StopWriteQuestion");
+    if (c.fails) options.virtualFaults.silentAfter = 12;
+    Open(options);
+    ASSERT_TRUE(Connect());
+    MakeWritable(window->Record());
+    Panel().EscribirClick();
+    ASSERT_TRUE(WaitFor([this] { return Get<QProgressBar>("PBar")->value() >= 1; }));  // "#01LDDEF" taken
+    Answerer answers(c.answer == Yes ? QMessageBox::Yes : QMessageBox::NoButton);
+    if (c.answer == Nobody) answers.leaveOpen = QStringLiteral("StopWriteQuestion");
     bool forced = false;
     QTimer::singleShot(30000, window.get(), [&forced] {
       if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
@@ -425,12 +391,34 @@ TEST_F(ConnectionWindowTest, TheQuestionIsWithdrawnWhenTheWriteIsWholeOrHasFaile
         box->button(QMessageBox::Yes)->click();
       }
     });
-    EXPECT_EQ(Panel().CancelExchange(), fails);  // returns once the write is whole or has failed
+    const bool stops = c.answer == Yes || c.fails;
+    EXPECT_EQ(c.close ? window->close() : Panel().CancelExchange(), stops);  // Nobody: once whole or failed
     EXPECT_FALSE(forced);
-    ASSERT_TRUE(Idle());
-    EXPECT_EQ(Received("#03"), !fails);
-    EXPECT_EQ(Status(), fails ? T(TextId::CommunicationError) : T(TextId::ConfigurationWritten));
-    EXPECT_EQ(messages.texts, fails ? QStringList{T(TextId::CommunicationErrorCheckConnections)} : QStringList{});
+    ASSERT_EQ(answers.questions.size(), c.answer == Nobody ? 0 : 1);
+    if (c.answer != Nobody) {
+      EXPECT_EQ(answers.boxes[0].icon, QMessageBox::Warning);
+      EXPECT_TRUE(answers.questions[0].contains(c.lang == Lang::Spanish ? QStringLiteral("¿Detener la escritura?")
+                                                                        : QStringLiteral("keep only part")));
+    }
+    EXPECT_EQ(window->isVisible(), !(c.close && stops));
+    ASSERT_TRUE(Idle());  // a hidden window's link still runs: see what the unit got
+    EXPECT_EQ(Received("#03"), !stops);
+    if (c.close && stops) continue;
+    EXPECT_TRUE(Panel().Connected());
+    if (!stops) {
+      EXPECT_EQ(Status(), T(TextId::ConfigurationWritten));
+      EXPECT_TRUE(answers.texts.isEmpty());
+    } else if (c.fails) {
+      EXPECT_EQ(Status(), T(TextId::CommunicationError));
+      EXPECT_EQ(answers.texts, QStringList{T(TextId::CommunicationErrorCheckConnections)});
+    } else {
+      EXPECT_EQ(Status(), T(ExtraText::WriteStoppedStatus));
+      ASSERT_EQ(answers.texts.size(), 1);
+      EXPECT_TRUE(answers.texts[0].contains(T(ExtraText::WriteStoppedMessage))) << answers.texts[0].toStdString();
+      EXPECT_EQ(Get<QProgressBar>("PBar")->value(), 0);
+      SwitchTo(Lang::English);  // the status follows the language
+      EXPECT_EQ(Status(), T(ExtraText::WriteStoppedStatus));
+    }
   }
 }
 

@@ -77,8 +77,7 @@ TEST(Language, FirstStartAsksBeforeAnyEditorAndStoresTheChoice) {
   };
   const Case cases[] = {
       {QString(), Lang::English, QStringLiteral("401")},
-      {QStringLiteral("0"), Lang::Spanish, QStringLiteral("101")},
-      {QStringLiteral("999"), Lang::English, QStringLiteral("401")},  // damaged: no language
+      {QStringLiteral("0"), Lang::Spanish, QStringLiteral("101")},  // damaged: no language
       {QString(), std::nullopt, QStringLiteral("101")},                // closed: Spanish
   };
   for (const Case& c : cases) {
