@@ -12,7 +12,6 @@
 
 #include "compare/comparison.h"
 #include "tests/gui/gui_support.h"
-#include "text/extra_texts.h"
 
 namespace zdl::ui {
 namespace {
@@ -23,10 +22,6 @@ std::set<std::string> Keys(const std::vector<FieldDifference>& differences) {
   std::set<std::string> keys;
   for (const FieldDifference& d : differences) keys.insert(d.section + "." + d.key);
   return keys;
-}
-
-QString C(Lang lang, ExtraText text, const std::string& argument = {}) {
-  return QString::fromStdString(ExtraTextWith(lang, text, argument));
 }
 
 // The record changed in four places: a text of the General editor, a text of an alarm
@@ -111,7 +106,7 @@ TEST_F(CompareWindowTest, AgainstAFileEachDifferenceIsARowThatShowsItsControlAnd
     }
   }
   SwitchTo(Lang::Spanish);
-  EXPECT_EQ(Table()->horizontalHeaderItem(2)->text(), C(Lang::Spanish, ExtraText::ColumnThisSide));
+  EXPECT_EQ(Table()->horizontalHeaderItem(2)->text(), T(ExtraText::ColumnThisSide));
   EXPECT_EQ(Table()->item(RowOf("General", "NOMBRE"), 0)->text(), window->Editor(EditorId::General)->windowTitle());
 
   EXPECT_FALSE(window->Comparison()->TakeOverButton()->isEnabled());
@@ -133,8 +128,7 @@ TEST_F(CompareWindowTest, AgainstAFileEachDifferenceIsARowThatShowsItsControlAnd
   Table()->selectAll();
   window->Comparison()->TakeOverSelected();
   EXPECT_TRUE(window->Comparison()->Differences().empty());
-  EXPECT_EQ(window->Comparison()->findChild<QLabel*>(QStringLiteral("CompareCount"))->text(),
-            C(Lang::Spanish, ExtraText::NoDifferences));
+  EXPECT_EQ(window->Comparison()->findChild<QLabel*>(QStringLiteral("CompareCount"))->text(), T(ExtraText::NoDifferences));
 }
 
 // A verify that finds a difference shows the comparison and names it in the status; a
@@ -161,13 +155,13 @@ TEST_F(CompareWindowTest, AVerifyThatDiffersOrABackupThatFailsIsShownAndTold) {
       EXPECT_TRUE(answers.texts.isEmpty()) << answers.texts.join(QLatin1Char('|')).toStdString();
       ASSERT_TRUE(window->Comparison()->isVisible());
       EXPECT_EQ(Keys(window->Comparison()->Differences()), std::set<std::string>{"General.NOMBRE"});
-      const QString differs = C(Lang::English, ExtraText::VerifyDiffers, "1").chopped(1);  // its ":" ends a list
+      const QString differs = T(ExtraText::VerifyDiffers, QStringLiteral("1")).chopped(1);  // its ":" ends a list
       EXPECT_TRUE(Status().contains(differs)) << Status().toStdString();
       EXPECT_TRUE(QDir(folder).entryList({QStringLiteral("*.ncf")}, QDir::Files).isEmpty());
       continue;
     }
     ASSERT_FALSE(problem.isEmpty());
-    EXPECT_EQ(answers.texts, QStringList{C(Lang::English, ExtraText::BackupSaveFailed, problem.toStdString())});
+    EXPECT_EQ(answers.texts, QStringList{T(ExtraText::BackupSaveFailed, problem)});
     EXPECT_EQ(Status(), T(TextId::CommunicationError));
   }
 }

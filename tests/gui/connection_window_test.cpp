@@ -75,10 +75,7 @@ TEST_F(ConnectionWindowTest, ConnectReadWriteWithBackupAndVerifyCompareAndUpload
     EXPECT_EQ(window->windowTitle(), caption);
   };
 
-  exchange(false, [&] {
-    ChoosePort(kVirtual);
-    Panel().IniComClick();
-  });
+  exchange(false, [&] { BeginOn(kVirtual); });
   ASSERT_TRUE(Panel().Connected());
   EXPECT_EQ(Get<QPushButton>("IniCom")->text(), T(TextId::StopCommunication));
   EXPECT_EQ(Status(), T(TextId::CommunicationStarted));
@@ -312,13 +309,12 @@ TEST_F(ConnectionWindowTest, ACancelWithoutAQuestionEndsTheExchangeAtOnce) {
     const char* unsent;             // a line it did not, if any
     QString status;
   };
-  const QString unverified = QString::fromUtf8(ExtraTextIn(Lang::English, ExtraText::VerifyReadFailed).data());
   const auto reading = [this] { return Get<QProgressBar>("PBar")->value() > 5; };
   const Case cases[] = {
       {"dial", false, false, 0, [this] { return Status() == T(TextId::Calling); }, nullptr, nullptr, T(TextId::CommunicationNotStarted)},
       {"before the first line", false, false, 0, [] { return true; }, nullptr, "#01LDDEF", T(TextId::CommunicationError)},
       {"backup", true, false, 0, reading, "#02", "#01LDDEF", T(TextId::CommunicationError)},
-      {"verify", false, true, 0, [this] { return Status() == T(TextId::ReadingConfiguration); }, "#03", nullptr, unverified},
+      {"verify", false, true, 0, [this] { return Status() == T(TextId::ReadingConfiguration); }, "#03", nullptr, T(ExtraText::VerifyReadFailed)},
       {"save", false, false, 20000, [this] { return Status() == T(TextId::SavingOnEeprom); }, "#03", nullptr, T(TextId::CommunicationError)},
   };
   for (const Case& c : cases) {
@@ -329,10 +325,7 @@ TEST_F(ConnectionWindowTest, ACancelWithoutAQuestionEndsTheExchangeAtOnce) {
     Answerer answers(QMessageBox::Yes);
     const bool dial = std::string_view(c.name) == "dial";
     if (dial) {
-      ChoosePort(QString::fromLatin1(silent.name));
-      Get<QCheckBox>("ModemCheck")->setChecked(true);
-      Get<QLineEdit>("CallNum")->setText(QStringLiteral("555"));
-      Panel().IniComClick();
+      BeginOn(QString::fromLatin1(silent.name), true, QStringLiteral("555"));
     } else {
       ASSERT_TRUE(Connect());
       MakeWritable(window->Record());

@@ -224,12 +224,11 @@ void WindowTest::ChoosePort(const QString& name) {
   }
 }
 
-bool WindowTest::StartOn(const QString& port, bool modem, const QString& number) {
+void WindowTest::BeginOn(const QString& port, bool modem, const QString& number) {
   ChoosePort(port);
   Get<QCheckBox>("ModemCheck")->setChecked(modem);
   Get<QLineEdit>("CallNum")->setText(number);
   Panel().IniComClick();
-  return Idle();
 }
 
 bool WindowTest::Received(const std::string& line) {

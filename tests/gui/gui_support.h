@@ -125,8 +125,9 @@ class WindowTest : public ::testing::Test {
   ConnectionPanel& Panel() { return general->Connection(); }
   QString Status() { return Panel().ProgStat()->text(); }
   void ChoosePort(const QString& name);
-  // Starts a connection and waits for its end (true unless it hangs).
-  bool StartOn(const QString& port, bool modem = false, const QString& number = {});
+  // Starts a connection; StartOn also waits for its end (true unless it hangs).
+  void BeginOn(const QString& port, bool modem = false, const QString& number = {});
+  bool StartOn(const QString& port, bool modem = false, const QString& number = {}) { return BeginOn(port, modem, number), Idle(); }
   bool Connect() { return StartOn(UnitLink::VirtualUnitName()) && Panel().Connected(); }  // direct
   bool Idle() { return WaitFor([this] { return !Panel().ExchangeRunning(); }); }
   void SetEditors(const ConfigurationRecord& r) { window->Record() = r, window->RefreshEditors(); }
