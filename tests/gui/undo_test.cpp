@@ -62,7 +62,6 @@ TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneWithItsControlInFront) {
   ASSERT_TRUE(Connect());
   const QString plant = SaveFile(Named("Plant B"), "plant.ncf");
   const std::string timerOn = FieldOf(window->Record(), window->Record().Timers[0].HABIL)->ObjectName();
-  auto* phones = Get<QListWidget>("ListaTlf");
   struct Step {
     const char* what;
     std::function<void()> act;
@@ -79,7 +78,7 @@ TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneWithItsControlInFront) {
          Get<QPushButton>("Anadir")->click();
        }, "&Undo Add", EditorId::General, "ListaTlf"},
       {"delete", [&] {
-         phones->setCurrentRow(0);
+         Get<QListWidget>("ListaTlf")->setCurrentRow(0);
          Get<QPushButton>("Borrar")->click();
        }, "&Undo Delete", EditorId::General, "ListaTlf"},
       {"reset", [&] {
