@@ -6,6 +6,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QGroupBox>
 #include <QMdiArea>
 #include <QMimeData>
@@ -29,6 +30,16 @@ void WhenReady(std::function<bool()> step) {
     timer->deleteLater();
   });
   timer->start();
+}
+
+void Press(QWidget* target, Qt::KeyboardModifiers modifiers, int key, const QString& text) {
+  QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+  QApplication::sendEvent(target, &press);
+}
+
+void Type(QWidget* target, const QString& text) {
+  target->setFocus();
+  for (const QChar c : text) Press(target, Qt::NoModifier, Qt::Key_unknown, QString(c));
 }
 
 bool WaitFor(const std::function<bool()>& done, int ms) {
@@ -92,6 +103,7 @@ UnitLinkOptions VirtualUnit(bool paced) {
   UnitLinkOptions options;
   options.pacedVirtualUnit = paced;
   options.virtualSaveTime = Millis{0};
+  options.virtualConfiguration = FullRecord();
   return options;
 }
 
@@ -105,17 +117,11 @@ void MakeWritable(ConfigurationRecord& r) {
 std::string HexImage(int records) {
   std::string image;
   for (int r = 0; r < records; ++r) {
-    QByteArray line = QByteArray::fromHex("10") + char((r * 16) >> 8 & 0xFF) + char(r * 16 & 0xFF) + '\0';
-    for (int i = 0; i < 16; ++i) line += char((r * 7 + i * 13) & 0xFF);
-    int sum = 0;
-    for (const char byte : line) sum += static_cast<unsigned char>(byte);
-    line += char(-sum & 0xFF);
-    image += ':';
-    image += line.toHex().toUpper().toStdString();
-    image += "\r\n";
+    char line[48];  // no checksum: the boot loader takes the lines as they come
+    std::snprintf(line, sizeof line, ":10%04X00%016llX%016llX\r\n", r * 16 & 0xFFFF, r * 0x9E3779B97F4A7C15ULL, ~(r * 7ULL));
+    image += line;
   }
-  image += ":00000001FF\r\n";
-  return image;
+  return image + ":00000001FF\r\n";
 }
 
 bool DragAndDrop(QWidget& target, const QString& path) {
@@ -218,12 +224,11 @@ void WindowTest::ChoosePort(const QString& name) {
   }
 }
 
-bool WindowTest::StartOn(const QString& port, bool modem, const QString& number) {
+void WindowTest::BeginOn(const QString& port, bool modem, const QString& number) {
   ChoosePort(port);
   Get<QCheckBox>("ModemCheck")->setChecked(modem);
   Get<QLineEdit>("CallNum")->setText(number);
   Panel().IniComClick();
-  return Idle();
 }
 
 bool WindowTest::Received(const std::string& line) {

@@ -57,10 +57,17 @@ struct SeenBox {
 // until it returns true (a modal box the code under test shows keeps the loop running).
 void WhenReady(std::function<bool()> step);
 
+// The child of `root` with this object name (a failure when there is none).
 template <class W>
 W* Find(QWidget* root, const QString& name) {
-  return root->findChild<W*>(name);
+  W* w = root->findChild<W*>(name);
+  EXPECT_NE(w, nullptr) << name.toStdString();
+  return w;
 }
+// A key pressed on the widget; typing is its text's characters pressed one by one, with the
+// focus on the widget.
+void Press(QWidget* target, Qt::KeyboardModifiers modifiers, int key, const QString& text = {});
+void Type(QWidget* target, const QString& text);
 
 // Runs the interface thread's events until `done` holds; false after `ms` (a hang).
 bool WaitFor(const std::function<bool()>& done, int ms = 30000);
@@ -85,12 +92,13 @@ class Answerer {
   QTimer timer_;
 };
 
-// The virtual unit unpaced and saving at once, unless a test must act in an exchange.
+// The virtual unit holding a full configuration, unpaced and saving at once, unless a test
+// must act in an exchange.
 UnitLinkOptions VirtualUnit(bool paced = false);
 // The numbers a write needs (a fresh record has none) and a priority number, so the
 // write asks no confirmation.
 void MakeWritable(ConfigurationRecord& r);
-// An Intel HEX file as objcopy writes it: `records` data records of 16 bytes, then the
+// An Intel HEX file: `records` data records of 16 bytes, no two alike, then the
 // end-of-file record, each line ended by CR LF.
 std::string HexImage(int records);
 inline QString TestData(const char* name) { return QStringLiteral(ZDL_TEST_DATA "/") + QString::fromLatin1(name); }
@@ -112,15 +120,14 @@ class WindowTest : public ::testing::Test {
   void Open(const UnitLinkOptions& options = VirtualUnit());
   template <class W>
   W* Get(const char* name) {
-    W* w = window->findChild<W*>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
+    return Find<W>(window.get(), QString::fromLatin1(name));
   }
   ConnectionPanel& Panel() { return general->Connection(); }
   QString Status() { return Panel().ProgStat()->text(); }
   void ChoosePort(const QString& name);
-  // Starts a connection and waits for its end (true unless it hangs).
-  bool StartOn(const QString& port, bool modem = false, const QString& number = {});
+  // Starts a connection; StartOn also waits for its end (true unless it hangs).
+  void BeginOn(const QString& port, bool modem = false, const QString& number = {});
+  bool StartOn(const QString& port, bool modem = false, const QString& number = {}) { return BeginOn(port, modem, number), Idle(); }
   bool Connect() { return StartOn(UnitLink::VirtualUnitName()) && Panel().Connected(); }  // direct
   bool Idle() { return WaitFor([this] { return !Panel().ExchangeRunning(); }); }
   void SetEditors(const ConfigurationRecord& r) { window->Record() = r, window->RefreshEditors(); }
