@@ -163,26 +163,9 @@ TEST(FirmwareUpload, AMissingAnswerGoesBackToTheWaitForThePrompt) {
   }
 }
 
-TEST(FirmwareUpload, ABoundedWaitForThePromptEndsNamingWhatWasMissing) {
-  Fixture f(10);
-  f.done = "Error";
-  f.options.promptWait = Millis(30000);
-  const FirmwareResult result = f.Run();
-  EXPECT_EQ(result.outcome, FirmwareResult::NoPrompt);
-  EXPECT_EQ(result.missing, BootLoaderText::Done);
-  const std::string text = FirmwareOutcomeText(result, Lang::English);
-  EXPECT_NE(text.find("\"*\""), std::string::npos) << text;
-  EXPECT_NE(text.find("\"Ok\""), std::string::npos) << text;
-
-  Fixture silent(10);
-  silent.prompt = "no prompt here";
-  EXPECT_EQ(silent.Run().missing, std::nullopt);
-  EXPECT_EQ(silent.port.Written(), "");
-}
-
 // A boot loader that announces itself and then keeps sending noise at full speed: the drop
 // of what came with the "*", the erase dialogue and the next wait for "*" all end, long
-// before the flood would run dry.
+// before the flood would run dry, and the bounded wait says what was missing.
 TEST(FirmwareUpload, AFloodAfterThePromptEndsEveryWait) {
   constexpr std::int64_t kFlood = 5'000'000;  // bytes, 10 us each
   Fixture f(10);
