@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <functional>
 #include <latch>
-#include <map>
 #include <optional>
 #include <string>
 #include <thread>
