@@ -168,35 +168,6 @@ TEST(SerialLine, EveryWaitEndsUnderAFlood) {
   }
 }
 
-TEST(TracingPort, LogsBothDirectionsLineByLineWithTimesAndCarrierLoss) {
-  FakeClock clock;
-  clock.Advance(Millis(5000));  // times count from the start of the trace
-  FakePort inner(clock);
-  std::ostringstream log;
-  TracingPort port(inner, clock, log);
-  inner.SetResponder([](std::string_view, FakePort& p) {
-    p.FeedAnswer("ACK", Millis(12));
-    p.Feed("\n\tO\xE9\x81", Millis(3));  // control characters named, Windows-1252 shown in UTF-8
-  });
-  ASSERT_TRUE(port.Open({"COM2", Handshake::RtsCts, true, true}));
-  SerialLine line(port, clock);
-  std::string command = "#00";
-  line.SendCommand(command, kSecond);
-  EXPECT_FALSE(line.ReadLine(Millis{40}));
-  inner.DropCarrierAt(clock.Now() + Millis(20));
-  EXPECT_FALSE(line.ReadLine(kSecond));
-  EXPECT_TRUE(port.TakeCarrierLoss());
-  EXPECT_FALSE(port.Write("x"));
-  EXPECT_EQ(log.str(),
-            "       0 ms -- open COM2 9600,N,8,1, handshake RTS/CTS, DTR on, carrier watch on\n"
-            "     100 ms -> #60;00<CR>\n"
-            "     112 ms <- #CF;ACK<CR>\n"
-            "     152 ms <- <LF><TAB>O\xC3\xA9<0x81>\n"
-            "     172 ms -- port closed during a wait\n"
-            "     172 ms -- carrier lost\n"
-            "     172 ms -> x  (not sent: port closed)\n");
-}
-
 // The login's password and checksum are masked wherever they pass, written or echoed;
 // other lines, record lines of the unit beginning "11" among them, stay as they are.
 TEST(TracingPort, NeverShowsThePassword) {

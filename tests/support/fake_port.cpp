@@ -72,10 +72,6 @@ std::optional<char> FakePort::ReadByte(Micros deadline) {
   if (!open_ || cancel_.Requested()) return std::nullopt;
   const bool fedWaiting = !incoming_.empty() && incoming_.front().at <= clock_.Now();
   if (floodLeft_ > 0 && !fedWaiting) {
-    if (CarrierDropsBy(clock_.Now() + floodPerByte_)) {
-      if (clock_.SleepUntil(*carrierDropAt_, cancel_)) LoseCarrier();
-      return std::nullopt;
-    }
     if (!clock_.SleepUntil(clock_.Now() + floodPerByte_, cancel_)) return std::nullopt;
     --floodLeft_;
     const char c = floodPattern_[floodPos_];

@@ -44,7 +44,7 @@ class FakePort final : public BytePort {
   // repeats without end. As in a real port's buffer, a byte of it is always waiting and is
   // handed over whatever the read's deadline; taking one moves the clock on by `perByte`.
   // After `total` bytes the flood dries up, so a wait that would never end still ends the
-  // test (and FloodLeft() tells it ran dry).
+  // test (and FloodLeft() tells it ran dry). The carrier does not drop during a flood.
   void Flood(std::string pattern, Micros perByte, std::int64_t total);
   std::int64_t FloodLeft() const { return floodLeft_; }
   // Carrier drops at the given clock time (the watch closes the port during a wait).
