@@ -111,12 +111,14 @@ TEST(FirmwareUpload, ChecksProgressAfterEveryFull257ByteBlockByItsFirstCharacter
     const FirmwareResult result = f.Run();
     EXPECT_EQ(result.ok(), c.passes);
     EXPECT_EQ(result.receivedInstead, c.instead);
-    EXPECT_EQ(f.progress.statuses, (std::vector<TextId>{TextId::SwitchUnitOffAndOn, TextId::ErasingFlash, TextId::TransferringFirmware, c.passes ? TextId::FirmwareUpgraded : TextId::CommunicationErrorAlert}));
+    EXPECT_EQ(f.progress.statuses,
+              (std::vector<TextId>{TextId::SwitchUnitOffAndOn, TextId::ErasingFlash, TextId::TransferringFirmware,
+                                   c.passes ? TextId::FirmwareUpgraded : TextId::CommunicationErrorAlert}));
     if (c.passes) {
       // Nothing added: "D", "S" and the file exactly as it is.
       EXPECT_EQ(f.port.Written(), "DS" + f.image);
       EXPECT_EQ(f.progress.range, static_cast<int>(c.size));
-      EXPECT_EQ(c.size == 0 ? 0 : f.progress.values.back(), static_cast<int>(c.size));
+      EXPECT_EQ(f.progress.values.empty() ? 0 : f.progress.values.back(), static_cast<int>(c.size));
     } else {
       EXPECT_EQ(result.outcome, FirmwareResult::CommunicationError);
       EXPECT_EQ(result.failedCheck, 1);
