@@ -8,7 +8,6 @@
 #include <QItemSelectionModel>
 #include <QTableWidget>
 #include <set>
-#include <tuple>
 
 #include "compare/comparison.h"
 #include "tests/gui/gui_support.h"
@@ -52,7 +51,7 @@ class CompareWindowTest : public WindowTest {
 
 // Against a file: every difference is a row naming its editor and its control as a screen
 // reader names it, with both values (a list's as the list shows them); rows keep their
-// cells when sorted and follow the language. A double-click brings the field's editor to
+// cells when sorted. A double-click brings the field's editor to
 // the front with the focus on its control. The selected rows are taken over in one step.
 TEST_F(CompareWindowTest, AgainstAFileEachDifferenceIsARowThatShowsItsControlAndCanBeTakenOver) {
   Open();
@@ -105,9 +104,6 @@ TEST_F(CompareWindowTest, AgainstAFileEachDifferenceIsARowThatShowsItsControlAnd
       EXPECT_EQ(window->focusWidget(), widget);
     }
   }
-  SwitchTo(Lang::Spanish);
-  EXPECT_EQ(Table()->horizontalHeaderItem(2)->text(), T(ExtraText::ColumnThisSide));
-  EXPECT_EQ(Table()->item(RowOf("General", "NOMBRE"), 0)->text(), window->Editor(EditorId::General)->windowTitle());
 
   EXPECT_FALSE(window->Comparison()->TakeOverButton()->isEnabled());
   for (const auto& [section, key] : {std::pair{"General", "NOMBRE"}, std::pair{"Telefonos", "TLF0"}}) {
@@ -164,17 +160,6 @@ TEST_F(CompareWindowTest, AVerifyThatDiffersOrABackupThatFailsIsShownAndTold) {
     EXPECT_EQ(answers.texts, QStringList{T(ExtraText::BackupSaveFailed, problem)});
     EXPECT_EQ(Status(), T(TextId::CommunicationError));
   }
-}
-
-// A key no control shows alone names the control where its value is seen.
-TEST(DifferenceControl, KeysWithoutARowOfTheirOwnNameTheControlThatShowsThem) {
-  for (const auto& [key, editor, name] : {std::tuple{"NC1", EditorId::Alarmas, "Modo_1"}, std::tuple{"BI6", EditorId::Alarmas2, "Modo_2"}}) {
-    const std::optional<DifferenceControl> control = ControlOf(FieldDifference{"Digital", key, nullptr, {}, {}});
-    ASSERT_TRUE(control.has_value()) << key;
-    EXPECT_EQ(control->editor, editor) << key;
-    EXPECT_EQ(control->objectName, QString::fromLatin1(name)) << key;
-  }
-  EXPECT_FALSE(ControlOf(FieldDifference{"General", "VERSION", nullptr, {}, {}}).has_value());
 }
 
 TEST(BackupFileName, DateTimeAndAFileNameSafeUnitName) {

@@ -1,12 +1,10 @@
-// The windows' link with the unit, destroyed as a closing window destroys it: in every
-// phase of an exchange on its worker, and while connected through a real port to
-// zdl410-sim on a pseudo-terminal. Nothing may be left running, reported or printed.
+// The windows' link with the unit, destroyed as a closing window destroys it, in every
+// phase of an exchange on its worker. Nothing may be left running, reported or printed.
 #include "ui/app/unit_link.h"
 
 #include <QEventLoop>
 
 #include "tests/gui/gui_support.h"
-#include "tests/support/process.h"
 #include "tests/support/stderr_capture.h"
 
 namespace zdl::ui {
@@ -69,21 +67,6 @@ TEST(UnitLink, DestroyedInAnyPhaseItEndsCleanly) {
     }
     EXPECT_EQ(stderrText.Text(), "");
   }
-}
-
-TEST(UnitLink, DestroyedWhileConnectedThroughARealPortItClosesThePortOnItsWorker) {
-  zdl::testing::StderrCapture stderrText;
-  {
-    zdl::testing::BackgroundProcess sim({ZDL_SIM_PATH});
-    ASSERT_FALSE(sim.FirstLine().empty());
-    UnitLink link;
-    std::optional<StartResult> started;
-    QObject::connect(&link, &UnitLink::Started, [&](StartResult r) { started = r; });
-    ASSERT_TRUE(link.Start({sim.FirstLine(), false, ""}));
-    ASSERT_TRUE(WaitFor([&] { return started.has_value(); }));
-    EXPECT_EQ(started, StartResult::Connected);
-  }
-  EXPECT_EQ(stderrText.Text(), "");
 }
 
 }  // namespace
