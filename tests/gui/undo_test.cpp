@@ -69,10 +69,6 @@ TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneWithItsControlInFront) {
          Get<QLineEdit>("NewTlf")->setText(QStringLiteral("600111222"));
          Get<QPushButton>("Anadir")->click();
        }, "&Undo Add", EditorId::General, "ListaTlf"},
-      {"delete", [&] {
-         Get<QListWidget>("ListaTlf")->setCurrentRow(0);
-         Get<QPushButton>("Borrar")->click();
-       }, "&Undo Delete", EditorId::General, "ListaTlf"},
       {"reset", [&] {
          window->BringToFront(EditorId::General);
          edits->ResetAction()->trigger();
@@ -122,7 +118,7 @@ TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneWithItsControlInFront) {
   EXPECT_EQ(window->CurrentFile(), plant);
 }
 
-// Ctrl+Z and Ctrl+Shift+Z (or Ctrl+Y) in the box being typed in are Edit > Undo and Redo;
+// Ctrl+Z and Ctrl+Y in the box being typed in are Edit > Undo and Redo;
 // where nothing is left to undo the box's own undo does not act either.
 TEST_F(UndoTest, TheKeysInATextBoxAreTheMenusUndoAndRedo) {
   auto* name = Get<QLineEdit>("NameBox");
@@ -138,13 +134,10 @@ TEST_F(UndoTest, TheKeysInATextBoxAreTheMenusUndoAndRedo) {
   EXPECT_EQ(name->text(), QString());
   EXPECT_EQ(window->Record().General.NOMBRE, "");
   EXPECT_EQ(edits->UndoAction()->text(), QStringLiteral("&Undo Own phone number"));
-  const QKeyCombination redo[] = {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, Qt::CTRL | Qt::Key_Y};
-  for (QKeyCombination key : redo) {
-    Press(name, key.keyboardModifiers(), key.key());
-    EXPECT_EQ(window->Record().General.NOMBRE, "Pl");
-    EXPECT_EQ(name->text(), QStringLiteral("Pl"));
-    Press(name, Qt::ControlModifier, Qt::Key_Z);
-  }
+  Press(name, Qt::ControlModifier, Qt::Key_Y);
+  EXPECT_EQ(window->Record().General.NOMBRE, "Pl");
+  EXPECT_EQ(name->text(), QStringLiteral("Pl"));
+  Press(name, Qt::ControlModifier, Qt::Key_Z);
   Press(name, Qt::ControlModifier, Qt::Key_Z);  // the phone number's step, its box in front
   EXPECT_EQ(window->focusWidget(), phone);
   EXPECT_EQ(window->Record(), ConfigurationRecord());
