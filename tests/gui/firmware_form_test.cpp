@@ -1,6 +1,6 @@
 // The Firmware window against the built-in virtual unit (its whole upload is part of the
 // windows' end-to-end test): a cancel in the middle of the transfer, what a failed upload
-// shows, the port it opens with itself, and its texts in the language of each opening.
+// shows, the port it opens with itself, and its text in the language of each opening.
 #include "ui/app/firmware_form.h"
 
 #include "firmware/firmware_upload.h"
@@ -45,45 +45,22 @@ TEST_F(FirmwareFormTest, CancelInTheMiddleOfTheTransferEndsTheUploadAndClosesThe
   EXPECT_TRUE(Connect()) << "the port was closed and the unit is back in its firmware";
 }
 
-// A cancelled file dialog does nothing; a file that cannot be read is told with its path
-// and nothing is sent; a missing progress mark shows the communication error. After each
-// the window is ready for another try.
+// A failed upload (a missing progress mark) shows the communication error, never success,
+// and the window is ready for another try.
 TEST_F(FirmwareFormTest, AFailedUploadIsToldAndTheWindowAllowsAnotherTry) {
   UnitLinkOptions options = VirtualUnit();
   options.virtualBootLoaderFaults.noProgressMarkAt = 2;
   Make(options);
   FirmwareForm* form = OpenFirmwareForm();
   ASSERT_NE(form, nullptr);
-  struct Case {
-    QString path;
-    bool box;
-    bool sent;
-  };
-  const Case cases[] = {
-      {QString(), false, false},
-      {temp.filePath(QStringLiteral("missing.hex")), true, false},
-      {WriteFile("firmware.hex", HexImage(40)), false, true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.path.toStdString());
-    finished.reset();
-    form->chooseFile = [&] { return c.path; };
-    Answerer answers;
-    Button(form, "SearchButt")->click();
-    EXPECT_EQ(form->Uploading(), c.sent);
-    if (c.sent) {
-      ASSERT_TRUE(WaitFor([&] { return finished.has_value(); }));
-      EXPECT_TRUE(Label(form).startsWith(T(TextId::CommunicationErrorAlert))) << Label(form).toStdString();
-    } else {
-      EXPECT_FALSE(window->Link().Busy());
-      EXPECT_EQ(Label(form), T(TextId::SelectFirmwareFile));
-    }
-    ASSERT_EQ(answers.boxes.size(), c.box ? 1 : 0);
-    EXPECT_TRUE(!c.box || (answers.boxes[0].text.contains(c.path) && answers.boxes[0].icon == QMessageBox::Warning));
-    EXPECT_EQ(Button(form, "CancelButt")->text(), T(TextId::CancelUpload));
-    EXPECT_TRUE(Button(form, "SearchButt")->isEnabled());
-    EXPECT_FALSE(form->Uploading());
-  }
+  const QString path = WriteFile("firmware.hex", HexImage(40));
+  form->chooseFile = [&] { return path; };
+  Button(form, "SearchButt")->click();
+  ASSERT_TRUE(WaitFor([&] { return finished.has_value(); }));
+  EXPECT_TRUE(Label(form).startsWith(T(TextId::CommunicationErrorAlert))) << Label(form).toStdString();
+  EXPECT_EQ(Button(form, "CancelButt")->text(), T(TextId::CancelUpload));
+  EXPECT_TRUE(Button(form, "SearchButt")->isEnabled());
+  EXPECT_FALSE(form->Uploading());
   form->close();
 }
 
@@ -109,10 +86,7 @@ TEST_F(FirmwareFormTest, ThePortIsOpenedWithTheWindowAndClosedWithIt) {
     EXPECT_EQ(opened.front().isEmpty(), !fails);
     EXPECT_EQ(answers.texts, fails ? QStringList{opened.front()} : QStringList{});
     EXPECT_TRUE(Button(form, "SearchButt")->isEnabled());
-    EXPECT_EQ(form->windowTitle(), T(TextId::FirmwareUpgrade));
-    EXPECT_EQ(Button(form, "SearchButt")->text(), T(TextId::Search));
     EXPECT_EQ(Label(form), T(TextId::SelectFirmwareFile));
-    EXPECT_EQ(Spoken(Find<QLineEdit>(form, QStringLiteral("FileText"))), T(TextId::FileLabel).chopped(1));
     form->reject();  // Esc
     EXPECT_TRUE(WaitFor([&] { return Closed(form) && !window->Link().Busy(); }));
   }

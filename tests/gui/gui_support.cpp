@@ -72,7 +72,7 @@ void Answerer::Poll() {
   if (auto* box = qobject_cast<QMessageBox*>(modal)) {
     if (!leaveOpen.isEmpty() && box->objectName() == leaveOpen) return;
     (box->button(QMessageBox::Yes) ? questions : texts) << box->text();
-    boxes.push_back({box->text(), box->windowTitle(), box->icon()});
+    boxes.push_back({box->text(), box->icon()});
     if (answer_ == QMessageBox::NoButton && box->defaultButton()) {
       box->defaultButton()->click();  // Enter
       return;

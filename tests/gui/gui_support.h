@@ -46,10 +46,9 @@ namespace zdl::ui::testing {
 
 using zdl::testing::FullRecord;
 
-// The text, title and icon of a message box the code under test showed.
+// The text and icon of a message box the code under test showed.
 struct SeenBox {
   QString text;
-  QString title;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
 

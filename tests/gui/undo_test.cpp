@@ -1,10 +1,8 @@
 // Edit > Undo and Redo: which changes make a step, every kind of step taken back and done
-// again with the changed control in front, the keys inside a text box and the menu's
-// texts in both languages.
+// again with the changed control in front, and the keys inside a text box.
 #include "ui/app/edit_menu.h"
 
 #include <QListWidget>
-#include <QMenu>
 #include <QTableWidget>
 
 #include "model/field_table.h"
@@ -23,24 +21,18 @@ ConfigurationRecord Named(const char* name) {
   return r;
 }
 
-// --- The steps themselves, without windows: typing merges until the box is left, a
-// change back to the start or no change is no step, a new step forgets the redo, and only
-// the newest steps up to the limit are kept.
+// --- The steps themselves, without windows: a change to nothing new is no step, a new
+// step forgets the redo, and only the newest steps up to the limit are kept. (Typing that
+// merges until the box is left, and typed back to the start: the keys' test below.)
 TEST(UndoHistory, DecidesWhatIsAStep) {
-  const StepSubject name{StepKind::Edit, EditorId::General, "NameBox", {}};
   UndoHistory history(Named(""), 3);
-  for (const char* typed : {"P", "Pl"}) history.Record(name, Named(typed), true);
-  history.Seal();
-  history.Record({StepKind::Open, EditorId::General, {}, "same.ncf"}, Named("Pl"));  // no change
-  history.Record(name, Named("Pla"), true);
-  history.Record(name, Named("Pl"), true);  // typed back: that step is gone
-  EXPECT_EQ(history.UndoCount(), 1u);
-  EXPECT_EQ(history.Undo()->record, Named(""));
-  history.Record({StepKind::Read, EditorId::General, {}, {}}, Named("unit"));
-  EXPECT_EQ(history.UndoCount(), 1u);
-  EXPECT_EQ(history.RedoCount(), 0u);
+  history.Record({StepKind::Open, EditorId::General, {}, "same.ncf"}, Named(""));  // no change
+  EXPECT_EQ(history.UndoCount(), 0u);
   for (const char* read : {"1", "2", "3", "4"}) history.Record({}, Named(read));
   EXPECT_EQ(history.UndoCount(), 3u);
+  history.Undo();
+  history.Record({StepKind::Read, EditorId::General, {}, {}}, Named("unit"));
+  EXPECT_EQ(history.RedoCount(), 0u);
   while (history.UndoCount() > 0) history.Undo();
   EXPECT_EQ(history.Redo()->record, Named("2"));
 }
@@ -77,10 +69,6 @@ TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneWithItsControlInFront) {
          Get<QLineEdit>("NewTlf")->setText(QStringLiteral("600111222"));
          Get<QPushButton>("Anadir")->click();
        }, "&Undo Add", EditorId::General, "ListaTlf"},
-      {"delete", [&] {
-         Get<QListWidget>("ListaTlf")->setCurrentRow(0);
-         Get<QPushButton>("Borrar")->click();
-       }, "&Undo Delete", EditorId::General, "ListaTlf"},
       {"reset", [&] {
          window->BringToFront(EditorId::General);
          edits->ResetAction()->trigger();
@@ -130,7 +118,7 @@ TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneWithItsControlInFront) {
   EXPECT_EQ(window->CurrentFile(), plant);
 }
 
-// Ctrl+Z and Ctrl+Shift+Z (or Ctrl+Y) in the box being typed in are Edit > Undo and Redo;
+// Ctrl+Z and Ctrl+Y in the box being typed in are Edit > Undo and Redo;
 // where nothing is left to undo the box's own undo does not act either.
 TEST_F(UndoTest, TheKeysInATextBoxAreTheMenusUndoAndRedo) {
   auto* name = Get<QLineEdit>("NameBox");
@@ -146,13 +134,10 @@ TEST_F(UndoTest, TheKeysInATextBoxAreTheMenusUndoAndRedo) {
   EXPECT_EQ(name->text(), QString());
   EXPECT_EQ(window->Record().General.NOMBRE, "");
   EXPECT_EQ(edits->UndoAction()->text(), QStringLiteral("&Undo Own phone number"));
-  const QKeyCombination redo[] = {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, Qt::CTRL | Qt::Key_Y};
-  for (QKeyCombination key : redo) {
-    Press(name, key.keyboardModifiers(), key.key());
-    EXPECT_EQ(window->Record().General.NOMBRE, "Pl");
-    EXPECT_EQ(name->text(), QStringLiteral("Pl"));
-    Press(name, Qt::ControlModifier, Qt::Key_Z);
-  }
+  Press(name, Qt::ControlModifier, Qt::Key_Y);
+  EXPECT_EQ(window->Record().General.NOMBRE, "Pl");
+  EXPECT_EQ(name->text(), QStringLiteral("Pl"));
+  Press(name, Qt::ControlModifier, Qt::Key_Z);
   Press(name, Qt::ControlModifier, Qt::Key_Z);  // the phone number's step, its box in front
   EXPECT_EQ(window->focusWidget(), phone);
   EXPECT_EQ(window->Record(), ConfigurationRecord());
@@ -162,21 +147,6 @@ TEST_F(UndoTest, TheKeysInATextBoxAreTheMenusUndoAndRedo) {
   Press(name, Qt::ControlModifier, Qt::Key_Z);
   EXPECT_EQ(name->text(), QString());
   EXPECT_EQ(window->Record(), ConfigurationRecord());
-}
-
-// The Edit menu's items name the step, and the reset the editor in front, in the language
-// of the moment.
-TEST_F(UndoTest, TheMenuNamesTheStepInEitherLanguage) {
-  Type(Get<QLineEdit>("NameBox"), QStringLiteral("Plant"));
-  window->BringToFront(EditorId::Macros);
-  EXPECT_EQ(edits->ResetAction()->text(), QStringLiteral("Re&set Macros to defaults"));
-  SwitchTo(Lang::Spanish);
-  EXPECT_EQ(edits->Menu()->title(), QString::fromUtf8("&Edición"));
-  EXPECT_EQ(edits->UndoAction()->text(), QStringLiteral("&Deshacer Nombre del equipo"));
-  EXPECT_EQ(edits->RedoAction()->text(), QStringLiteral("&Rehacer"));
-  EXPECT_EQ(edits->ResetAction()->text(), QStringLiteral("Restablecer &valores de Macros"));
-  EXPECT_EQ(edits->UndoAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
-  EXPECT_TRUE(edits->RedoAction()->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Y)));
 }
 
 }  // namespace

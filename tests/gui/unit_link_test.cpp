@@ -1,12 +1,10 @@
-// The windows' link with the unit, destroyed as a closing window destroys it: in every
-// phase of an exchange on its worker, and while connected through a real port to
-// zdl410-sim on a pseudo-terminal. Nothing may be left running, reported or printed.
+// The windows' link with the unit, destroyed as a closing window destroys it, in every
+// phase of an exchange on its worker. Nothing may be left running, reported or printed.
 #include "ui/app/unit_link.h"
 
 #include <QEventLoop>
 
 #include "tests/gui/gui_support.h"
-#include "tests/support/process.h"
 #include "tests/support/stderr_capture.h"
 
 namespace zdl::ui {
@@ -15,19 +13,17 @@ namespace {
 using testing::WaitFor;
 
 TEST(UnitLink, DestroyedInAnyPhaseItEndsCleanly) {
-  enum class Phase { Dial, Prompt, Read, Save };
-  for (Phase phase : {Phase::Dial, Phase::Prompt, Phase::Read, Phase::Save}) {
+  enum class Phase { Dial, Prompt, Save };
+  for (Phase phase : {Phase::Dial, Phase::Prompt, Phase::Save}) {
     SCOPED_TRACE(static_cast<int>(phase));
     zdl::testing::StderrCapture stderrText;
     {
       UnitLinkOptions options = testing::VirtualUnit(true);
       options.virtualSaveTime = Millis{30000};
-      options.virtualConfiguration = testing::FullRecord();
       auto link = std::make_unique<UnitLink>(options);
       std::optional<StartResult> started;
       bool reported = false, answeredLate = false;
       QObject::connect(link.get(), &UnitLink::Started, [&](StartResult r) { started = r; });
-      QObject::connect(link.get(), &UnitLink::ReadFinished, [&] { reported = true; });
       QObject::connect(link.get(), &UnitLink::WriteFinished, [&] { reported = true; });
       // As a window closing does it: from an event of its own.
       const auto destroyAt = [&](TextId status) {
@@ -52,15 +48,8 @@ TEST(UnitLink, DestroyedInAnyPhaseItEndsCleanly) {
       } else {
         ASSERT_TRUE(link->Start({UnitLink::VirtualUnitName().toStdString(), false, ""}));
         ASSERT_TRUE(WaitFor([&] { return started.has_value(); }));
-        if (phase == Phase::Read) {
-          QObject::connect(link.get(), &UnitLink::Progress, [&](int value, int) {
-            if (value == 3) QTimer::singleShot(0, [&] { link.reset(); });
-          });
-          link->Read(ConfigurationRecord{});
-        } else {
-          destroyAt(TextId::SavingOnEeprom);
-          link->Write(testing::FullRecord());
-        }
+        destroyAt(TextId::SavingOnEeprom);
+        link->Write(testing::FullRecord());
       }
       ASSERT_TRUE(WaitFor([&] { return link == nullptr; }));
       EXPECT_EQ(answeredLate, phase == Phase::Prompt);
@@ -69,21 +58,6 @@ TEST(UnitLink, DestroyedInAnyPhaseItEndsCleanly) {
     }
     EXPECT_EQ(stderrText.Text(), "");
   }
-}
-
-TEST(UnitLink, DestroyedWhileConnectedThroughARealPortItClosesThePortOnItsWorker) {
-  zdl::testing::StderrCapture stderrText;
-  {
-    zdl::testing::BackgroundProcess sim({ZDL_SIM_PATH});
-    ASSERT_FALSE(sim.FirstLine().empty());
-    UnitLink link;
-    std::optional<StartResult> started;
-    QObject::connect(&link, &UnitLink::Started, [&](StartResult r) { started = r; });
-    ASSERT_TRUE(link.Start({sim.FirstLine(), false, ""}));
-    ASSERT_TRUE(WaitFor([&] { return started.has_value(); }));
-    EXPECT_EQ(started, StartResult::Connected);
-  }
-  EXPECT_EQ(stderrText.Text(), "");
 }
 
 }  // namespace
