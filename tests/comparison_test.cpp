@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "compare/comparison.h"
-#include "configfile/config_file.h"
 #include "link/serial_line.h"
 #include "sim/sim_port.h"
 #include "sim/simulated_unit.h"
