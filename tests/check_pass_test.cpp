@@ -47,7 +47,6 @@ const struct {
 } kCases[] = {
     {"valid record", [](R&, U&) {}, Passed},
     {"no priority number", [](R& r, U&) { r.ListaTlf = {"600,PRV2"}; }, NeedsConfirmation},
-    {"empty phone list", [](R& r, U&) { r.ListaTlf.clear(); }, NeedsConfirmation},
     // A unit without data logger: only empty data-logger fields pass.
     {"log time",
      [](R& r, U& u) { u.HasDatalogger = false; r.DataLogger.LOG_TIME = Text("5"); }, Failed,
@@ -95,13 +94,6 @@ TEST(CheckPass, StopsAtTheFirstFailingField) {
       EXPECT_EQ(FocusName(result), c.focus) << c.name;
       EXPECT_EQ(result.offset, c.offset) << c.name;
     }
-  }
-  // The messages show the unit's version as it gave it, and the timer.
-  const UnitFacts unit{true, 4.3f, "4.3\xe9"};  // Windows-1252 e-acute
-  for (const Lang lang : {Lang::English, Lang::Spanish}) {
-    EXPECT_NE(CheckMessage({Failed, FindField("MacroInicio", -1), TextId::TheFirmware}, unit, lang).find("4.3\xc3\xa9"),
-              std::string::npos);
-    EXPECT_TRUE(CheckMessage({Failed, FindField("VPBox", 4), TextId::NoDaySelectedInTimer}, unit, lang).ends_with(" 4"));
   }
 }
 
@@ -195,21 +187,6 @@ TEST(CheckPass, EveryTextThatMayNotGoOutIsRefusedByItsBuilderAndAtItsControl) {
   longest.maskD.fill(true);
   longest.maskA.fill(true);
   EXPECT_EQ(BuildPhoneEntry(longest).size(), kPhoneEntryMaxLength);
-}
-
-// The line texts are checked after the numbers and before the question on priorities.
-TEST(CheckPass, TextsAfterTheNumbersAndBeforeThePriorityQuestion) {
-  ConfigurationRecord r = testing::EveryItemSent();
-  r.General.NOMBRE = std::string(100'000, 'x');
-  r.General.RENVN = "21";
-  EXPECT_EQ(FocusName(CheckForWrite(r, kUnit)), "RENVN");
-  r.General.RENVN = "20";
-  r.ListaTlf.clear();
-  const CheckResult result = CheckForWrite(r, kUnit);
-  ASSERT_EQ(result.kind, Failed);
-  EXPECT_EQ(FocusName(result), "General.NOMBRE");
-  EXPECT_NE(CheckMessage(result, kUnit, Lang::English).find("100000"), std::string::npos);
-  EXPECT_EQ(CheckLineTexts(r)->key, "NOMBRE");
 }
 
 }  // namespace

@@ -83,7 +83,6 @@ TEST(CommandSet, EveryLineInItsStep) {
 TEST(CommandSet, NumbersReadFromTexts) {
   const struct { const char *text, *normal, *channel, *input; } rows[] = {
       {"0", nullptr, "#58000000000", "#5A00000000"},
-      {"x30", nullptr, "#58000000000", "#5A00000000"},
       {"123456", "#01NORMAL= 1234560", "#581234560000", "#5A0000123456"},
       {"2.5", "#01NORMAL= 25", "#58000030000", "#5A00000003"},
       {"-5", "#01NORMAL=-50", "#58-000050000", "#5A0000-0005"},

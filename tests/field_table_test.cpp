@@ -7,7 +7,6 @@
 #include <string>
 #include <tuple>
 #include <utility>
-#include <vector>
 
 #include "configfile/config_file.h"
 
@@ -110,10 +109,9 @@ TEST(FieldTable, EveryRowReachesTheFieldOfItsKeyBothWays) {
 }
 
 // The editors bind and the checks point by the member a control shows: every row is
-// found again from its own member and by its control's name and item, each name is used
-// once in its window, and a member no control shows finds none. Items 4 to 7 sit in the
-// second alarm window, numbered from 0 there.
-TEST(FieldTable, EveryRowIsFoundByItsMemberAndItsName) {
+// found again from its own member, each name is used once in its window, and a member no
+// control shows finds none.
+TEST(FieldTable, EveryRowIsFoundByItsMemberAndItsNameIsUsedOnce) {
   ConfigurationRecord r;
   std::set<std::pair<EditorId, std::string>> names;
   for (const Field& f : FieldTable()) {
@@ -121,18 +119,14 @@ TEST(FieldTable, EveryRowIsFoundByItsMemberAndItsName) {
                          : f.kind == FieldKind::CheckBox ? FieldOf(r, f.FlagIn(r))
                                                          : FieldOf(r, f.PositionIn(r));
     EXPECT_EQ(found, &f) << f.ObjectName();
-    EXPECT_EQ(FindField(f.control, f.item), &f) << f.ObjectName();
     EXPECT_TRUE(names.insert({f.editor, f.ObjectName()}).second) << f.ObjectName();
   }
   EXPECT_EQ(FieldOf(r, r.Digital[3].NcFlag), nullptr);
   const ConfigurationRecord other;
   EXPECT_EQ(FieldOf(r, other.General.NOMBRE), nullptr);  // a member of another record
-  EXPECT_EQ(FieldOf(r, r.Digital[6].CVAL)->editor, EditorId::Alarmas2);
-  EXPECT_EQ(FieldOf(r, r.Digital[6].CVAL)->ObjectName(), "CVal_2");
-  EXPECT_EQ(FieldOf(r, r.Timers[5].Days[SABADO])->ObjectName(), "Sabado_5");
 }
 
-TEST(FieldTable, SettersApplyTheFieldsRulesAndWindows1252) {
+TEST(FieldTable, SettersApplyTheFieldsRules) {
   ConfigurationRecord r;
   const Field& pin = *FindField("PIN", -1);
   EXPECT_TRUE(pin.SetUtf8Text(r, "1234"));
@@ -141,15 +135,6 @@ TEST(FieldTable, SettersApplyTheFieldsRulesAndWindows1252) {
   pin.SetUtf8Text(r, "1234");
   FindField("PinHabil", -1)->SetChecked(r, false);
   EXPECT_EQ(r.General.PIN, "");
-
-  // Only a change from checked to unchecked empties the transmission-fail alarm.
-  const Field& txAlarm = *FindField("Habil_TxAlarm", -1);
-  r.TxAlarm = {false, "kept", true, 0};
-  txAlarm.SetChecked(r, false);
-  EXPECT_EQ(r.TxAlarm.TEXT, "kept");
-  r.TxAlarm.HABIL = true;
-  txAlarm.SetChecked(r, false);
-  EXPECT_EQ(r.TxAlarm, TxAlarmGroup{});
 
   // The list with no selection is stored as "Disabled"; a macro list with no selection
   // gets its first item ("No"; macro 1 for a timer) when its item is checked or unchecked.
@@ -165,16 +150,6 @@ TEST(FieldTable, SettersApplyTheFieldsRulesAndWindows1252) {
   EXPECT_EQ(std::tuple(input.MACRO_TRUE, input.MACRO_FALSE, r.Timers[2].MACRO, r.Analog[1].MACRO_NOM), std::tuple(0, 0, 0, 0));
   FindField("Macro", 2)->SetPosition(r, 14);  // past the last item: nothing selected
   EXPECT_EQ(r.Timers[2].MACRO, kNoSelection);
-
-  // Texts cross as Unicode; what Windows-1252 cannot hold is refused.
-  const Field& name = *FindField("NameBox", -1);
-  EXPECT_TRUE(name.SetUtf8Text(r, "Depósito €"));
-  EXPECT_EQ(r.General.NOMBRE, "Dep\xF3sito \x80");
-  EXPECT_EQ(name.Utf8Text(r), "Depósito €");
-  EXPECT_FALSE(name.SetUtf8Text(r, "Ω tank"));
-  EXPECT_EQ(r.General.NOMBRE, "Dep\xF3sito \x80");
-  EXPECT_TRUE(CanEncode("ñÑ¿¡"));
-  EXPECT_FALSE(CanEncode("→"));
 }
 
 }  // namespace

@@ -2,31 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
 
 #include "tests/support/sample_record.h"
 
 namespace zdl {
 namespace {
-
-// The decoding tests cover flags arriving in any order; this covers flags that change on an
-// enabled input and a list with no selection.
-TEST(DigitalMode, FlagsChangingOnAnEnabledInputAndNoSelection) {
-  ConfigurationRecord r;
-  r.SetDigitalNC(5, true);
-  r.SetDigitalHabil(5, true);
-  r.SetDigitalBi(5, true);
-  EXPECT_EQ(r.Digital[5].Modo, ModeBistable);
-  r.SetDigitalBi(5, false);  // the remembered N.C. flag takes over
-  EXPECT_EQ(r.Digital[5].Modo, ModeNormallyClosed);
-
-  r.Digital[3].Modo = kNoSelection;  // reads as disabled; a query changes nothing
-  const ConfigurationRecord& view = r;
-  EXPECT_FALSE(view.DigitalHabil(3));
-  EXPECT_EQ(r.Digital[3].Modo, kNoSelection);
-  r.SetDigitalNC(3, true);  // any change of the record applies the rule too
-  EXPECT_EQ(r.Digital[3].Modo, ModeDisabled);
-}
 
 TEST(Clear, AlarmFormsKeepTheirCheckMarksButNotTheirTexts) {
   ConfigurationRecord r = testing::FullRecord();
@@ -58,17 +38,6 @@ TEST(CleanUp, BlanksInputsThatAreNotEnabled) {
   EXPECT_TRUE(r == expected);
 }
 
-TEST(GeneralRules, SmsCentre) {
-  ConfigurationRecord r;
-  r.General.SMSC = "+34609090909 ";  // only an exact match counts; CSMOtro keeps the text
-  r.CSMCheck();
-  EXPECT_EQ(r.General.Csm, SmsCentre::CSMOtro);
-  EXPECT_EQ(r.General.SMSC, "+34609090909 ");
-  r.SelectSmsCentre(SmsCentre::CSMVoda);  // an operator's centre is recognised again
-  r.CSMCheck();
-  EXPECT_EQ(r.General.Csm, SmsCentre::CSMVoda);
-}
-
 TEST(PhoneList, EntriesAreBuiltInTheirFixedOrder) {
   PhoneEntryChoice c{"1", 8, true, Privilege::Apex, true, {}, {}, true, true};
   c.maskD.fill(true);
@@ -79,17 +48,6 @@ TEST(PhoneList, EntriesAreBuiltInTheirFixedOrder) {
   EXPECT_EQ(BuildPhoneEntry(c), "2,PRV1");
   c.privilege = Privilege::User;
   EXPECT_EQ(BuildPhoneEntry(c), "2,PRV0");
-}
-
-TEST(PhoneList, AddingChecksTheNumberAndTheLimitOfEight) {
-  ConfigurationRecord r;
-  EXPECT_EQ(r.AddPhoneEntry({}), AddPhoneResult::EmptyNumber);
-  EXPECT_EQ(r.AddPhoneEntry({.number = "600,1"}), AddPhoneResult::InvalidNumber);
-  EXPECT_EQ(r.AddPhoneEntry({.number = "6.5"}), AddPhoneResult::InvalidNumber);
-  for (int i = 0; i < kPhoneListSize; ++i) r.AddPhoneEntry({.number = "600"});
-  EXPECT_EQ(r.AddPhoneEntry({.number = "600"}), AddPhoneResult::ListFull);
-  r.DeletePhoneEntry(99);  // no selection: nothing happens
-  EXPECT_EQ(r.ListaTlf, std::vector<Text>(8, "600,PRV2"));
 }
 
 }  // namespace

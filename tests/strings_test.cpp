@@ -1,16 +1,12 @@
-// The texts: the numbered string table and the texts beside it in both languages, the
-// per-user language setting, and Qt's own catalogues following the session's language.
+// The texts: the numbered string table and the texts beside it in both languages, and the
+// per-user language setting.
 #include "text/string_table.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTranslator>
-#include <array>
-#include <memory>
 #include <set>
 #include <string_view>
 
@@ -18,7 +14,6 @@
 #include "tests/support/process.h"
 #include "text/extra_texts.h"
 #include "text/qt/language_setting.h"
-#include "text/qt/qt_translations.h"
 
 namespace zdl {
 namespace {
@@ -57,16 +52,6 @@ TEST(Texts, EveryTextOfBothTablesInBothLanguages) {
   }
 }
 
-TEST(Texts, FormatFillsEachLanguageWithItsOwnArguments) {
-  const BilingualText inner = BilingualText::Format(ExtraText::OfDigitalInput, {"RING", "3"});
-  const BilingualText line = BilingualText::Format(ExtraText::LineOf, {"20", inner});
-  EXPECT_EQ(line.In(Lang::English), "line 20: RING of digital input 3");
-  EXPECT_EQ(line.In(Lang::Spanish), "línea 20: RING de la entrada digital 3");
-  // An argument holding "%1" is not filled again; a missing argument leaves its mark.
-  EXPECT_EQ(BilingualText::Format(ExtraText::LineOf, {"%2"}).In(Lang::English), "line %2: %2");
-  EXPECT_EQ(BilingualText("same").In(Lang::Spanish), "same");
-}
-
 TEST(Texts, LanguageSettingHoldsTheBaseAndOnlyAnExactBaseCounts) {
   QTemporaryDir dir;  // the per-user settings of this test, never the real home
   ASSERT_TRUE(dir.isValid());
@@ -83,33 +68,6 @@ TEST(Texts, LanguageSettingHoldsTheBaseAndOnlyAnExactBaseCounts) {
   }
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                      QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
-}
-
-// Qt's catalogues follow the session's language, as often as the language changes: a
-// port error (qtbase) and a serial-port error (qtserialport).
-TEST(Texts, SpanishLoadsQtsCataloguesAndEnglishRemovesThem) {
-  int argc = 1;
-  char name[] = "zdl_tests";
-  std::array<char*, 2> argv{name, nullptr};
-  std::unique_ptr<QCoreApplication> owned;
-  if (QCoreApplication::instance() == nullptr) {
-    owned = std::make_unique<QCoreApplication>(argc, argv.data());
-  }
-  QCoreApplication& app = *QCoreApplication::instance();
-  auto texts = [] {
-    return std::pair(
-        QCoreApplication::translate("QIODevice", "No such file or directory").toStdString(),
-        QCoreApplication::translate("QSerialPort", "Device is already open").toStdString());
-  };
-  InstallQtTranslations(app, 101);
-  InstallQtTranslations(app, 101);  // again: replaces, does not add
-  EXPECT_EQ(app.findChildren<QTranslator*>().size(), 2);
-  EXPECT_EQ(texts(), std::pair(std::string("No hay ningún fichero o directorio con ese nombre"),
-                               std::string("El dispositivo ya está abierto")));
-  InstallQtTranslations(app, 401);
-  EXPECT_EQ(app.findChildren<QTranslator*>().size(), 0);
-  EXPECT_EQ(texts(), std::pair(std::string("No such file or directory"),
-                               std::string("Device is already open")));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 
 Texts are Windows-1252 bytes. full.ncf is laid out exactly as the saver lays out a
 brand-new file (sections in the writer's order, a blank line between sections, CRLF);
-the record it holds is FullRecord() of tests/support/sample_record.cpp. The seq_*.ncf
+the tests load it as FullRecord() (tests/support/sample_record.cpp). The seq_*.ncf
 files are sequential files; the test's expectations follow the values below.
 """
 import os
@@ -24,7 +24,7 @@ def flag(b):
 
 
 def full_sections():
-    """The keyed file of FullRecord() in tests/support/sample_record.cpp."""
+    """The keyed file the tests load as FullRecord()."""
     rest = "Restablecida"
     general = [
         ("VERSION", "ZDL410"), ("NOMBRE", "Depósito nº 3 €"), ("SMSC", "+34609090909"),

@@ -1,6 +1,7 @@
 // A configuration that uses every field, in the form a read from the unit gives back
 // (numbers the unit returns as sign-spaced decimals are written that way), so a write
-// followed by a read must reproduce it exactly.
+// followed by a read must reproduce it exactly: the keyed file tests/data/full.ncf, which
+// tests/data/make_fixtures.py writes from its own description of every value.
 #pragma once
 
 #include "model/configuration_record.h"
