@@ -190,7 +190,8 @@ TEST(ReadConfigProcedure, AFailedUserReadLeavesTheRecordAsItWas) {
     R record = testing::FullRecord();
     EXPECT_FALSE(unit.Read(record, false, true));
     EXPECT_TRUE(record == testing::FullRecord());
-    EXPECT_EQ(unit.progress.statuses, (std::vector<TextId>{TextId::ReadingConfiguration, TextId::CommunicationError}));
+    EXPECT_EQ(unit.progress.statuses,
+              (std::vector<TextId>{TextId::ReadingConfiguration, TextId::CommunicationError}));
     EXPECT_EQ(unit.progress.values.back(), 0);
     EXPECT_EQ(unit.Count("#02"), starts);
     EXPECT_LT(unit.recordsSent, unit.endlessLimit);

@@ -52,6 +52,11 @@ class WritingUnit : public testing::ScriptedUnit {
   Micros saveAskedAt{-1};
 };
 
+using Statuses = std::vector<TextId>;
+const Statuses kWritten = {TextId::WritingConfiguration, TextId::SavingOnEeprom,
+                           TextId::ConfigurationWritten};
+const Statuses kFailed = {TextId::WritingConfiguration, TextId::CommunicationError};
+
 // After one "#00" (the unit answered "#ACK"), every line of the sequence framed and in its
 // order, the progress moved on at each step of the sequence, then the wait for "#SAVE_OK".
 // The lines themselves are the command set's.
@@ -65,7 +70,7 @@ TEST(WriteConfig, SendsEveryLineInOrderThenSavesOrNothingAtAll) {
   for (int step = 0; step <= static_cast<int>(sequence.steps.size()); ++step) values.push_back(step);
   EXPECT_EQ(unit.port.WrittenLines(), framed);
   EXPECT_EQ(unit.progress.values, values);
-  EXPECT_EQ(unit.progress.statuses, (std::vector<TextId>{TextId::WritingConfiguration, TextId::SavingOnEeprom, TextId::ConfigurationWritten}));
+  EXPECT_EQ(unit.progress.statuses, kWritten);
 
   // A text that may not go out (the check before a write was passed by) refuses the whole
   // write: nothing at all reaches the unit, least of all "#03".
@@ -74,7 +79,7 @@ TEST(WriteConfig, SendsEveryLineInOrderThenSavesOrNothingAtAll) {
   WritingUnit refused(record);
   EXPECT_EQ(refused.Write(), WriteOutcome::Failed);
   EXPECT_EQ(refused.port.Written(), "");
-  EXPECT_EQ(refused.progress.statuses, (std::vector<TextId>{TextId::WritingConfiguration, TextId::CommunicationError}));
+  EXPECT_EQ(refused.progress.statuses, kFailed);
   EXPECT_EQ(refused.progress.values.back(), 0);
 }
 
@@ -95,7 +100,7 @@ TEST(WriteConfig, TheFirstWrongOrMissingAnswerEndsTheWriteUnsaved) {
     EXPECT_EQ(unit.Write() == WriteOutcome::Written, ok);
     EXPECT_EQ(unit.Count(command), sends);
     EXPECT_TRUE(unit.port.Written().ends_with(FrameCommand(ok ? "#03" : command) + "\r"));
-    EXPECT_EQ(unit.progress.statuses, (ok ? std::vector<TextId>{TextId::WritingConfiguration, TextId::SavingOnEeprom, TextId::ConfigurationWritten} : std::vector<TextId>{TextId::WritingConfiguration, TextId::CommunicationError}));
+    EXPECT_EQ(unit.progress.statuses, ok ? kWritten : kFailed);
     EXPECT_EQ(unit.progress.values.back(), ok ? 21 : 0);
   }
 }
@@ -109,7 +114,10 @@ TEST(WriteConfig, SaveMustBeConfirmedWithinThirtySeconds) {
     EXPECT_EQ(unit.Write() == WriteOutcome::Written, ok) << answer << delay;
     EXPECT_EQ(unit.Count("#03"), 1) << delay;  // the confirmation is awaited, not asked for
     EXPECT_EQ(unit.clock.Now() - unit.saveAskedAt, Micros{Millis{std::min(delay, 30000)}});
-    EXPECT_EQ(unit.progress.statuses, (std::vector<TextId>{TextId::WritingConfiguration, TextId::SavingOnEeprom, ok ? TextId::ConfigurationWritten : TextId::CommunicationError})) << delay;
+    EXPECT_EQ(unit.progress.statuses,
+              (Statuses{TextId::WritingConfiguration, TextId::SavingOnEeprom,
+                        ok ? TextId::ConfigurationWritten : TextId::CommunicationError}))
+        << delay;
   }
 }
 
@@ -127,11 +135,12 @@ TEST(WriteConfig, AStopBetweenTheFirstLineAndTheSaveLeavesTheUnitIncomplete) {
     std::vector<TextId> statuses;
   };
   for (const Row& row : std::vector<Row>{
-           {"#00", true, WriteOutcome::Failed, 0, 0, {TextId::WritingConfiguration, TextId::CommunicationError}},
+           {"#00", true, WriteOutcome::Failed, 0, 0, kFailed},
            {"#01LDDEF", false, WriteOutcome::Incomplete, 1, 0, {TextId::WritingConfiguration}},
            // "#03" written but not acknowledged: the unit may not have it.
            {"#03", false, WriteOutcome::Incomplete, 1, 1, {TextId::WritingConfiguration}},
-           {"saving", true, WriteOutcome::Failed, 1, 1, {TextId::WritingConfiguration, TextId::SavingOnEeprom, TextId::CommunicationError}},
+           {"saving", true, WriteOutcome::Failed, 1, 1,
+            {TextId::WritingConfiguration, TextId::SavingOnEeprom, TextId::CommunicationError}},
        }) {
     SCOPED_TRACE(row.at);
     WritingUnit unit;
