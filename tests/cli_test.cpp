@@ -141,9 +141,6 @@ TEST_F(CliTest, ExitStatusesAndUsage) {
   std::filesystem::create_directory(folder);
   std::filesystem::create_symlink(sample_, link);
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  ConfigurationRecord noPriority = testing::FullRecord();
-  noPriority.ListaTlf = {"600,PRV2"};
-  const std::string noPrio = Saved(noPriority, "noprio.ncf");
   const std::string before = ReadFileBytes(sample_);
   const std::vector<std::string> entries = Entries(dir_.Path());
   const std::string badSuffix = dir_.File("out.txt");
@@ -182,8 +179,6 @@ TEST_F(CliTest, ExitStatusesAndUsage) {
       // check: the first failing field, for the unit's version as a bare number (timers
       // came with 4.4).
       {{"--lang", "es", "check", sample_, "--firmware", "4.3"}, 1, "MacroInicio: "},
-      {{"check", noPrio}, 0, "?\n"},  // asks for confirmation
-      {{"--help"}, 0, "--version"},
       {{"--version"}, 0, "zdl410 " ZDL_VERSION "\n"},
   };
   for (const auto& row : rows) {

@@ -116,30 +116,25 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& test) { return std::string(test.param.second); });
 
 TEST(AsTheUnitKeepsIt, ThePhoneListTheFlagsAndTheUnitWithoutDatalogger) {
+  using R = ConfigurationRecord;
   const struct {
     const char* name;
-    void (*change)(ConfigurationRecord&);
+    void (*change)(R&);
   } rows[] = {
-      {"empty list", [](ConfigurationRecord& r) { r.ListaTlf.clear(); }},
-      {"an empty entry ends the list",
-       [](ConfigurationRecord& r) { r.ListaTlf = {"600,PRV1", "", "700,PRV2"}; }},
-      {"a long entry",
-       [](ConfigurationRecord& r) {
+      {"an empty entry ends the list", [](R& r) { r.ListaTlf = {"600,PRV1", "", "700,PRV2"}; }},
+      {"a long entry", [](R& r) {
          r.ListaTlf = {"600111222,Prio=1,RXD,PRV3,D0,D1,D2,D3,A0,A1,TXA,AIN,D4,D5,D6,D7,A2,A3"};
        }},
-      {"PIN",
-       [](ConfigurationRecord& r) {
+      {"PIN", [](R& r) {
          r.SetPinHabil(true);
          r.General.PIN = "1234";
        }},
-      {"remembered flags",
-       [](ConfigurationRecord& r) {
+      {"remembered flags", [](R& r) {
          r.Digital[1].NcFlag = r.Digital[3].BiFlag = true;
          r.SetDigitalMode(6, ModeDisabled);
          r.Digital[6].NcFlag = true;
        }},
-      {"SMS centre of an operator",
-       [](ConfigurationRecord& r) {
+      {"SMS centre of an operator", [](R& r) {
          r.General.SMSC = std::string(kSmsCentreVodafone);
          r.General.Csm = SmsCentre::CSMOtro;
        }},

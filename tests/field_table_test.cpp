@@ -103,8 +103,6 @@ TEST(FieldTable, EveryRowIsFoundByItsMemberAndItsNameIsUsedOnce) {
     EXPECT_TRUE(names.insert({f.editor, f.ObjectName()}).second) << f.ObjectName();
   }
   EXPECT_EQ(FieldOf(r, r.Digital[3].NcFlag), nullptr);
-  const ConfigurationRecord other;
-  EXPECT_EQ(FieldOf(r, other.General.NOMBRE), nullptr);  // a member of another record
 }
 
 TEST(FieldTable, SettersApplyTheFieldsRules) {
