@@ -38,45 +38,45 @@ AnalogInput& Scale(R& r, int j, const char* v) {
 }
 
 using enum CheckResult::Kind;
+using enum TextId;
 
 // Each row edits a record that passes every check on a unit with data logger and timers.
 // (Texts are moved in whole: GCC 12 at -O3 reports a false -Wrestrict on short literals.)
 const struct {
   const char* name; void (*edit)(R&, U&); CheckResult::Kind kind;
-  const char* focus = ""; TextId offset = TextId{};
+  const char* focus = ""; TextId offset = {};
 } kCases[] = {
     {"valid record", [](R&, U&) {}, Passed},
     {"no priority number", [](R& r, U&) { r.ListaTlf = {"600,PRV2"}; }, NeedsConfirmation},
     // A unit without data logger: only empty data-logger fields pass.
-    {"log time",
-     [](R& r, U& u) { u.HasDatalogger = false; r.DataLogger.LOG_TIME = Text("5"); }, Failed,
-     "LogTime", TextId::DataloggerDisabled},
+    {"log time", [](R& r, U& u) { u.HasDatalogger = false; r.DataLogger.LOG_TIME = Text("5"); }, Failed,
+     "LogTime", DataloggerDisabled},
     // Timers, each whole before the next.
     {"firmware 4.3", [](R& r, U& u) { u.FirmVersion = 4.3f; On(r, 5).VP = Text("x"); }, Failed,
-     "MacroInicio", TextId::TheFirmware},
+     "MacroInicio", TheFirmware},
     {"firmware 4.4", [](R& r, U& u) { u.FirmVersion = 4.4f; On(r, 0); }, Passed},
-    {"time 25:00", [](R& r, U&) { On(r, 1).TIME = Text("25:00"); }, Failed, "TimeBox[1]", TextId::IncorrectNumber},
-    {"validity 30000", [](R& r, U&) { On(r, 3).VP = Text("30000"); }, Passed},
-    {"validity 30001", [](R& r, U&) { On(r, 3).VP = Text("30001"); }, Failed, "VPBox[3]", TextId::OutOfRangeUnder30000},
-    {"no day", [](R& r, U&) { r.Timers[4].HABIL = true; }, Failed, "VPBox[4]", TextId::NoDaySelectedInTimer},
+    {"time 25:00", [](R& r, U&) { On(r, 1).TIME = Text("25:00"); }, Failed, "TimeBox[1]", IncorrectNumber},
+    {"VP 30000", [](R& r, U&) { On(r, 3).VP = Text("30000"); }, Passed},
+    {"VP 30001", [](R& r, U&) { On(r, 3).VP = Text("30001"); }, Failed, "VPBox[3]", OutOfRangeUnder30000},
+    {"no day", [](R& r, U&) { r.Timers[4].HABIL = true; }, Failed, "VPBox[4]", NoDaySelectedInTimer},
     {"timer order", [](R& r, U&) { r.Timers[0].HABIL = true; On(r, 1).TIME = Text("x"); }, Failed,
-     "VPBox[0]", TextId::NoDaySelectedInTimer},
+     "VPBox[0]", NoDaySelectedInTimer},
     // Digital inputs, before the general fields.
     {"disabled input", [](R& r, U&) { Cycles(r, 0, "x", "x").Modo = ModeDisabled; }, Passed},
-    {"cycles 30001", [](R& r, U&) { Cycles(r, 6, "30001", ""); }, Failed, "CVal[6]", TextId::OutOfRangeUnder30000},
-    {"empty reset time", [](R& r, U&) { Cycles(r, 1, "3", ""); }, Failed, "RST_Time[1]", TextId::IncorrectNumber},
-    {"reset time 65536", [](R& r, U&) { Cycles(r, 3, "3", "65536"); }, Failed, "RST_Time[3]", TextId::OutOfRangeUnder65536},
+    {"cycles 30001", [](R& r, U&) { Cycles(r, 6, "30001", ""); }, Failed, "CVal[6]", OutOfRangeUnder30000},
+    {"empty RST", [](R& r, U&) { Cycles(r, 1, "3", ""); }, Failed, "RST_Time[1]", IncorrectNumber},
+    {"RST 65536", [](R& r, U&) { Cycles(r, 3, "3", "65536"); }, Failed, "RST_Time[3]", OutOfRangeUnder65536},
     {"no reset time on 4-7", [](R& r, U&) { Cycles(r, 4, "3", "x"); }, Passed},
-    {"persistence 3000.5", [](R& r, U&) { Persist(r, 0, "3000.5"); }, Failed, "PVal[0]", TextId::OutOfRangeUnder3000},
+    {"persistence 3000.5", [](R& r, U&) { Persist(r, 0, "3000.5"); }, Failed, "PVal[0]", OutOfRangeUnder3000},
     {"inputs first", [](R& r, U&) { r.General.RENVN = ""; Persist(r, 7, ""); }, Failed, "PVal[7]",
-     TextId::IncorrectNumber},
+     IncorrectNumber},
     // General fields in their order.
-    {"RENVN 21", [](R& r, U&) { r.General.RENVN = "21"; }, Failed, "RENVN", TextId::OutOfRangeUnder20},
-    {"empty SMSC", [](R& r, U&) { r.General.SMSC = ""; }, Failed, "SMSCBox", TextId::IncorrectNumber},
-    {"empty PTLF", [](R& r, U&) { r.General.PTLF = ""; }, Failed, "PTLF", TextId::IncorrectPhoneNumberEntry},
+    {"RENVN 21", [](R& r, U&) { r.General.RENVN = "21"; }, Failed, "RENVN", OutOfRangeUnder20},
+    {"empty SMSC", [](R& r, U&) { r.General.SMSC = ""; }, Failed, "SMSCBox", IncorrectNumber},
+    {"empty PTLF", [](R& r, U&) { r.General.PTLF = ""; }, Failed, "PTLF", IncorrectPhoneNumberEntry},
     // Analog inputs: numbers without range; TEXT and UN unchecked.
-    {"empty IE", [](R& r, U&) { r.Analog[1].HABIL = true; }, Failed, "IE[1]", TextId::IncorrectNumber},
-    {"persistence", [](R& r, U&) { Scale(r, 2, "1").PERSIST = true; }, Failed, "PValA[2]", TextId::IncorrectNumber},
+    {"empty IE", [](R& r, U&) { r.Analog[1].HABIL = true; }, Failed, "IE[1]", IncorrectNumber},
+    {"persistence", [](R& r, U&) { Scale(r, 2, "1").PERSIST = true; }, Failed, "PValA[2]", IncorrectNumber},
     {"large values", [](R& r, U&) { Scale(r, 0, "99999").UN = "x,y"; }, Passed},
 };
 
@@ -108,8 +108,7 @@ bool HoldsControlByte(const std::string& text) {
 // What a file or a unit could put in a text: control bytes that would end the line and
 // run the rest as a command of its own, and a text longer than its control takes.
 std::vector<std::string> HostileTexts(std::size_t maxLength) {
-  std::vector<std::string> texts = {"Granja\r#63;03", std::string("a\0b", 3), "\x7F", "\n",
-                                    "\x1B[2J"};
+  std::vector<std::string> texts = {"Granja\r#63;03", std::string("a\0b", 3), "\x7F"};
   if (maxLength != 0) texts.push_back(std::string(maxLength + 1, '7'));
   return texts;
 }
@@ -118,8 +117,8 @@ std::vector<std::string> HostileTexts(std::size_t maxLength) {
 // carries as typed is refused by its line's builder, naming its row (the write then has no
 // line at all, the trace's note names its key), and by the check at its own control (a
 // phone entry's at the phone list); a text the write does not carry as typed (converted
-// to a number, or not sent) never reaches a line. The longest text the control takes (the
-// longest entry the phone-list editor builds) goes out.
+// to a number, or not sent) never reaches a line. The longest text the control takes goes
+// out (the longest entry the phone-list editor builds is the phone list's own test).
 TEST(CheckPass, EveryTextThatMayNotGoOutIsRefusedByItsBuilderAndAtItsControl) {
   const ConfigurationRecord base = testing::EveryItemSent();
   ASSERT_EQ(CheckForWrite(base, kUnit).kind, Passed);
@@ -171,7 +170,8 @@ TEST(CheckPass, EveryTextThatMayNotGoOutIsRefusedByItsBuilderAndAtItsControl) {
       ++refused;
       EXPECT_EQ(FocusName(checked), slot.key);
       for (const Lang lang : {Lang::English, Lang::Spanish}) {
-        EXPECT_NE(CheckMessage(checked, kUnit, lang).find(slot.key.substr(slot.key.find('.') + 1)), std::string::npos);
+        const std::string key = slot.key.substr(slot.key.find('.') + 1);
+        EXPECT_NE(CheckMessage(checked, kUnit, lang).find(key), std::string::npos);
       }
     }
     if (asTyped && slot.maxLength != 0) {
@@ -181,12 +181,6 @@ TEST(CheckPass, EveryTextThatMayNotGoOutIsRefusedByItsBuilderAndAtItsControl) {
     }
   }
   EXPECT_GT(refused, 0);
-  PhoneEntryChoice longest{.number = std::string(maxlen::NewTlf, '9'), .priority = 8,
-                           .rxd = true, .privilege = Privilege::Apex, .mask = true,
-                           .maskTxAlm = true, .maskInfo = true};
-  longest.maskD.fill(true);
-  longest.maskA.fill(true);
-  EXPECT_EQ(BuildPhoneEntry(longest).size(), kPhoneEntryMaxLength);
 }
 
 }  // namespace

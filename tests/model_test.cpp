@@ -43,11 +43,11 @@ TEST(PhoneList, EntriesAreBuiltInTheirFixedOrder) {
   c.maskD.fill(true);
   c.maskA.fill(true);
   EXPECT_EQ(BuildPhoneEntry(c), "1,Prio=8,RXD,PRV3,D0,D1,D2,D3,A0,A1,TXA,AIN,D4,D5,D6,D7,A2,A3");
+  c.number = std::string(maxlen::NewTlf, '9');  // the longest entry the editor builds
+  EXPECT_EQ(BuildPhoneEntry(c).size(), kPhoneEntryMaxLength);
   // The mask boxes count only while the mask is on.
   c = {.number = "2", .privilege = Privilege::Advanced, .mask = false, .maskTxAlm = true};
   EXPECT_EQ(BuildPhoneEntry(c), "2,PRV1");
-  c.privilege = Privilege::User;
-  EXPECT_EQ(BuildPhoneEntry(c), "2,PRV0");
 }
 
 }  // namespace

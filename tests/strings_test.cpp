@@ -41,7 +41,8 @@ TEST(Texts, EveryTextOfBothTablesInBothLanguages) {
     }
     EXPECT_EQ(TextById(LangBase(lang) + kStringTableTexts), "  ");
     EXPECT_EQ(LangText(lang, static_cast<TextId>(kStringTableTexts)), "");
-    EXPECT_NE(LangText(lang, TextId::Open), LangText(lang == Lang::Spanish ? Lang::English : Lang::Spanish, TextId::Open));
+    const Lang other = lang == Lang::Spanish ? Lang::English : Lang::Spanish;
+    EXPECT_NE(LangText(lang, TextId::Open), LangText(other, TextId::Open));
   }
   for (const int id : {-101, 100, 701}) EXPECT_EQ(TextById(id), "") << id;
   for (int i = 0; i < ExtraTextCount(); ++i) {

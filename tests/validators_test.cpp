@@ -66,11 +66,9 @@ TEST(NumberFormat, RoundingAndZeroPadding) {
 TEST(Validators, CheckLineText) {
   using F = LineTextFault;
   const struct { std::string text; std::size_t max; F fault; } rows[] = {
-      {"", 5, {}},
       {"12345", 5, {}},
       {"123456", 5, {F::TooLong, 0}},
       {std::string(100'000, 'x'), 0, {}},  // no limit
-      {"Granja\r#63;03", 0, {F::ControlCharacter, '\r'}},
       {std::string("a\0", 2), 5, {F::ControlCharacter, 0}},
       {"\x1F", 5, {F::ControlCharacter, 0x1F}},
       {"\x7F", 5, {F::ControlCharacter, 0x7F}},
