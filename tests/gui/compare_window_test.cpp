@@ -32,13 +32,15 @@ ConfigurationRecord Changed(ConfigurationRecord r) {
   r.ListaTlf.at(0) = "600999888";
   return r;
 }
-const std::set<std::string> kChanged{"General.NOMBRE", "Digital.TEXT2", "General.MACRO_INICIO", "Telefonos.TLF0"};
+const std::set<std::string> kChanged{"General.NOMBRE", "Digital.TEXT2", "General.MACRO_INICIO",
+                                     "Telefonos.TLF0"};
 
 class CompareWindowTest : public WindowTest {
  protected:
   QTableWidget* Table() { return window->Comparison()->Table(); }
   const FieldDifference& DifferenceAt(int row) {
-    return window->Comparison()->Differences().at(static_cast<std::size_t>(Table()->item(row, 0)->data(Qt::UserRole).toInt()));
+    return window->Comparison()->Differences().at(
+        static_cast<std::size_t>(Table()->item(row, 0)->data(Qt::UserRole).toInt()));
   }
   // The table row that shows a key, or -1.
   int RowOf(const std::string& section, const std::string& key) {
@@ -66,7 +68,10 @@ TEST_F(CompareWindowTest, AgainstAFileEachDifferenceIsARowThatShowsItsControlAnd
   ASSERT_TRUE(window->Comparison()->isVisible());
   EXPECT_EQ(Keys(window->Comparison()->Differences()), kChanged);
   EXPECT_EQ(Table()->rowCount(), 4);
-  EXPECT_TRUE(window->Comparison()->findChild<QLabel*>(QStringLiteral("CompareSides"))->text().contains(QDir::toNativeSeparators(base)));
+  EXPECT_TRUE(window->Comparison()
+                  ->findChild<QLabel*>(QStringLiteral("CompareSides"))
+                  ->text()
+                  .contains(QDir::toNativeSeparators(base)));
   EXPECT_EQ(window->Record(), edited) << "the editors do not change";
   const ConfigurationRecord other = FullRecord();
   auto* macroList = Get<QComboBox>("MacroInicio");
@@ -97,7 +102,8 @@ TEST_F(CompareWindowTest, AgainstAFileEachDifferenceIsARowThatShowsItsControlAnd
     QWidget* widget = window->Editor(r.editor)->findChild<QWidget*>(control->objectName);
     ASSERT_NE(widget, nullptr);
     ASSERT_FALSE(widget->accessibleName().isEmpty());
-    EXPECT_TRUE(Table()->item(row, 1)->text().contains(widget->accessibleName())) << Table()->item(row, 1)->text().toStdString();
+    EXPECT_TRUE(Table()->item(row, 1)->text().contains(widget->accessibleName()))
+        << Table()->item(row, 1)->text().toStdString();
     emit Table()->cellDoubleClicked(row, 1);
     EXPECT_EQ(Front(), window->SubWindow(r.editor));
     EXPECT_EQ(window->focusWidget(), widget);
@@ -133,7 +139,8 @@ TEST_F(CompareWindowTest, AVerifyThatDiffersOrABackupThatFailsIsShownAndTold) {
     ASSERT_TRUE(Connect());
     const QString folder = ConnectionPanel::BackupFolder();
     QFile blocker(folder);  // a file where the backups folder should be
-    ASSERT_TRUE(verify || (QDir().mkpath(QFileInfo(folder).absolutePath()) && blocker.open(QIODevice::WriteOnly)));
+    ASSERT_TRUE(verify ||
+                (QDir().mkpath(QFileInfo(folder).absolutePath()) && blocker.open(QIODevice::WriteOnly)));
     QString problem;
     QObject::connect(&window->Link(), &UnitLink::BackupFailed, [&](const QString& p) { problem = p; });
     SetEditors(Changed(FullRecord()));
@@ -145,7 +152,8 @@ TEST_F(CompareWindowTest, AVerifyThatDiffersOrABackupThatFailsIsShownAndTold) {
       EXPECT_TRUE(answers.texts.isEmpty()) << answers.texts.join(QLatin1Char('|')).toStdString();
       ASSERT_TRUE(window->Comparison()->isVisible());
       EXPECT_EQ(Keys(window->Comparison()->Differences()), std::set<std::string>{"General.NOMBRE"});
-      const QString differs = T(ExtraText::VerifyDiffers, QStringLiteral("1")).chopped(1);  // its ":" ends a list
+      const QString differs =
+          T(ExtraText::VerifyDiffers, QStringLiteral("1")).chopped(1);  // its ":" ends a list
       EXPECT_TRUE(Status().contains(differs)) << Status().toStdString();
       EXPECT_TRUE(QDir(folder).entryList({QStringLiteral("*.ncf")}, QDir::Files).isEmpty());
       continue;

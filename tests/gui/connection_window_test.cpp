@@ -99,8 +99,10 @@ TEST_F(ConnectionWindowTest, ConnectReadWriteWithBackupAndVerifyCompareAndUpload
   ASSERT_EQ(files.size(), 1);
   EXPECT_EQ(OthersAndGroup(backups.absolutePath()), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   // Named by date, time ("yyyy-MM-dd_HH-mm-ss_") and the unit's name before the write.
-  EXPECT_EQ(files.front().mid(20), ConnectionPanel::BackupFileName(unit, QDateTime::currentDateTime()).mid(20));
-  EXPECT_TRUE(Status().contains(QDir::toNativeSeparators(backups.filePath(files.front())))) << Status().toStdString();
+  EXPECT_EQ(files.front().mid(20),
+            ConnectionPanel::BackupFileName(unit, QDateTime::currentDateTime()).mid(20));
+  EXPECT_TRUE(Status().contains(QDir::toNativeSeparators(backups.filePath(files.front()))))
+      << Status().toStdString();
   EXPECT_TRUE(Status().contains(T(ExtraText::Verified))) << Status().toStdString();
 
   // The comparison reads into a copy: the editors keep their record.
@@ -171,7 +173,8 @@ TEST_F(ConnectionWindowTest, AFailedStartTellsWhyAndLeavesThePortClosed) {
     bool opened;
   };
   const Case cases[] = {
-      {"a number with a letter", kVirtual, true, QStringLiteral("55a"), T(TextId::EnterValidPhoneNumber), false},
+      {"a number with a letter", kVirtual, true, QStringLiteral("55a"), T(TextId::EnterValidPhoneNumber),
+       false},
       {"three refusals", kVirtual, true, QStringLiteral("555"), T(TextId::BadPassword), true},
       {"no such device", QStringLiteral("/nonexistent/ttyUSB9"), false, {}, {}, false},
   };
@@ -193,7 +196,8 @@ TEST_F(ConnectionWindowTest, AFailedStartTellsWhyAndLeavesThePortClosed) {
     ASSERT_TRUE(window->Trace()->SaveTo(saved));
     EXPECT_EQ(OthersAndGroup(saved), QFile::ReadOwner | QFile::WriteOwner);
     QFile file(saved);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly) && file.readAll().contains(trace.section('\n', 0, 0).toUtf8()));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly) &&
+                file.readAll().contains(trace.section('\n', 0, 0).toUtf8()));
     EXPECT_FALSE(Panel().Connected());
     EXPECT_EQ(Get<QPushButton>("IniCom")->text(), T(TextId::StartCommunication));
     EXPECT_TRUE(Get<QPushButton>("IniCom")->isEnabled());
@@ -286,11 +290,15 @@ TEST_F(ConnectionWindowTest, ACancelWithoutAQuestionEndsTheExchangeAtOnce) {
   };
   const auto reading = [this] { return Get<QProgressBar>("PBar")->value() > 5; };
   const Case cases[] = {
-      {"dial", false, false, 0, [this] { return Status() == T(TextId::Calling); }, nullptr, nullptr, T(TextId::CommunicationNotStarted)},
-      {"before the first line", false, false, 0, [] { return true; }, nullptr, "#01LDDEF", T(TextId::CommunicationError)},
+      {"dial", false, false, 0, [this] { return Status() == T(TextId::Calling); }, nullptr, nullptr,
+       T(TextId::CommunicationNotStarted)},
+      {"before the first line", false, false, 0, [] { return true; }, nullptr, "#01LDDEF",
+       T(TextId::CommunicationError)},
       {"backup", true, false, 0, reading, "#02", "#01LDDEF", T(TextId::CommunicationError)},
-      {"verify", false, true, 0, [this] { return Status() == T(TextId::ReadingConfiguration); }, "#03", nullptr, T(ExtraText::VerifyReadFailed)},
-      {"save", false, false, 20000, [this] { return Status() == T(TextId::SavingOnEeprom); }, "#03", nullptr, T(TextId::CommunicationError)},
+      {"verify", false, true, 0, [this] { return Status() == T(TextId::ReadingConfiguration); }, "#03",
+       nullptr, T(ExtraText::VerifyReadFailed)},
+      {"save", false, false, 20000, [this] { return Status() == T(TextId::SavingOnEeprom); }, "#03", nullptr,
+       T(TextId::CommunicationError)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -365,8 +373,9 @@ TEST_F(ConnectionWindowTest, AfterTheFirstLineACancelOrACloseAsksAndOnlyYesStops
     ASSERT_EQ(answers.questions.size(), c.answer == Nobody ? 0 : 1);
     if (c.answer != Nobody) {
       EXPECT_EQ(answers.boxes[0].icon, QMessageBox::Warning);
-      EXPECT_TRUE(answers.questions[0].contains(c.lang == Lang::Spanish ? QStringLiteral("¿Detener la escritura?")
-                                                                        : QStringLiteral("keep only part")));
+      EXPECT_TRUE(answers.questions[0].contains(c.lang == Lang::Spanish
+                                                    ? QStringLiteral("¿Detener la escritura?")
+                                                    : QStringLiteral("keep only part")));
     }
     EXPECT_EQ(window->isVisible(), !(c.close && stops));
     ASSERT_TRUE(Idle());  // a hidden window's link still runs: see what the unit got
@@ -382,7 +391,8 @@ TEST_F(ConnectionWindowTest, AfterTheFirstLineACancelOrACloseAsksAndOnlyYesStops
     } else {
       EXPECT_EQ(Status(), T(ExtraText::WriteStoppedStatus));
       ASSERT_EQ(answers.texts.size(), 1);
-      EXPECT_TRUE(answers.texts[0].contains(T(ExtraText::WriteStoppedMessage))) << answers.texts[0].toStdString();
+      EXPECT_TRUE(answers.texts[0].contains(T(ExtraText::WriteStoppedMessage)))
+          << answers.texts[0].toStdString();
       EXPECT_EQ(Get<QProgressBar>("PBar")->value(), 0);
       SwitchTo(Lang::English);  // the status follows the language
       EXPECT_EQ(Status(), T(ExtraText::WriteStoppedStatus));

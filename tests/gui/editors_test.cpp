@@ -19,8 +19,8 @@ namespace {
 
 using namespace testing;
 
-constexpr EditorId kEditors[] = {EditorId::Alarmas, EditorId::Alarmas2, EditorId::Macros, EditorId::Datalogger,
-                                 EditorId::Temporizadores};
+constexpr EditorId kEditors[] = {EditorId::Alarmas, EditorId::Alarmas2, EditorId::Macros,
+                                 EditorId::Datalogger, EditorId::Temporizadores};
 
 class EditorsTest : public ::testing::Test {
  protected:
@@ -29,8 +29,10 @@ class EditorsTest : public ::testing::Test {
 
   std::unique_ptr<EditorWindow> Build(EditorId id) {
     if (id == EditorId::Macros) return std::unique_ptr<EditorWindow>(NewMacrosEditor(record, nullptr));
-    if (id == EditorId::Datalogger) return std::unique_ptr<EditorWindow>(NewDataloggerEditor(record, nullptr));
-    if (id == EditorId::Temporizadores) return std::unique_ptr<EditorWindow>(NewTimersEditor(record, nullptr));
+    if (id == EditorId::Datalogger)
+      return std::unique_ptr<EditorWindow>(NewDataloggerEditor(record, nullptr));
+    if (id == EditorId::Temporizadores)
+      return std::unique_ptr<EditorWindow>(NewTimersEditor(record, nullptr));
     return std::unique_ptr<EditorWindow>(NewAlarmEditor(id, record, nullptr));
   }
 
@@ -211,7 +213,8 @@ TEST_F(WindowTest, EveryEditorShowsWholeOnA1366x768ScreenInBothLanguages) {
         return !scroll->horizontalScrollBar()->isVisible() && !scroll->verticalScrollBar()->isVisible();
       }, 1000));
       for (QWidget* w : editor->findChildren<QWidget*>()) {
-        if (!qobject_cast<QLabel*>(w) && !qobject_cast<QCheckBox*>(w) && !qobject_cast<QGroupBox*>(w)) continue;
+        if (!qobject_cast<QLabel*>(w) && !qobject_cast<QCheckBox*>(w) && !qobject_cast<QGroupBox*>(w))
+          continue;
         EXPECT_GE(w->width(), w->minimumSizeHint().width()) << w->objectName().toStdString() << " is clipped";
       }
     }

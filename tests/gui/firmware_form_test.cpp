@@ -19,7 +19,9 @@ class FirmwareFormTest : public WindowTest {
     QObject::connect(&window->Link(), &UnitLink::UploadFinished,
                      [this](const FirmwareResult& result, const QString&) { finished = result; });
   }
-  static QPushButton* Button(FirmwareForm* form, const char* name) { return Find<QPushButton>(form, QString::fromLatin1(name)); }
+  static QPushButton* Button(FirmwareForm* form, const char* name) {
+    return Find<QPushButton>(form, QString::fromLatin1(name));
+  }
   static QString Label(FirmwareForm* form) { return Find<QLabel>(form, QStringLiteral("FirmLabel"))->text(); }
   // Closed, whether or not its deletion has come yet.
   static bool Closed(const QPointer<FirmwareForm>& form) { return form.isNull() || !form->isVisible(); }

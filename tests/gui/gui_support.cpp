@@ -118,7 +118,8 @@ std::string HexImage(int records) {
   std::string image;
   for (int r = 0; r < records; ++r) {
     char line[48];  // no checksum: the boot loader takes the lines as they come
-    std::snprintf(line, sizeof line, ":10%04X00%016llX%016llX\r\n", r * 16 & 0xFFFF, r * 0x9E3779B97F4A7C15ULL, ~(r * 7ULL));
+    std::snprintf(line, sizeof line, ":10%04X00%016llX%016llX\r\n", r * 16 & 0xFFFF,
+                  r * 0x9E3779B97F4A7C15ULL, ~(r * 7ULL));
     image += line;
   }
   return image + ":00000001FF\r\n";
@@ -165,7 +166,8 @@ int ExpectTextsFollowLanguage(QWidget* root, Lang lang, const std::function<void
   std::map<std::string_view, int> offsets, uses;
   for (int k = 0; k < kStringTableTexts; ++k) {
     ++uses[LangText(from, static_cast<TextId>(k))];
-    if (!QString::fromUtf8(LangText(from, static_cast<TextId>(k))).trimmed().isEmpty() && LangText(from, static_cast<TextId>(k)) != LangText(lang, static_cast<TextId>(k))) {
+    if (!QString::fromUtf8(LangText(from, static_cast<TextId>(k))).trimmed().isEmpty() &&
+        LangText(from, static_cast<TextId>(k)) != LangText(lang, static_cast<TextId>(k))) {
       offsets[LangText(from, static_cast<TextId>(k))] = k;
     }
   }
@@ -185,12 +187,14 @@ int ExpectTextsFollowLanguage(QWidget* root, Lang lang, const std::function<void
     const QStringList texts = TextsOf(object);
     for (qsizetype place = 0; place < texts.size(); ++place) {
       const auto found = offsets.find(texts[place].toStdString());
-      if (found != offsets.end() && uses[found->first] == 1) followed.push_back({object, object->objectName(), place, found->second});
+      if (found != offsets.end() && uses[found->first] == 1)
+        followed.push_back({object, object->objectName(), place, found->second});
     }
   }
   apply();
   for (const Followed& f : followed) {
-    EXPECT_EQ(TextsOf(f.object).value(f.place).toStdString(), LangText(lang, static_cast<TextId>(f.k))) << f.name.toStdString() << ", offset " << f.k;
+    EXPECT_EQ(TextsOf(f.object).value(f.place).toStdString(), LangText(lang, static_cast<TextId>(f.k)))
+        << f.name.toStdString() << ", offset " << f.k;
   }
   return static_cast<int>(followed.size());
 }

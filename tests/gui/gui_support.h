@@ -73,9 +73,9 @@ bool WaitFor(const std::function<bool()>& done, int ms = 30000);
 // Runs the interface thread's events for `ms` (to see that nothing more happens).
 void Settle(int ms);
 
-// Answers every modal box while it lives: message boxes with `answer` (NoButton: the default; else OK, else No),
-// recording them; the password prompt with the next password of the queue (cancelled when
-// none is left). A box named `leaveOpen` is left to the code under test.
+// Answers every modal box while it lives: message boxes with `answer` (NoButton: the default; else OK, else
+// No), recording them; the password prompt with the next password of the queue (cancelled when none is left).
+// A box named `leaveOpen` is left to the code under test.
 class Answerer {
  public:
   explicit Answerer(QMessageBox::StandardButton answer = QMessageBox::Ok);
@@ -100,7 +100,9 @@ void MakeWritable(ConfigurationRecord& r);
 // An Intel HEX file: `records` data records of 16 bytes, no two alike, then the
 // end-of-file record, each line ended by CR LF.
 std::string HexImage(int records);
-inline QString TestData(const char* name) { return QStringLiteral(ZDL_TEST_DATA "/") + QString::fromLatin1(name); }
+inline QString TestData(const char* name) {
+  return QStringLiteral(ZDL_TEST_DATA "/") + QString::fromLatin1(name);
+}
 // Drags a file over the widget and drops it there: whether the drag was taken.
 bool DragAndDrop(QWidget& target, const QString& path);
 // The name a screen reader speaks for the widget.
@@ -126,7 +128,9 @@ class WindowTest : public ::testing::Test {
   void ChoosePort(const QString& name);
   // Starts a connection; StartOn also waits for its end (true unless it hangs).
   void BeginOn(const QString& port, bool modem = false, const QString& number = {});
-  bool StartOn(const QString& port, bool modem = false, const QString& number = {}) { return BeginOn(port, modem, number), Idle(); }
+  bool StartOn(const QString& port, bool modem = false, const QString& number = {}) {
+    return BeginOn(port, modem, number), Idle();
+  }
   bool Connect() { return StartOn(UnitLink::VirtualUnitName()) && Panel().Connected(); }  // direct
   bool Idle() { return WaitFor([this] { return !Panel().ExchangeRunning(); }); }
   void SetEditors(const ConfigurationRecord& r) { window->Record() = r, window->RefreshEditors(); }

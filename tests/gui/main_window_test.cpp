@@ -22,7 +22,9 @@ using namespace testing;
 
 const QString kTitle = QStringLiteral("NORVIK ZDL410 v5.01");
 
-QSettings Settings() { return {QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Norvik_config")}; }
+QSettings Settings() {
+  return {QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Norvik_config")};
+}
 QString Setting() { return Settings().value(QStringLiteral("Idioma/Idioma")).toString(); }
 void StoreSetting(const QString& value) {  // null: nothing stored
   QSettings settings = Settings();
@@ -124,7 +126,8 @@ TEST_F(MainWindowTest, ALanguageSwitchRenamesEveryTextInPlaceAndKeepsEverySelect
   EXPECT_EQ(top.value(0)->title(), file);
   EXPECT_EQ(window->findChildren<QMenu*>().size(), menus);
   EXPECT_EQ(TopMenus(*window), top);
-  for (QComboBox* list : lists) EXPECT_EQ(list->currentIndex(), list->count() - 1) << list->objectName().toStdString();
+  for (QComboBox* list : lists)
+    EXPECT_EQ(list->currentIndex(), list->count() - 1) << list->objectName().toStdString();
   EXPECT_EQ(window->Record(), before);
   EXPECT_EQ(disabledNow(), disabled);
 }
@@ -213,7 +216,8 @@ TEST_F(MainWindowTest, OpenAndDropOutcomes) {
   QString answer;
   window->chooseFile = [&answer](bool, bool*) { return answer; };
   EXPECT_TRUE(DragAndDrop(*window, TestData("full.ncf")));
-  EXPECT_EQ(window->windowTitle(), kTitle + QStringLiteral(" - [") + TestData("full.ncf") + QStringLiteral("]"));
+  EXPECT_EQ(window->windowTitle(),
+            kTitle + QStringLiteral(" - [") + TestData("full.ncf") + QStringLiteral("]"));
   EXPECT_FALSE(window->Record().General.NOMBRE.empty());  // the editors show it: the end-to-end test
   EXPECT_EQ(Get<QListWidget>("ListaTlf")->currentRow(), 0);
   const ConfigurationRecord loaded = window->Record();
@@ -309,7 +313,8 @@ TEST_F(MainWindowTest, ClosingAnEditorOnlyHidesItAndItComesBack) {
   SwitchTo(Lang::Spanish);
   window->OpenFile(TestData("full.ncf"));
   EXPECT_TRUE(window->SubWindow(EditorId::General)->isVisible()) << "the open brings General to the front";
-  EXPECT_EQ(window->SubWindow(EditorId::General)->windowTitle(), window->Editor(EditorId::General)->windowTitle());
+  EXPECT_EQ(window->SubWindow(EditorId::General)->windowTitle(),
+            window->Editor(EditorId::General)->windowTitle());
   window->close();
   window.reset();  // the end of the program
 }

@@ -18,8 +18,11 @@ TEST_F(ReportWindowTest, AVerifiedWriteIsReportedWhileTheConfigurationIsUnchange
   ASSERT_TRUE(Connect());
   SetEditors(zdl::testing::EveryItemSent());
   // The report the window would print now, and whether it has the verified line's words.
-  const auto report = [this] { return ReportHtml(window->Record(), window->ReportFactsNow(), Lang::Spanish); };
-  const QString verified = QString::fromUtf8(ExtraTextIn(Lang::Spanish, ExtraText::ReportVerified)).section(QStringLiteral("%1"), 0, 0);
+  const auto report = [this] {
+    return ReportHtml(window->Record(), window->ReportFactsNow(), Lang::Spanish);
+  };
+  const QString verified = QString::fromUtf8(ExtraTextIn(Lang::Spanish, ExtraText::ReportVerified))
+                               .section(QStringLiteral("%1"), 0, 0);
   const QString firmware = QString::fromStdString(Cp1252ToUtf8(window->Link().Facts().FirmText));
   ASSERT_FALSE(firmware.isEmpty());
 

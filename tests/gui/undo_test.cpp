@@ -62,9 +62,12 @@ TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneWithItsControlInFront) {
     std::string focus;     // the control with the focus; empty: the editor's first
   };
   const std::vector<Step> steps = {
-      {"typing", [&] { Type(Get<QLineEdit>("NameBox"), QStringLiteral("Plant")); }, "&Undo Name", EditorId::General, "NameBox"},
-      {"list", [&] { Get<QComboBox>("MacroInicio")->setCurrentIndex(3); }, "&Undo Reset Macro", EditorId::General, "MacroInicio"},
-      {"check", [&] { Get<QCheckBox>(timerOn.c_str())->click(); }, nullptr, EditorId::Temporizadores, timerOn},
+      {"typing", [&] { Type(Get<QLineEdit>("NameBox"), QStringLiteral("Plant")); }, "&Undo Name",
+       EditorId::General, "NameBox"},
+      {"list", [&] { Get<QComboBox>("MacroInicio")->setCurrentIndex(3); }, "&Undo Reset Macro",
+       EditorId::General, "MacroInicio"},
+      {"check", [&] { Get<QCheckBox>(timerOn.c_str())->click(); }, nullptr, EditorId::Temporizadores,
+       timerOn},
       {"add", [&] {
          Get<QLineEdit>("NewTlf")->setText(QStringLiteral("600111222"));
          Get<QPushButton>("Anadir")->click();
@@ -103,7 +106,8 @@ TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneWithItsControlInFront) {
     EXPECT_EQ(Front(), window->SubWindow(step.editor));
     QWidget* focus = window->focusWidget();
     ASSERT_TRUE(focus && window->Editor(step.editor)->isAncestorOf(focus));
-    EXPECT_TRUE(step.focus.empty() || focus->objectName().toStdString() == step.focus) << focus->objectName().toStdString();
+    EXPECT_TRUE(step.focus.empty() || focus->objectName().toStdString() == step.focus)
+        << focus->objectName().toStdString();
   };
   for (std::size_t i = steps.size(); i-- > 0;) {
     edits->Undo();
