@@ -32,8 +32,6 @@ ConfigurationRecord Changed(ConfigurationRecord r) {
   r.ListaTlf.at(0) = "600999888";
   return r;
 }
-const std::set<std::string> kChanged{"General.NOMBRE", "Digital.TEXT2", "General.MACRO_INICIO",
-                                     "Telefonos.TLF0"};
 
 class CompareWindowTest : public WindowTest {
  protected:
@@ -66,12 +64,7 @@ TEST_F(CompareWindowTest, AgainstAFileEachDifferenceIsARowThatShowsItsControlAnd
   };
   window->Action(QStringLiteral("Compare"))->trigger();
   ASSERT_TRUE(window->Comparison()->isVisible());
-  EXPECT_EQ(Keys(window->Comparison()->Differences()), kChanged);
-  EXPECT_EQ(Table()->rowCount(), 4);
-  EXPECT_TRUE(window->Comparison()
-                  ->findChild<QLabel*>(QStringLiteral("CompareSides"))
-                  ->text()
-                  .contains(QDir::toNativeSeparators(base)));
+  EXPECT_EQ(Table()->rowCount(), 4) << "one row a difference; each shown below";
   EXPECT_EQ(window->Record(), edited) << "the editors do not change";
   const ConfigurationRecord other = FullRecord();
   auto* macroList = Get<QComboBox>("MacroInicio");

@@ -8,6 +8,7 @@
 #include <QDateTime>
 
 #include "compare/comparison.h"
+#include "report/configuration_report.h"
 #include "tests/gui/gui_support.h"
 #include "ui/app/compare_window.h"
 #include "ui/app/edit_menu.h"
@@ -41,7 +42,8 @@ QFile::Permissions OthersAndGroup(const QString& path) {
 
 // The path a user takes, end to end: connect, read, edit, write with a backup first and a
 // verify after, compare with the unit, then a firmware upload that ends the connection
-// first; the unit keeps the written configuration throughout. While each exchange runs
+// first; the unit keeps the written configuration throughout, and the report claims the
+// verified write while the editors hold what was written. While each exchange runs
 // only Cancel acts: the write's boxes, Undo and a dropped file are refused (the refusal
 // told in the current language), and a read, a write or a comparison also locks the other
 // editors; all of it is back once the exchange has ended.
@@ -83,6 +85,14 @@ TEST_F(ConnectionWindowTest, ConnectReadWriteWithBackupAndVerifyCompareAndUpload
   EXPECT_FALSE(Get<QLineEdit>("FirmText")->text().isEmpty());
   EXPECT_GT(ExpectTextsFollowLanguage(window.get(), Lang::Spanish, [&] { SwitchTo(Lang::Spanish); }), 100)
       << "the connected state's captions too";
+  // The report the window would print now, and whether it has the verified line's words.
+  const auto report = [this] {
+    return ReportHtml(window->Record(), window->ReportFactsNow(), Lang::Spanish);
+  };
+  const QString verified = QString::fromUtf8(ExtraTextIn(Lang::Spanish, ExtraText::ReportVerified))
+                               .section(QStringLiteral("%1"), 0, 0);
+  EXPECT_TRUE(report().contains(Get<QLineEdit>("FirmText")->text().toHtmlEscaped())) << "the unit's firmware";
+  EXPECT_FALSE(report().contains(verified));
 
   exchange(true, [&] { Panel().LeerClick(); });
   EXPECT_EQ(Status(), T(TextId::ConfigurationRead));
@@ -104,10 +114,12 @@ TEST_F(ConnectionWindowTest, ConnectReadWriteWithBackupAndVerifyCompareAndUpload
   EXPECT_TRUE(Status().contains(QDir::toNativeSeparators(backups.filePath(files.front()))))
       << Status().toStdString();
   EXPECT_TRUE(Status().contains(T(ExtraText::Verified))) << Status().toStdString();
+  EXPECT_TRUE(report().contains(verified));
 
   // The comparison reads into a copy: the editors keep their record.
   window->Record().General.NOMBRE = "Otro";
   window->RefreshEditors();
+  EXPECT_FALSE(report().contains(verified)) << "changed since";
   exchange(true, [&] { ASSERT_TRUE(Panel().CompareWithUnit()); });
   EXPECT_EQ(window->Record().General.NOMBRE, "Otro");
   ASSERT_TRUE(window->Comparison()->isVisible());
@@ -228,7 +240,8 @@ TEST_F(ConnectionWindowTest, TheChecksBeforeAWriteFocusTheBadControlAndTheQuesti
     EXPECT_EQ(answers.texts, QStringList{T(TextId::IncorrectNumber)});
   }
   EXPECT_EQ(Front(), window->SubWindow(EditorId::Alarmas2));
-  EXPECT_EQ(Focused(), QStringLiteral("CVal_2"));
+  EXPECT_EQ(window->focusWidget(),
+            Find<QWidget>(window->Editor(EditorId::Alarmas2), QStringLiteral("CVal_2")));
   EXPECT_EQ(window->Record(), bad) << "showing the record changed nothing in it";
   good.ListaTlf.clear();  // no priority number
   SetEditors(good);
@@ -322,7 +335,7 @@ TEST_F(ConnectionWindowTest, ACancelWithoutAQuestionEndsTheExchangeAtOnce) {
     ASSERT_TRUE(Idle());
     EXPECT_EQ(Panel().Connected(), !dial);
     EXPECT_EQ(Status(), c.status);
-    EXPECT_TRUE(answers.boxes.isEmpty());
+    EXPECT_TRUE(answers.icons.isEmpty());
     EXPECT_TRUE(!c.sent || Received(c.sent));
     EXPECT_TRUE(!c.unsent || !Received(c.unsent));
   }
@@ -372,7 +385,7 @@ TEST_F(ConnectionWindowTest, AfterTheFirstLineACancelOrACloseAsksAndOnlyYesStops
     EXPECT_FALSE(forced);
     ASSERT_EQ(answers.questions.size(), c.answer == Nobody ? 0 : 1);
     if (c.answer != Nobody) {
-      EXPECT_EQ(answers.boxes[0].icon, QMessageBox::Warning);
+      EXPECT_EQ(answers.icons.value(0), QMessageBox::Warning);
       EXPECT_TRUE(answers.questions[0].contains(c.lang == Lang::Spanish
                                                     ? QStringLiteral("¿Detener la escritura?")
                                                     : QStringLiteral("keep only part")));

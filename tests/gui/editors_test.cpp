@@ -68,11 +68,11 @@ TEST_F(EditorsTest, EveryControlOfTheFieldTableIsThere) {
         EXPECT_EQ(edit->validator()->validate(full, pos), QValidator::Acceptable) << name.toStdString();
         EXPECT_EQ(edit->validator()->validate(longer, pos), QValidator::Invalid) << name.toStdString();
       }
-      EXPECT_FALSE(Spoken(w).isEmpty()) << name.toStdString() << " has no spoken name";
+      QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(w);
+      EXPECT_FALSE(spoken->text(QAccessible::Name).isEmpty()) << name.toStdString() << " has no spoken name";
       if (auto* list = qobject_cast<QComboBox*>(w)) {
         EXPECT_EQ(list->count(), f->items) << name.toStdString();
-        EXPECT_FALSE(QAccessible::queryAccessibleInterface(w)->relations(QAccessible::Label).isEmpty())
-            << name.toStdString();
+        EXPECT_FALSE(spoken->relations(QAccessible::Label).isEmpty()) << name.toStdString();
       }
     }
   }
@@ -191,11 +191,6 @@ TEST_F(EditorsTest, ATextReachesTheRecordOrIsRefusedHoweverItComesAndALongerOneI
   EXPECT_FALSE(note.isEmpty());
   Press(box, Qt::NoModifier, Qt::Key_Backspace);
   EXPECT_EQ(record.Macros[0].MACRO_COM, std::string(49, 'c')) << "shortened";
-  record.Macros[0].MACRO_COM = "c";
-  editor->Refresh();
-  EXPECT_TRUE(box->accessibleDescription().isEmpty());
-  EXPECT_FALSE(box->toolTip().contains(QLatin1Char('\n')));
-  EXPECT_EQ(box->palette().color(QPalette::Base), QPalette().color(QPalette::Base));
 }
 
 // In the main window on a 1366x768 screen, started in either language and after a switch

@@ -1,7 +1,6 @@
 #include "tests/gui/gui_support.h"
 
 #include <QAbstractButton>
-#include <QAccessible>
 #include <QAction>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -72,7 +71,7 @@ void Answerer::Poll() {
   if (auto* box = qobject_cast<QMessageBox*>(modal)) {
     if (!leaveOpen.isEmpty() && box->objectName() == leaveOpen) return;
     (box->button(QMessageBox::Yes) ? questions : texts) << box->text();
-    boxes.push_back({box->text(), box->icon()});
+    icons.push_back(box->icon());
     if (answer_ == QMessageBox::NoButton && box->defaultButton()) {
       box->defaultButton()->click();  // Enter
       return;
@@ -133,11 +132,6 @@ bool DragAndDrop(QWidget& target, const QString& path) {
   QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(&target, &drop);
   return enter.isAccepted();
-}
-
-QString Spoken(QWidget* w) {
-  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
-  return face ? face->text(QAccessible::Name) : QString();
 }
 
 namespace {

@@ -46,12 +46,6 @@ namespace zdl::ui::testing {
 
 using zdl::testing::FullRecord;
 
-// The text and icon of a message box the code under test showed.
-struct SeenBox {
-  QString text;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
-
 // Runs `step` on the interface thread as soon as the event loop is free, again and again
 // until it returns true (a modal box the code under test shows keeps the loop running).
 void WhenReady(std::function<bool()> step);
@@ -80,9 +74,9 @@ class Answerer {
  public:
   explicit Answerer(QMessageBox::StandardButton answer = QMessageBox::Ok);
   std::deque<QString> passwords;
-  QStringList texts;      // message boxes
-  QStringList questions;  // boxes with Yes
-  QList<SeenBox> boxes;   // both, in order
+  QStringList texts;                // message boxes
+  QStringList questions;            // boxes with Yes
+  QList<QMessageBox::Icon> icons;  // both, in order
   QString leaveOpen;
 
  private:
@@ -105,8 +99,6 @@ inline QString TestData(const char* name) {
 }
 // Drags a file over the widget and drops it there: whether the drag was taken.
 bool DragAndDrop(QWidget& target, const QString& path);
-// The name a screen reader speaks for the widget.
-QString Spoken(QWidget* w);
 // Switches the language with `apply` to `lang` and expects every text of `root` (titles,
 // captions, list items, spoken names, actions) that was a string-table entry to be the
 // same entry in `lang` afterwards; returns how many texts it followed.
@@ -138,7 +130,6 @@ class WindowTest : public ::testing::Test {
   // The virtual unit received this logical line during the last write.
   bool Received(const std::string& line);
   QMdiSubWindow* Front();  // the child window in front
-  QString Focused() { return window->focusWidget() ? window->focusWidget()->objectName() : QString(); }
   QString SaveFile(const ConfigurationRecord& r, const char* name);
   // The toolbar's Firmware button: the window, once its port is ready.
   FirmwareForm* OpenFirmwareForm();

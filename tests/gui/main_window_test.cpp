@@ -1,11 +1,10 @@
 // The main window and the General editor without a unit: the language form and switch,
 // the General editor's rules and phone list, the file commands, drops, the editors'
-// child windows, Help, and what a screen reader hears.
+// child windows, Export as PDF.
 #include "ui/app/main_window.h"
 
 #include <QAction>
 #include <QFileDialog>
-#include <QHash>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMenu>
@@ -13,6 +12,7 @@
 #include <QSettings>
 
 #include "tests/gui/gui_support.h"
+#include "tests/support/process.h"
 #include "ui/app/language_form.h"
 
 namespace zdl::ui {
@@ -114,15 +114,12 @@ TEST_F(MainWindowTest, ALanguageSwitchRenamesEveryTextInPlaceAndKeepsEverySelect
   StoreSetting(QStringLiteral("401"));
   QString selected;
   AnswerLanguageForm(selected, Lang::Spanish);
-  EXPECT_GT(ExpectTextsFollowLanguage(window.get(), Lang::Spanish,
-                                               [&] { window->Action(QStringLiteral("Idioma"))->trigger(); }),
-            100);
+  const auto button = [this] { window->Action(QStringLiteral("Idioma"))->trigger(); };
+  EXPECT_GT(ExpectTextsFollowLanguage(window.get(), Lang::Spanish, button), 100);
   EXPECT_FALSE(selected.isEmpty()) << "the form was shown";
   EXPECT_EQ(Setting(), QStringLiteral("101"));
   EXPECT_NE(top.value(0)->title(), file);
-  for (Lang lang : {Lang::English, Lang::Spanish, Lang::English}) {
-    EXPECT_GT(ExpectTextsFollowLanguage(window.get(), lang, [&] { SwitchTo(lang); }), 100);
-  }
+  EXPECT_GT(ExpectTextsFollowLanguage(window.get(), Lang::English, [this] { SwitchTo(Lang::English); }), 100);
   EXPECT_EQ(top.value(0)->title(), file);
   EXPECT_EQ(window->findChildren<QMenu*>().size(), menus);
   EXPECT_EQ(TopMenus(*window), top);
@@ -176,8 +173,7 @@ TEST_F(MainWindowTest, PhoneListAddAndDelete) {
   Answerer answers;
   number->setText(QStringLiteral("600,1"));  // a comma: refused, the typed text stays
   general->AddPhoneEntry();
-  ASSERT_EQ(answers.boxes.size(), 1);
-  EXPECT_EQ(answers.boxes[0].text, T(TextId::IncorrectPhoneNumber));
+  EXPECT_EQ(answers.texts, QStringList{T(TextId::IncorrectPhoneNumber)});
   EXPECT_EQ(number->text(), QStringLiteral("600,1"));
   EXPECT_EQ(list->count(), 0);
 
@@ -193,8 +189,7 @@ TEST_F(MainWindowTest, PhoneListAddAndDelete) {
     number->setText(QString::number(700 + i));
     general->AddPhoneEntry();
   }
-  ASSERT_EQ(answers.boxes.size(), 2);
-  EXPECT_EQ(answers.boxes[1].text, T(TextId::ListFull));
+  EXPECT_EQ(answers.texts, QStringList({T(TextId::IncorrectPhoneNumber), T(TextId::ListFull)}));
   EXPECT_EQ(list->count(), kPhoneListSize);
   EXPECT_EQ(number->text(), QString());
 
@@ -279,37 +274,43 @@ TEST_F(MainWindowTest, TheSaveDialogAddsTheExtensionBeforeAskingWhetherToReplace
   }
 }
 
-// Closing an editor's child window (its close box, Ctrl+F4) only hides it; its action (the
-// Windows menu's entry, its toolbar button and its shortcut) brings it back, and a language switch, an open
-// and the end of the program afterwards find every editor whole.
+// Export as PDF: ".pdf" is added to a name without it; a file of that name is replaced only
+// on Yes. (The report's pages: the command line's report tests; the verified write's line:
+// the windows' end-to-end test.)
+TEST_F(MainWindowTest, ExportAsksBeforeReplacingTheFileItsAddedSuffixNames) {
+  window->choosePdfFile = [this] { return temp.filePath(QStringLiteral("report.txt")); };
+  const std::string kept = WriteFile("report.txt.pdf", "kept").toStdString();
+  for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+    Answerer answers(answer);
+    window->ExportPdf();
+    EXPECT_EQ(answers.questions.size(), 1);
+    EXPECT_EQ(zdl::testing::ReadFileBytes(kept).rfind(answer == QMessageBox::Yes ? "%PDF-" : "kept", 0), 0u);
+  }
+}
+
+// Closing an editor's child window (its close box, Ctrl+F4) only hides it; each entry of
+// the Windows menu (the action of a toolbar button and a shortcut too) brings its own one
+// back, and a language switch, an open and the end of the program afterwards find every
+// editor whole.
 TEST_F(MainWindowTest, ClosingAnEditorOnlyHidesItAndItComesBack) {
   QApplication::processEvents();
   auto* area = window->findChild<QMdiArea*>();
-  QMenu* windowsMenu = TopMenus(*window).value(2);
-  ASSERT_NE(windowsMenu, nullptr);
-  // Each entry of the Windows menu and the child window it brings to the front.
-  QHash<QMdiSubWindow*, QAction*> entries;
-  for (QAction* a : windowsMenu->actions()) {
-    a->trigger();
-    entries.insert(area->activeSubWindow(), a);
-  }
-  ASSERT_EQ(entries.size(), 6);
-  for (QMdiSubWindow* sub : area->subWindowList()) {
-    SCOPED_TRACE(sub->objectName().toStdString());
-    QAction* action = entries.value(sub);
-    ASSERT_NE(action, nullptr);
-    area->setActiveSubWindow(sub);
-    sub->close();  // what its close box and Ctrl+F4 (its system menu's Close) do
+  const QList<QMdiSubWindow*> subs = area->subWindowList();
+  for (QMdiSubWindow* sub : subs) sub->close();  // what its close box and Ctrl+F4 do
+  QApplication::processEvents();
+  for (QMdiSubWindow* sub : subs) EXPECT_FALSE(sub->isVisible()) << sub->objectName().toStdString();
+  QList<QMdiSubWindow*> back;
+  for (QAction* entry : TopMenus(*window).value(2)->actions()) {
+    entry->trigger();
     QApplication::processEvents();
-    EXPECT_FALSE(sub->isVisible());
-    EXPECT_TRUE(area->subWindowList().contains(sub));
-    action->trigger();  // its toolbar button's and its shortcut's action too
-    QApplication::processEvents();
-    EXPECT_TRUE(sub->isVisible());
+    QMdiSubWindow* sub = area->activeSubWindow();
+    ASSERT_TRUE(sub && sub->isVisible() && !back.contains(sub)) << entry->text().toStdString();
     EXPECT_TRUE(sub->widget()->isVisible()) << "the editor itself shows again";
-    EXPECT_EQ(area->activeSubWindow(), sub);
+    back << sub;
     sub->close();  // left closed for what follows
   }
+  EXPECT_EQ(back.size(), subs.size()) << "every editor came back, each by its own entry";
+  EXPECT_EQ(area->subWindowList(), subs);
   SwitchTo(Lang::Spanish);
   window->OpenFile(TestData("full.ncf"));
   EXPECT_TRUE(window->SubWindow(EditorId::General)->isVisible()) << "the open brings General to the front";

@@ -40,17 +40,11 @@ TEST(UndoHistory, DecidesWhatIsAStep) {
 // --- In the windows, against the virtual unit. (Undo off while an exchange runs: the
 // windows' end-to-end test checks it in every exchange.)
 
-class UndoTest : public WindowTest {
- protected:
-  void SetUp() override {
-    WindowTest::SetUp();
-    Open();
-    edits = &window->Edits();
-  }
-  EditMenu* edits = nullptr;
-};
+using UndoTest = WindowTest;
 
 TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneWithItsControlInFront) {
+  Open();
+  EditMenu* edits = &window->Edits();
   ASSERT_TRUE(Connect());
   const QString plant = SaveFile(Named("Plant B"), "plant.ncf");
   const std::string timerOn = FieldOf(window->Record(), window->Record().Timers[0].HABIL)->ObjectName();
@@ -125,6 +119,7 @@ TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneWithItsControlInFront) {
 // Ctrl+Z and Ctrl+Y in the box being typed in are Edit > Undo and Redo;
 // where nothing is left to undo the box's own undo does not act either.
 TEST_F(UndoTest, TheKeysInATextBoxAreTheMenusUndoAndRedo) {
+  Open();
   auto* name = Get<QLineEdit>("NameBox");
   auto* phone = Get<QLineEdit>("PTLF");
   Type(phone, QStringLiteral("600"));
@@ -137,7 +132,7 @@ TEST_F(UndoTest, TheKeysInATextBoxAreTheMenusUndoAndRedo) {
   Press(name, Qt::ControlModifier, Qt::Key_Z);
   EXPECT_EQ(name->text(), QString());
   EXPECT_EQ(window->Record().General.NOMBRE, "");
-  EXPECT_EQ(edits->UndoAction()->text(), QStringLiteral("&Undo Own phone number"));
+  EXPECT_EQ(window->Edits().UndoAction()->text(), QStringLiteral("&Undo Own phone number"));
   Press(name, Qt::ControlModifier, Qt::Key_Y);
   EXPECT_EQ(window->Record().General.NOMBRE, "Pl");
   EXPECT_EQ(name->text(), QStringLiteral("Pl"));
