@@ -2,7 +2,6 @@
 // again with the changed control in front, and the keys inside a text box.
 #include "ui/app/edit_menu.h"
 
-#include <QListWidget>
 #include <QTableWidget>
 
 #include "model/field_table.h"
@@ -107,7 +106,6 @@ TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneWithItsControlInFront) {
     edits->Undo();
     expectShown(i, steps[i], "undo");
   }
-  EXPECT_FALSE(edits->UndoAction()->isEnabled());
   for (std::size_t i = 0; i < steps.size(); ++i) {
     edits->Redo();
     expectShown(i + 1, steps[i], "redo");
