@@ -67,6 +67,7 @@ TEST_F(EditorsTest, EveryControlOfTheFieldTableIsThere) {
         EXPECT_EQ(edit->validator()->validate(longer, pos), QValidator::Invalid) << name.toStdString();
       }
       QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(w);
+      ASSERT_NE(spoken, nullptr) << name.toStdString();
       EXPECT_FALSE(spoken->text(QAccessible::Name).isEmpty()) << name.toStdString() << " has no spoken name";
       if (auto* list = qobject_cast<QComboBox*>(w)) {
         EXPECT_EQ(list->count(), f->items) << name.toStdString();
