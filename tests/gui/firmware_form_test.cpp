@@ -19,7 +19,9 @@ class FirmwareFormTest : public WindowTest {
     QObject::connect(&window->Link(), &UnitLink::UploadFinished,
                      [this](const FirmwareResult& result, const QString&) { finished = result; });
   }
-  static QPushButton* Button(FirmwareForm* form, const char* name) { return Find<QPushButton>(form, QString::fromLatin1(name)); }
+  static QPushButton* Button(FirmwareForm* form, const char* name) {
+    return Find<QPushButton>(form, QString::fromLatin1(name));
+  }
   static QString Label(FirmwareForm* form) { return Find<QLabel>(form, QStringLiteral("FirmLabel"))->text(); }
   // Closed, whether or not its deletion has come yet.
   static bool Closed(const QPointer<FirmwareForm>& form) { return form.isNull() || !form->isVisible(); }
@@ -27,41 +29,39 @@ class FirmwareFormTest : public WindowTest {
   std::optional<FirmwareResult> finished;
 };
 
-TEST_F(FirmwareFormTest, CancelInTheMiddleOfTheTransferEndsTheUploadAndClosesTheWindowAndThePort) {
-  Make(VirtualUnit(true));  // 9600 baud: the file takes about 25 s on the wire
-  QPointer<FirmwareForm> form = OpenFirmwareForm();
-  ASSERT_TRUE(form);
-  const std::string image = HexImage(520);
-  const QString path = WriteFile("firmware.hex", image);
-  form->chooseFile = [&] { return path; };
-  QObject::connect(&window->Link(), &UnitLink::UploadProgress, [&](qint64 sent, qint64) {
-    if (form && form->isVisible() && sent >= 2 * kFirmwareBlock) Button(form, "CancelButt")->click();
-  });
-  Button(form, "SearchButt")->click();
-  ASSERT_TRUE(WaitFor([&] { return finished.has_value(); }));
-  EXPECT_EQ(finished->outcome, FirmwareResult::Cancelled);
-  EXPECT_TRUE(WaitFor([&] { return Closed(form); }));
-  EXPECT_FALSE(window->Link().Busy());
-  EXPECT_TRUE(Connect()) << "the port was closed and the unit is back in its firmware";
-}
-
-// A failed upload (a missing progress mark) shows the communication error, never success,
-// and the window is ready for another try.
-TEST_F(FirmwareFormTest, AFailedUploadIsToldAndTheWindowAllowsAnotherTry) {
-  UnitLinkOptions options = VirtualUnit();
-  options.virtualBootLoaderFaults.noProgressMarkAt = 2;
-  Make(options);
-  FirmwareForm* form = OpenFirmwareForm();
-  ASSERT_NE(form, nullptr);
-  const QString path = WriteFile("firmware.hex", HexImage(40));
-  form->chooseFile = [&] { return path; };
-  Button(form, "SearchButt")->click();
-  ASSERT_TRUE(WaitFor([&] { return finished.has_value(); }));
-  EXPECT_TRUE(Label(form).startsWith(T(TextId::CommunicationErrorAlert))) << Label(form).toStdString();
-  EXPECT_EQ(Button(form, "CancelButt")->text(), T(TextId::CancelUpload));
-  EXPECT_TRUE(Button(form, "SearchButt")->isEnabled());
-  EXPECT_FALSE(form->Uploading());
-  form->close();
+// A cancel in the middle of the transfer ends the upload and closes the window and the
+// port. A failed upload (a missing progress mark) shows the communication error, never
+// success, and the window is ready for another try.
+TEST_F(FirmwareFormTest, ACancelledUploadClosesTheWindowAndAFailedOneIsTold) {
+  for (bool cancel : {true, false}) {
+    SCOPED_TRACE(cancel ? "cancel" : "failure");
+    UnitLinkOptions options = VirtualUnit(cancel);  // paced: 9600 baud, the file takes about 25 s
+    if (!cancel) options.virtualBootLoaderFaults.noProgressMarkAt = 2;
+    Make(options);
+    finished.reset();
+    QPointer<FirmwareForm> form = OpenFirmwareForm();
+    ASSERT_TRUE(form);
+    const QString path = WriteFile("firmware.hex", HexImage(cancel ? 520 : 40));
+    form->chooseFile = [&] { return path; };
+    QObject::connect(&window->Link(), &UnitLink::UploadProgress, [&](qint64 sent, qint64) {
+      if (!cancel || !form || !form->isVisible() || sent < 2 * kFirmwareBlock) return;
+      Button(form, "CancelButt")->click();
+    });
+    Button(form, "SearchButt")->click();
+    ASSERT_TRUE(WaitFor([&] { return finished.has_value(); }));
+    if (cancel) {
+      EXPECT_EQ(finished->outcome, FirmwareResult::Cancelled);
+      EXPECT_TRUE(WaitFor([&] { return Closed(form); }));
+      EXPECT_FALSE(window->Link().Busy());
+      EXPECT_TRUE(Connect()) << "the port was closed and the unit is back in its firmware";
+      continue;
+    }
+    EXPECT_TRUE(Label(form).startsWith(T(TextId::CommunicationErrorAlert))) << Label(form).toStdString();
+    EXPECT_EQ(Button(form, "CancelButt")->text(), T(TextId::CancelUpload));
+    EXPECT_TRUE(Button(form, "SearchButt")->isEnabled());
+    EXPECT_FALSE(form->Uploading());
+    form->close();
+  }
 }
 
 // The window opens its port when it opens: a port that cannot be opened is told at once,

@@ -1,7 +1,6 @@
 #include "tests/gui/gui_support.h"
 
 #include <QAbstractButton>
-#include <QAccessible>
 #include <QAction>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -72,7 +71,7 @@ void Answerer::Poll() {
   if (auto* box = qobject_cast<QMessageBox*>(modal)) {
     if (!leaveOpen.isEmpty() && box->objectName() == leaveOpen) return;
     (box->button(QMessageBox::Yes) ? questions : texts) << box->text();
-    boxes.push_back({box->text(), box->icon()});
+    icons.push_back(box->icon());
     if (answer_ == QMessageBox::NoButton && box->defaultButton()) {
       box->defaultButton()->click();  // Enter
       return;
@@ -118,7 +117,8 @@ std::string HexImage(int records) {
   std::string image;
   for (int r = 0; r < records; ++r) {
     char line[48];  // no checksum: the boot loader takes the lines as they come
-    std::snprintf(line, sizeof line, ":10%04X00%016llX%016llX\r\n", r * 16 & 0xFFFF, r * 0x9E3779B97F4A7C15ULL, ~(r * 7ULL));
+    std::snprintf(line, sizeof line, ":10%04X00%016llX%016llX\r\n", r * 16 & 0xFFFF,
+                  r * 0x9E3779B97F4A7C15ULL, ~(r * 7ULL));
     image += line;
   }
   return image + ":00000001FF\r\n";
@@ -132,11 +132,6 @@ bool DragAndDrop(QWidget& target, const QString& path) {
   QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(&target, &drop);
   return enter.isAccepted();
-}
-
-QString Spoken(QWidget* w) {
-  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
-  return face ? face->text(QAccessible::Name) : QString();
 }
 
 namespace {
@@ -165,7 +160,8 @@ int ExpectTextsFollowLanguage(QWidget* root, Lang lang, const std::function<void
   std::map<std::string_view, int> offsets, uses;
   for (int k = 0; k < kStringTableTexts; ++k) {
     ++uses[LangText(from, static_cast<TextId>(k))];
-    if (!QString::fromUtf8(LangText(from, static_cast<TextId>(k))).trimmed().isEmpty() && LangText(from, static_cast<TextId>(k)) != LangText(lang, static_cast<TextId>(k))) {
+    if (!QString::fromUtf8(LangText(from, static_cast<TextId>(k))).trimmed().isEmpty() &&
+        LangText(from, static_cast<TextId>(k)) != LangText(lang, static_cast<TextId>(k))) {
       offsets[LangText(from, static_cast<TextId>(k))] = k;
     }
   }
@@ -185,12 +181,14 @@ int ExpectTextsFollowLanguage(QWidget* root, Lang lang, const std::function<void
     const QStringList texts = TextsOf(object);
     for (qsizetype place = 0; place < texts.size(); ++place) {
       const auto found = offsets.find(texts[place].toStdString());
-      if (found != offsets.end() && uses[found->first] == 1) followed.push_back({object, object->objectName(), place, found->second});
+      if (found != offsets.end() && uses[found->first] == 1)
+        followed.push_back({object, object->objectName(), place, found->second});
     }
   }
   apply();
   for (const Followed& f : followed) {
-    EXPECT_EQ(TextsOf(f.object).value(f.place).toStdString(), LangText(lang, static_cast<TextId>(f.k))) << f.name.toStdString() << ", offset " << f.k;
+    EXPECT_EQ(TextsOf(f.object).value(f.place).toStdString(), LangText(lang, static_cast<TextId>(f.k)))
+        << f.name.toStdString() << ", offset " << f.k;
   }
   return static_cast<int>(followed.size());
 }

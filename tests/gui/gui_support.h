@@ -46,12 +46,6 @@ namespace zdl::ui::testing {
 
 using zdl::testing::FullRecord;
 
-// The text and icon of a message box the code under test showed.
-struct SeenBox {
-  QString text;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
-
 // Runs `step` on the interface thread as soon as the event loop is free, again and again
 // until it returns true (a modal box the code under test shows keeps the loop running).
 void WhenReady(std::function<bool()> step);
@@ -73,16 +67,16 @@ bool WaitFor(const std::function<bool()>& done, int ms = 30000);
 // Runs the interface thread's events for `ms` (to see that nothing more happens).
 void Settle(int ms);
 
-// Answers every modal box while it lives: message boxes with `answer` (NoButton: the default; else OK, else No),
-// recording them; the password prompt with the next password of the queue (cancelled when
-// none is left). A box named `leaveOpen` is left to the code under test.
+// Answers every modal box while it lives: message boxes with `answer` (NoButton: the default; else OK, else
+// No), recording them; the password prompt with the next password of the queue (cancelled when none is left).
+// A box named `leaveOpen` is left to the code under test.
 class Answerer {
  public:
   explicit Answerer(QMessageBox::StandardButton answer = QMessageBox::Ok);
   std::deque<QString> passwords;
-  QStringList texts;      // message boxes
-  QStringList questions;  // boxes with Yes
-  QList<SeenBox> boxes;   // both, in order
+  QStringList texts;                // message boxes
+  QStringList questions;            // boxes with Yes
+  QList<QMessageBox::Icon> icons;  // both, in order
   QString leaveOpen;
 
  private:
@@ -100,11 +94,11 @@ void MakeWritable(ConfigurationRecord& r);
 // An Intel HEX file: `records` data records of 16 bytes, no two alike, then the
 // end-of-file record, each line ended by CR LF.
 std::string HexImage(int records);
-inline QString TestData(const char* name) { return QStringLiteral(ZDL_TEST_DATA "/") + QString::fromLatin1(name); }
+inline QString TestData(const char* name) {
+  return QStringLiteral(ZDL_TEST_DATA "/") + QString::fromLatin1(name);
+}
 // Drags a file over the widget and drops it there: whether the drag was taken.
 bool DragAndDrop(QWidget& target, const QString& path);
-// The name a screen reader speaks for the widget.
-QString Spoken(QWidget* w);
 // Switches the language with `apply` to `lang` and expects every text of `root` (titles,
 // captions, list items, spoken names, actions) that was a string-table entry to be the
 // same entry in `lang` afterwards; returns how many texts it followed.
@@ -126,7 +120,9 @@ class WindowTest : public ::testing::Test {
   void ChoosePort(const QString& name);
   // Starts a connection; StartOn also waits for its end (true unless it hangs).
   void BeginOn(const QString& port, bool modem = false, const QString& number = {});
-  bool StartOn(const QString& port, bool modem = false, const QString& number = {}) { return BeginOn(port, modem, number), Idle(); }
+  bool StartOn(const QString& port, bool modem = false, const QString& number = {}) {
+    return BeginOn(port, modem, number), Idle();
+  }
   bool Connect() { return StartOn(UnitLink::VirtualUnitName()) && Panel().Connected(); }  // direct
   bool Idle() { return WaitFor([this] { return !Panel().ExchangeRunning(); }); }
   void SetEditors(const ConfigurationRecord& r) { window->Record() = r, window->RefreshEditors(); }
@@ -134,7 +130,6 @@ class WindowTest : public ::testing::Test {
   // The virtual unit received this logical line during the last write.
   bool Received(const std::string& line);
   QMdiSubWindow* Front();  // the child window in front
-  QString Focused() { return window->focusWidget() ? window->focusWidget()->objectName() : QString(); }
   QString SaveFile(const ConfigurationRecord& r, const char* name);
   // The toolbar's Firmware button: the window, once its port is ready.
   FirmwareForm* OpenFirmwareForm();
