@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <csignal>
 #include <filesystem>
 #include <iterator>
 #include <sstream>
@@ -286,6 +288,18 @@ TEST(ConfigFileDisk, ASaveReplacesWholeOrNotAtAllAndKeepsModeOwnerGroupAndLinks)
   for (const Lang lang : {Lang::English, Lang::Spanish}) {
     EXPECT_NE(refused.description.In(lang).find("MACRO_COM 9"), std::string::npos);
   }
+  EXPECT_EQ(ReadFileBytes(shared), saved);
+  // A write that fails part-way (here at the file size limit) leaves the old file whole.
+  struct rlimit limit {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+  struct rlimit small = limit;
+  small.rlim_cur = 100;
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool savedOverTheLimit = SaveConfigFile(shared, FullRecord()).ok;
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(savedOverTheLimit);
   EXPECT_EQ(ReadFileBytes(shared), saved);
 
   // An old sequential file saved over is replaced whole, not kept above the new sections.
