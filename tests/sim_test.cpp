@@ -9,6 +9,7 @@
 #include "firmware/firmware_upload.h"
 #include "link/serial_line.h"
 #include "sim/sim_port.h"
+#include "sim/simulated_boot_loader.h"
 #include "sim/simulated_unit.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/process.h"
@@ -99,6 +100,20 @@ TEST(SimPort, PacedAt9600BaudThroughAnUpload) {
   const Micros least = PacedBytesTime(static_cast<std::int64_t>(file.size()) + 35) + Millis(7000);
   EXPECT_GE(clock.Now(), least);
   EXPECT_LE(clock.Now(), least + Millis(100));
+}
+
+// A block that ends on the line end behind the end record still gets its mark, before "Ok".
+TEST(SimBootLoader, AMarkOnTheLastLineEndPrecedesOk) {
+  for (const bool paced : {false, true}) {
+    SCOPED_TRACE(paced);
+    SimulatedBootLoader loader({paced, {}}, Micros{0});
+    loader.Receive("DS", Millis(100));
+    const std::string file = std::string(257 - 15, 'A') + "\r\n:00000001FF\r\n";  // 257 bytes
+    loader.Receive(file, Millis(200));
+    std::string out;
+    while (const auto due = loader.NextOutputTime()) out += loader.TakeOutput(*due);
+    EXPECT_EQ(out, "*Erase chip? (s/n)Ready to upload intel file..Ok");
+  }
 }
 
 // --link replaces only a symbolic link into /dev/pts/ (left by a killed run) and removes
