@@ -114,6 +114,11 @@ TEST(FieldTable, SettersApplyTheFieldsRules) {
   pin.SetUtf8Text(r, "1234");
   FindField("PinHabil", -1)->SetChecked(r, false);
   EXPECT_EQ(r.General.PIN, "");
+  // Unchecking the transmission-fail alarm forgets its text and its ring.
+  ConfigurationRecord tx;
+  tx.TxAlarm = {true, "Fallo", true, 3};
+  FindField("Habil_TxAlarm", -1)->SetChecked(tx, false);
+  EXPECT_EQ(tx.TxAlarm, (TxAlarmGroup{false, "", false, 3}));
 
   // The list with no selection is stored as "Disabled"; a macro list with no selection
   // gets its first item ("No"; macro 1 for a timer) when its item is checked or unchecked.
