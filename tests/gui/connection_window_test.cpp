@@ -242,7 +242,7 @@ TEST_F(ConnectionWindowTest, TheChecksBeforeAWriteFocusTheBadControlAndTheQuesti
   EXPECT_EQ(window->Record(), bad) << "showing the record changed nothing in it";
   good.ListaTlf.clear();  // no priority number
   SetEditors(good);
-  for (QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+  for (QMessageBox::StandardButton answer : {QMessageBox::NoButton, QMessageBox::Yes}) {  // Enter, then Yes
     Answerer answers(answer);
     Panel().EscribirClick();
     ASSERT_TRUE(Idle());
