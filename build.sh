@@ -128,10 +128,13 @@ run_fuzzers() {
 
 # Waits for the fuzz targets started so far; prints each one's last lines, fails on a finding.
 wait_fuzzers() {
-  local entry failed=0
+  local entry log name failed=0
   for entry in "${running[@]}"; do
-    wait "${entry%%:*}" || { failed=1; echo "== fuzzing failed: ${entry#*:}" >&2; }
-    tail -n 3 "${entry#*:}"
+    log=${entry#*:}
+    name=$(basename "$log" .log)
+    wait "${entry%%:*}" || { failed=1; echo "== fuzzing failed: ${name#corpus-} (see $log)" >&2; }
+    echo "-- ${name#corpus-}:"
+    tail -n 3 "$log"
   done
   running=()
   [ $failed -eq 0 ]
