@@ -121,7 +121,8 @@ class WindowTest : public ::testing::Test {
   // Starts a connection; StartOn also waits for its end (true unless it hangs).
   void BeginOn(const QString& port, bool modem = false, const QString& number = {});
   bool StartOn(const QString& port, bool modem = false, const QString& number = {}) {
-    return BeginOn(port, modem, number), Idle();
+    BeginOn(port, modem, number);
+    return Idle();
   }
   bool Connect() { return StartOn(UnitLink::VirtualUnitName()) && Panel().Connected(); }  // direct
   bool Idle() { return WaitFor([this] { return !Panel().ExchangeRunning(); }); }
